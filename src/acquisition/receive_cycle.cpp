@@ -1,0 +1,179 @@
+#include "acquisition/receive_cycle.h"
+
+#include "acquisition/file_syncer.h"
+#include "acquisition/record_math.h"
+
+namespace mervo {
+
+QString receiveErrorText(int errorNumber) {
+    if (errorNumber == kErrInvalidArgument)
+        return QStringLiteral("数据接收超时错误，错误号： %1！\r\n请重新接收！").arg(errorNumber);
+    return QStringLiteral("其它错误，错误号： %1！").arg(errorNumber);
+}
+
+QString receiveEndText(ReceiveEnd end, const QString& detail) {
+    switch (end) {
+        case ReceiveEnd::PortLost:
+            return QStringLiteral("串行口连接中断，接收已结束！\r\n已收到的数据全部保留在数据文件中。（%1）").arg(detail);
+        case ReceiveEnd::WriteFailed:
+            return QStringLiteral("数据文件写入失败，接收已终止！\r\n已写入的数据保留在文件中。（%1）").arg(detail);
+        default:
+            return QString();
+    }
+}
+
+ReceiveCycle::ReceiveCycle(SharedState& state, const Clock& clock)
+    : state_(state), clock_(clock), scanner_(state.receive, FillerRule::SearchAfterValues) {}
+
+ReceiveCycle::~ReceiveCycle() {
+    if (syncer_) syncer_->finish(nullptr);
+}
+
+double ReceiveCycle::elapsedNow() const { return clock_.monotonicSeconds() - monoStart_; }
+
+bool ReceiveCycle::timeIsUp() const {
+    return mode_ == ReceiveMode::Timed && elapsedNow() >= static_cast<double>(state_.file.TotalTime);
+}
+
+bool ReceiveCycle::start(ReceiveMode mode, const QString& workFile, QString* error) {
+    if (syncer_) syncer_->finish(nullptr);
+    syncer_.reset();
+    mode_ = mode;
+    scanner_.setRule(mode == ReceiveMode::Manual ? FillerRule::SkipFillerUnlessSync : FillerRule::SearchAfterValues);
+    scanner_.reset();
+    state_.live.resetExtremes();
+    state_.sums.reset();
+    state_.receive.AbortReceive = false;
+    state_.receive.ManualRunning = true;
+    end_ = ReceiveEnd::None;
+    endDetail_.clear();
+    errorNumber_ = 0;
+    blocks_ = blocksAtLastSync_ = 0;
+    lastBlockElapsed_ = 0;
+
+    state_.file.StartTime = static_cast<float>(clock_.secondsSinceMidnight());
+    monoStart_ = lastSync_ = clock_.monotonicSeconds();
+    state_.file.ElapsedTime = 0;
+    state_.file.WorkFile = workFile;
+
+    FileHeader h;
+    h.StartTime = state_.file.StartTime;
+    h.TotalTime = state_.file.TotalTime;
+    h.nameplate = state_.motor.nameplate();
+    h.channels = {state_.settings.RedOn, state_.settings.BlueOn, state_.settings.YellowOn};
+    if (!writer_.create(workFile, h, error)) return false;
+    syncer_ = std::make_unique<FileSyncer>(writer_.fd());
+    running_ = true;
+    return true;
+}
+
+void ReceiveCycle::feed(const uint8_t* data, size_t n) {
+    if (!running_) return;
+    scanner_.append(data, n);
+    std::array<uint8_t, kValueBytes> values;
+    // The end conditions are looked at before each block, as the stop button and the set time demand.
+    while (running_) {
+        if (mode_ == ReceiveMode::Manual && !state_.receive.ManualRunning) {
+            endNormally(ReceiveEnd::Stopped);
+            break;
+        }
+        if (timeIsUp()) {
+            endNormally(ReceiveEnd::TimeReached);
+            break;
+        }
+        if (!scanner_.next(values)) break;
+        processBlock(values);
+    }
+    scanner_.compact();
+    if (running_) maybeSync(false);
+}
+
+void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
+    auto& live = state_.live;
+    for (int i = 0; i < 9; ++i) {
+        live.SampleValues[i] = DecodeTriple(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]);
+        live.LiveValues[i] = live.SampleValues[i];
+    }
+    ScaleRecord(live.LiveValues, state_.settings.CTRatio, state_.settings.PTRatio);
+    QString error;
+    if (!writer_.appendSample(live.LiveValues.data(), &error)) {
+        endDetail_ = error;
+        fail(ReceiveEnd::WriteFailed);
+        return;
+    }
+    ++blocks_;
+    const float elapsed = static_cast<float>(elapsedNow());
+    state_.file.ElapsedTime = elapsed;
+    lastBlockElapsed_ = elapsed;
+    const int err = ProcessSample(live, state_.sums, elapsed);
+    if (err != 0) {
+        errorNumber_ = err;
+        state_.receive.AbortReceive = true;
+        fail(ReceiveEnd::Aborted);
+        return;
+    }
+    if (onBlock) onBlock();
+}
+
+void ReceiveCycle::poll() {
+    if (!running_) return;
+    if (mode_ == ReceiveMode::Manual && !state_.receive.ManualRunning) {
+        endNormally(ReceiveEnd::Stopped);
+        return;
+    }
+    if (timeIsUp()) {
+        endNormally(ReceiveEnd::TimeReached);
+        return;
+    }
+    maybeSync(false);
+}
+
+void ReceiveCycle::requestStop() {
+    state_.receive.ManualRunning = false;
+    if (running_) endNormally(ReceiveEnd::Stopped);
+}
+
+void ReceiveCycle::portLost(const QString& why) {
+    if (!running_) return;
+    endDetail_ = why;
+    endNormally(ReceiveEnd::PortLost);
+}
+
+void ReceiveCycle::maybeSync(bool force) {
+    const double now = clock_.monotonicSeconds();
+    if (!force && (now - lastSync_ < 1.0 || blocks_ == blocksAtLastSync_)) return;
+    lastSync_ = now;
+    blocksAtLastSync_ = blocks_;
+    // A manual receive keeps record 2 at the last synced block, so an interrupted file still has a duration.
+    if (mode_ == ReceiveMode::Manual && blocks_ > 0) writer_.writeRecord(2, lastBlockElapsed_, nullptr);
+    if (syncer_) syncer_->request();
+}
+
+void ReceiveCycle::endNormally(ReceiveEnd why) {
+    running_ = false;
+    end_ = why;
+    QString error;
+    bool ok = writer_.appendTrailer(state_.live.LiveMax, state_.live.LiveMin, &error);
+    if (ok && mode_ == ReceiveMode::Manual) ok = writer_.writeRecord(2, blocks_ > 0 ? lastBlockElapsed_ : 0.0f, &error);
+    if (syncer_ && !syncer_->finish(ok ? &error : nullptr)) ok = false;
+    writer_.close();
+    state_.receive.ManualRunning = true;
+    if (!ok) {
+        end_ = ReceiveEnd::WriteFailed;
+        endDetail_ = error;
+    }
+    if (onEnded) onEnded(end_);
+}
+
+void ReceiveCycle::fail(ReceiveEnd why) {
+    running_ = false;
+    end_ = why;
+    if (syncer_) syncer_->finish(nullptr);
+    writer_.close();
+    state_.receive.ManualRunning = true;
+    if (onEnded) onEnded(end_);
+}
+
+int ReceiveCycle::completedSyncs() const { return syncer_ ? syncer_->completedSyncs() : 0; }
+
+}  // namespace mervo

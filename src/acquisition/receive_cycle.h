@@ -1,0 +1,92 @@
+// One receive run, free of any window: bytes and clock ticks go in; samples go to the working file and the
+// live arrays; the run ends at its set time, on the stop button, when the port is lost, or on an error.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "acquisition/sync_search.h"
+#include "acquisition/working_file.h"
+#include "platform/clock.h"
+#include "shared/shared_state.h"
+
+namespace mervo {
+
+class FileSyncer;
+
+enum class ReceiveMode { Timed, Manual };
+
+enum class ReceiveEnd {
+    None,          // still running (or never started)
+    TimeReached,   // a timed receive reached its set duration
+    Stopped,       // a manual receive was stopped
+    PortLost,      // the serial device went away; everything received is kept
+    WriteFailed,   // the working file could not be written; what was written stays
+    Aborted,       // the per-block arithmetic failed; no trailer
+};
+
+// The message box text of the per-block error path, by error number.
+QString receiveErrorText(int errorNumber);
+// What the operator is told about an end other than the normal ones (empty for those).
+QString receiveEndText(ReceiveEnd end, const QString& detail);
+
+class ReceiveCycle {
+public:
+    ReceiveCycle(SharedState& state, const Clock& clock);
+    ~ReceiveCycle();
+
+    // Resets buffer, extremes and sums; takes the start time; creates `workFile` with its header. The caller
+    // has opened the port and thrown away the bytes that were waiting in it.
+    bool start(ReceiveMode mode, const QString& workFile, QString* error);
+
+    // Bytes from the port: every complete block among them is processed before this returns.
+    void feed(const uint8_t* data, size_t n);
+    // Called a few times a second: ends a timed receive at its set time even when no byte comes, and keeps
+    // the file synced to disk about once a second.
+    void poll();
+    // The stop button of a manual receive; the run ends with the blocks processed so far.
+    void requestStop();
+    // The serial port went away: ends normally, keeping every block.
+    void portLost(const QString& why);
+
+    bool running() const { return running_; }
+    ReceiveEnd end() const { return end_; }
+    QString endDetail() const { return endDetail_; }  // error text of a write failure, reason of a port loss
+    int errorNumber() const { return errorNumber_; }   // of an aborted run
+    int64_t blocks() const { return blocks_; }
+    uint64_t skippedBytes() const { return state_.receive.SkippedBytes; }
+    ReceiveMode mode() const { return mode_; }
+    int completedSyncs() const;
+
+    // After each processed block (the window redraws its panel here).
+    std::function<void()> onBlock;
+    // Once, when the run has ended by any path.
+    std::function<void(ReceiveEnd)> onEnded;
+
+private:
+    double elapsedNow() const;
+    bool timeIsUp() const;
+    void processBlock(const std::array<uint8_t, kValueBytes>& bytes);
+    void endNormally(ReceiveEnd why);
+    void fail(ReceiveEnd why);
+    void maybeSync(bool force);
+
+    SharedState& state_;
+    const Clock& clock_;
+    ReceiveMode mode_ = ReceiveMode::Timed;
+    BlockScanner scanner_;
+    WorkingFileWriter writer_;
+    std::unique_ptr<FileSyncer> syncer_;
+    bool running_ = false;
+    ReceiveEnd end_ = ReceiveEnd::None;
+    QString endDetail_;
+    int errorNumber_ = 0;
+    int64_t blocks_ = 0;
+    int64_t blocksAtLastSync_ = 0;
+    double monoStart_ = 0;
+    double lastSync_ = 0;
+    float lastBlockElapsed_ = 0;
+};
+
+}  // namespace mervo

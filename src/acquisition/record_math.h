@@ -1,0 +1,37 @@
+// The instrument's number format and the arithmetic that turns a block into the quantities shown and stored.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "shared/shared_state.h"
+
+namespace mervo {
+
+// Three bytes as received or stored: mantissa low byte, mantissa high byte, sign and exponent.
+float DecodeTriple(uint8_t b0, uint8_t b1, uint8_t b2);
+
+// The three-byte form nearest to v (ties away from zero); magnitudes beyond the format saturate, NaN gives 0.
+std::array<uint8_t, 3> EncodeTriple(float v);
+
+// Transformer scaling of the nine decoded values (elements 0..8 in file-sample order).
+void ScaleRecord(std::array<float, 12>& values, float ctRatio, float ptRatio);
+
+// Error numbers of the per-block arithmetic; 0 means none.
+constexpr int kErrInvalidArgument = 5;
+constexpr int kErrOverflow = 6;
+
+// Per received block: limits the channel powers, forms the totals, power factor, energies over `elapsed`
+// seconds and the running extremes. Returns 0, or the error number of a value the arithmetic cannot hold,
+// in which case the running sums and extremes are left as they were.
+int ProcessSample(LiveArrays& live, RunningSums& sums, float elapsed);
+
+// The same limiting and totals for a sample read back from a file (no energies, no extremes). Before the
+// call SampleValues and target[0..8] hold the stored sample; afterwards target[2,5,8,9] hold the total active
+// power, total reactive power, signed power factor and apparent power.
+void DeriveRecord(std::array<float, 9>& sampleValues, std::array<float, 12>& target);
+
+// Seconds to hours, minutes, seconds and hundredths, carrying rounded hundredths upwards.
+void SplitTime(float t, TimeParts& out);
+
+}  // namespace mervo

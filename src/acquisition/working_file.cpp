@@ -1,0 +1,246 @@
+#include "acquisition/working_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace mervo {
+
+namespace {
+
+QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+void setError(QString* error, const QString& text) {
+    if (error) *error = text;
+}
+
+}  // namespace
+
+bool FileHeader::motorDataValid() const {
+    for (float v : nameplate)
+        if (v == 0.0f) return false;
+    return true;
+}
+
+float sampleCountFromLength(int64_t bytes) {
+    return (static_cast<float>(bytes) / 4.0f - 36.0f) / 9.0f;
+}
+
+void encodeRecords(const float* values, size_t n, unsigned char* out) {
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, &values[i], 4);
+        for (int b = 0; b < 4; ++b) out[4 * i + b] = static_cast<unsigned char>(bits >> (8 * b));
+    }
+}
+
+void decodeRecords(const unsigned char* in, size_t n, float* values) {
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t bits = 0;
+        for (int b = 0; b < 4; ++b) bits |= static_cast<uint32_t>(in[4 * i + b]) << (8 * b);
+        std::memcpy(&values[i], &bits, 4);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Writer
+
+WorkingFileWriter::~WorkingFileWriter() { close(); }
+
+bool WorkingFileWriter::create(const QString& path, const FileHeader& header, QString* error) {
+    close();
+    const QByteArray native = QFile::encodeName(path);
+    fd_ = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        setError(error, QStringLiteral("%1: %2").arg(path, errnoText(errno)));
+        return false;
+    }
+    path_ = path;
+    end_ = 0;
+    samples_ = 0;
+    float records[kHeaderRecords];
+    records[0] = header.StartTime;
+    records[1] = header.TotalTime;
+    for (int i = 0; i < 7; ++i) records[2 + i] = header.nameplate[i];
+    for (int i = 0; i < 3; ++i) records[9 + i] = static_cast<float>(header.channels[i]);
+    if (!append(records, kHeaderRecords, error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool WorkingFileWriter::writeAt(int64_t offset, const void* data, size_t n, QString* error) {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        const ssize_t w = ::pwrite(fd_, p, n, offset);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            setError(error, QStringLiteral("%1: %2").arg(path_, errnoText(errno)));
+            return false;
+        }
+        if (w == 0) {
+            setError(error, QStringLiteral("%1: %2").arg(path_, errnoText(ENOSPC)));
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+        offset += w;
+    }
+    return true;
+}
+
+bool WorkingFileWriter::append(const float* values, size_t n, QString* error) {
+    if (fd_ < 0) {
+        setError(error, QStringLiteral("%1: file not open").arg(path_));
+        return false;
+    }
+    unsigned char buf[kRecordBytes * kTrailerRecords];
+    encodeRecords(values, n, buf);
+    if (!writeAt(end_, buf, n * kRecordBytes, error)) return false;
+    end_ += static_cast<int64_t>(n) * kRecordBytes;
+    return true;
+}
+
+bool WorkingFileWriter::appendSample(const float values[9], QString* error) {
+    if (!append(values, kSampleRecords, error)) return false;
+    ++samples_;
+    return true;
+}
+
+bool WorkingFileWriter::appendTrailer(const std::array<float, 12>& maxima, const std::array<float, 12>& minima,
+                                      QString* error) {
+    float records[kTrailerRecords];
+    std::memcpy(records, maxima.data(), sizeof(float) * 12);
+    std::memcpy(records + 12, minima.data(), sizeof(float) * 12);
+    return append(records, kTrailerRecords, error);
+}
+
+bool WorkingFileWriter::writeRecord(int64_t recordNo, float value, QString* error) {
+    if (fd_ < 0) {
+        setError(error, QStringLiteral("%1: file not open").arg(path_));
+        return false;
+    }
+    unsigned char buf[kRecordBytes];
+    encodeRecords(&value, 1, buf);
+    return writeAt(recordOffset(recordNo), buf, kRecordBytes, error);
+}
+
+bool WorkingFileWriter::sync(QString* error) {
+    if (fd_ < 0) return true;
+    if (::fdatasync(fd_) != 0) {
+        setError(error, QStringLiteral("%1: %2").arg(path_, errnoText(errno)));
+        return false;
+    }
+    return true;
+}
+
+void WorkingFileWriter::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Reader
+
+MeasurementReader::~MeasurementReader() { close(); }
+
+void MeasurementReader::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool MeasurementReader::open(const QString& path, QString* error) {
+    close();
+    info_ = MeasurementInfo{};
+    const QByteArray native = QFile::encodeName(path);
+    fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        setError(error, QStringLiteral("%1: %2").arg(path, errnoText(errno)));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        setError(error, QStringLiteral("%1: not a regular file").arg(path));
+        close();
+        return false;
+    }
+    info_.bytes = st.st_size;
+    if (info_.bytes < kRecordBytes * kHeaderRecords) {
+        setError(error, QStringLiteral("%1: too short for a measurement file (%2 bytes)").arg(path).arg(info_.bytes));
+        close();
+        return false;
+    }
+    info_.SampleCount = sampleCountFromLength(info_.bytes);
+    float h[kHeaderRecords];
+    if (!readRecords(1, kHeaderRecords, h, error)) {
+        close();
+        return false;
+    }
+    info_.header.StartTime = h[0];
+    info_.header.TotalTime = h[1];
+    for (int i = 0; i < 7; ++i) info_.header.nameplate[i] = h[2 + i];
+    for (int i = 0; i < 3; ++i) {
+        // Rounded to a whole number; anything outside 16 bits (a damaged header) counts as not connected.
+        const float r = std::nearbyint(h[9 + i]);
+        info_.header.channels[i] = (r >= -32768.0f && r <= 32767.0f) ? static_cast<int16_t>(r) : 0;
+    }
+
+    const int64_t records = info_.bytes / kRecordBytes;
+    const int64_t body = records - kHeaderRecords - kTrailerRecords;
+    info_.complete = info_.bytes % kRecordBytes == 0 && body >= 0 && body % kSampleRecords == 0;
+    if (info_.complete) {
+        info_.wholeSamples = body / kSampleRecords;
+        float t[kTrailerRecords];
+        if (!readRecords(kHeaderRecords + kSampleRecords * info_.wholeSamples + 1, kTrailerRecords, t, error)) {
+            close();
+            return false;
+        }
+        std::array<float, 12> mx{}, mn{};
+        std::memcpy(mx.data(), t, sizeof(float) * 12);
+        std::memcpy(mn.data(), t + 12, sizeof(float) * 12);
+        info_.maxima = mx;
+        info_.minima = mn;
+    } else {
+        // Without a trailer (an interrupted receive) every whole sample behind the header still counts.
+        info_.wholeSamples = (records - kHeaderRecords) / kSampleRecords;
+    }
+    return true;
+}
+
+bool MeasurementReader::readRecords(int64_t first, int64_t count, float* out, QString* error) const {
+    if (fd_ < 0 || first < 1 || count < 0 || recordOffset(first + count) > info_.bytes) {
+        setError(error, QStringLiteral("records %1 to %2 lie outside the file").arg(first).arg(first + count - 1));
+        return false;
+    }
+    std::vector<unsigned char> buf(static_cast<size_t>(count) * kRecordBytes);
+    size_t done = 0;
+    while (done < buf.size()) {
+        const ssize_t r = ::pread(fd_, buf.data() + done, buf.size() - done,
+                                  recordOffset(first) + static_cast<int64_t>(done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            setError(error, r < 0 ? errnoText(errno) : QStringLiteral("file ended early"));
+            return false;
+        }
+        done += static_cast<size_t>(r);
+    }
+    decodeRecords(buf.data(), static_cast<size_t>(count), out);
+    return true;
+}
+
+bool MeasurementReader::readSample(int64_t k, float out[9], QString* error) const {
+    if (k < 0 || k >= info_.wholeSamples) {
+        setError(error, QStringLiteral("sample %1 is not in the file (it holds %2)").arg(k + 1).arg(info_.wholeSamples));
+        return false;
+    }
+    return readRecords(kHeaderRecords + 1 + kSampleRecords * k, kSampleRecords, out, error);
+}
+
+}  // namespace mervo

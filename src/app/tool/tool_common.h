@@ -1,0 +1,36 @@
+// Shared pieces of the command-line tool: argument reading and the one-line error convention.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+namespace mervo::tool {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Prints "mervo-tool: <what>: <why>" on stderr.
+void reportError(const QString& what, const QString& why);
+// Prints a line on stdout and flushes it.
+void printLine(const std::string& line);
+
+// Walks the arguments of one subcommand: options with values, flags and positionals.
+class Args {
+public:
+    explicit Args(QStringList args) : args_(std::move(args)) {}
+    bool atEnd() const { return i_ >= args_.size(); }
+    QString next() { return args_.at(i_++); }
+    // The value after an option; sets `missing` when there is none.
+    QString value(const QString& option, bool* missing);
+
+private:
+    QStringList args_;
+    int i_ = 0;
+};
+
+int runReceive(const QString& cmd, Args args);
+int runInfo(const QString& cmd, Args args);
+
+}  // namespace mervo::tool

@@ -1,0 +1,57 @@
+// mervo-tool info FILE: what a measurement file holds, as JSON.
+#include <QFileInfo>
+
+#include "acquisition/working_file.h"
+#include "app/tool/tool_common.h"
+#include "shared/json_writer.h"
+
+namespace mervo::tool {
+
+int runInfo(const QString& cmd, Args args) {
+    QString file;
+    while (!args.atEnd()) {
+        const QString a = args.next();
+        if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            reportError(cmd, QStringLiteral("unknown option %1").arg(a));
+            return kExitUsage;
+        }
+        if (!file.isEmpty()) {
+            reportError(cmd, QStringLiteral("one file at a time"));
+            return kExitUsage;
+        }
+        file = a;
+    }
+    if (file.isEmpty()) {
+        reportError(cmd, QStringLiteral("which file? usage: mervo-tool info FILE"));
+        return kExitUsage;
+    }
+    MeasurementReader reader;
+    QString error;
+    if (!reader.open(file, &error)) {
+        reportError(cmd, error);
+        return kExitFailure;
+    }
+    const MeasurementInfo& in = reader.info();
+    const FileHeader& h = in.header;
+    JsonObject j;
+    j.str("file", QFileInfo(file).absoluteFilePath())
+        .integer("bytes", in.bytes)
+        .integer("samples", in.wholeSamples)
+        .boolean("complete", in.complete)
+        .num("start_time", h.StartTime)
+        .num("total_time", h.TotalTime)
+        .floats("nameplate", h.nameplate)
+        .boolean("motor_data_valid", h.motorDataValid())
+        .raw("channels", "[" + std::to_string(h.channels[0]) + "," + std::to_string(h.channels[1]) + "," +
+                             std::to_string(h.channels[2]) + "]")
+        .integer("wiring_code", h.wiringCode());
+    if (in.maxima) {
+        j.floats("maxima", *in.maxima).floats("minima", *in.minima);
+    } else {
+        j.nul("maxima").nul("minima");
+    }
+    printLine(j.text());
+    return kExitOk;
+}
+
+}  // namespace mervo::tool

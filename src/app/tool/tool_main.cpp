@@ -1,0 +1,56 @@
+// mervo-tool: the measurement logic from the command line, for batch work and scripts.
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "app/tool/tool_common.h"
+
+namespace mervo::tool {
+
+void reportError(const QString& what, const QString& why) {
+    std::fprintf(stderr, "mervo-tool: %s: %s\n", what.toLocal8Bit().constData(), why.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+void printLine(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString Args::value(const QString& option, bool* missing) {
+    if (atEnd()) {
+        reportError(option, QStringLiteral("needs a value"));
+        *missing = true;
+        return QString();
+    }
+    return next();
+}
+
+}  // namespace mervo::tool
+
+namespace {
+
+const char kUsage[] =
+    "usage: mervo-tool <command> [options]\n"
+    "commands:\n"
+    "  receive --port DEV -o FILE [--seconds T | --blocks N] [--ct R] [--pt R] [--channels RBY]\n"
+    "          [--nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR]\n"
+    "  info FILE\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? mervo::tool::kExitUsage : mervo::tool::kExitOk;
+    }
+    const QString cmd = args.takeFirst();
+    mervo::tool::Args rest(args);
+    if (cmd == QLatin1String("receive")) return mervo::tool::runReceive(cmd, rest);
+    if (cmd == QLatin1String("info")) return mervo::tool::runInfo(cmd, rest);
+    mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
+    std::fputs(kUsage, stderr);
+    return mervo::tool::kExitUsage;
+}

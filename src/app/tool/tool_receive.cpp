@@ -1,0 +1,243 @@
+// mervo-tool receive: records a measurement from a serial device, as the main window's receive does.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cmath>
+#include <cstdio>
+
+#include "acquisition/receive_cycle.h"
+#include "app/tool/tool_common.h"
+#include "files/settings_file.h"
+#include "platform/program_dir.h"
+#include "platform/qt/qt_serial_port.h"
+#include "shared/json_writer.h"
+
+namespace mervo::tool {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 's';
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+// SIGINT and SIGTERM act like the stop button: they reach the event loop through a pipe.
+bool installStopSignals() {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
+}
+
+const char* endName(ReceiveEnd e, bool blockLimit) {
+    switch (e) {
+        case ReceiveEnd::TimeReached: return "time_reached";
+        case ReceiveEnd::Stopped: return blockLimit ? "blocks" : "stopped";
+        case ReceiveEnd::PortLost: return "port_lost";
+        case ReceiveEnd::WriteFailed: return "write_failed";
+        case ReceiveEnd::Aborted: return "aborted";
+        case ReceiveEnd::None: break;
+    }
+    return "none";
+}
+
+bool parsePositive(const QString& text, double* out) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0 || v > 3.4e38) return false;
+    *out = v;
+    return true;
+}
+
+struct ReceiveOptions {
+    QString port, output, dir;
+    double seconds = 0;  // 0: manual receive
+    long long blocks = 0;
+    double ct = 0, pt = 0;  // 0: from the settings file
+    QString channels;
+    bool haveNameplate = false;
+    std::array<float, 7> nameplate{};
+};
+
+// Returns kExitOk, or the exit status of a usage error already reported.
+int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
+    auto usage = [&](const QString& why) {
+        reportError(cmd, why);
+        return kExitUsage;
+    };
+    bool missing = false;
+    while (!args.atEnd()) {
+        const QString a = args.next();
+        const bool takesValue = a == "--port" || a == "-o" || a == "--seconds" || a == "--blocks" || a == "--ct" ||
+                                a == "--pt" || a == "--channels" || a == "--nameplate" || a == "--dir";
+        if (!takesValue) return usage(QStringLiteral("unknown option %1").arg(a));
+        const QString v = args.value(a, &missing);
+        if (missing) return kExitUsage;
+        if (a == "--port") o->port = v;
+        else if (a == "-o") o->output = v;
+        else if (a == "--dir") o->dir = v;
+        else if (a == "--channels") o->channels = v;
+        else if (a == "--seconds") {
+            if (!parsePositive(v, &o->seconds) || o->seconds > 32767.0 * 3600.0)
+                return usage(QStringLiteral("--seconds wants a positive number of seconds, not \"%1\"").arg(v));
+        } else if (a == "--blocks") {
+            bool ok = false;
+            o->blocks = v.toLongLong(&ok);
+            if (!ok || o->blocks < 1) return usage(QStringLiteral("--blocks wants a whole number of at least 1, not \"%1\"").arg(v));
+        } else if (a == "--ct" || a == "--pt") {
+            if (!parsePositive(v, a == "--ct" ? &o->ct : &o->pt))
+                return usage(QStringLiteral("%1 wants a positive ratio, not \"%2\"").arg(a, v));
+        } else if (a == "--nameplate") {
+            const QStringList parts = v.split(QLatin1Char(','));
+            if (parts.size() != 7) return usage(QStringLiteral("--nameplate wants seven numbers p,PN,IN,eta,I0,P0,UN"));
+            for (int i = 0; i < 7; ++i) {
+                bool ok = false;
+                const float x = parts[i].trimmed().toFloat(&ok);
+                if (!ok || !std::isfinite(x) || x < 0)
+                    return usage(QStringLiteral("--nameplate: \"%1\" is not a non-negative number").arg(parts[i]));
+                o->nameplate[i] = x;
+            }
+            o->haveNameplate = true;
+        }
+    }
+    if (o->port.isEmpty()) return usage(QStringLiteral("--port DEV is required"));
+    if (o->output.isEmpty()) return usage(QStringLiteral("-o FILE is required"));
+    if (o->seconds > 0 && o->blocks > 0) return usage(QStringLiteral("--seconds and --blocks exclude each other"));
+    if (!o->channels.isEmpty() && !QRegularExpression(QStringLiteral("^[01]{3}$")).match(o->channels).hasMatch())
+        return usage(QStringLiteral("--channels wants three digits 0 or 1 (red, blue, yellow), not \"%1\"").arg(o->channels));
+    if (o->channels == QLatin1String("000")) return usage(QStringLiteral("--channels: at least one clamp must be connected"));
+    return kExitOk;
+}
+
+}  // namespace
+
+int runReceive(const QString& cmd, Args args) {
+    ReceiveOptions o;
+    if (const int rc = parseOptions(cmd, args, &o); rc != kExitOk) return rc;
+
+    // The program directory's settings give the defaults, as they do for the window.
+    const QString dir = o.dir.isEmpty() ? programDirectory() : o.dir;
+    SharedState st;
+    readSettingsFile(settingsFilePath(dir), st.settings, st.file.TotalTime);
+    if (o.ct > 0) st.settings.CTRatio = static_cast<float>(o.ct);
+    if (o.pt > 0) st.settings.PTRatio = static_cast<float>(o.pt);
+    if (!o.channels.isEmpty()) {
+        st.settings.RedOn = o.channels[0] == QLatin1Char('1');
+        st.settings.BlueOn = o.channels[1] == QLatin1Char('1');
+        st.settings.YellowOn = o.channels[2] == QLatin1Char('1');
+    }
+    st.settings.recomputeWiringCode();
+    if (o.haveNameplate) st.motor.setNameplate(o.nameplate);
+    const ReceiveMode mode = o.seconds > 0 ? ReceiveMode::Timed : ReceiveMode::Manual;
+    if (mode == ReceiveMode::Timed) st.file.TotalTime = static_cast<float>(o.seconds);
+
+    QString device = o.port;
+    const auto com = QRegularExpression(QStringLiteral("^COM([1-8])$")).match(o.port);
+    if (com.hasMatch()) device = devicePathForPort(com.captured(1).toInt(), dir);
+
+    QtSerialPort port;
+    QString error;
+    if (!port.open(device, &error)) {
+        reportError(cmd, error);
+        return kExitFailure;
+    }
+    port.readAll();  // bytes that were waiting before the receive began belong to no measurement
+
+    if (!installStopSignals()) {
+        reportError(cmd, QStringLiteral("cannot install the stop signal handlers"));
+        return kExitFailure;
+    }
+
+    SystemClock clock;
+    ReceiveCycle cycle(st, clock);
+    if (!cycle.start(mode, QFileInfo(o.output).absoluteFilePath(), &error)) {
+        reportError(cmd, error);
+        return kExitFailure;
+    }
+
+    auto drain = [&] {
+        for (;;) {
+            const QByteArray b = port.readAll();
+            if (b.isEmpty()) break;
+            cycle.feed(reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size()));
+        }
+    };
+    bool blockLimitHit = false;
+    cycle.onBlock = [&] {
+        if (o.blocks > 0 && cycle.blocks() >= o.blocks) {
+            blockLimitHit = true;
+            cycle.requestStop();
+        }
+    };
+    cycle.onEnded = [&](ReceiveEnd) {
+        port.close();
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    };
+    QObject::connect(&port, &SerialPort::readyRead, drain);
+    QObject::connect(&port, &SerialPort::disconnected, [&](const QString& why) {
+        drain();
+        cycle.portLost(why);
+    });
+    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
+        char buf[16];
+        while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        drain();  // every block that has arrived is kept
+        cycle.requestStop();
+    });
+    double lastProgress = clock.monotonicSeconds();
+    QTimer ticker;
+    ticker.setInterval(100);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        cycle.poll();
+        const double now = clock.monotonicSeconds();
+        if (cycle.running() && now - lastProgress >= 1.0) {
+            lastProgress = now;
+            std::fprintf(stderr, "receive: %lld blocks, %.1f s, %llu bytes skipped\n",
+                         static_cast<long long>(cycle.blocks()), static_cast<double>(st.file.ElapsedTime),
+                         static_cast<unsigned long long>(cycle.skippedBytes()));
+        }
+    });
+    ticker.start();
+    drain();
+    if (cycle.running()) QCoreApplication::exec();
+
+    const ReceiveEnd end = cycle.end();
+    JsonObject j;
+    j.str("file", QFileInfo(o.output).absoluteFilePath())
+        .integer("samples", cycle.blocks())
+        .num("elapsed", st.file.ElapsedTime)
+        .integer("skipped_bytes", static_cast<long long>(cycle.skippedBytes()))
+        .str("end", QString::fromLatin1(endName(end, blockLimitHit)));
+    printLine(j.text());
+    switch (end) {
+        case ReceiveEnd::PortLost:
+            reportError(cmd, QStringLiteral("the serial port was lost (%1); the %2 samples received are kept in %3")
+                                 .arg(cycle.endDetail())
+                                 .arg(cycle.blocks())
+                                 .arg(o.output));
+            return kExitOk;
+        case ReceiveEnd::WriteFailed:
+            reportError(cmd, QStringLiteral("writing the file failed (%1); what was written is kept").arg(cycle.endDetail()));
+            return kExitFailure;
+        case ReceiveEnd::Aborted:
+            reportError(cmd, QStringLiteral("a block could not be processed (error %1); the receive was aborted")
+                                 .arg(cycle.errorNumber()));
+            return kExitFailure;
+        default:
+            return kExitOk;
+    }
+}
+
+}  // namespace mervo::tool

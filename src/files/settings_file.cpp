@@ -1,0 +1,122 @@
+#include "files/settings_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cmath>
+#include <optional>
+
+#include "shared/number_format.h"
+
+namespace mervo {
+
+namespace {
+
+std::optional<double> parseNumber(const QByteArray& line) {
+    const QByteArray t = line.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+// A whole number in [lo, hi] (halves round to even, as the stored 16-bit values are read back).
+std::optional<int16_t> wholeIn(std::optional<double> v, int lo, int hi) {
+    if (!v) return std::nullopt;
+    const double r = std::nearbyint(*v);
+    if (r < lo || r > hi) return std::nullopt;
+    return static_cast<int16_t>(r);
+}
+
+// A float that is finite and satisfies the predicate.
+template <class Pred>
+std::optional<float> floatIf(std::optional<double> v, Pred ok) {
+    if (!v) return std::nullopt;
+    const float f = static_cast<float>(*v);
+    if (!std::isfinite(f) || !ok(f)) return std::nullopt;
+    return f;
+}
+
+void syncDirectoryOf(const QString& path) {
+    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+int SettingsReadReport::fallbacks() const {
+    int n = 0;
+    for (bool used : lineUsed) n += used ? 0 : 1;
+    return n;
+}
+
+SettingsReadReport readSettingsFile(const QString& path, SettingsValues& s, float& totalTime) {
+    SettingsReadReport report;
+    QList<QByteArray> lines;
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly)) {
+        report.fileFound = true;
+        // Nine short lines; anything beyond a few kilobytes is not a settings file worth reading further.
+        lines = f.read(4096).split('\n');
+    }
+    auto line = [&](int i) -> std::optional<double> {
+        return i < lines.size() ? parseNumber(lines[i]) : std::nullopt;
+    };
+    const SettingsValues initial;
+    auto take = [&](int i, auto value, auto fallback, auto& target) {
+        report.lineUsed[i] = value.has_value();
+        target = value ? *value : fallback;
+    };
+
+    take(0, wholeIn(line(0), 1, 8), initial.CommPortNo, s.CommPortNo);
+    take(1, wholeIn(line(1), 0, 9), initial.CurveKind, s.CurveKind);  // any of the ten curves
+    take(2, floatIf(line(2), [](float v) { return v >= 0; }), initial.TotalTimeSetting, s.TotalTimeSetting);
+    take(3, floatIf(line(3), [](float v) { return v > 0; }), initial.CTRatio, s.CTRatio);
+    take(4, floatIf(line(4), [](float v) { return v > 0; }), initial.PTRatio, s.PTRatio);
+    take(5, floatIf(line(5), [](float v) { return v == 5 || v == 10 || v == 20; }), initial.SegmentCount,
+         s.SegmentCount);
+    take(6, wholeIn(line(6), 0, 1), initial.RedOn, s.RedOn);
+    take(7, wholeIn(line(7), 0, 1), initial.BlueOn, s.BlueOn);
+    take(8, wholeIn(line(8), 0, 1), initial.YellowOn, s.YellowOn);
+    totalTime = s.TotalTimeSetting;
+    s.recomputeWiringCode();
+    return report;
+}
+
+QByteArray formatSettings(const SettingsValues& s) {
+    const float values[9] = {float(s.CommPortNo), float(s.CurveKind), s.TotalTimeSetting, s.CTRatio, s.PTRatio,
+                             s.SegmentCount,      float(s.RedOn),     float(s.BlueOn),     float(s.YellowOn)};
+    QByteArray out;
+    for (float v : values) out += formatSettingsValue(v).toLatin1() + "\r\n";
+    return out;
+}
+
+bool writeSettingsFile(const QString& path, const SettingsValues& s, QString* error) {
+    QSaveFile f(path);
+    auto failed = [&](const QString& why) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, why);
+        f.cancelWriting();
+        return false;
+    };
+    if (!f.open(QIODevice::WriteOnly)) return failed(f.errorString());
+    const QByteArray text = formatSettings(s);
+    // commit() alone can report success after a failed write; check every step before replacing the file.
+    if (f.write(text) != text.size()) return failed(f.errorString());
+    if (!f.flush()) return failed(f.errorString());
+    if (!f.commit()) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, f.errorString());
+        return false;
+    }
+    syncDirectoryOf(path);
+    return true;
+}
+
+}  // namespace mervo

@@ -1,0 +1,95 @@
+#include "platform/qt/qt_serial_port.h"
+
+#include <poll.h>
+
+#include <QFileInfo>
+
+namespace mervo {
+
+QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent) {
+    connect(&port_, &QSerialPort::readyRead, this, &SerialPort::readyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+    watchdog_.setInterval(250);
+    connect(&watchdog_, &QTimer::timeout, this, &QtSerialPort::checkHangUp);
+}
+
+QtSerialPort::~QtSerialPort() { close(); }
+
+bool QtSerialPort::open(const QString& device, QString* error, OpenError* kind) {
+    auto fail = [&](OpenError k, const QString& why) {
+        if (error) *error = why;
+        if (kind) *kind = k;
+        return false;
+    };
+    close();
+    if (!QFileInfo::exists(device)) return fail(OpenError::NotFound, QStringLiteral("%1: no such device").arg(device));
+    port_.setPortName(device);
+    if (!port_.open(QIODevice::ReadOnly)) {
+        const auto e = port_.error();
+        const QString why = port_.errorString();
+        port_.clearError();
+        if (e == QSerialPort::PermissionError)
+            return fail(OpenError::InUse, QStringLiteral("%1: in use by another program or not permitted (%2)")
+                                               .arg(device, why));
+        if (e == QSerialPort::DeviceNotFoundError)
+            return fail(OpenError::NotFound, QStringLiteral("%1: no such device").arg(device));
+        return fail(OpenError::Other, QStringLiteral("%1: %2").arg(device, why));
+    }
+    // Modem-line and some termios calls fail on pseudo-terminals; the line settings matter only on real ports.
+    port_.setBaudRate(QSerialPort::Baud9600);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setReadBufferSize(0);
+    port_.clearError();
+    lostReported_ = false;
+    hangUps_ = 0;
+    tail_.clear();
+    watchdog_.start();
+    if (kind) *kind = OpenError::None;
+    return true;
+}
+
+void QtSerialPort::close() {
+    watchdog_.stop();
+    if (port_.isOpen()) port_.close();
+}
+
+QByteArray QtSerialPort::readAll() {
+    QByteArray out;
+    out.swap(tail_);
+    if (port_.isOpen()) out += port_.readAll();
+    return out;
+}
+
+void QtSerialPort::lost(const QString& why) {
+    if (lostReported_) return;
+    lostReported_ = true;
+    // Keep what already arrived: the owner reads it while handling the loss.
+    if (port_.isOpen()) tail_ += port_.readAll();
+    close();
+    emit disconnected(why);
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError e) {
+    if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || e == QSerialPort::UnsupportedOperationError)
+        return;
+    if (!port_.isOpen()) return;
+    lost(port_.errorString());
+}
+
+void QtSerialPort::checkHangUp() {
+    if (!port_.isOpen()) return;
+    struct pollfd p {
+        static_cast<int>(port_.handle()), POLLIN, 0
+    };
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        // A second look a tick later gives the event loop the chance to read what the driver still holds.
+        if (++hangUps_ >= 2) lost(QStringLiteral("the device hung up"));
+    } else {
+        hangUps_ = 0;
+    }
+}
+
+}  // namespace mervo

@@ -1,0 +1,31 @@
+// The instrument's serial line: 9600 baud, 8 data bits, no parity, one stop bit, read only.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace mervo {
+
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    enum class OpenError { None, NotFound, InUse, NoPermission, Other };
+
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    // Opens a device by path; on failure says why in words and as a kind.
+    virtual bool open(const QString& device, QString* error, OpenError* kind = nullptr) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Returns and removes every byte waiting.
+    virtual QByteArray readAll() = 0;
+
+signals:
+    void readyRead();
+    // The device went away (unplugged, hung up, read error). Emitted once; the port is closed by then.
+    void disconnected(const QString& why);
+};
+
+}  // namespace mervo

@@ -1,0 +1,30 @@
+// The number forms the program shows, prints and stores.
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace mervo {
+
+// " ####0.000": a blank, at least one integer digit, exactly three decimals; a negative value gets its minus
+// sign in front of the blank ("- 1.500"). Rounds half away from zero. A value that rounds to zero shows no sign.
+QString formatFixed3(float v);
+
+// The shortest decimal digits (at most seven significant) that give the single-precision value back, without a
+// zero before the point of a fraction and without blanks: "12", ".2", "-.5", "1.234568E+07", "1E-05".
+QString formatGeneralCore(float v);
+
+// A number item of printed text: a blank (or the minus sign), the general form, one trailing blank: " 12 ", "-.5 ".
+QString formatPrintNumber(float v);
+
+// Captions and text boxes: shortest form with no blanks and a zero before the point: "0", "5", "0.2", "-0.5".
+QString formatCaption(float v);
+
+// A settings-file value: a blank or the minus sign, then the general form: " 5400", " .5", "-2".
+QString formatSettingsValue(float v);
+
+// The shortest decimal text that reads back to the same float (up to nine digits), for JSON and CSV;
+// "null" for NaN and infinities, which JSON cannot hold.
+std::string formatShortestFloat(float v);
+
+}  // namespace mervo
