@@ -108,8 +108,14 @@ QString formatSettingsValue(float v) {
 std::string formatShortestFloat(float v) {
     if (!std::isfinite(v)) return "null";
     const int p = shortestPrecision(v, 9);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", p, static_cast<double>(v));
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%.*e", p - 1, static_cast<double>(v));
+    const int exp10 = std::atoi(std::strchr(buf, 'e') + 1);
+    // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form only where it is shorter.
+    if (exp10 >= -5 && exp10 < 16) {
+        std::snprintf(buf, sizeof buf, "%.*f", std::max(0, p - 1 - exp10), static_cast<double>(v));
+        return buf;
+    }
     return buf;
 }
 

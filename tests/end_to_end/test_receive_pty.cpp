@@ -1,1 +1,257 @@
+// The simulator streams into a pseudo-terminal and mervo-tool records from it, as an operator would.
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <chrono>
+#include <thread>
+
+#include "acquisition/record_math.h"
+#include "acquisition/working_file.h"
+#include "end_to_end/process.h"
+
+using namespace mervo;
+using namespace mervo::test;
+
+namespace {
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The samples a receiver must store for the bytes the simulator sent: decoded, scaled, little-endian.
+std::string expectedSamples(const std::string& sent, size_t stride, float ct, float pt, size_t count) {
+    std::string out;
+    for (size_t k = 0; k < count && (k + 1) * stride <= sent.size() + (stride - 30); ++k) {
+        std::array<float, 12> v{};
+        const auto* b = reinterpret_cast<const uint8_t*>(sent.data() + k * stride + 3);
+        for (int i = 0; i < 9; ++i) v[i] = DecodeTriple(b[3 * i], b[3 * i + 1], b[3 * i + 2]);
+        ScaleRecord(v, ct, pt);
+        unsigned char bytes[36];
+        encodeRecords(v.data(), 9, bytes);
+        out.append(reinterpret_cast<char*>(bytes), 36);
+    }
+    return out;
+}
+
+std::string samplesOf(const std::string& file, int64_t n) {
+    return file.substr(kHeaderRecords * kRecordBytes, static_cast<size_t>(n) * kSampleRecords * kRecordBytes);
+}
+
+class ReceivePty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        d = dir.path().toStdString();
+        setenv("MERVO_HOME", d.c_str(), 1);
+    }
+    void TearDown() override {
+        if (sim.pid > 0) {
+            ::kill(sim.pid, SIGTERM);
+            waitExit(sim, 5);
+        }
+    }
+    // Starts the simulator on a pseudo-terminal and returns the device path it prints.
+    std::string startSim(std::vector<std::string> args) {
+        args.insert(args.end(), {"--tee", d + "/sent.bin"});
+        sim = spawn("mervo-sim", args, d + "/sim.out", d + "/sim.err");
+        const std::string pty = waitFirstLine(d + "/sim.out", 10);
+        EXPECT_FALSE(pty.empty()) << readFile(d + "/sim.err");
+        return pty;
+    }
+    MeasurementInfo infoOf(const std::string& path) {
+        MeasurementReader r;
+        QString error;
+        EXPECT_TRUE(r.open(QString::fromStdString(path), &error)) << error.toStdString();
+        return r.info();
+    }
+
+    QTemporaryDir dir;
+    std::string d;
+    Child sim;
+};
+
+TEST_F(ReceivePty, storesEveryBlockByteForByteScaledByTheRatios) {
+    const std::string pty = startSim({"--rate", "0", "--blocks", "3000", "--seed", "7"});
+    const Result r = run("mervo-tool",
+                         {"receive", "--port", pty, "-o", d + "/out.MTQ", "--blocks", "3000", "--ct", "2.5", "--pt",
+                          "10", "--channels", "101", "--nameplate", "4,11,21.5,89.5,7.2,0.45,380"},
+                         d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"samples\":3000"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"end\":\"blocks\""), std::string::npos) << r.out;
+
+    const MeasurementInfo info = infoOf(d + "/out.MTQ");
+    ASSERT_TRUE(info.complete);
+    ASSERT_EQ(info.wholeSamples, 3000);
+    EXPECT_EQ(info.header.wiringCode(), 5);
+    EXPECT_TRUE(info.header.motorDataValid());
+    EXPECT_FLOAT_EQ(info.header.nameplate[6], 380.0f);
+    const std::string file = readFile(d + "/out.MTQ");
+    EXPECT_TRUE(samplesOf(file, 3000) == expectedSamples(readFile(d + "/sent.bin"), 30, 2.5f, 10.0f, 3000))
+        << "stored samples differ from the scaled blocks that were sent";
+}
+
+TEST_F(ReceivePty, manualReceiveKeepsBackToBackAndFillerSeparatedBlocksAlike) {
+    for (const bool filler : {false, true}) {
+        std::vector<std::string> args{"--rate", "0", "--blocks", "400", "--seed", "3"};
+        if (filler) args.push_back("--filler");
+        const std::string pty = startSim(args);
+        const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/m.MTQ", "--blocks", "400"}, d);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string file = readFile(d + "/m.MTQ");
+        EXPECT_TRUE(samplesOf(file, 400) == expectedSamples(readFile(d + "/sent.bin"), filler ? 33 : 30, 1, 1, 400))
+            << (filler ? "with filler bytes" : "back to back");
+        EXPECT_EQ(infoOf(d + "/m.MTQ").wholeSamples, 400);
+        ::kill(sim.pid, SIGTERM);
+        waitExit(sim, 5);
+    }
+}
+
+TEST_F(ReceivePty, interruptKeepsEveryArrivedBlockAndWritesTheTrailer) {
+    // 120 blocks arrive within a second; the simulator then keeps the line open and quiet.
+    const std::string pty = startSim({"--rate", "200", "--blocks", "120", "--linger", "30"});
+    Child tool = spawn("mervo-tool", {"receive", "--port", pty, "-o", d + "/i.MTQ"}, d + "/t.out", d + "/t.err");
+    sleepMs(2500);
+    ::kill(tool.pid, SIGINT);
+    ASSERT_EQ(waitExit(tool, 10), 0) << readFile(d + "/t.err");
+    EXPECT_NE(readFile(d + "/t.out").find("\"end\":\"stopped\""), std::string::npos);
+    const MeasurementInfo info = infoOf(d + "/i.MTQ");
+    ASSERT_TRUE(info.complete);
+    ASSERT_EQ(info.wholeSamples, 120);
+    EXPECT_TRUE(samplesOf(readFile(d + "/i.MTQ"), 120) == expectedSamples(readFile(d + "/sent.bin"), 30, 1, 1, 120));
+    // A manual receive stores the elapsed time of its last block, which came well before the interrupt.
+    EXPECT_GT(info.header.TotalTime, 0.3f);
+    EXPECT_LT(info.header.TotalTime, 2.4f);
+    ASSERT_TRUE(info.maxima.has_value());
+    EXPECT_GT((*info.maxima)[0], 0.0f);
+}
+
+TEST_F(ReceivePty, killedReceiverLeavesHeaderAndSamplesIntact) {
+    const std::string pty = startSim({"--rate", "100"});
+    Child tool = spawn("mervo-tool", {"receive", "--port", pty, "-o", d + "/k.MTQ", "--channels", "011"},
+                       d + "/t.out", d + "/t.err");
+    sleepMs(2500);
+    ::kill(tool.pid, SIGKILL);
+    waitExit(tool, 10);
+    ::kill(sim.pid, SIGTERM);
+    waitExit(sim, 5);
+    const std::string file = readFile(d + "/k.MTQ");
+    MeasurementReader reader;
+    QString error;
+    ASSERT_TRUE(reader.open(QString::fromStdString(d + "/k.MTQ"), &error)) << error.toStdString();
+    const MeasurementInfo& info = reader.info();
+    EXPECT_FALSE(info.complete);
+    EXPECT_EQ((file.size() - 48) % 36, 0u) << "a sample was torn";
+    EXPECT_EQ(info.header.wiringCode(), 3);
+    EXPECT_GT(info.wholeSamples, 50);
+    EXPECT_TRUE(samplesOf(file, info.wholeSamples) ==
+                expectedSamples(readFile(d + "/sent.bin"), 30, 1, 1, static_cast<size_t>(info.wholeSamples)));
+}
+
+TEST_F(ReceivePty, timedReceiveEndsAtItsSetTime) {
+    const std::string pty = startSim({"--rate", "32"});
+    const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/t.MTQ", "--seconds", "1.5"}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"end\":\"time_reached\""), std::string::npos) << r.out;
+    const MeasurementInfo info = infoOf(d + "/t.MTQ");
+    ASSERT_TRUE(info.complete);
+    EXPECT_FLOAT_EQ(info.header.TotalTime, 1.5f);
+    EXPECT_GT(info.wholeSamples, 20);
+    EXPECT_LT(info.wholeSamples, 60);
+}
+
+TEST_F(ReceivePty, timedReceiveEndsEvenWhenTheInstrumentIsSilent) {
+    // The simulator never starts sending: it waits for a reader that has not opened the port yet.
+    const std::string pty = startSim({"--rate", "32", "--start-delay", "60000"});
+    const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/s.MTQ", "--seconds", "0.5"}, d, 15);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const MeasurementInfo info = infoOf(d + "/s.MTQ");
+    EXPECT_TRUE(info.complete);
+    EXPECT_EQ(info.bytes, 144);
+}
+
+TEST_F(ReceivePty, lostPortEndsNormallyAndKeepsEveryBlock) {
+    const std::string pty = startSim({"--rate", "0", "--blocks", "90", "--linger", "0.5"});
+    const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/p.MTQ"}, d, 20);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"end\":\"port_lost\""), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("serial port was lost"), std::string::npos) << r.err;
+    const MeasurementInfo info = infoOf(d + "/p.MTQ");
+    ASSERT_TRUE(info.complete);
+    EXPECT_EQ(info.wholeSamples, 90);
+}
+
+// Bad requests end with one clear line and a failure status, never a crash or a half-made file.
+TEST_F(ReceivePty, badRequestsFailWithOneLine) {
+    const std::string pty = startSim({"--rate", "32"});
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"receive", "--port", d + "/nope", "-o", d + "/x.MTQ"}, 1, "no such device"},
+        {{"receive", "--port", pty, "-o", d + "/missing/dir/x.MTQ"}, 1, "x.MTQ"},
+        {{"receive", "--port", pty}, 2, "-o FILE is required"},
+        {{"receive", "-o", d + "/x.MTQ"}, 2, "--port DEV is required"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--seconds", "abc"}, 2, "--seconds"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--blocks", "0"}, 2, "--blocks"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--ct", "-1"}, 2, "--ct"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--channels", "000"}, 2, "at least one"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--channels", "12"}, 2, "--channels"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--nameplate", "1,2,3"}, 2, "seven numbers"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--frobnicate"}, 2, "unknown option"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--seconds"}, 2, "needs a value"},
+        {{"info", d + "/absent.MTQ"}, 1, "absent.MTQ"},
+        {{"info"}, 2, "usage"},
+        {{"launch"}, 2, "unknown command"},
+    };
+    for (const auto& c : cases) {
+        const Result r = run("mervo-tool", c.args, d, 10);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << (c.args.size() > 2 ? c.args.back() : "");
+        EXPECT_EQ(r.err.rfind("mervo-tool: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(d + "/x.MTQ")));
+}
+
+TEST_F(ReceivePty, infoDescribesCompleteAndInterruptedFiles) {
+    // A complete file of two samples, then the same file with its trailer cut off and half a sample more.
+    WorkingFileWriter w;
+    FileHeader h;
+    h.StartTime = 3600.5f;
+    h.TotalTime = 2;
+    h.nameplate = {4, 11, 21.5f, 89.5f, 7.2f, 0.45f, 380};
+    h.channels = {1, 0, 1};
+    QString error;
+    ASSERT_TRUE(w.create(QString::fromStdString(d + "/a.MTQ"), h, &error));
+    const float s[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    w.appendSample(s, &error);
+    w.appendSample(s, &error);
+    std::array<float, 12> mx{}, mn{};
+    mx.fill(2.5f);
+    mn.fill(-0.5f);
+    w.appendTrailer(mx, mn, &error);
+    w.close();
+    Result r = run("mervo-tool", {"info", d + "/a.MTQ"}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* part : {"\"bytes\":216", "\"samples\":2", "\"complete\":true", "\"start_time\":3600.5",
+                             "\"total_time\":2", "\"nameplate\":[4,11,21.5,89.5,7.2,0.45,380]",
+                             "\"motor_data_valid\":true", "\"channels\":[1,0,1]", "\"wiring_code\":5",
+                             "\"maxima\":[2.5,2.5,", "\"minima\":[-0.5,"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << " in " << r.out;
+
+    ASSERT_EQ(::truncate((d + "/a.MTQ").c_str(), 48 + 36 + 20), 0);
+    r = run("mervo-tool", {"info", d + "/a.MTQ"}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* part : {"\"samples\":1", "\"complete\":false", "\"maxima\":null", "\"minima\":null"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << " in " << r.out;
+
+    ASSERT_EQ(::truncate((d + "/a.MTQ").c_str(), 20), 0);
+    r = run("mervo-tool", {"info", d + "/a.MTQ"}, d);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("too short"), std::string::npos) << r.err;
+}
+
+}  // namespace

@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     // A receiver throws away what was waiting when it opened the port, so start only once it listens.
     if (sink == Sink::Pty && waitReader) {
         while (!stopRequested && ptySlaveClosed(fd)) sleepSeconds(0.01);
-        sleepSeconds(startDelayMs / 1000.0);
+        for (double waited = 0; !stopRequested && waited < startDelayMs / 1000.0; waited += 0.01) sleepSeconds(0.01);
     }
 
     InstrumentSimulator sim(opt);
