@@ -1,1 +1,203 @@
+// The receive cycle driven by bytes and a hand-set clock: ends, trailer, record 2, scaling, the error path.
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "acquisition/receive_cycle.h"
+#include "acquisition/record_math.h"
+#include "acquisition/instrument_sim.h"
+#include "platform/fake/fake_clock.h"
+
+using namespace mervo;
+
+namespace {
+
+std::array<uint8_t, 30> blockOf(const BlockValues& v) { return encodeBlock(v); }
+
+const BlockValues kTypical{-10, 230, 2.0f, -10, 231, 2.0f, -10, 229, 2.0f};
+
+class Receive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath("TEMP.MTX");
+    }
+    void feed(const BlockValues& v) {
+        const auto b = blockOf(v);
+        cycle.feed(b.data(), b.size());
+    }
+    MeasurementInfo read(std::vector<std::array<float, 9>>* samples = nullptr) {
+        MeasurementReader r;
+        QString error;
+        EXPECT_TRUE(r.open(path, &error)) << error.toStdString();
+        if (samples)
+            for (int64_t k = 0; k < r.info().wholeSamples; ++k) {
+                std::array<float, 9> s{};
+                r.readSample(k, s.data(), nullptr);
+                samples->push_back(s);
+            }
+        return r.info();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    SharedState st;
+    FakeClock clock;
+    ReceiveCycle cycle{st, clock};
+};
+
+TEST_F(Receive, manualStopWritesTrailerAndTheLastBlocksElapsedTime) {
+    st.motor.setNameplate({4, 11, 21.5f, 89.5f, 7.2f, 0.45f, 380});
+    st.settings.BlueOn = 0;
+    st.file.TotalTime = 99;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    int panelUpdates = 0;
+    cycle.onBlock = [&] { ++panelUpdates; };
+    for (double t : {0.25, 0.5, 1.75}) {
+        clock.advance(t - (clock.mono - 1000.0));
+        feed(kTypical);
+    }
+    clock.advance(3);  // the operator presses stop later; record 2 keeps the last block's time
+    cycle.requestStop();
+    EXPECT_FALSE(cycle.running());
+    EXPECT_EQ(cycle.end(), ReceiveEnd::Stopped);
+    EXPECT_EQ(panelUpdates, 3);
+    const MeasurementInfo info = read();
+    ASSERT_TRUE(info.complete);
+    EXPECT_EQ(info.wholeSamples, 3);
+    EXPECT_FLOAT_EQ(info.header.TotalTime, 1.75f);
+    EXPECT_FLOAT_EQ(info.header.StartTime, 36000.0f);
+    EXPECT_EQ(info.header.wiringCode(), 5);
+    EXPECT_EQ(info.header.nameplate[1], 11.0f);
+    EXPECT_EQ(*info.maxima, st.live.LiveMax);
+    EXPECT_EQ(*info.minima, st.live.LiveMin);
+    EXPECT_TRUE(st.receive.ManualRunning) << "ready for the next manual receive";
+}
+
+TEST_F(Receive, stoppingBeforeAnyBlockLeavesTheEmptyLayout) {
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    cycle.requestStop();
+    const MeasurementInfo info = read();
+    EXPECT_EQ(info.bytes, 144);
+    EXPECT_EQ(info.header.TotalTime, 0.0f);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ((*info.maxima)[i], -100000.0f);
+        EXPECT_EQ((*info.minima)[i], 100000.0f);
+    }
+}
+
+TEST_F(Receive, timedReceiveEndsAtItsTimeWithOrWithoutBytes) {
+    st.file.TotalTime = 2;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    feed(kTypical);
+    clock.advance(1.0);
+    cycle.poll();
+    EXPECT_TRUE(cycle.running());
+    feed(kTypical);
+    clock.advance(1.5);
+    cycle.poll();  // no byte came: the clock alone ends the run
+    EXPECT_EQ(cycle.end(), ReceiveEnd::TimeReached);
+    feed(kTypical);  // late bytes are not recorded
+    const MeasurementInfo info = read();
+    EXPECT_TRUE(info.complete);
+    EXPECT_EQ(info.wholeSamples, 2);
+    EXPECT_EQ(info.header.TotalTime, 2.0f);
+}
+
+TEST_F(Receive, blocksArrivingAfterTheSetTimeAreNotProcessed) {
+    st.file.TotalTime = 1;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    clock.advance(1.0);
+    feed(kTypical);
+    EXPECT_EQ(cycle.end(), ReceiveEnd::TimeReached);
+    EXPECT_EQ(read().bytes, 144);
+}
+
+TEST_F(Receive, storesScaledValuesWithPowersAsReceived) {
+    st.settings.CTRatio = 100;
+    st.settings.PTRatio = 10;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    // Channel 1's power exceeds U * I / 1000 on purpose: the file keeps it, only memory limits it.
+    feed({1.5f, 38, 0.5f, 1, 22, 0.25f, 0, 0, 0});
+    cycle.requestStop();
+    std::vector<std::array<float, 9>> s;
+    read(&s);
+    ASSERT_EQ(s.size(), 1u);
+    const std::array<float, 9> want{150, 380, 500, 100, 220, 250, 0, 0, 0};
+    EXPECT_EQ(s[0], want);
+    EXPECT_FLOAT_EQ(st.live.LiveValues[2], 57.0f + 22.0f) << "limited to S = 150 * 380 / 1000 and 100 * 220 / 1000";
+}
+
+TEST_F(Receive, elapsedTimeStaysMonotonicOverMidnight) {
+    clock.midnight = 86399.5;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    clock.advance(1.0);  // the wall clock wraps to 0.5
+    feed(kTypical);
+    EXPECT_FLOAT_EQ(st.file.ElapsedTime, 1.0f);
+    EXPECT_FLOAT_EQ(st.file.StartTime, 86399.5f);
+    EXPECT_GT(st.sums.EnergyP, 0.0f);
+}
+
+TEST_F(Receive, aBlockTheArithmeticCannotHoldAbortsWithoutTrailer) {
+    st.settings.CTRatio = 1e10f;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ReceiveEnd ended = ReceiveEnd::None;
+    cycle.onEnded = [&](ReceiveEnd e) { ended = e; };
+    feed(kTypical);
+    feed({-9e18f, 9e18f, 1, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(ended, ReceiveEnd::Aborted);
+    EXPECT_EQ(cycle.errorNumber(), kErrOverflow);
+    EXPECT_TRUE(st.receive.AbortReceive);
+    EXPECT_EQ(receiveErrorText(cycle.errorNumber()), QStringLiteral("其它错误，错误号： 6！"));
+    EXPECT_EQ(receiveErrorText(5), QStringLiteral("数据接收超时错误，错误号： 5！\r\n请重新接收！"));
+    const MeasurementInfo info = read();
+    EXPECT_FALSE(info.complete);
+    EXPECT_EQ(info.bytes, 4 * (12 + 18)) << "both blocks were written before the error; no trailer";
+}
+
+TEST_F(Receive, lostPortEndsNormallyWithEveryBlock) {
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    feed(kTypical);
+    feed(kTypical);
+    cycle.portLost(QStringLiteral("unplugged"));
+    EXPECT_EQ(cycle.end(), ReceiveEnd::PortLost);
+    EXPECT_TRUE(receiveEndText(ReceiveEnd::PortLost, cycle.endDetail()).contains(QStringLiteral("unplugged")));
+    const MeasurementInfo info = read();
+    EXPECT_TRUE(info.complete);
+    EXPECT_EQ(info.wholeSamples, 2);
+}
+
+TEST_F(Receive, manualReceiveKeepsRecordTwoAtTheLastSyncedBlock) {
+    st.file.TotalTime = 10;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    clock.advance(0.5);
+    feed(kTypical);
+    EXPECT_EQ(read().header.TotalTime, 10.0f) << "not a second yet since the start";
+    clock.advance(0.75);
+    cycle.poll();
+    EXPECT_EQ(read().header.TotalTime, 0.5f);
+    clock.advance(0.5);
+    feed(kTypical);  // within the second after the last sync: record 2 not touched yet
+    EXPECT_EQ(read().header.TotalTime, 0.5f);
+}
+
+TEST_F(Receive, startFailsClearlyWhereTheFileCannotBeMade) {
+    QString error;
+    EXPECT_FALSE(cycle.start(ReceiveMode::Manual, dir.filePath("no/such/dir/TEMP.MTX"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("TEMP.MTX")));
+    EXPECT_FALSE(cycle.running());
+}
+
+TEST_F(Receive, aNewReceiveStartsFromCleanExtremesAndSums) {
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    feed({-100, 230, 20, 0, 0, 0, 0, 0, 0});
+    cycle.requestStop();
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    feed({-1, 230, 0.2f, 0, 0, 0, 0, 0, 0});
+    cycle.requestStop();
+    EXPECT_FLOAT_EQ(st.live.LiveMax[0], 1.0f);
+    EXPECT_EQ(st.sums.BlockCount, 1.0f);
+    EXPECT_EQ(read().wholeSamples, 1);
+}
+
+}  // namespace
