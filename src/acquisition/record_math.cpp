@@ -1,6 +1,7 @@
 #include "acquisition/record_math.h"
 
 #include <cmath>
+#include <limits>
 
 namespace mervo {
 
@@ -106,6 +107,11 @@ int ProcessSample(LiveArrays& live, RunningSums& sums, float elapsed) {
     for (int i = 0; i < 9; ++i) live.SampleValues[i] = lv[i];
     if (!allFinite(lv.data(), 9)) return kErrOverflow;
 
+    // U * I is a float product: a block whose product no float can hold is an overflow, as it would be
+    // before the division by 1000.
+    for (int k = 0; k < 3; ++k)
+        if (std::fabs(static_cast<double>(lv[3 * k]) * lv[3 * k + 1]) > std::numeric_limits<float>::max())
+            return kErrOverflow;
     float sk[3], pk[3], ik[3];
     limitChannels(lv.data(), sk, pk, ik);
     if (!allFinite(sk, 3)) return kErrOverflow;
@@ -135,6 +141,13 @@ int ProcessSample(LiveArrays& live, RunningSums& sums, float elapsed) {
 
     for (int n = 0; n < 12; ++n) {
         const float v = n == 2 ? lv[2] : std::fabs(lv[n]);
+        // Both still at their initial values means no reading yet: the first one sets both, also when it lies
+        // beyond them (a 110 kV line must not keep a minimum of 100000).
+        if (live.LiveMax[n] == kLiveMaxInit && live.LiveMin[n] == kLiveMinInit) {
+            live.LiveMax[n] = v;
+            live.LiveMin[n] = v;
+            continue;
+        }
         if (v > live.LiveMax[n]) live.LiveMax[n] = v;
         if (v < live.LiveMin[n]) live.LiveMin[n] = v;
     }

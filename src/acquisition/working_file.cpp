@@ -29,7 +29,8 @@ bool FileHeader::motorDataValid() const {
 }
 
 float sampleCountFromLength(int64_t bytes) {
-    return (static_cast<float>(bytes) / 4.0f - 36.0f) / 9.0f;
+    // In double: a float does not hold the byte count of a day-long file exactly, which made it fractional.
+    return static_cast<float>((static_cast<double>(bytes) / 4.0 - 36.0) / 9.0);
 }
 
 void encodeRecords(const float* values, size_t n, unsigned char* out) {

@@ -1,1 +1,225 @@
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstring>
+
+#include "acquisition/working_file.h"
+#include "shared/shared_state.h"
+
+using namespace mervo;
+
+namespace {
+
+// Little-endian IEEE single bytes of values used below, worked out by hand.
+const QByteArray kOne = QByteArray::fromHex("0000803f");            // 1.0
+const QByteArray kZero = QByteArray::fromHex("00000000");           // 0.0
+const QByteArray kMinus100000 = QByteArray::fromHex("0050c3c7");    // -100000
+const QByteArray kPlus100000 = QByteArray::fromHex("0050c347");     // 100000
+const QByteArray k3725_25 = QByteArray::fromHex("00d46845");        // 3725.25 = 0x4568D400
+
+class WorkingFile : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("TEMP.MTX"));
+    WorkingFileWriter writer;
+    QString error;
+
+    QByteArray bytes() const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QByteArray record(int64_t n) const { return bytes().mid(static_cast<int>(recordOffset(n)), 4); }
+
+    // Sample k holds 10k + j at offset j; with `trailer`, maxima are 1..12 and minima -1..-12.
+    void write(int samples, bool trailer, const FileHeader& h = FileHeader{}) {
+        ASSERT_TRUE(writer.create(path, h, &error)) << error.toStdString();
+        for (int k = 0; k < samples; ++k) {
+            float v[9];
+            for (int j = 0; j < 9; ++j) v[j] = 10.0f * k + j;
+            ASSERT_TRUE(writer.appendSample(v, &error));
+        }
+        if (trailer) {
+            std::array<float, 12> mx{}, mn{};
+            for (int i = 0; i < 12; ++i) mx[i] = float(i + 1), mn[i] = -float(i + 1);
+            ASSERT_TRUE(writer.appendTrailer(mx, mn, &error));
+        }
+        writer.close();
+    }
+    void appendRaw(const QByteArray& extra) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(extra);
+    }
+};
+
+}  // namespace
+
+TEST_F(WorkingFile, receiveWithoutBlocksLeavesThirtySixRecordsWithInitialExtremes) {
+    LiveArrays live;
+    live.resetExtremes();
+    ASSERT_TRUE(writer.create(path, FileHeader{}, &error));
+    ASSERT_TRUE(writer.appendTrailer(live.LiveMax, live.LiveMin, &error));
+    writer.close();
+    const QByteArray b = bytes();
+    ASSERT_EQ(b.size(), 144);
+    for (int n = 13; n <= 24; ++n) EXPECT_EQ(record(n), kMinus100000) << n;
+    for (int n = 25; n <= 36; ++n) EXPECT_EQ(record(n), kPlus100000) << n;
+
+    MeasurementReader reader;
+    ASSERT_TRUE(reader.open(path, &error));
+    EXPECT_EQ(reader.info().SampleCount, 0.0f);
+    EXPECT_TRUE(reader.info().complete);
+    EXPECT_EQ(reader.info().wholeSamples, 0);
+    ASSERT_TRUE(reader.info().maxima.has_value());
+    EXPECT_EQ(reader.info().maxima->at(11), -100000.0f);
+    EXPECT_EQ(reader.info().minima->at(0), 100000.0f);
+}
+
+TEST_F(WorkingFile, thousandSamplesPutTheTrailerAtRecord9013) {
+    write(1000, true);
+    const QByteArray b = bytes();
+    ASSERT_EQ(b.size(), 36144);
+    EXPECT_EQ(b.mid(4 * 9012, 4), kOne) << "first maximum";
+    EXPECT_EQ(record(9013 + 12), QByteArray::fromHex("000080bf")) << "first minimum, -1.0";
+
+    MeasurementReader reader;
+    ASSERT_TRUE(reader.open(path, &error)) << error.toStdString();
+    EXPECT_EQ(reader.info().SampleCount, 1000.0f);
+    EXPECT_EQ(reader.info().wholeSamples, 1000);
+    EXPECT_TRUE(reader.info().complete);
+    EXPECT_EQ(reader.info().maxima->at(11), 12.0f);
+    EXPECT_EQ(reader.info().minima->at(11), -12.0f);
+    float s[9];
+    for (int k : {0, 1, 517, 999}) {
+        ASSERT_TRUE(reader.readSample(k, s, &error));
+        for (int j = 0; j < 9; ++j) EXPECT_EQ(s[j], 10.0f * k + j) << k << ' ' << j;
+    }
+}
+
+TEST_F(WorkingFile, headerRecordsInOrderWithFlagsAsFloats) {
+    const struct {
+        std::array<int16_t, 3> flags;
+        int code;
+    } cases[] = {{{1, 1, 1}, 7}, {{1, 0, 0}, 4}, {{0, 1, 1}, 3}, {{1, 0, 1}, 5}};
+    for (const auto& c : cases) {
+        FileHeader h;
+        h.StartTime = 3725.25f;
+        h.TotalTime = 360;
+        h.nameplate = {4, 7.5f, 15.4f, 87, 6.2f, 0.35f, 380};
+        h.channels = c.flags;
+        write(0, true, h);
+        EXPECT_EQ(record(1), k3725_25);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(record(10 + i), c.flags[i] ? kOne : kZero) << c.code;
+
+        MeasurementReader reader;
+        ASSERT_TRUE(reader.open(path, &error));
+        const FileHeader& r = reader.info().header;
+        EXPECT_EQ(r.StartTime, 3725.25f);
+        EXPECT_EQ(r.TotalTime, 360.0f);
+        EXPECT_EQ(r.nameplate, h.nameplate);
+        EXPECT_EQ(r.channels, c.flags);
+        EXPECT_EQ(r.wiringCode(), c.code);
+        EXPECT_TRUE(r.motorDataValid());
+    }
+}
+
+TEST_F(WorkingFile, anyZeroNameplateValueMakesMotorDataInvalid) {
+    for (int zero = 0; zero < 7; ++zero) {
+        FileHeader h;
+        h.nameplate = {4, 7.5f, 15.4f, 87, 6.2f, 0.35f, 380};
+        h.nameplate[zero] = 0;
+        write(1, true, h);
+        MeasurementReader reader;
+        ASSERT_TRUE(reader.open(path, &error));
+        EXPECT_FALSE(reader.info().header.motorDataValid()) << zero;
+    }
+}
+
+TEST_F(WorkingFile, recordTwoIsRewrittenInPlace) {
+    ASSERT_TRUE(writer.create(path, FileHeader{3725.25f, 0, {}, {1, 1, 1}}, &error));
+    const float v[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    ASSERT_TRUE(writer.appendSample(v, &error));
+    ASSERT_TRUE(writer.writeRecord(2, 1.0f, &error));
+    ASSERT_TRUE(writer.appendSample(v, &error)) << "appending goes on at the end";
+    writer.close();
+    EXPECT_EQ(bytes().size(), 4 * (12 + 18));
+    EXPECT_EQ(record(1), k3725_25);
+    EXPECT_EQ(record(2), kOne);
+    EXPECT_EQ(record(3), kZero);
+    EXPECT_EQ(record(13), kOne);
+}
+
+TEST_F(WorkingFile, interruptedFileIsIncompleteButKeepsItsWholeSamples) {
+    const struct {
+        int extraBytes;
+        const char* what;
+    } cases[] = {{0, "no trailer"}, {20, "part of a sample"}, {2, "part of a record"}, {35, "both"}};
+    for (const auto& c : cases) {
+        write(3, false);
+        appendRaw(QByteArray(c.extraBytes, '\x01'));
+        MeasurementReader reader;
+        ASSERT_TRUE(reader.open(path, &error)) << c.what;
+        EXPECT_FALSE(reader.info().complete) << c.what;
+        EXPECT_EQ(reader.info().wholeSamples, 3) << c.what;
+        EXPECT_FALSE(reader.info().maxima.has_value()) << c.what;
+        float s[9];
+        EXPECT_TRUE(reader.readSample(2, s, &error)) << c.what;
+        EXPECT_EQ(s[8], 28.0f);
+        EXPECT_FALSE(reader.readSample(3, s, &error)) << c.what;
+    }
+}
+
+TEST_F(WorkingFile, fileShorterThanTheHeaderIsRefused) {
+    for (int size : {0, 4, 47}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(size, '\0'));
+        f.close();
+        MeasurementReader reader;
+        error.clear();
+        EXPECT_FALSE(reader.open(path, &error)) << size;
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST_F(WorkingFile, readsOutsideTheFileFailInsteadOfReturningGarbage) {
+    write(2, true);  // 12 + 18 + 24 = 54 records
+    MeasurementReader reader;
+    ASSERT_TRUE(reader.open(path, &error));
+    float out[24];
+    EXPECT_TRUE(reader.readRecords(54, 1, out, &error));
+    EXPECT_EQ(out[0], -12.0f);
+    EXPECT_FALSE(reader.readRecords(54, 2, out, &error));
+    EXPECT_FALSE(reader.readRecords(55, 1, out, &error));
+    EXPECT_FALSE(reader.readRecords(0, 1, out, &error));
+    EXPECT_FALSE(reader.readRecords(1, -1, out, &error));
+    EXPECT_FALSE(reader.readSample(-1, out, &error));
+    EXPECT_FALSE(reader.readSample(2, out, &error));
+    reader.close();
+    EXPECT_FALSE(reader.readRecords(1, 1, out, &error)) << "closed";
+}
+
+TEST_F(WorkingFile, directoryOrMissingPathIsAnErrorNotACrash) {
+    const QString missing = dir.filePath(QStringLiteral("no/such/dir/TEMP.MTX"));
+    for (const QString& p : {dir.path(), missing}) {
+        error.clear();
+        EXPECT_FALSE(writer.create(p, FileHeader{}, &error)) << p.toStdString();
+        EXPECT_TRUE(error.contains(p)) << error.toStdString();
+        const float v[9] = {};
+        EXPECT_FALSE(writer.appendSample(v, &error));
+        EXPECT_FALSE(writer.writeRecord(2, 1, &error));
+        MeasurementReader reader;
+        error.clear();
+        EXPECT_FALSE(reader.open(p, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(SampleCount, derivedFromTheLengthExactlyForLongRecordings) {
+    // 24 h at 32 blocks/s and one more: the byte count is beyond what a float holds exactly.
+    for (int64_t n : {0LL, 1LL, 1000LL, 2764800LL, 2764801LL, 9999999LL, 16777215LL})
+        EXPECT_EQ(sampleCountFromLength(completeFileBytes(n)), static_cast<float>(n)) << n;
+    EXPECT_FLOAT_EQ(sampleCountFromLength(144 + 4), 1.0f / 9.0f);
+    EXPECT_FLOAT_EQ(sampleCountFromLength(48), -24.0f / 9.0f) << "header only";
+}

@@ -15,7 +15,7 @@ namespace mervo::test {
 
 std::string binDir() {
     const char* d = std::getenv("MERVO_BIN_DIR");
-    return d ? d : ".";
+    return d ? d : MERVO_BUILT_BIN_DIR;
 }
 
 Child spawn(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,

@@ -8,7 +8,8 @@
 
 namespace mervo::test {
 
-std::string binDir();  // where mervo-tool and mervo-sim were built
+// Where mervo-tool and mervo-sim were built; MERVO_BIN_DIR overrides it.
+std::string binDir();
 
 struct Child {
     pid_t pid = -1;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "acquisition/record_math.h"
@@ -55,6 +56,7 @@ protected:
     // Starts the simulator on a pseudo-terminal and returns the device path it prints.
     std::string startSim(std::vector<std::string> args) {
         args.insert(args.end(), {"--tee", d + "/sent.bin"});
+        std::remove((d + "/sim.out").c_str());  // a path left by an earlier simulator must not be read
         sim = spawn("mervo-sim", args, d + "/sim.out", d + "/sim.err");
         const std::string pty = waitFirstLine(d + "/sim.out", 10);
         EXPECT_FALSE(pty.empty()) << readFile(d + "/sim.err");

@@ -1,1 +1,149 @@
 #include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "shared/number_format.h"
+
+using namespace mervo;
+
+namespace {
+
+struct Case {
+    float value;
+    const char* text;
+};
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+uint32_t bitsOf(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, 4);
+    return b;
+}
+
+}  // namespace
+
+TEST(Fixed3, minusGoesBeforeTheBlankAndRoundingIsHalfAwayFromZero) {
+    const Case cases[] = {
+        {2.0f, " 2.000"},
+        {-1.5f, "- 1.500"},
+        {0.0f, " 0.000"},
+        {12345.679f, " 12345.679"},  // stored as 12345.67871...
+        {1.0625f, " 1.063"},         // exact half in binary
+        {-1.0625f, "- 1.063"},
+        {0.0625f, " 0.063"},
+        {2.0005f, " 2.000"},  // the float lies just below the half: 2.00049996...
+        {999.9996f, " 1000.000"},
+        {16777216.0f, " 16777216.000"},
+        {FLT_MAX, " 340282346638528859811704183484516925440.000"},
+        {-FLT_MAX, "- 340282346638528859811704183484516925440.000"},
+        {-0.0004f, " 0.000"},  // rounds to zero: no sign
+        {-0.0f, " 0.000"},
+        {-0.0006f, "- 0.001"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(formatFixed3(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+// A damaged file may hold NaN or infinities; every form must still give some text that is no number.
+TEST(NumberForms, nonFiniteValuesGiveTextThatIsNoNumber) {
+    for (float v : {kNaN, kInf, -kInf}) {
+        for (const QString& s : {formatFixed3(v), formatPrintNumber(v), formatCaption(v),
+                                 formatSettingsValue(v)}) {
+            EXPECT_FALSE(s.trimmed().isEmpty());
+            EXPECT_FALSE(s.contains(QLatin1Char('.')) || s.contains(QLatin1Char('0'))) << s.toStdString();
+        }
+        EXPECT_TRUE(formatPrintNumber(v).endsWith(QLatin1Char(' ')));
+        EXPECT_EQ(formatShortestFloat(v), "null");
+    }
+    EXPECT_NE(formatFixed3(kInf), formatFixed3(-kInf));
+}
+
+TEST(PrintNumber, leadingBlankOrMinusNoZeroBeforeThePointTrailingBlank) {
+    const Case cases[] = {
+        {12.0f, " 12 "},
+        {-0.5f, "-.5 "},
+        {0.2f, " .2 "},
+        {0.0f, " 0 "},
+        {-0.0f, " 0 "},
+        {100.0f, " 100 "},
+        {-1234.5f, "-1234.5 "},
+        {0.1f, " .1 "},               // one digit reads 0.1f back
+        {0.30000001f, " .3 "},        // the same float as 0.3f
+        {2.0f / 3.0f, " .6666667 "},  // needs all seven digits
+        {123456.7f, " 123456.7 "},
+        {3.1415927f, " 3.141593 "},       // would need eight: capped at seven
+        {1.0f / 3.0f, " .3333333 "},      // likewise
+        {9999999.0f, " 9999999 "},        // largest seven-digit whole number stays plain
+        {10000000.0f, " 1E+07 "},         // eight digits switch to the exponent form
+        {12345678.0f, " 1.234568E+07 "},  // ... rounded to seven significant digits
+        {-2.5e10f, "-2.5E+10 "},
+        {1e38f, " 1E+38 "},
+        {0.0001f, " .0001 "},
+        {1e-5f, " 1E-05 "},
+        {-1.5e-7f, "-1.5E-07 "},
+        {std::numeric_limits<float>::denorm_min(), " 1E-45 "},
+    };
+    for (const Case& c : cases) EXPECT_EQ(formatPrintNumber(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+// Any decimal of at most seven significant digits, stored as a float, prints as digits that read back to that
+// float and never with more than seven digits.
+TEST(PrintNumber, sevenDigitDecimalsReadBackToTheSameFloat) {
+    uint32_t seed = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const int digits = 1 + static_cast<int>(seed % 7);
+        const long mantissa = static_cast<long>((seed >> 8) % 9999999u) + 1;
+        const int exp10 = static_cast<int>((seed >> 3) % 40) - 20;
+        char src[64];
+        std::snprintf(src, sizeof src, "%.*e", digits - 1, mantissa * std::pow(10.0, exp10 - 7));
+        const float v = std::strtof(src, nullptr);
+        const std::string core = formatGeneralCore(v).toStdString();
+        EXPECT_EQ(bitsOf(std::strtof(core.c_str(), nullptr)), bitsOf(v)) << src << " -> " << core;
+        int significant = 0;  // digits from the first non-zero one on
+        for (char ch : core.substr(0, core.find('E')))
+            if (ch >= '0' && ch <= '9' && (significant > 0 || ch != '0')) ++significant;
+        EXPECT_LE(significant, 7) << core;
+        EXPECT_NE(core.rfind("0.", 0), 0u) << "no zero before the point: " << core;
+    }
+}
+
+TEST(Caption, noBlanksAndAZeroBeforeThePoint) {
+    const Case cases[] = {{0.0f, "0"},     {5.0f, "5"},  {0.2f, "0.2"},
+                          {215.0f, "215"}, {-0.5f, "-0.5"}, {-0.0f, "0"},
+                          {12345678.0f, "1.234568E+07"},   {1e-5f, "1E-05"}};
+    for (const Case& c : cases) EXPECT_EQ(formatCaption(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+TEST(SettingsValue, blankOrMinusThenTheGeneralForm) {
+    const Case cases[] = {{5400.0f, " 5400"}, {0.5f, " .5"}, {-2.0f, "-2"}, {1.0f, " 1"},
+                          {0.0f, " 0"},       {20.0f, " 20"}, {-0.25f, "-.25"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(formatSettingsValue(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+TEST(ShortestFloat, readsBackBitForBitIncludingDenormalsAndExtremes) {
+    const float values[] = {0.0f,        -0.0f,        0.1f,    1.0f / 3.0f, 3.1415927f,
+                            -2.5f,       16777216.0f,  123456789.0f,
+                            std::nextafter(1.0f, 2.0f), FLT_MAX, -FLT_MAX, FLT_MIN,
+                            std::numeric_limits<float>::denorm_min(), 1e-40f, -3.3e-42f};
+    for (float v : values) {
+        const std::string s = formatShortestFloat(v);
+        EXPECT_EQ(bitsOf(std::strtof(s.c_str(), nullptr)), bitsOf(v)) << s;
+    }
+}
+
+TEST(ShortestFloat, usesNoMoreDigitsThanNeeded) {
+    EXPECT_EQ(formatShortestFloat(0.1f), "0.1");
+    EXPECT_EQ(formatShortestFloat(1.5f), "1.5");
+    EXPECT_EQ(formatShortestFloat(100.0f), "100");
+    // 3.1415927f needs eight digits and gets them, unlike the printed form.
+    EXPECT_EQ(formatShortestFloat(3.1415927f), "3.1415927");
+}
+
