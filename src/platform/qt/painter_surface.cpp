@@ -1,0 +1,134 @@
+#include "platform/qt/painter_surface.h"
+
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
+#include <cmath>
+
+namespace mervo {
+
+QColor toQColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+Colour fromQColor(const QColor& c) {
+    return static_cast<Colour>(c.red()) | static_cast<Colour>(c.green()) << 8 | static_cast<Colour>(c.blue()) << 16;
+}
+
+QFont qtFontFor(const FontSpec& spec) {
+    QFont f;
+    const bool hei = spec.name == QStringLiteral("黑体");
+    f.setFamilies(hei ? QStringList{QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Zen Hei"),
+                                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("AR PL UMing CN")}
+                      : QStringList{QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                                    QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
+    // Sizes are set in twips, the unit every surface paints in: a point is 20 twips.
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(spec.size * 20.0))));
+    f.setBold(spec.bold);
+    return f;
+}
+
+double PainterSurface::textWidth(const QString& text) const {
+    return QFontMetricsF(qtFontFor(font())).horizontalAdvance(text);
+}
+double PainterSurface::lineHeight() const { return QFontMetricsF(qtFontFor(font())).height(); }
+double PainterSurface::averageCharWidth() const { return QFontMetricsF(qtFontFor(font())).averageCharWidth(); }
+
+QPen PainterSurface::qtPen(const Pen& pen) const {
+    // Width 1 is a hairline of one screen pixel (15 twips); wider pens scale with it.
+    QPen p(toQColor(pen.colour), pen.width * 15.0);
+    p.setStyle(pen.style == 2 ? Qt::DotLine : (pen.style == 1 ? Qt::DashLine : Qt::SolidLine));
+    p.setCapStyle(Qt::FlatCap);
+    return p;
+}
+
+void PainterSurface::doLine(double x1, double y1, double x2, double y2, const Pen& pen) {
+    QPainter& p = painter();
+    p.setPen(qtPen(pen));
+    p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+}
+
+void PainterSurface::doBox(double x1, double y1, double x2, double y2, const Pen& pen) {
+    QPainter& p = painter();
+    p.setPen(qtPen(pen));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized());
+}
+
+void PainterSurface::doText(double x, double y, const QString& text, Colour colour) {
+    QPainter& p = painter();
+    const QFont f = qtFontFor(font());
+    p.setFont(f);
+    p.setPen(toQColor(colour));
+    // The position is the top of the text line.
+    p.drawText(QPointF(x, y + QFontMetricsF(f).ascent()), text);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+ImageSurface::ImageSurface(int widthTwips, int heightTwips, qreal dpr)
+    : w_(widthTwips),
+      h_(heightTwips),
+      image_(std::max(1, static_cast<int>(std::ceil(widthTwips / 15.0 * dpr))),
+             std::max(1, static_cast<int>(std::ceil(heightTwips / 15.0 * dpr))), QImage::Format_ARGB32_Premultiplied) {
+    image_.setDevicePixelRatio(dpr);
+    image_.fill(toQColor(backColor()));
+}
+
+ImageSurface::~ImageSurface() {
+    if (painter_.isActive()) painter_.end();
+}
+
+QPainter& ImageSurface::painter() {
+    if (!painter_.isActive()) {
+        painter_.begin(&image_);
+        painter_.setRenderHint(QPainter::TextAntialiasing);
+        painter_.scale(1.0 / 15.0, 1.0 / 15.0);
+    }
+    return painter_;
+}
+
+void ImageSurface::doClear(Colour back) {
+    if (painter_.isActive()) painter_.end();
+    image_.fill(toQColor(back));
+}
+
+const QImage& ImageSurface::image() {
+    if (painter_.isActive()) painter_.end();
+    return image_;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+PagedSurface::PagedSurface(QPagedPaintDevice* device) : device_(device) {}
+
+PagedSurface::~PagedSurface() {
+    if (painter_.isActive()) painter_.end();
+}
+
+QPainter& PagedSurface::painter() {
+    if (!painter_.isActive()) {
+        if (!painter_.begin(device_)) failed_ = true;
+        const double scale = device_->logicalDpiX() / 1440.0;
+        painter_.scale(scale, device_->logicalDpiY() / 1440.0);
+    }
+    return painter_;
+}
+
+void PagedSurface::doClear(Colour back) {
+    QPainter& p = painter();
+    p.fillRect(QRectF(0, 0, device_->width() * 1440.0 / device_->logicalDpiX(),
+                      device_->height() * 1440.0 / device_->logicalDpiY()),
+               toQColor(back));
+}
+
+void PagedSurface::newPage() {
+    painter();
+    if (!device_->newPage()) failed_ = true;
+    ++page_;
+    setPosition(0, 0);
+}
+
+bool PagedSurface::endDoc() {
+    painter();
+    if (!painter_.end()) failed_ = true;
+    return !failed_;
+}
+
+}  // namespace mervo

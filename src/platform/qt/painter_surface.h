@@ -1,0 +1,75 @@
+// Surfaces that paint with QPainter: a picture box's persistent image, and printed or PDF pages.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <memory>
+
+#include "platform/surface.h"
+
+class QPagedPaintDevice;
+
+namespace mervo {
+
+// The installed face for a designed one; the family list falls back so Chinese never shows as boxes.
+QFont qtFontFor(const FontSpec& spec);
+
+class PainterSurface : public Surface {
+public:
+    double textWidth(const QString& text) const override;
+    double lineHeight() const override;
+    double averageCharWidth() const override;
+
+protected:
+    virtual QPainter& painter() = 0;  // active, with twips as its units
+    void doLine(double x1, double y1, double x2, double y2, const Pen& pen) override;
+    void doBox(double x1, double y1, double x2, double y2, const Pen& pen) override;
+    void doText(double x, double y, const QString& text, Colour colour) override;
+    QPen qtPen(const Pen& pen) const;
+};
+
+// A picture box: what is drawn stays in the image until cleared, crisp at any device pixel ratio.
+class ImageSurface : public PainterSurface {
+public:
+    ImageSurface(int widthTwips, int heightTwips, qreal devicePixelRatio = 1.0);
+    ~ImageSurface() override;
+    // The picture as it stands (finishes any painting in progress).
+    const QImage& image();
+    int widthTwips() const { return w_; }
+    int heightTwips() const { return h_; }
+
+protected:
+    QPainter& painter() override;
+    void doClear(Colour back) override;
+
+private:
+    int w_, h_;
+    QImage image_;
+    QPainter painter_;
+};
+
+// Pages of a printer or a PDF writer. Twips map to device units exactly.
+class PagedSurface : public PainterSurface {
+public:
+    explicit PagedSurface(QPagedPaintDevice* device);
+    ~PagedSurface() override;
+    void newPage() override;
+    bool endDoc() override;  // false when the device could not be written
+    int page() const override { return page_; }
+
+protected:
+    QPainter& painter() override;
+    void doClear(Colour back) override;
+
+private:
+    QPagedPaintDevice* device_;
+    QPainter painter_;
+    int page_ = 1;
+    bool failed_ = false;
+};
+
+Colour fromQColor(const QColor& c);
+QColor toQColor(Colour c);
+
+}  // namespace mervo
