@@ -73,19 +73,11 @@ void ReceiveCycle::feed(const uint8_t* data, size_t n) {
     std::array<uint8_t, kValueBytes> values;
     // The end conditions are looked at before each block, as the stop button and the set time demand.
     while (running_) {
-        if (mode_ == ReceiveMode::Manual && !state_.receive.ManualRunning) {
-            endNormally(ReceiveEnd::Stopped);
-            break;
-        }
-        if (timeIsUp()) {
-            endNormally(ReceiveEnd::TimeReached);
-            break;
-        }
-        if (!scanner_.next(values)) break;
+        if (endIfDue() || !scanner_.next(values)) break;
         processBlock(values);
     }
     scanner_.compact();
-    if (running_) maybeSync(false);
+    if (running_) maybeSync();
 }
 
 void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
@@ -115,17 +107,20 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
     if (onBlock) onBlock();
 }
 
-void ReceiveCycle::poll() {
-    if (!running_) return;
+bool ReceiveCycle::endIfDue() {
     if (mode_ == ReceiveMode::Manual && !state_.receive.ManualRunning) {
         endNormally(ReceiveEnd::Stopped);
-        return;
+        return true;
     }
     if (timeIsUp()) {
         endNormally(ReceiveEnd::TimeReached);
-        return;
+        return true;
     }
-    maybeSync(false);
+    return false;
+}
+
+void ReceiveCycle::poll() {
+    if (running_ && !endIfDue()) maybeSync();
 }
 
 void ReceiveCycle::requestStop() {
@@ -139,9 +134,9 @@ void ReceiveCycle::portLost(const QString& why) {
     endNormally(ReceiveEnd::PortLost);
 }
 
-void ReceiveCycle::maybeSync(bool force) {
+void ReceiveCycle::maybeSync() {
     const double now = clock_.monotonicSeconds();
-    if (!force && (now - lastSync_ < 1.0 || blocks_ == blocksAtLastSync_)) return;
+    if (now - lastSync_ < 1.0 || blocks_ == blocksAtLastSync_) return;
     lastSync_ = now;
     blocksAtLastSync_ = blocks_;
     // A manual receive keeps record 2 at the last synced block, so an interrupted file still has a duration.

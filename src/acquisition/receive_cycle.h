@@ -67,10 +67,12 @@ public:
 private:
     double elapsedNow() const;
     bool timeIsUp() const;
+    // Ends the run when the stop button was pressed or the set time has come; true if it ended.
+    bool endIfDue();
     void processBlock(const std::array<uint8_t, kValueBytes>& bytes);
     void endNormally(ReceiveEnd why);
     void fail(ReceiveEnd why);
-    void maybeSync(bool force);
+    void maybeSync();
 
     SharedState& state_;
     const Clock& clock_;

@@ -11,16 +11,16 @@ Colour fromQColor(const QColor& c) {
     return static_cast<Colour>(c.red()) | static_cast<Colour>(c.green()) << 8 | static_cast<Colour>(c.blue()) << 16;
 }
 
-QFont qtFontFor(const FontSpec& spec) {
+QFont qtFontFor(const FontSpec& face) {
     QFont f;
-    const bool hei = spec.name == QStringLiteral("黑体");
+    const bool hei = face.name == QStringLiteral("黑体");
     f.setFamilies(hei ? QStringList{QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Zen Hei"),
                                     QStringLiteral("Noto Sans CJK SC"), QStringLiteral("AR PL UMing CN")}
                       : QStringList{QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
                                     QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei")});
     // Sizes are set in twips, the unit every surface paints in: a point is 20 twips.
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(spec.size * 20.0))));
-    f.setBold(spec.bold);
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(face.size * 20.0))));
+    f.setBold(face.bold);
     return f;
 }
 

@@ -13,7 +13,7 @@ class QPagedPaintDevice;
 namespace mervo {
 
 // The installed face for a designed one; the family list falls back so Chinese never shows as boxes.
-QFont qtFontFor(const FontSpec& spec);
+QFont qtFontFor(const FontSpec& face);
 
 class PainterSurface : public Surface {
 public:
