@@ -149,7 +149,10 @@ void ReceiveCycle::endNormally(ReceiveEnd why) {
     end_ = why;
     QString error;
     bool ok = writer_.appendTrailer(state_.live.LiveMax, state_.live.LiveMin, &error);
-    if (ok && mode_ == ReceiveMode::Manual) ok = writer_.writeRecord(2, blocks_ > 0 ? lastBlockElapsed_ : 0.0f, &error);
+    // The duration must match the samples: a timed receive cut short (port lost, program closed) records the time
+    // it actually ran, like a manual one.
+    if (ok && (mode_ == ReceiveMode::Manual || why != ReceiveEnd::TimeReached))
+        ok = writer_.writeRecord(2, blocks_ > 0 ? lastBlockElapsed_ : 0.0f, &error);
     if (syncer_ && !syncer_->finish(ok ? &error : nullptr)) ok = false;
     writer_.close();
     state_.receive.ManualRunning = true;

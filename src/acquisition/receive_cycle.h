@@ -45,7 +45,8 @@ public:
     // Called a few times a second: ends a timed receive at its set time even when no byte comes, and keeps
     // the file synced to disk about once a second.
     void poll();
-    // The stop button of a manual receive; the run ends with the blocks processed so far.
+    // The stop button of a manual receive, or the program closing: the run ends normally with the blocks
+    // processed so far.
     void requestStop();
     // The serial port went away: ends normally, keeping every block.
     void portLost(const QString& why);

@@ -104,6 +104,16 @@ TEST_F(Receive, timedReceiveEndsAtItsTimeWithOrWithoutBytes) {
     EXPECT_EQ(info.header.TotalTime, 2.0f);
 }
 
+TEST_F(Receive, aTimedReceiveCutShortRecordsTheTimeItRan) {
+    st.file.TotalTime = 60;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    clock.advance(2.5);
+    feed(kTypical);
+    clock.advance(1);
+    cycle.portLost(QStringLiteral("unplugged"));
+    EXPECT_EQ(read().header.TotalTime, 2.5f) << "the samples span 2.5 s, not the 60 s that were set";
+}
+
 TEST_F(Receive, blocksArrivingAfterTheSetTimeAreNotProcessed) {
     st.file.TotalTime = 1;
     ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
