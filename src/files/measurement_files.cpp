@@ -1,0 +1,175 @@
+#include "files/measurement_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "acquisition/working_file.h"
+#include "files/settings_file.h"
+#include "platform/program_dir.h"
+
+namespace mervo {
+
+const char kMeasurementFilter[] = "电能综合测试(*.MTQ)";
+
+namespace {
+
+const QString kOperationError = QStringLiteral("操作错误警告！！！");
+
+FileDialogRequest request(FileDialogRequest::Kind kind, const char* title) {
+    FileDialogRequest r;
+    r.kind = kind;
+    r.title = QString::fromUtf8(title);
+    r.defaultSuffix = QStringLiteral("MTQ");
+    r.filter = QString::fromUtf8(kMeasurementFilter);
+    r.mustExist = kind == FileDialogRequest::Kind::Open;
+    r.confirmOverwrite = kind == FileDialogRequest::Kind::Save;
+    return r;
+}
+
+void syncDirectoryOf(const QString& path) {
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+QString captionForFile(const QString& path) { return QStringLiteral("电能综合测试仪[%1]").arg(path); }
+QString captionClosed() { return QStringLiteral("电能综合测试仪"); }
+
+bool copyMeasurementFile(const QString& source, const QString& destination, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    const QFileInfo src(source), dst(destination);
+    if (!src.exists() || !src.isFile()) return fail(QStringLiteral("%1: 文件不存在").arg(source));
+    if (dst.exists() && src.canonicalFilePath() == dst.canonicalFilePath()) return true;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return fail(QStringLiteral("%1: %2").arg(source, in.errorString()));
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly)) return fail(QStringLiteral("%1: %2").arg(destination, out.errorString()));
+    // commit() can report success after a failed write, so every write and the flush are checked first.
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() && in.error() != QFile::NoError) {
+            out.cancelWriting();
+            return fail(QStringLiteral("%1: %2").arg(source, in.errorString()));
+        }
+        if (out.write(chunk) != chunk.size()) {
+            const QString why = out.errorString();
+            out.cancelWriting();
+            return fail(QStringLiteral("%1: %2").arg(destination, why));
+        }
+    }
+    if (!out.flush()) {
+        const QString why = out.errorString();
+        out.cancelWriting();
+        return fail(QStringLiteral("%1: %2").arg(destination, why));
+    }
+    if (!out.commit()) return fail(QStringLiteral("%1: %2").arg(destination, out.errorString()));
+    syncDirectoryOf(destination);
+    return true;
+}
+
+bool MeasurementFiles::copyOrSay(const QString& source, const QString& destination) {
+    QString error;
+    if (copyMeasurementFile(source, destination, &error)) return true;
+    messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
+    return false;
+}
+
+FileOpResult MeasurementFiles::open() {
+    FileOpResult r;
+    const auto chosen = dialogs_.choose(request(FileDialogRequest::Kind::Open, "打开"));
+    if (!chosen || chosen->isEmpty()) {
+        if (!chosen) st_.file.WorkFile.clear();
+        return r;
+    }
+    MeasurementReader reader;
+    QString error;
+    if (!reader.open(*chosen, &error)) {
+        // A file that cannot be read or is too short to hold a header: say so rather than fail silently.
+        st_.file.WorkFile.clear();
+        messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
+        return r;
+    }
+    st_.file.WorkFile = *chosen;
+    r.caption = captionForFile(*chosen);
+    r.controls = states::fileOpened();
+
+    const FileHeader& h = reader.info().header;
+    st_.motor.setNameplate(h.nameplate);
+    st_.settings.RedOn = h.channels[0];
+    st_.settings.BlueOn = h.channels[1];
+    st_.settings.YellowOn = h.channels[2];
+    st_.settings.recomputeWiringCode();
+
+    // The opened measurement's channel flags become the stored settings; the first six lines stay as stored.
+    const QString settingsPath = settingsFilePath(dir_);
+    SettingsValues stored;
+    float totalTime = 0;
+    readSettingsFile(settingsPath, stored, totalTime);
+    st_.settings.CommPortNo = stored.CommPortNo;
+    st_.settings.CurveKind = stored.CurveKind;
+    st_.settings.TotalTimeSetting = stored.TotalTimeSetting;
+    st_.file.TotalTime = totalTime;
+    st_.settings.CTRatio = stored.CTRatio;
+    st_.settings.PTRatio = stored.PTRatio;
+    st_.settings.SegmentCount = stored.SegmentCount;
+    if (!writeSettingsFile(settingsPath, st_.settings, &error))
+        messages_.show(QStringLiteral("设置文件写入失败！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
+    return r;
+}
+
+FileOpResult MeasurementFiles::save() {
+    FileOpResult r;
+    const auto chosen = dialogs_.choose(request(FileDialogRequest::Kind::Save, "保存"));
+    // Cancel keeps the current file, so the measurement can still be saved later.
+    if (!chosen || chosen->isEmpty()) return r;
+    // No file chosen (a cancelled Open): the measurement is in the working file.
+    const QString source = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
+    if (!QFileInfo(source).isFile()) {
+        messages_.show(QStringLiteral("请先按[接收数据]按钮，或先打开一个文件。"), kOperationError, MessageButtons::Ok);
+        return r;
+    }
+    if (!copyOrSay(source, *chosen)) return r;
+    st_.file.WorkFile = *chosen;
+    r.caption = captionForFile(*chosen);
+    r.controls = states::fileSaved();
+    return r;
+}
+
+FileOpResult MeasurementFiles::saveAs() {
+    FileOpResult r;
+    if (st_.file.WorkFile.isEmpty()) {
+        messages_.show(QStringLiteral("请[打开]一个文件。"), kOperationError, MessageButtons::Ok);
+        return r;
+    }
+    FileDialogRequest req = request(FileDialogRequest::Kind::Save, "另存为");
+    const auto chosen = dialogs_.choose(req);
+    if (!chosen || chosen->isEmpty()) return r;
+    if (!copyOrSay(st_.file.WorkFile, *chosen)) return r;
+    st_.file.WorkFile = *chosen;
+    r.caption = captionForFile(*chosen);
+    r.controls = states::fileSavedAs();
+    return r;
+}
+
+FileOpResult MeasurementFiles::close() {
+    FileOpResult r;
+    st_.file.WorkFile = workFilePath(dir_);
+    r.caption = captionClosed();
+    r.clearPanel = true;
+    r.controls = states::fileClosed();
+    st_.file.TotalTime = st_.settings.TotalTimeSetting;
+    return r;
+}
+
+}  // namespace mervo

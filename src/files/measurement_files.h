@@ -1,0 +1,46 @@
+// Opening, saving, saving as and closing measurement files: what the file menu does, free of any window.
+#pragma once
+
+#include <QString>
+
+#include "platform/dialogs.h"
+#include "shared/control_states.h"
+#include "shared/shared_state.h"
+
+namespace mervo {
+
+extern const char kMeasurementFilter[];  // "电能综合测试(*.MTQ)"
+QString captionForFile(const QString& path);  // "电能综合测试仪[path]"
+QString captionClosed();                       // "电能综合测试仪"
+
+// Byte-for-byte copy that replaces the destination only once the copy is complete on disk. Copying a file onto
+// itself leaves it untouched.
+bool copyMeasurementFile(const QString& source, const QString& destination, QString* error);
+
+// What an operation changed in the window: its controls, and the caption when it changed.
+struct FileOpResult {
+    ControlStates controls;
+    QString caption;  // empty: unchanged
+    bool clearPanel = false;
+};
+
+class MeasurementFiles {
+public:
+    MeasurementFiles(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QString programDir)
+        : st_(state), dialogs_(dialogs), messages_(messages), dir_(std::move(programDir)) {}
+
+    FileOpResult open();
+    FileOpResult save();
+    FileOpResult saveAs();
+    FileOpResult close();
+
+private:
+    bool copyOrSay(const QString& source, const QString& destination);
+
+    SharedState& st_;
+    FileDialogs& dialogs_;
+    MessageBoxes& messages_;
+    QString dir_;
+};
+
+}  // namespace mervo

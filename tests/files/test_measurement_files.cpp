@@ -1,0 +1,191 @@
+// Open, Save, Save As and Close without a window: dialogs asked, files copied, states and messages.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "acquisition/working_file.h"
+#include "files/measurement_files.h"
+#include "platform/fake/scripted_dialogs.h"
+#include "platform/program_dir.h"
+
+using namespace mervo;
+
+namespace {
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& b) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(b);
+}
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        st.file.WorkFile = workFilePath(dir.path());
+    }
+    QString path(const char* n) const { return dir.filePath(QString::fromUtf8(n)); }
+    // A measurement with its three channel flags.
+    void measurement(const char* name, std::array<int16_t, 3> channels) {
+        WorkingFileWriter w;
+        FileHeader h;
+        h.nameplate = {2, 7.5f, 15, 88, 5, 0.3f, 380};
+        h.channels = channels;
+        ASSERT_TRUE(w.create(path(name), h, nullptr));
+        const float s[9] = {1, 220, 0.2f, 1, 220, 0.2f, 1, 220, 0.2f};
+        w.appendSample(s, nullptr);
+        w.appendTrailer({}, {}, nullptr);
+    }
+
+    QTemporaryDir dir;
+    SharedState st;
+    ScriptedFileDialogs dialogs;
+    ScriptedMessageBoxes messages;
+    MeasurementFiles files{st, dialogs, messages, dir.path()};
+};
+
+TEST_F(Files, dialogsAreAskedWithTheirTitlesFilterAndOverwriteRule) {
+    files.open();
+    files.save();
+    st.file.WorkFile = path("x.MTQ");
+    files.saveAs();
+    ASSERT_EQ(dialogs.asked.size(), 3u);
+    const char* titles[3] = {"打开", "保存", "另存为"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(dialogs.asked[i].title, QString::fromUtf8(titles[i]));
+        EXPECT_EQ(dialogs.asked[i].filter, QStringLiteral("电能综合测试(*.MTQ)"));
+        EXPECT_EQ(dialogs.asked[i].defaultSuffix, QStringLiteral("MTQ"));
+    }
+    EXPECT_TRUE(dialogs.asked[0].mustExist);
+    EXPECT_FALSE(dialogs.asked[0].confirmOverwrite);
+    EXPECT_TRUE(dialogs.asked[1].confirmOverwrite);
+    EXPECT_TRUE(dialogs.asked[2].confirmOverwrite);
+}
+
+TEST_F(Files, saveReplacesAnExistingFileWithAnExactCopy) {
+    measurement("TEMP.MTX", {1, 1, 1});
+    writeBytes(path("old.MTQ"), QByteArray(5000, 'x'));
+    dialogs.answers = {path("old.MTQ")};
+    const FileOpResult r = files.save();
+    EXPECT_EQ(bytesOf(path("old.MTQ")), bytesOf(path("TEMP.MTX")));
+    EXPECT_EQ(st.file.WorkFile, path("old.MTQ"));
+    EXPECT_EQ(r.caption, QStringLiteral("电能综合测试仪[%1]").arg(path("old.MTQ")));
+    EXPECT_EQ(r.controls, states::fileSaved());
+}
+
+TEST_F(Files, cancellingSaveKeepsTheMeasurementSaveable) {
+    measurement("TEMP.MTX", {1, 1, 1});
+    EXPECT_EQ(files.save().controls, ControlStates{});
+    EXPECT_EQ(st.file.WorkFile, workFilePath(dir.path())) << "Cancel must not forget the file";
+    dialogs.answers = {path("later.MTQ")};
+    files.save();
+    EXPECT_EQ(bytesOf(path("later.MTQ")), bytesOf(path("TEMP.MTX")));
+}
+
+TEST_F(Files, savingWithNoFileChosenCopiesTheWorkingFile) {
+    measurement("TEMP.MTX", {1, 1, 1});
+    files.open();  // cancelled: no file chosen
+    EXPECT_TRUE(st.file.WorkFile.isEmpty());
+    dialogs.answers = {path("a.MTQ")};
+    files.save();
+    EXPECT_EQ(bytesOf(path("a.MTQ")), bytesOf(path("TEMP.MTX")));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(Files, savingBeforeAnyMeasurementSaysWhatToDo) {
+    dialogs.answers = {path("a.MTQ")};
+    files.save();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("请先按[接收数据]按钮，或先打开一个文件。"));
+    EXPECT_EQ(messages.shown[0].title, QStringLiteral("操作错误警告！！！"));
+    EXPECT_FALSE(QFile::exists(path("a.MTQ")));
+}
+
+TEST_F(Files, savingOntoTheOpenFileKeepsIt) {
+    measurement("m.MTQ", {1, 0, 1});
+    const QByteArray before = bytesOf(path("m.MTQ"));
+    st.file.WorkFile = path("m.MTQ");
+    dialogs.answers = {path("m.MTQ")};
+    files.save();
+    EXPECT_EQ(bytesOf(path("m.MTQ")), before);
+    dialogs.answers = {path("m.MTQ")};
+    files.saveAs();
+    EXPECT_EQ(bytesOf(path("m.MTQ")), before);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(Files, aCopyThatCannotBeWrittenSaysSoAndKeepsTheCurrentFile) {
+    measurement("TEMP.MTX", {1, 1, 1});
+    dialogs.answers = {path("no/such/dir/a.MTQ")};
+    const FileOpResult r = files.save();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("文件保存失败！")));
+    EXPECT_EQ(st.file.WorkFile, workFilePath(dir.path()));
+    EXPECT_TRUE(r.caption.isEmpty());
+}
+
+TEST_F(Files, openTakesNameplateAndChannelsAndRewritesTheSettingsFlags) {
+    writeBytes(path("mervo.dft"), " 3\r\n 6\r\n 120\r\n 50\r\n 10\r\n 10\r\n 1\r\n 1\r\n 1\r\n");
+    measurement("m.MTQ", {1, 0, 1});
+    dialogs.answers = {path("m.MTQ")};
+    const FileOpResult r = files.open();
+    EXPECT_EQ(r.controls, states::fileOpened());
+    EXPECT_EQ(st.file.WorkFile, path("m.MTQ"));
+    EXPECT_EQ(st.settings.WiringCode, 5);
+    EXPECT_EQ(st.motor.MotorRatedPower, 7.5f);
+    EXPECT_TRUE(st.motor.MotorDataValid);
+    EXPECT_EQ(st.settings.CTRatio, 50.0f);
+    EXPECT_EQ(bytesOf(path("mervo.dft")), QByteArray(" 3\r\n 6\r\n 120\r\n 50\r\n 10\r\n 10\r\n 1\r\n 0\r\n 1\r\n"));
+}
+
+TEST_F(Files, openingSomethingThatIsNoMeasurementSaysSo) {
+    writeBytes(path("tiny.MTQ"), "abc");
+    dialogs.answers = {path("tiny.MTQ")};
+    const FileOpResult r = files.open();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("无法打开测量数据文件！")));
+    EXPECT_EQ(r.controls, ControlStates{});
+    EXPECT_TRUE(st.file.WorkFile.isEmpty());
+}
+
+TEST_F(Files, closeReturnsToTheWorkingFileAndTheSetDuration) {
+    st.file.WorkFile = path("m.MTQ");
+    st.settings.TotalTimeSetting = 90;
+    st.file.TotalTime = 3600;  // an analysis had taken the file's duration
+    const FileOpResult r = files.close();
+    EXPECT_EQ(st.file.WorkFile, workFilePath(dir.path()));
+    EXPECT_EQ(st.file.TotalTime, 90.0f);
+    EXPECT_EQ(r.caption, QStringLiteral("电能综合测试仪"));
+    EXPECT_TRUE(r.clearPanel);
+    EXPECT_EQ(r.controls, states::fileClosed());
+}
+
+// Which entries each operation leaves on: Close, Save, Save As, analysis, timed receive, settings.
+TEST(MenuStates, followTheOperationTable) {
+    struct Row {
+        const char* after;
+        ControlStates change;
+        std::optional<bool> want[6];
+    } rows[] = {
+        {"start-up", states::startup(), {false, false, false, false, true, true}},
+        {"receive ended", states::manualReceiveEnds(), {true, true, false, true, true, true}},
+        {"open", states::fileOpened(), {true, false, true, true, false, std::nullopt}},
+        {"save", states::fileSaved(), {true, true, false, true, true, true}},
+        {"save as", states::fileSavedAs(), {true, false, true, true, false, false}},
+        {"close", states::fileClosed(), {false, false, false, false, true, true}},
+    };
+    for (const Row& r : rows) {
+        const ControlStates& c = r.change;
+        const std::optional<bool> got[6] = {c.mnuCLOSE, c.mnuSAVEFILE, c.mnuSAVE_AS, c.mnuTTT, c.Command1, c.mnuSet};
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], r.want[i]) << r.after << " column " << i;
+        EXPECT_EQ(c.mnuTTT, c.Command2) << r.after << ": the analysis menu and button go together";
+    }
+}
+
+}  // namespace
