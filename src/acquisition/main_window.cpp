@@ -1,0 +1,425 @@
+#include "acquisition/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <cmath>
+
+#include "acquisition/record_math.h"
+#include "files/settings_file.h"
+#include "files/settings_window.h"
+#include "platform/program_dir.h"
+#include "platform/qt/picture_box.h"
+#include "platform/qt/twips_widgets.h"
+#include "shared/number_format.h"
+#include "windows/about_window.h"
+#include "windows/help_window.h"
+
+namespace mervo {
+
+namespace {
+
+const QString kStartCaption = QStringLiteral("MERVO　电能综合测试仪 ");
+const QString kErrorTitle = QStringLiteral("错误警告！！！");
+
+struct Cell {
+    int box;        // Picture1 index
+    int left, top;  // of the value box
+    const char* caption;
+    const char* unit;
+};
+// Rows at 120, 480, 840, 1200; columns of value boxes at 1080, 3480, 5880.
+const Cell kCells[12] = {
+    {0, 1080, 120, "一路电流", "A"},      {3, 3480, 120, "二路电流", "A"},     {6, 5880, 120, "三路电流", "A"},
+    {1, 1080, 480, "一路电压", "V"},      {4, 3480, 480, "二路电压", "V"},     {7, 5880, 480, "三路电压", "V"},
+    {2, 1080, 840, "有功功率", "kW"},     {5, 3480, 840, "无功功率", "kVar"},  {8, 5880, 840, "功率因数", "L"},
+    {9, 1080, 1200, "视在功率", "kVa"},   {10, 3480, 1200, "有功电量", "kWh"}, {11, 5880, 1200, "无功电量", "kVarh"},
+};
+
+// The power factor's unit label is the L/C indicator, Label2 10; the active energy's unit takes its place.
+int unitLabelOf(int box) { return box == 8 ? 10 : (box == 10 ? 8 : box); }
+
+}  // namespace
+
+MainWindow::MainWindow(const MainWindowContext& ctx)
+    : st_(ctx.state),
+      messages_(ctx.messages),
+      port_(ctx.port),
+      dir_(ctx.programDir),
+      files_(ctx.state, ctx.dialogs, ctx.messages, ctx.programDir),
+      cycle_(ctx.state, ctx.clock) {
+    setObjectName(QStringLiteral("Form1"));
+    setFont(designedFont());
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    setFixedTwipsSize(client, 7650, 2655);
+    buildPanel(client);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    endProgram = [] { QApplication::quit(); };
+
+    cycle_.onEnded = [this](ReceiveEnd end) { onReceiveEnded(end); };
+    connect(&port_, &SerialPort::readyRead, this, &MainWindow::drainPort);
+    connect(&port_, &SerialPort::disconnected, this, [this](const QString& why) {
+        drainPort();
+        cycle_.portLost(why);
+    });
+    poll_.setInterval(100);
+    connect(&poll_, &QTimer::timeout, this, [this] { cycle_.poll(); });
+    Form_Load();
+}
+
+MainWindow::~MainWindow() {
+    cycle_.onEnded = nullptr;
+    completeReceiveBeforeExit();
+}
+
+void MainWindow::buildPanel(QWidget* client) {
+    auto label = [&](const QString& text, int left, int top, int width, const char* name, int index) {
+        auto* l = new QLabel(text, client);
+        l->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index));
+        setTwipsGeometry(l, left, top, width, 255);
+        return l;
+    };
+    auto box = [&](int n, int left, int top, int width) {
+        auto* p = new PictureBox(client, width, 255);
+        p->setObjectName(QStringLiteral("Picture1_%1").arg(n));
+        p->move(px(left), px(top));
+        p->onPaint = [this] { Picture1_Paint(); };
+        Picture1[n] = p;
+    };
+    for (int i = 0; i < 12; ++i) {
+        const Cell& c = kCells[i];
+        box(c.box, c.left, c.top, 975);
+        Label1[c.box] = label(QString::fromUtf8(c.caption), c.left - 840, c.top, 840, "Label1", c.box);
+        const int u = unitLabelOf(c.box);
+        Label2[u] = label(QString::fromUtf8(c.unit), c.left + 1080, c.top, 480, "Label2", u);
+    }
+    Label1[12] = label(QStringLiteral("流逝时间"), 2640, 1560, 840, "Label1", 12);
+    const char* timeUnits[3] = {"时", "分", "秒"};
+    for (int k = 0; k < 3; ++k) {
+        box(12 + k, 3480 + 840 * k, 1560, 375);
+        Label2[12 + k] = label(QString::fromUtf8(timeUnits[k]), 3960 + 840 * k, 1560, 300, "Label2", 12 + k);
+    }
+    auto button = [&](const QString& text, int left, const char* name) {
+        auto* b = new QPushButton(text, client);
+        b->setObjectName(QLatin1String(name));
+        setTwipsGeometry(b, left, 2040, 975, 375);
+        return b;
+    };
+    Command3 = button(QStringLiteral("手动接收"), 1080, "Command3");
+    Command4 = button(QStringLiteral("终止接收"), 1080, "Command4");
+    Command1 = button(QStringLiteral("定时接收"), 3480, "Command1");
+    Command1->setToolTip(QStringLiteral("请先设置定时时间"));
+    Command2 = button(QStringLiteral("数据分析"), 5880, "Command2");
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &MainWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &MainWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
+}
+
+void MainWindow::buildMenus() {
+    auto menu = [&](const QString& title, const char* name) {
+        QMenu* m = menuBar()->addMenu(title);
+        m->setObjectName(QLatin1String(name));
+        return m;
+    };
+    auto action = [&](QMenu* m, const QString& text, const char* name, void (MainWindow::*handler)()) {
+        QAction* a = m->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    FILE = menu(QStringLiteral("文件(&F)"), "FILE");
+    mnuFileOpen = action(FILE, QStringLiteral("打开(&O)"), "mnuFileOpen", &MainWindow::mnuFileOpen_Click);
+    mnuCLOSE = action(FILE, QStringLiteral("关闭(&C)"), "mnuCLOSE", &MainWindow::mnuCLOSE_Click);
+    FILE->addSeparator();
+    mnuSAVEFILE = action(FILE, QStringLiteral("保存(&S)"), "mnuSAVEFILE", &MainWindow::mnuSAVEFILE_Click);
+    mnuSAVE_AS = action(FILE, QStringLiteral("另存为(&A)"), "mnuSAVE_AS", &MainWindow::mnuSAVE_AS_Click);
+    FILE->addSeparator();
+    mnuEXIT = action(FILE, QStringLiteral("退出(&X)"), "mnuEXIT", &MainWindow::mnuEXIT_Click);
+    mnuTTT = menu(QStringLiteral("分析(&T)"), "mnuTTT");
+    mnuDAT = action(mnuTTT, QStringLiteral("数据分析(&D)"), "mnuDAT", &MainWindow::mnuDAT_Click);
+    mnuSet = menu(QStringLiteral("设置(&E)"), "mnuSet");
+    mnuLJtime = action(mnuSet, QStringLiteral("选项(&L)"), "mnuLJtime", &MainWindow::mnuLJtime_Click);
+    mnuMOTO = action(mnuSet, QStringLiteral("电机参数(&J)"), "mnuMOTO", &MainWindow::mnuMOTO_Click);
+    mnuHELP = menu(QStringLiteral("帮助(&H)"), "mnuHELP");
+    mnuHE = action(mnuHELP, QStringLiteral("帮助(&H)"), "mnuHE", &MainWindow::mnuHE_Click);
+    mnuHELP->addSeparator();
+    mnuABOUT = action(mnuHELP, QStringLiteral("关于(&A)"), "mnuABOUT", &MainWindow::mnuABOUT_Click);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// States and the panel
+
+void MainWindow::applyStates(const ControlStates& s) {
+    auto set = [](const std::optional<bool>& v, auto&& f) {
+        if (v) f(*v);
+    };
+    set(s.Command1, [&](bool b) { Command1->setEnabled(b); });
+    set(s.Command2, [&](bool b) { Command2->setEnabled(b); });
+    set(s.Command3, [&](bool b) { Command3->setEnabled(b); });
+    set(s.Command4, [&](bool b) { Command4->setEnabled(b); });
+    set(s.Command3Visible, [&](bool b) { Command3->setVisible(b); });
+    set(s.Command4Visible, [&](bool b) { Command4->setVisible(b); });
+    set(s.mnuFileOpen, [&](bool b) { mnuFileOpen->setEnabled(b); });
+    set(s.mnuCLOSE, [&](bool b) { mnuCLOSE->setEnabled(b); });
+    set(s.mnuSAVEFILE, [&](bool b) { mnuSAVEFILE->setEnabled(b); });
+    set(s.mnuSAVE_AS, [&](bool b) { mnuSAVE_AS->setEnabled(b); });
+    set(s.mnuTTT, [&](bool b) {
+        mnuTTT->setEnabled(b);
+        mnuTTT->menuAction()->setEnabled(b);
+    });
+    set(s.mnuSet, [&](bool b) {
+        mnuSet->setEnabled(b);
+        mnuSet->menuAction()->setEnabled(b);
+    });
+}
+
+ControlStates MainWindow::controlStates() const {
+    ControlStates s;
+    s.Command1 = Command1->isEnabled();
+    s.Command2 = Command2->isEnabled();
+    s.Command3 = Command3->isEnabled();
+    s.Command4 = Command4->isEnabled();
+    s.Command3Visible = !Command3->isHidden();
+    s.Command4Visible = !Command4->isHidden();
+    s.mnuFileOpen = mnuFileOpen->isEnabled();
+    s.mnuCLOSE = mnuCLOSE->isEnabled();
+    s.mnuSAVEFILE = mnuSAVEFILE->isEnabled();
+    s.mnuSAVE_AS = mnuSAVE_AS->isEnabled();
+    s.mnuTTT = mnuTTT->menuAction()->isEnabled();
+    s.mnuSet = mnuSet->menuAction()->isEnabled();
+    return s;
+}
+
+void MainWindow::drawValueBox(int n) {
+    Surface& s = Picture1[n]->surface();
+    s.clear();
+    const float v = st_.live.LiveValues[n];
+    s.printText(formatFixed3(n == 2 ? v : std::fabs(v)));  // only the active power keeps its sign
+    Picture1[n]->refresh();
+}
+
+void MainWindow::drawTimeBoxes() {
+    SplitTime(st_.file.ElapsedTime, st_.time);
+    const float parts[3] = {float(st_.time.TimeH), float(st_.time.TimeM), float(st_.time.TimeS)};
+    for (int k = 0; k < 3; ++k) {
+        Surface& s = Picture1[12 + k]->surface();
+        s.clear();
+        s.print({PrintItem::numberItem(parts[k])});
+        Picture1[12 + k]->refresh();
+    }
+}
+
+void MainWindow::drawPanel() {
+    for (int n = 0; n < 12; ++n) drawValueBox(n);
+    drawTimeBoxes();
+}
+
+void MainWindow::clearPanel() {
+    for (PictureBox* p : Picture1) {
+        p->surface().clear();
+        p->refresh();
+    }
+}
+
+void MainWindow::Picture1_Paint() { drawPanel(); }
+
+void MainWindow::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    Picture1_Paint();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Load, keys, mouse, closing
+
+void MainWindow::Form_Load() {
+    st_.receive.AbortReceive = false;
+    st_.file.ElapsedTime = 0;
+    st_.receive.ManualRunning = true;
+    st_.file.WorkFile = workFilePath(dir_);
+    const SettingsReadReport report = readSettingsFile(settingsFilePath(dir_), st_.settings, st_.file.TotalTime);
+    setWindowTitle(kStartCaption);
+    applyStates(states::startup());
+    if (report.fileFound && report.fallbacks() > 0)
+        messages_.show(QStringLiteral("设置文件 mervo.dft 中有 %1 项无法识别，已使用初始值。\r\n请在“设置→选项”中检查并确认。")
+                           .arg(report.fallbacks()),
+                       kErrorTitle, MessageButtons::Ok);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::RightButton) FILE->popup(e->globalPosition().toPoint());
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* e) {
+    // F12 alone ends the program; with Shift, Ctrl or Alt it does nothing.
+    if (e->key() == Qt::Key_F12 && (e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0) {
+        completeReceiveBeforeExit();
+        endProgram();
+        return;
+    }
+    QMainWindow::keyReleaseEvent(e);
+}
+
+void MainWindow::completeReceiveBeforeExit() {
+    // Closing during a receive still completes the file, so nothing received is lost.
+    if (!cycle_.running()) return;
+    exiting_ = true;
+    cycle_.requestStop();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+    completeReceiveBeforeExit();
+    e->accept();
+    endProgram();
+}
+
+void MainWindow::mnuEXIT_Click() {
+    completeReceiveBeforeExit();
+    // The most recently opened windows close first.
+    const auto windows = QApplication::topLevelWidgets();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+        if (*it != this && (*it)->isVisible()) (*it)->close();
+    endProgram();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Receive
+
+void MainWindow::Command1_Click() { beginReceive(ReceiveMode::Timed); }
+void MainWindow::Command3_Click() { beginReceive(ReceiveMode::Manual); }
+
+void MainWindow::Command4_Click() {
+    applyStates(states::stopPressed());
+    cycle_.requestStop();
+}
+
+void MainWindow::beginReceive(ReceiveMode mode) {
+    const ControlStates before = controlStates();
+    applyStates(mode == ReceiveMode::Manual ? states::manualReceiveStarts() : states::timedReceiveStarts());
+    applyStates(states::receiveLock());
+    auto giveUp = [&](const QString& text) {
+        port_.close();
+        applyStates(before);
+        messages_.show(text, kErrorTitle, MessageButtons::Ok);
+    };
+    const int n = st_.settings.CommPortNo;
+    const QString device = devicePathForPort(n, dir_);
+    QString error;
+    if (!port_.open(device, &error)) {
+        giveUp(QStringLiteral("串行口 COM%1（%2）无法打开！\r\n%3\r\n请检查仪表连接或在“设置→选项”中选择串行口。")
+                   .arg(n)
+                   .arg(device, error));
+        return;
+    }
+    port_.readAll();  // bytes waiting from before belong to no measurement
+    drawnBlocks_ = 0;
+    if (!cycle_.start(mode, workFilePath(dir_), &error)) {
+        giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(error));
+        return;
+    }
+    poll_.start();
+    drainPort();
+}
+
+void MainWindow::drainPort() {
+    if (!cycle_.running()) return;
+    for (;;) {
+        const QByteArray b = port_.readAll();
+        if (b.isEmpty()) break;
+        cycle_.feed(reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size()));
+    }
+    // The panel shows the latest block; a burst of blocks is drawn once.
+    if (cycle_.blocks() != drawnBlocks_) {
+        drawnBlocks_ = cycle_.blocks();
+        drawPanel();
+        Label2[10]->setText(st_.live.PowerFactorNegative ? QStringLiteral("L") : QStringLiteral("C"));
+    }
+}
+
+void MainWindow::onReceiveEnded(ReceiveEnd end) {
+    poll_.stop();
+    port_.close();
+    if (cycle_.blocks() != drawnBlocks_) {
+        drawnBlocks_ = cycle_.blocks();
+        drawPanel();
+        Label2[10]->setText(st_.live.PowerFactorNegative ? QStringLiteral("L") : QStringLiteral("C"));
+    }
+    if (exiting_) return;
+    // The question and messages wait until the port's handler has returned.
+    const ReceiveMode mode = cycle_.mode();
+    QTimer::singleShot(0, this, [this, end, mode] { afterReceive(end, mode); });
+}
+
+void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
+    if (end == ReceiveEnd::Aborted || end == ReceiveEnd::WriteFailed) {
+        messages_.show(end == ReceiveEnd::Aborted ? receiveErrorText(cycle_.errorNumber())
+                                                  : receiveEndText(end, cycle_.endDetail()),
+                       kErrorTitle, MessageButtons::Ok);
+        Form_Load();
+        return;
+    }
+    if (mode == ReceiveMode::Manual) applyStates(states::stopPressed());
+    applyStates(mode == ReceiveMode::Manual ? states::manualReceiveEnds() : states::timedReceiveEnds());
+    if (end == ReceiveEnd::PortLost) messages_.show(receiveEndText(end, cycle_.endDetail()), kErrorTitle, MessageButtons::Ok);
+    if (messages_.show(QStringLiteral("数据接收完成，是否保存？"), QStringLiteral("数据接收！！！"), MessageButtons::YesNo) ==
+        MessageAnswer::Yes)
+        mnuSAVEFILE_Click();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Files and other windows
+
+void MainWindow::applyFileResult(const FileOpResult& r) {
+    if (!r.caption.isEmpty()) setWindowTitle(r.caption);
+    if (r.clearPanel) clearPanel();
+    applyStates(r.controls);
+}
+
+void MainWindow::mnuFileOpen_Click() { applyFileResult(files_.open()); }
+void MainWindow::mnuCLOSE_Click() { applyFileResult(files_.close()); }
+void MainWindow::mnuSAVEFILE_Click() { applyFileResult(files_.save()); }
+void MainWindow::mnuSAVE_AS_Click() { applyFileResult(files_.saveAs()); }
+
+void MainWindow::Command2_Click() {
+    if (openAnalysis) openAnalysis(false);
+}
+void MainWindow::mnuDAT_Click() {
+    if (openAnalysis) openAnalysis(true);
+}
+void MainWindow::mnuMOTO_Click() {
+    if (openMotorWindow) openMotorWindow();
+}
+
+void MainWindow::mnuLJtime_Click() {
+    if (!settingsWindow_) {
+        settingsWindow_ = new SettingsWindow(st_, messages_, dir_);
+        moveTwips(settingsWindow_, 3000, 2000);
+    }
+    settingsWindow_->show();
+    settingsWindow_->raise();
+}
+
+void MainWindow::mnuHE_Click() {
+    if (!helpWindow_) {
+        helpWindow_ = new HelpWindow();
+        helpWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        moveTwips(helpWindow_, 1000, 1000);
+    }
+    helpWindow_->show();
+    helpWindow_->raise();
+}
+
+void MainWindow::mnuABOUT_Click() {
+    AboutWindow about(this);
+    about.exec();
+}
+
+}  // namespace mervo

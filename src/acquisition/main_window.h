@@ -1,0 +1,114 @@
+// Form1, the main window: the live panel, the receive buttons and the menus from which every window is reached.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "acquisition/receive_cycle.h"
+#include "files/measurement_files.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/serial_port.h"
+#include "shared/control_states.h"
+#include "shared/shared_state.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace mervo {
+
+class PictureBox;
+class SettingsWindow;
+class HelpWindow;
+
+struct MainWindowContext {
+    SharedState& state;
+    const Clock& clock;
+    FileDialogs& dialogs;
+    MessageBoxes& messages;
+    SerialPort& port;
+    QString programDir;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(const MainWindowContext& ctx);
+    ~MainWindow() override;
+
+    // Controls under their designed names (also their objectName).
+    std::array<PictureBox*, 15> Picture1{};
+    std::array<QLabel*, 13> Label1{};
+    std::array<QLabel*, 15> Label2{};
+    QPushButton *Command1, *Command2, *Command3, *Command4;
+    QMenu *FILE, *mnuTTT, *mnuSet, *mnuHELP;
+    QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
+        *mnuABOUT;
+
+    void Form_Load();
+    void Picture1_Paint();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void mnuFileOpen_Click();
+    void mnuCLOSE_Click();
+    void mnuSAVEFILE_Click();
+    void mnuSAVE_AS_Click();
+    void mnuEXIT_Click();
+    void mnuDAT_Click();
+    void mnuLJtime_Click();
+    void mnuMOTO_Click();
+    void mnuHE_Click();
+    void mnuABOUT_Click();
+
+    // The states of the buttons and menus as they stand.
+    ControlStates controlStates() const;
+    const ReceiveCycle& receive() const { return cycle_; }
+
+    // Filled by the windows that come later; until then the entries do nothing.
+    std::function<void(bool fromMenu)> openAnalysis;
+    std::function<void()> openMotorWindow;
+    // Ends the program (tests replace it).
+    std::function<void()> endProgram;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void buildPanel(QWidget* client);
+    void buildMenus();
+    void applyStates(const ControlStates& s);
+    void applyFileResult(const FileOpResult& r);
+    void drawValueBox(int n);
+    void drawTimeBoxes();
+    void drawPanel();
+    void clearPanel();
+    void beginReceive(ReceiveMode mode);
+    void drainPort();
+    void onReceiveEnded(ReceiveEnd end);
+    void afterReceive(ReceiveEnd end, ReceiveMode mode);
+    void completeReceiveBeforeExit();
+
+    SharedState& st_;
+    MessageBoxes& messages_;
+    SerialPort& port_;
+    QString dir_;
+    MeasurementFiles files_;
+    ReceiveCycle cycle_;
+    QTimer poll_;
+    bool exiting_ = false;
+    int64_t drawnBlocks_ = 0;
+    QPointer<SettingsWindow> settingsWindow_;
+    QPointer<HelpWindow> helpWindow_;
+};
+
+}  // namespace mervo

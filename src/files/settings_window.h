@@ -1,0 +1,44 @@
+// Form2, the settings window: port, first curve, segments, timed duration, transformer ratios, clamp channels.
+#pragma once
+
+#include <QWidget>
+
+#include "platform/dialogs.h"
+#include "shared/shared_state.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace mervo {
+
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+public:
+    SettingsWindow(SharedState& state, MessageBoxes& messages, QString programDir, QWidget* parent = nullptr);
+
+    // Controls under their designed names (also their objectName), for the handlers and for tests.
+    QComboBox* Combo1;
+    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6;
+    QRadioButton *Option4, *Option5, *Option6, *Option7, *Option8, *Option9, *Option10, *Option11, *Option12;
+    QLineEdit *Text1, *Text2, *Text3, *Text4, *Text5;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
+    QCheckBox *Check1, *Check2, *Check3;
+    QPushButton *Command1, *Command2;
+
+    void Form_Load();
+    void Combo1_Click();
+    void Command1_Click();  // OK
+    void Command2_Click();  // Cancel
+
+private:
+    SharedState& st_;
+    MessageBoxes& messages_;
+    QString dir_;
+};
+
+}  // namespace mervo

@@ -1,0 +1,275 @@
+// The main window driven as an operator drives it: receive, live panel, the end question, files, closing.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include "acquisition/instrument_sim.h"
+#include "acquisition/working_file.h"
+#include "platform/program_dir.h"
+#include "platform/qt/picture_box.h"
+#include "windows/gui_test_support.h"
+
+using namespace mervo;
+using namespace mervo::test;
+
+namespace {
+
+QByteArray blockBytes(const BlockValues& v) {
+    const auto b = encodeBlock(v);
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<int>(b.size()));
+}
+
+// Lagging load on three channels: 10 A, 230 V, 2 kW each (S = 2.3 kVA, so Q = -1.136 kvar each).
+const BlockValues kLagging{-10, 230, 2, -10, 230, 2, -10, 230, 2};
+
+QStringList panel(MainWindow& w) {
+    QStringList out;
+    for (PictureBox* p : w.Picture1) out << p->shownText();
+    return out;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowRig rig;
+    MainWindow& w = *rig.window;
+};
+
+TEST_F(MainWindowTest, startsIdleWithAnEmptyPanel) {
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("MERVO　电能综合测试仪 "));
+    EXPECT_EQ(w.controlStates(), states::startup());
+    w.Picture1_Paint();
+    const QStringList p = panel(w);
+    for (int n = 0; n < 12; ++n) EXPECT_EQ(p[n], QStringLiteral(" 0.000")) << n;
+    for (int n = 12; n < 15; ++n) EXPECT_EQ(p[n], QStringLiteral(" 0 ")) << n;
+    EXPECT_EQ(w.Label2[10]->text(), QStringLiteral("L"));
+    EXPECT_EQ(rig.state.file.WorkFile, workFilePath(rig.dir.path()));
+    EXPECT_TRUE(rig.messages.shown.empty()) << "a missing settings file is not an error";
+}
+
+TEST_F(MainWindowTest, manualReceiveShowsEachBlockAndAsksToSaveAtTheEnd) {
+    w.Command3->click();
+    EXPECT_TRUE(rig.port.isOpen());
+    EXPECT_EQ(rig.port.openedDevice, QStringLiteral("/dev/ttyS0"));
+    ControlStates running = states::startup();
+    running.apply(states::manualReceiveStarts());
+    running.apply(states::receiveLock());
+    EXPECT_EQ(w.controlStates(), running);
+
+    rig.clock.advance(3725.25);
+    rig.port.deliver(blockBytes(kLagging));
+    QStringList p = panel(w);
+    EXPECT_EQ(p[0], QStringLiteral(" 10.000"));
+    EXPECT_EQ(p[1], QStringLiteral(" 230.000"));
+    EXPECT_EQ(p[2], QStringLiteral(" 6.000"));
+    EXPECT_EQ(p[5], QStringLiteral(" 3.407")) << "reactive power shown without its sign";
+    EXPECT_EQ(p[8], QStringLiteral(" 0.870"));
+    EXPECT_EQ(p[9], QStringLiteral(" 6.900"));
+    EXPECT_EQ(p[12] + p[13] + p[14], QStringLiteral(" 1  2  5 "));
+    EXPECT_EQ(w.Label2[10]->text(), QStringLiteral("L"));
+
+    // Power flowing back: the sign stays on the active power only.
+    rig.port.deliver(blockBytes({10, 230, -0.5f, 10, 230, -0.5f, 10, 230, -0.5f}));
+    p = panel(w);
+    EXPECT_EQ(p[2], QStringLiteral("- 1.500"));
+    EXPECT_EQ(p[0], QStringLiteral(" 10.000"));
+    // A leading current with power drawn: the indicator turns C.
+    rig.port.deliver(blockBytes({10, 230, 2, 10, 230, 2, 10, 230, 2}));
+    EXPECT_EQ(w.Label2[10]->text(), QStringLiteral("C"));
+
+    rig.messages.answers = {MessageAnswer::No};
+    w.Command4->click();
+    settle();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("数据接收完成，是否保存？"));
+    EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("数据接收！！！"));
+    EXPECT_EQ(rig.messages.shown[0].buttons, MessageButtons::YesNo);
+    ControlStates ended = running;
+    ended.apply(states::stopPressed());
+    ended.apply(states::manualReceiveEnds());
+    EXPECT_EQ(w.controlStates(), ended);
+    EXPECT_FALSE(rig.port.isOpen());
+    MeasurementReader r;
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    EXPECT_TRUE(r.info().complete);
+    EXPECT_EQ(r.info().wholeSamples, 3);
+}
+
+TEST_F(MainWindowTest, answeringYesSavesAByteIdenticalCopy) {
+    w.Command3->click();
+    rig.port.deliver(blockBytes(kLagging));
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {rig.path("run1.MTQ")};
+    w.Command4->click();
+    settle();
+    ASSERT_EQ(rig.dialogs.asked.size(), 1u);
+    EXPECT_EQ(rig.dialogs.asked[0].title, QStringLiteral("保存"));
+    EXPECT_TRUE(rig.dialogs.asked[0].confirmOverwrite);
+    EXPECT_EQ(fileBytes(rig.path("run1.MTQ")), fileBytes(rig.path("TEMP.MTX")));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪[%1]").arg(rig.path("run1.MTQ")));
+    EXPECT_EQ(rig.state.file.WorkFile, rig.path("run1.MTQ"));
+    EXPECT_TRUE(*w.controlStates().mnuSAVEFILE);
+    EXPECT_FALSE(*w.controlStates().mnuSAVE_AS);
+
+    // A new receive records into the working file again and leaves the saved file alone.
+    const QByteArray saved = fileBytes(rig.path("run1.MTQ"));
+    w.Command3->click();
+    rig.port.deliver(blockBytes(kLagging) + blockBytes(kLagging));
+    w.Command4->click();
+    settle();
+    EXPECT_EQ(fileBytes(rig.path("run1.MTQ")), saved);
+    EXPECT_EQ(rig.state.file.WorkFile, workFilePath(rig.dir.path()));
+}
+
+TEST_F(MainWindowTest, timedReceiveEndsAtTheSetTimeEvenWithoutBytes) {
+    rig.state.file.TotalTime = 2;
+    w.Command1->click();
+    EXPECT_FALSE(w.Command1->isEnabled());
+    EXPECT_FALSE(w.Command3->isEnabled());
+    rig.port.deliver(blockBytes(kLagging));
+    rig.clock.advance(2.5);
+    QTest::qWait(250);  // the poll notices the time
+    settle();
+    EXPECT_FALSE(w.receive().running());
+    ASSERT_FALSE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.messages.shown.back().text, QStringLiteral("数据接收完成，是否保存？"));
+    ControlStates want = states::startup();
+    want.apply(states::timedReceiveStarts());
+    want.apply(states::receiveLock());
+    want.apply(states::timedReceiveEnds());
+    EXPECT_EQ(w.controlStates(), want);
+}
+
+TEST_F(MainWindowTest, aPortThatCannotBeOpenedIsNamedAndNothingChanges) {
+    rig.port.failOpen = true;
+    w.Command3->click();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
+    EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("COM1")));
+    EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("/dev/ttyS0")));
+    EXPECT_EQ(w.controlStates(), states::startup());
+    EXPECT_FALSE(QFile::exists(rig.path("TEMP.MTX")));
+}
+
+TEST_F(MainWindowTest, unpluggingKeepsEveryBlockTellsTheOperatorAndKeepsRunning) {
+    w.Command3->click();
+    rig.port.deliver(blockBytes(kLagging) + blockBytes(kLagging) + blockBytes(kLagging).left(10));
+    rig.port.unplug(QStringLiteral("the device hung up"));
+    settle();
+    ASSERT_EQ(rig.messages.shown.size(), 2u);
+    EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("串行口连接中断")));
+    EXPECT_EQ(rig.messages.shown[1].text, QStringLiteral("数据接收完成，是否保存？"));
+    EXPECT_EQ(rig.endProgramCalls, 0);
+    EXPECT_TRUE(w.Command3->isVisible() || !w.isVisible());
+    EXPECT_FALSE(w.Command3->isHidden());
+    MeasurementReader r;
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    EXPECT_TRUE(r.info().complete);
+    EXPECT_EQ(r.info().wholeSamples, 2);
+}
+
+TEST_F(MainWindowTest, aBlockTheArithmeticCannotHoldAbortsAndResets) {
+    w.Command3->click();
+    rig.state.settings.CTRatio = 1e10f;
+    rig.port.deliver(blockBytes({-9e18f, 9e18f, 1, 0, 0, 0, 0, 0, 0}));
+    settle();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("其它错误，错误号： 6！"));
+    EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
+    EXPECT_EQ(w.controlStates(), states::startup());
+    EXPECT_EQ(rig.state.settings.CTRatio, 1.0f) << "settings read again";
+}
+
+TEST_F(MainWindowTest, closingDuringAReceiveCompletesTheFileFirst) {
+    w.Command3->click();
+    rig.clock.advance(1.5);
+    rig.port.deliver(blockBytes(kLagging));
+    w.close();
+    settle();
+    EXPECT_EQ(rig.endProgramCalls, 1);
+    EXPECT_TRUE(rig.messages.shown.empty()) << "no question on the way out";
+    MeasurementReader r;
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    EXPECT_TRUE(r.info().complete);
+    EXPECT_EQ(r.info().header.TotalTime, 1.5f);
+}
+
+TEST_F(MainWindowTest, f12WithoutModifiersEndsTheProgram) {
+    w.show();
+    QTest::keyClick(&w, Qt::Key_F12, Qt::ShiftModifier);
+    EXPECT_EQ(rig.endProgramCalls, 0);
+    QTest::keyClick(&w, Qt::Key_F12);
+    EXPECT_EQ(rig.endProgramCalls, 1);
+}
+
+TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
+    WorkingFileWriter writer;
+    FileHeader h;
+    h.TotalTime = 60;
+    h.nameplate = {4, 11, 21.5f, 89.5f, 7.2f, 0.45f, 380};
+    h.channels = {1, 0, 1};
+    ASSERT_TRUE(writer.create(rig.path("old.MTQ"), h, nullptr));
+    std::array<float, 12> mx{}, mn{};
+    writer.appendTrailer(mx, mn, nullptr);
+    writer.close();
+
+    rig.dialogs.answers = {rig.path("old.MTQ")};
+    w.mnuFileOpen->trigger();
+    EXPECT_EQ(rig.dialogs.asked.back().title, QStringLiteral("打开"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪[%1]").arg(rig.path("old.MTQ")));
+    ControlStates want = states::startup();
+    want.apply(states::fileOpened());
+    EXPECT_EQ(w.controlStates(), want);
+    EXPECT_EQ(rig.state.settings.WiringCode, 5);
+    EXPECT_TRUE(rig.state.motor.MotorDataValid);
+    EXPECT_TRUE(fileBytes(rig.path("mervo.dft")).endsWith(" 1\r\n 0\r\n 1\r\n"));
+
+    // Save As copies the opened file; Save stays off.
+    rig.dialogs.answers = {rig.path("copy.MTQ")};
+    w.mnuSAVE_AS->trigger();
+    EXPECT_EQ(fileBytes(rig.path("copy.MTQ")), fileBytes(rig.path("old.MTQ")));
+    EXPECT_FALSE(*w.controlStates().mnuSAVEFILE);
+    EXPECT_FALSE(*w.controlStates().mnuSet);
+
+    // Close returns to the working file and clears the panel.
+    w.mnuCLOSE->trigger();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪"));
+    EXPECT_EQ(panel(w)[0], QString());
+    want.apply(states::fileSavedAs());
+    want.apply(states::fileClosed());
+    EXPECT_EQ(w.controlStates(), want);
+}
+
+TEST_F(MainWindowTest, saveAsAfterACancelledOpenAsksForAFile) {
+    WorkingFileWriter writer;
+    ASSERT_TRUE(writer.create(rig.path("a.MTQ"), FileHeader{}, nullptr));
+    writer.appendTrailer({}, {}, nullptr);
+    writer.close();
+    rig.dialogs.answers = {rig.path("a.MTQ")};
+    w.mnuFileOpen->trigger();
+    w.mnuFileOpen->trigger();  // the script now cancels
+    EXPECT_TRUE(rig.state.file.WorkFile.isEmpty());
+    w.mnuSAVE_AS->trigger();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("请[打开]一个文件。"));
+    EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("操作错误警告！！！"));
+}
+
+TEST_F(MainWindowTest, rightClickOpensTheFileMenu) {
+    w.show();
+    QTest::mouseClick(w.centralWidget(), Qt::RightButton, {}, QPoint(20, 160));
+    EXPECT_TRUE(w.FILE->isVisible());
+    w.FILE->close();
+    QTest::mouseClick(w.centralWidget(), Qt::LeftButton, {}, QPoint(20, 160));
+    EXPECT_FALSE(w.FILE->isVisible());
+}
+
+}  // namespace
