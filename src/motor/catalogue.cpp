@@ -1,0 +1,245 @@
+#include "motor/catalogue.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <algorithm>
+
+#include "acquisition/record_math.h"
+
+namespace mervo {
+
+const char kCategoryFileName[] = "MT_fe.txt";
+const char kModelFileName[] = "bmindex.txt";
+const char kNameplateFileName[] = "MTALL.OBJ";
+
+namespace {
+
+// Line numbers, serials and codes live in 16-bit arrays; a wider number is damage, not data.
+constexpr int kFieldMin = -32768;
+constexpr int kFieldMax = 32767;
+// The model index is a few hundred kilobytes; refusing much larger files keeps a wrong file from filling
+// memory.
+constexpr qint64 kMaxTextBytes = 16 * 1024 * 1024;
+
+bool fail(QString* error, const QString& why) {
+    if (error) *error = why;
+    return false;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// One free-format whole number ended by a comma, starting at *pos; on success *pos is past the comma.
+bool takeField(const QByteArray& line, int n, int* pos, int* value, QString* error) {
+    int i = *pos;
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (i == line.size()) return fail(error, QStringLiteral("缺少第 %1 个数").arg(n));
+    bool negative = false;
+    if (line[i] == '+' || line[i] == '-') negative = line[i++] == '-';
+    const int digits = i;
+    qint64 v = 0;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+        v = std::min<qint64>(v * 10 + (line[i] - '0'),
+                             qint64(kFieldMax) + 2);  // saturate: only the range matters
+    }
+    const qint64 signedV = negative ? -v : v;
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (i == digits || (i < line.size() && line[i] != ',')) {
+        return fail(error, QStringLiteral("第 %1 个数不是整数").arg(n));
+    }
+    if (i == line.size()) return fail(error, QStringLiteral("第 %1 个数后缺少逗号").arg(n));
+    if (signedV < kFieldMin || signedV > kFieldMax)
+        return fail(error, QStringLiteral("第 %1 个数超出范围").arg(n));
+    *value = static_cast<int>(signedV);
+    *pos = i + 1;
+    return true;
+}
+
+bool decodeGbk(const QByteArray& bytes, QString* out, QString* error) {
+    // Stateless, so a lead byte at the end of the line is reported instead of silently held back.
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    if (!decoder.isValid()) return fail(error, QStringLiteral("本系统没有 GBK 解码器"));
+    QString text = decoder.decode(bytes);
+    // The decoder maps bytes GBK leaves undefined (0xFF, unassigned code points) into the private use area
+    // instead of flagging them; in a catalogue text they are damage just the same.
+    const bool privateUse = std::any_of(
+        text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF; });
+    if (decoder.hasError() || privateUse) return fail(error, QStringLiteral("含有不能按 GBK 解码的字节"));
+    *out = std::move(text);
+    return true;
+}
+
+bool readText(const QString& path, QByteArray* out, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return fail(error, QStringLiteral("%1: 无法打开（%2）").arg(path, f.errorString()));
+    if (f.size() > kMaxTextBytes)
+        return fail(error, QStringLiteral("%1: 文件过大，不是电机目录文件").arg(path));
+    *out = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        return fail(error, QStringLiteral("%1: 读取失败（%2）").arg(path, f.errorString()));
+    }
+    return true;
+}
+
+bool lineError(QString* error, const QString& path, int lineNo, const QString& why) {
+    return fail(error, QStringLiteral("%1: 第 %2 行: %3").arg(path).arg(lineNo).arg(why));
+}
+
+// A category's line range must lie inside what the 16-bit index and the model arrays can hold.
+QString rangeFault(int first, int last) {
+    if (first < 1 || last < first) return QStringLiteral("行范围 %1 至 %2 无效").arg(first).arg(last);
+    if (last - first + 1 > kMaxModelsPerCategory) {
+        return QStringLiteral("行范围 %1 至 %2 超过 %3 个型号")
+            .arg(first)
+            .arg(last)
+            .arg(kMaxModelsPerCategory);
+    }
+    return QString();
+}
+
+}  // namespace
+
+bool parseCatalogueLine(const QByteArray& line, int* field1, int* field2, QString* rest, QString* error) {
+    int pos = 0, a = 0, b = 0;
+    if (!takeField(line, 1, &pos, &a, error) || !takeField(line, 2, &pos, &b, error)) return false;
+    QString text;
+    if (!decodeGbk(line.mid(pos), &text, error)) return false;
+    *field1 = a;
+    *field2 = b;
+    *rest = std::move(text);
+    return true;
+}
+
+std::vector<QByteArray> splitCatalogueLines(const QByteArray& text) {
+    std::vector<QByteArray> lines;
+    int start = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') continue;
+        lines.push_back(text.mid(start, i - start));
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.mid(start));
+    return lines;
+}
+
+bool readCategories(const QString& path, std::vector<CategoryEntry>* out, QString* error) {
+    out->clear();
+    QByteArray text;
+    if (!readText(path, &text, error)) return false;
+    std::vector<QByteArray> lines = splitCatalogueLines(text);
+    // Empty lines after the last category are an editor's leftovers, not categories.
+    while (!lines.empty() && lines.back().trimmed().isEmpty()) lines.pop_back();
+    if (lines.empty()) return fail(error, QStringLiteral("%1: 没有电机分类").arg(path));
+    if (lines.size() > static_cast<size_t>(kMaxCategories)) {
+        return fail(
+            error,
+            QStringLiteral("%1: %2 个分类，最多 %3 个").arg(path).arg(lines.size()).arg(kMaxCategories));
+    }
+    std::vector<CategoryEntry> categories;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        CategoryEntry c;
+        QString why;
+        if (!parseCatalogueLine(lines[k], &c.first, &c.last, &c.name, &why)) {
+            return lineError(error, path, static_cast<int>(k) + 1, why);
+        }
+        why = rangeFault(c.first, c.last);
+        if (!why.isEmpty()) return lineError(error, path, static_cast<int>(k) + 1, why);
+        categories.push_back(std::move(c));
+    }
+    *out = std::move(categories);
+    return true;
+}
+
+bool readModels(const QString& path, const CategoryEntry& category, std::vector<ModelEntry>* out,
+                QString* error) {
+    out->clear();
+    const QString badRange = rangeFault(category.first, category.last);
+    if (!badRange.isEmpty())
+        return fail(error, QStringLiteral("%1: 分类“%2”的%3").arg(path, category.name, badRange));
+    QByteArray text;
+    if (!readText(path, &text, error)) return false;
+    const std::vector<QByteArray> lines = splitCatalogueLines(text);
+    if (lines.size() < static_cast<size_t>(category.last)) {
+        return fail(error, QStringLiteral("%1: 只有 %2 行，分类“%3”需要第 %4 至 %5 行")
+                               .arg(path)
+                               .arg(lines.size())
+                               .arg(category.name)
+                               .arg(category.first)
+                               .arg(category.last));
+    }
+    std::vector<ModelEntry> models;
+    models.reserve(static_cast<size_t>(category.last - category.first + 1));
+    for (int n = category.first; n <= category.last; ++n) {
+        ModelEntry m;
+        QString why;
+        if (!parseCatalogueLine(lines[static_cast<size_t>(n - 1)], &m.serial, &m.code, &m.description,
+                                &why)) {
+            return lineError(error, path, n, why);
+        }
+        if (m.code < 1 || m.code > kMaxCode) {
+            return lineError(error, path, n,
+                             QStringLiteral("技术数据编码 %1 不在 1 - %2 之内").arg(m.code).arg(kMaxCode));
+        }
+        models.push_back(std::move(m));
+    }
+    *out = std::move(models);
+    return true;
+}
+
+float RatedVoltageByCode(int code) {
+    struct Band {
+        int last;
+        float volts;
+    };
+    static const Band kBands[] = {
+        {4874, 380.0f},   {5151, 3000.0f}, {5154, 3300.0f}, {6894, 6000.0f}, {6896, 6600.0f},
+        {6915, 10000.0f}, {6922, 110.0f},  {6924, 115.0f},  {6931, 220.0f},  {6932, 230.0f},
+        {6933, 283.5f},   {6934, 253.5f},  {6935, 100.0f},
+    };
+    if (code < 1) return 0.0f;
+    for (const Band& b : kBands) {
+        if (code <= b.last) return b.volts;
+    }
+    return 0.0f;
+}
+
+std::optional<std::array<float, 7>> readNameplate(const QString& path, int code, QString* error) {
+    if (code < 1 || code > kMaxCode) {
+        fail(error, QStringLiteral("技术数据编码 %1 不在 1 - %2 之内").arg(code).arg(kMaxCode));
+        return std::nullopt;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        fail(error, QStringLiteral("%1: 无法打开（%2）").arg(path, f.errorString()));
+        return std::nullopt;
+    }
+    const qint64 offset = qint64(kNameplateRecordBytes) * (code - 1);
+    QByteArray raw;
+    if (f.seek(offset)) raw = f.read(kNameplateRecordBytes);
+    if (raw.size() != kNameplateRecordBytes) {
+        fail(error, QStringLiteral("%1: 文件只有 %2 字节，读不到编码 %3 的记录（第 %4 字节起）")
+                        .arg(path)
+                        .arg(f.size())
+                        .arg(code)
+                        .arg(offset));
+        return std::nullopt;
+    }
+    const auto byte = [&](int i) { return static_cast<uint8_t>(raw[i]); };
+    std::array<float, 7> v{};
+    v[0] = byte(0);
+    for (int i = 1; i <= 5; ++i) v[i] = DecodeTriple(byte(3 * i - 2), byte(3 * i - 1), byte(3 * i));
+    v[6] = RatedVoltageByCode(code);
+    return v;
+}
+
+QString modelListItem(int n, const QString& description) {
+    const QString number = QString::number(n);
+    return QString(std::max(0, 3 - static_cast<int>(number.size())), QLatin1Char(' ')) + QLatin1Char('(') +
+           number + QLatin1String(").") + description;
+}
+
+}  // namespace mervo

@@ -1,0 +1,56 @@
+// The motor catalogue delivered beside the program: categories (MT_fe.txt), the model index (bmindex.txt), both
+// GBK text with CR (LF) line ends, and 16-byte nameplate records by code (MTALL.OBJ).
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace mervo {
+
+constexpr int kMaxCode = 6935;
+constexpr int kMaxCategories = 178;
+constexpr int kMaxModelsPerCategory = 6936;
+constexpr int kNameplateRecordBytes = 16;
+
+extern const char kCategoryFileName[];   // "MT_fe.txt"
+extern const char kModelFileName[];      // "bmindex.txt"
+extern const char kNameplateFileName[];  // "MTALL.OBJ"
+
+struct CategoryEntry {
+    int first = 0;  // first and last line (from 1) of the category in the model index
+    int last = 0;
+    QString name;
+};
+
+struct ModelEntry {
+    int serial = 0;
+    int code = 0;
+    QString description;
+};
+
+// One catalogue line: two whole numbers, each ended by a comma (blanks around them skipped), then the rest of
+// the line verbatim. `line` is GBK without its line end. False (with a reason) for a line that does not fit.
+bool parseCatalogueLine(const QByteArray& line, int* field1, int* field2, QString* rest, QString* error);
+
+// Splits text into lines ended by CR, CR LF or LF; a last line without an end counts too.
+std::vector<QByteArray> splitCatalogueLines(const QByteArray& text);
+
+// The category list. Fails with a reason for a missing or damaged file or more than 178 categories.
+bool readCategories(const QString& path, std::vector<CategoryEntry>* out, QString* error);
+
+// The models of one category (lines first..last of the model index; at most 6936).
+bool readModels(const QString& path, const CategoryEntry& category, std::vector<ModelEntry>* out, QString* error);
+
+// The rated voltage a code implies: 380 V up to 4874, then the high-voltage and special bands; 0 outside 1..6935.
+float RatedVoltageByCode(int code);
+
+// The seven nameplate values of code 1..6935 in header order (poles, kW, A, %, no-load A, no-load kW, V).
+std::optional<std::array<float, 7>> readNameplate(const QString& path, int code, QString* error);
+
+// A model list item: n right-aligned to three characters, "(n).", the description: "  (1).MV3-80M1-2 ...".
+QString modelListItem(int n, const QString& description);
+
+}  // namespace mervo
