@@ -13,6 +13,7 @@
 #include "acquisition/record_math.h"
 #include "files/settings_file.h"
 #include "files/settings_window.h"
+#include "motor/motor_window.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
 #include "platform/qt/twips_widgets.h"
@@ -395,7 +396,12 @@ void MainWindow::mnuDAT_Click() {
     if (openAnalysis) openAnalysis(true);
 }
 void MainWindow::mnuMOTO_Click() {
-    if (openMotorWindow) openMotorWindow();
+    if (!motorWindow_) {
+        motorWindow_ = new MotorWindow(st_, messages_, dir_);
+        moveTwips(motorWindow_, 3000, 2000);
+    }
+    motorWindow_->show();
+    motorWindow_->raise();
 }
 
 void MainWindow::mnuLJtime_Click() {

@@ -25,6 +25,7 @@ namespace mervo {
 class PictureBox;
 class SettingsWindow;
 class HelpWindow;
+class MotorWindow;
 
 struct MainWindowContext {
     SharedState& state;
@@ -71,9 +72,8 @@ public:
     ControlStates controlStates() const;
     const ReceiveCycle& receive() const { return cycle_; }
 
-    // Filled by the windows that come later; until then the entries do nothing.
+    // Filled by the analysis window when it comes; until then the entries do nothing.
     std::function<void(bool fromMenu)> openAnalysis;
-    std::function<void()> openMotorWindow;
     // Ends the program (tests replace it).
     std::function<void()> endProgram;
 
@@ -109,6 +109,7 @@ private:
     int64_t drawnBlocks_ = 0;
     QPointer<SettingsWindow> settingsWindow_;
     QPointer<HelpWindow> helpWindow_;
+    QPointer<MotorWindow> motorWindow_;
 };
 
 }  // namespace mervo

@@ -218,6 +218,33 @@ TEST_F(ReceivePty, badRequestsFailWithOneLine) {
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(d + "/x.MTQ")));
 }
 
+TEST_F(ReceivePty, catalogueMotorsFromTheCommandLine) {
+    const std::string data = MERVO_DATA_DIR;
+    Result r = run("mervo-tool", {"motor", "1", "--dir", data}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* part : {"{\"code\":1,\"nameplate\":[", ",380],\"valid\":true,\"rated_loss\":"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << " in " << r.out;
+    r = run("mervo-tool", {"motor", "6935", "--dir", data}, d);
+    EXPECT_NE(r.out.find(",100],"), std::string::npos) << r.out;
+    for (const char* bad : {"6936", "0", "abc"}) {
+        r = run("mervo-tool", {"motor", bad, "--dir", data}, d);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_NE(r.err.find("not a catalogue code"), std::string::npos) << r.err;
+    }
+    r = run("mervo-tool", {"motor", "5", "--dir", d + "/nowhere"}, d);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("MTALL.OBJ"), std::string::npos) << r.err;
+
+    const std::string pty = startSim({"--rate", "0", "--blocks", "20"});
+    r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/hv.MTQ", "--blocks", "20", "--motor", "4875", "--dir", data}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const MeasurementInfo info = infoOf(d + "/hv.MTQ");
+    EXPECT_EQ(info.header.nameplate[6], 3000.0f) << "code 4875 is the first 3 kV motor";
+    EXPECT_TRUE(info.header.motorDataValid());
+    r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/x.MTQ", "--motor", "1", "--nameplate", "1,2,3,4,5,6,7"}, d);
+    EXPECT_EQ(r.status, 2);
+}
+
 TEST_F(ReceivePty, infoDescribesCompleteAndInterruptedFiles) {
     // A complete file of two samples, then the same file with its trailer cut off and half a sample more.
     WorkingFileWriter w;

@@ -3,6 +3,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <optional>
 #include <string>
 
 namespace mervo::tool {
@@ -31,6 +33,11 @@ private:
 };
 
 int runReceive(const QString& cmd, Args args);
+int runMotor(const QString& cmd, Args args);
+
+// A catalogue code 1..6935 from text, and that motor's nameplate from the catalogue in `dir`.
+bool parseMotorCode(const QString& text, int* code);
+std::optional<std::array<float, 7>> catalogueNameplate(const QString& dir, int code, QString* error);
 int runInfo(const QString& cmd, Args args);
 
 }  // namespace mervo::tool

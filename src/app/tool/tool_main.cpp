@@ -34,8 +34,9 @@ const char kUsage[] =
     "usage: mervo-tool <command> [options]\n"
     "commands:\n"
     "  receive --port DEV -o FILE [--seconds T | --blocks N] [--ct R] [--pt R] [--channels RBY]\n"
-    "          [--nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR]\n"
-    "  info FILE\n";
+    "          [--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR]\n"
+    "  info FILE\n"
+    "  motor CODE [--dir DIR]\n";
 
 }  // namespace
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     mervo::tool::Args rest(args);
     if (cmd == QLatin1String("receive")) return mervo::tool::runReceive(cmd, rest);
     if (cmd == QLatin1String("info")) return mervo::tool::runInfo(cmd, rest);
+    if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);
     return mervo::tool::kExitUsage;

@@ -14,6 +14,7 @@
 #include "acquisition/receive_cycle.h"
 #include "app/tool/tool_common.h"
 #include "files/settings_file.h"
+#include "motor/operating_point.h"
 #include "platform/program_dir.h"
 #include "platform/qt/qt_serial_port.h"
 #include "shared/json_writer.h"
@@ -66,6 +67,7 @@ struct ReceiveOptions {
     double ct = 0, pt = 0;  // 0: from the settings file
     QString channels;
     bool haveNameplate = false;
+    int motorCode = 0;  // 0: none
     std::array<float, 7> nameplate{};
 };
 
@@ -79,7 +81,7 @@ int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
     while (!args.atEnd()) {
         const QString a = args.next();
         const bool takesValue = a == "--port" || a == "-o" || a == "--seconds" || a == "--blocks" || a == "--ct" ||
-                                a == "--pt" || a == "--channels" || a == "--nameplate" || a == "--dir";
+                                a == "--pt" || a == "--channels" || a == "--nameplate" || a == "--motor" || a == "--dir";
         if (!takesValue) return usage(QStringLiteral("unknown option %1").arg(a));
         const QString v = args.value(a, &missing);
         if (missing) return kExitUsage;
@@ -87,6 +89,10 @@ int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
         else if (a == "-o") o->output = v;
         else if (a == "--dir") o->dir = v;
         else if (a == "--channels") o->channels = v;
+        else if (a == "--motor") {
+            if (!parseMotorCode(v, &o->motorCode))
+                return usage(QStringLiteral("--motor wants a catalogue code 1 to 6935, not \"%1\"").arg(v));
+        }
         else if (a == "--seconds") {
             if (!parsePositive(v, &o->seconds) || o->seconds > 32767.0 * 3600.0)
                 return usage(QStringLiteral("--seconds wants a positive number of seconds, not \"%1\"").arg(v));
@@ -112,6 +118,7 @@ int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
     }
     if (o->port.isEmpty()) return usage(QStringLiteral("--port DEV is required"));
     if (o->output.isEmpty()) return usage(QStringLiteral("-o FILE is required"));
+    if (o->motorCode > 0 && o->haveNameplate) return usage(QStringLiteral("--motor and --nameplate exclude each other"));
     if (o->seconds > 0 && o->blocks > 0) return usage(QStringLiteral("--seconds and --blocks exclude each other"));
     if (!o->channels.isEmpty() && !QRegularExpression(QStringLiteral("^[01]{3}$")).match(o->channels).hasMatch())
         return usage(QStringLiteral("--channels wants three digits 0 or 1 (red, blue, yellow), not \"%1\"").arg(o->channels));
@@ -137,7 +144,17 @@ int runReceive(const QString& cmd, Args args) {
         st.settings.YellowOn = o.channels[2] == QLatin1Char('1');
     }
     st.settings.recomputeWiringCode();
-    if (o.haveNameplate) st.motor.setNameplate(o.nameplate);
+    if (o.motorCode > 0) {
+        QString error;
+        const auto nameplate = catalogueNameplate(dir, o.motorCode, &error);
+        if (!nameplate) {
+            reportError(cmd, error);
+            return kExitFailure;
+        }
+        o.nameplate = *nameplate;
+        o.haveNameplate = true;
+    }
+    if (o.haveNameplate) confirmNameplate(st.motor, o.nameplate);
     const ReceiveMode mode = o.seconds > 0 ? ReceiveMode::Timed : ReceiveMode::Manual;
     if (mode == ReceiveMode::Timed) st.file.TotalTime = static_cast<float>(o.seconds);
 
