@@ -395,32 +395,30 @@ void MainWindow::Command2_Click() {
 void MainWindow::mnuDAT_Click() {
     if (openAnalysis) openAnalysis(true);
 }
-void MainWindow::mnuMOTO_Click() {
-    if (!motorWindow_) {
-        motorWindow_ = new MotorWindow(st_, messages_, dir_);
-        moveTwips(motorWindow_, 3000, 2000);
+namespace {
+// Modeless windows open once: a second click brings the open one forward.
+template <class Window, class Make>
+void showSingle(QPointer<Window>& window, Make make, int left, int top) {
+    if (!window) {
+        window = make();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        moveTwips(window, left, top);
     }
-    motorWindow_->show();
-    motorWindow_->raise();
+    window->show();
+    window->raise();
+}
+}  // namespace
+
+void MainWindow::mnuMOTO_Click() {
+    showSingle(motorWindow_, [this] { return new MotorWindow(st_, messages_, dir_); }, 3000, 2000);
 }
 
 void MainWindow::mnuLJtime_Click() {
-    if (!settingsWindow_) {
-        settingsWindow_ = new SettingsWindow(st_, messages_, dir_);
-        moveTwips(settingsWindow_, 3000, 2000);
-    }
-    settingsWindow_->show();
-    settingsWindow_->raise();
+    showSingle(settingsWindow_, [this] { return new SettingsWindow(st_, messages_, dir_); }, 3000, 2000);
 }
 
 void MainWindow::mnuHE_Click() {
-    if (!helpWindow_) {
-        helpWindow_ = new HelpWindow();
-        helpWindow_->setAttribute(Qt::WA_DeleteOnClose);
-        moveTwips(helpWindow_, 1000, 1000);
-    }
-    helpWindow_->show();
-    helpWindow_->raise();
+    showSingle(helpWindow_, [] { return new HelpWindow(); }, 1000, 1000);
 }
 
 void MainWindow::mnuABOUT_Click() {

@@ -78,11 +78,18 @@ bool copyMeasurementFile(const QString& source, const QString& destination, QStr
     return true;
 }
 
-bool MeasurementFiles::copyOrSay(const QString& source, const QString& destination) {
+FileOpResult MeasurementFiles::copyAndTake(const QString& source, const QString& destination,
+                                           const ControlStates& after) {
+    FileOpResult r;
     QString error;
-    if (copyMeasurementFile(source, destination, &error)) return true;
-    messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
-    return false;
+    if (!copyMeasurementFile(source, destination, &error)) {
+        messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
+        return r;
+    }
+    st_.file.WorkFile = destination;
+    r.caption = captionForFile(destination);
+    r.controls = after;
+    return r;
 }
 
 FileOpResult MeasurementFiles::open() {
@@ -139,11 +146,7 @@ FileOpResult MeasurementFiles::save() {
         messages_.show(QStringLiteral("请先按[接收数据]按钮，或先打开一个文件。"), kOperationError, MessageButtons::Ok);
         return r;
     }
-    if (!copyOrSay(source, *chosen)) return r;
-    st_.file.WorkFile = *chosen;
-    r.caption = captionForFile(*chosen);
-    r.controls = states::fileSaved();
-    return r;
+    return copyAndTake(source, *chosen, states::fileSaved());
 }
 
 FileOpResult MeasurementFiles::saveAs() {
@@ -152,14 +155,9 @@ FileOpResult MeasurementFiles::saveAs() {
         messages_.show(QStringLiteral("请[打开]一个文件。"), kOperationError, MessageButtons::Ok);
         return r;
     }
-    FileDialogRequest req = request(FileDialogRequest::Kind::Save, "另存为");
-    const auto chosen = dialogs_.choose(req);
+    const auto chosen = dialogs_.choose(request(FileDialogRequest::Kind::Save, "另存为"));
     if (!chosen || chosen->isEmpty()) return r;
-    if (!copyOrSay(st_.file.WorkFile, *chosen)) return r;
-    st_.file.WorkFile = *chosen;
-    r.caption = captionForFile(*chosen);
-    r.controls = states::fileSavedAs();
-    return r;
+    return copyAndTake(st_.file.WorkFile, *chosen, states::fileSavedAs());
 }
 
 FileOpResult MeasurementFiles::close() {

@@ -35,7 +35,8 @@ public:
     FileOpResult close();
 
 private:
-    bool copyOrSay(const QString& source, const QString& destination);
+    // Copies, makes the copy the current file and sets `after`; on failure says why and changes nothing.
+    FileOpResult copyAndTake(const QString& source, const QString& destination, const ControlStates& after);
 
     SharedState& st_;
     FileDialogs& dialogs_;
