@@ -12,6 +12,7 @@
 
 #include "acquisition/record_math.h"
 #include "files/settings_file.h"
+#include "analysis/analysis_window.h"
 #include "files/settings_window.h"
 #include "motor/motor_window.h"
 #include "platform/program_dir.h"
@@ -79,6 +80,12 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
 MainWindow::~MainWindow() {
     cycle_.onEnded = nullptr;
     completeReceiveBeforeExit();
+    // The other windows work on this window's state; they go with it.
+    if (analysisWindow_) analysisWindow_->onClosed = nullptr;
+    delete analysisWindow_.data();
+    delete settingsWindow_.data();
+    delete motorWindow_.data();
+    delete helpWindow_.data();
 }
 
 void MainWindow::buildPanel(QWidget* client) {
@@ -389,11 +396,23 @@ void MainWindow::mnuCLOSE_Click() { applyFileResult(files_.close()); }
 void MainWindow::mnuSAVEFILE_Click() { applyFileResult(files_.save()); }
 void MainWindow::mnuSAVE_AS_Click() { applyFileResult(files_.saveAs()); }
 
-void MainWindow::Command2_Click() {
-    if (openAnalysis) openAnalysis(false);
-}
-void MainWindow::mnuDAT_Click() {
-    if (openAnalysis) openAnalysis(true);
+AnalysisWindow* MainWindow::analysisWindow() const { return analysisWindow_.data(); }
+
+void MainWindow::Command2_Click() { openAnalysis(false); }
+void MainWindow::mnuDAT_Click() { openAnalysis(true); }
+
+void MainWindow::openAnalysis(bool fromMenu) {
+    if (analysisWindow_) return;
+    analysisWindow_ = new AnalysisWindow(st_, messages_, dir_);
+    analysisWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    analysisWindow_->endProgram = [this] { endProgram(); };
+    analysisWindow_->onClosed = [this] { show(); };
+    // The button places the window at a fixed place, the menu item near the top left.
+    if (fromMenu) moveTwips(analysisWindow_, 60, 285);
+    else moveTwips(analysisWindow_, 500, 200);
+    hide();
+    analysisWindow_->show();
+    analysisWindow_->Command2_Click();
 }
 namespace {
 // Modeless windows open once: a second click brings the open one forward.

@@ -26,6 +26,7 @@ class PictureBox;
 class SettingsWindow;
 class HelpWindow;
 class MotorWindow;
+class AnalysisWindow;
 
 struct MainWindowContext {
     SharedState& state;
@@ -71,9 +72,8 @@ public:
     // The states of the buttons and menus as they stand.
     ControlStates controlStates() const;
     const ReceiveCycle& receive() const { return cycle_; }
+    AnalysisWindow* analysisWindow() const;
 
-    // Filled by the analysis window when it comes; until then the entries do nothing.
-    std::function<void(bool fromMenu)> openAnalysis;
     // Ends the program (tests replace it).
     std::function<void()> endProgram;
 
@@ -110,6 +110,8 @@ private:
     QPointer<SettingsWindow> settingsWindow_;
     QPointer<HelpWindow> helpWindow_;
     QPointer<MotorWindow> motorWindow_;
+    QPointer<AnalysisWindow> analysisWindow_;
+    void openAnalysis(bool fromMenu);
 };
 
 }  // namespace mervo

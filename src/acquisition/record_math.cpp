@@ -124,8 +124,8 @@ int ProcessSample(LiveArrays& live, RunningSums& sums, float elapsed) {
     sums.SumP = sums.SumP + t.sumP;
     sums.SumQ = sums.SumQ + t.sumQ;
     sums.BlockCount = sums.BlockCount + 1;
-    sums.EnergyP = elapsed * (sums.SumP / sums.BlockCount) / 3600.0f;
-    sums.EnergyQ = elapsed * (sums.SumQ / sums.BlockCount) / 3600.0f;
+    sums.EnergyP = static_cast<float>(elapsed * (sums.SumP / sums.BlockCount) / 3600.0);
+    sums.EnergyQ = static_cast<float>(elapsed * (sums.SumQ / sums.BlockCount) / 3600.0);
     if (!std::isfinite(sums.EnergyP) || !std::isfinite(sums.EnergyQ)) {
         sums = before;
         return kErrOverflow;

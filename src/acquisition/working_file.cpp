@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -42,11 +43,16 @@ void encodeRecords(const float* values, size_t n, unsigned char* out) {
 }
 
 void decodeRecords(const unsigned char* in, size_t n, float* values) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // The file's byte order is the host's: a copy is the whole conversion, and a long pass reads millions.
+    std::memcpy(values, in, n * sizeof(float));
+#else
     for (size_t i = 0; i < n; ++i) {
         uint32_t bits = 0;
         for (int b = 0; b < 4; ++b) bits |= static_cast<uint32_t>(in[4 * i + b]) << (8 * b);
         std::memcpy(&values[i], &bits, 4);
     }
+#endif
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -242,6 +248,81 @@ bool MeasurementReader::readSample(int64_t k, float out[9], QString* error) cons
         return false;
     }
     return readRecords(kHeaderRecords + 1 + kSampleRecords * k, kSampleRecords, out, error);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Sequential samples
+
+namespace {
+// Whole samples per read: about 64 KiB.
+constexpr size_t kStreamBytes = static_cast<size_t>(kSampleRecords * kRecordBytes) * 1820;
+}  // namespace
+
+SampleStream::~SampleStream() { close(); }
+
+void SampleStream::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    buf_.clear();
+    buf_.shrink_to_fit();
+    pos_ = end_ = 0;
+}
+
+bool SampleStream::open(const QString& path, int64_t samples, QString* error) {
+    close();
+    path_ = path;
+    samples_ = samples < 0 ? 0 : samples;
+    read_ = 0;
+    offset_ = recordOffset(kHeaderRecords + 1);
+    const QByteArray native = QFile::encodeName(path);
+    fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        setError(error, QStringLiteral("%1: %2").arg(path, errnoText(errno)));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || st.st_size < offset_ + samples_ * kSampleRecords * kRecordBytes) {
+        setError(error, QStringLiteral("%1: shorter than its %2 samples").arg(path).arg(samples_));
+        close();
+        return false;
+    }
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    buf_.resize(kStreamBytes);
+    return true;
+}
+
+bool SampleStream::fill(QString* error) {
+    // Keep the tail of a sample cut by the last read, then fetch no further than the last sample.
+    const size_t keep = end_ - pos_;
+    std::memmove(buf_.data(), buf_.data() + pos_, keep);
+    pos_ = 0;
+    end_ = keep;
+    const int64_t last = recordOffset(kHeaderRecords + 1) + samples_ * kSampleRecords * kRecordBytes;
+    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf_.size() - end_), last - offset_));
+    for (;;) {
+        const ssize_t r = want > 0 ? ::pread(fd_, buf_.data() + end_, want, offset_) : 0;
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            setError(error, r < 0 ? QStringLiteral("%1: %2").arg(path_, errnoText(errno))
+                                  : QStringLiteral("%1: file ended early").arg(path_));
+            return false;
+        }
+        end_ += static_cast<size_t>(r);
+        offset_ += r;
+        return true;
+    }
+}
+
+bool SampleStream::next(float out[9], QString* error) {
+    if (error) error->clear();
+    if (fd_ < 0 || read_ >= samples_) return false;
+    constexpr size_t sampleBytes = kSampleRecords * kRecordBytes;
+    while (end_ - pos_ < sampleBytes)
+        if (!fill(error)) return false;
+    decodeRecords(buf_.data() + pos_, kSampleRecords, out);
+    pos_ += sampleBytes;
+    ++read_;
+    return true;
 }
 
 }  // namespace mervo

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace mervo {
 
@@ -98,6 +99,33 @@ public:
 private:
     int fd_ = -1;
     MeasurementInfo info_;
+};
+
+// Reads the samples of a measurement file one after another from the first, through a buffer of whole
+// blocks, for a pass that visits every sample once. It reads only the samples the caller says the file holds.
+class SampleStream {
+public:
+    SampleStream() = default;
+    ~SampleStream();
+    SampleStream(const SampleStream&) = delete;
+    SampleStream& operator=(const SampleStream&) = delete;
+
+    // Opens `path` for reading samples 1..`samples`; the file must be at least that long.
+    bool open(const QString& path, int64_t samples, QString* error);
+    void close();
+    // The next sample's nine values in file order; false at the end (with `error` cleared) or on a read error.
+    bool next(float out[9], QString* error);
+    int64_t samplesRead() const { return read_; }
+
+private:
+    bool fill(QString* error);
+
+    int fd_ = -1;
+    QString path_;
+    int64_t samples_ = 0, read_ = 0;
+    int64_t offset_ = 0;  // file offset of the next byte to fetch
+    std::vector<unsigned char> buf_;
+    size_t pos_ = 0, end_ = 0;
 };
 
 // Little-endian conversion of records, independent of the host's byte order.

@@ -1,6 +1,7 @@
 #include "shared/number_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -107,14 +108,16 @@ QString formatSettingsValue(float v) {
 
 std::string formatShortestFloat(float v) {
     if (!std::isfinite(v)) return "null";
-    const int p = shortestPrecision(v, 9);
+    // std::to_chars gives the shortest digits that read back to the float without trying precisions one by
+    // one, which matters when a million-sample export prints twenty numbers a row.
     char buf[80];
-    std::snprintf(buf, sizeof buf, "%.*e", p - 1, static_cast<double>(v));
+    auto r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::scientific);
+    *r.ptr = '\0';
     const int exp10 = std::atoi(std::strchr(buf, 'e') + 1);
     // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form only where it is shorter.
     if (exp10 >= -5 && exp10 < 16) {
-        std::snprintf(buf, sizeof buf, "%.*f", std::max(0, p - 1 - exp10), static_cast<double>(v));
-        return buf;
+        r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::fixed);
+        *r.ptr = '\0';
     }
     return buf;
 }

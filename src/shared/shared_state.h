@@ -89,9 +89,11 @@ struct LiveArrays {
 
 // Running sums of one receive or one analysis pass.
 struct RunningSums {
-    float SumP = 0;
-    float SumQ = 0;
-    float BlockCount = 0;
+    // Sums over a whole day of blocks: a float would drop the low digits of each new block once the sum is
+    // large, biasing the mean power and so the energies by percents.
+    double SumP = 0;
+    double SumQ = 0;
+    double BlockCount = 0;
     float EnergyP = 0;  // kWh, signed
     float EnergyQ = 0;  // kvarh, signed
 

@@ -4,8 +4,14 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
+
+namespace mervo {
+struct SharedState;
+class AnalysisPass;
+}  // namespace mervo
 
 namespace mervo::tool {
 
@@ -39,5 +45,13 @@ int runMotor(const QString& cmd, Args args);
 bool parseMotorCode(const QString& text, int* code);
 std::optional<std::array<float, 7>> catalogueNameplate(const QString& dir, int code, QString* error);
 int runInfo(const QString& cmd, Args args);
+int runSample(const QString& cmd, Args args);
+int runExport(const QString& cmd, Args args);
+int runAnalyze(const QString& cmd, Args args);
+
+// Makes `file` the measurement of `st` and runs `pass` over all of it, reporting on stderr why it cannot and
+// any warning. `keepGoing`, when given, is asked between slices; false stops the pass and fails.
+bool runWholePass(const QString& cmd, const QString& file, SharedState& st, AnalysisPass& pass,
+                  const std::function<bool()>& keepGoing = {});
 
 }  // namespace mervo::tool

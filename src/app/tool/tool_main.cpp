@@ -36,6 +36,9 @@ const char kUsage[] =
     "  receive --port DEV -o FILE [--seconds T | --blocks N] [--ct R] [--pt R] [--channels RBY]\n"
     "          [--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR]\n"
     "  info FILE\n"
+    "  analyze FILE\n"
+    "  sample FILE NO\n"
+    "  export FILE [-o OUT.csv]\n"
     "  motor CODE [--dir DIR]\n";
 
 }  // namespace
@@ -51,6 +54,9 @@ int main(int argc, char** argv) {
     mervo::tool::Args rest(args);
     if (cmd == QLatin1String("receive")) return mervo::tool::runReceive(cmd, rest);
     if (cmd == QLatin1String("info")) return mervo::tool::runInfo(cmd, rest);
+    if (cmd == QLatin1String("analyze")) return mervo::tool::runAnalyze(cmd, rest);
+    if (cmd == QLatin1String("sample")) return mervo::tool::runSample(cmd, rest);
+    if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);

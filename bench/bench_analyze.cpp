@@ -1,0 +1,260 @@
+// The analysis pass over a long generated measurement (default 1,000,000 samples, about 8.7 hours at 32 a
+// second): wall time and peak memory of `mervo-tool analyze` and of the pass drawing into the analysis
+// window's twenty picture-box images, each beside the time to read the file once as `cat` does.
+//
+//   bench_analyze [SAMPLES]
+//
+// Each measured run is its own process, so its peak memory is its own; the same run over a 10-sample file
+// gives the idle size that the peak is compared with.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "acquisition/working_file.h"
+#include "analysis/analysis_pass.h"
+#include "platform/qt/painter_surface.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// A motor that starts, runs with a varying load and noise, idles and now and then feeds back.
+bool generate(const std::string& path, long samples) {
+    mervo::WorkingFileWriter w;
+    mervo::FileHeader h;
+    h.StartTime = 8 * 3600;
+    h.TotalTime = static_cast<float>(samples / 32.0);
+    h.nameplate = {4, 11, 22.6f, 88, 7, 0.5f, 380};
+    h.channels = {1, 1, 1};
+    QString error;
+    if (!w.create(QString::fromStdString(path), h, &error)) return false;
+    w.close();
+    uint32_t s = 12345;
+    const auto noise = [&s] {
+        s = s * 1664525u + 1013904223u;
+        return (s >> 8) / 16777216.0f - 0.5f;
+    };
+    std::array<float, 12> mx, mn;
+    mx.fill(-100000);
+    mn.fill(100000);
+    // Written in blocks: one write per sample would measure the disk, not the pass.
+    std::vector<unsigned char> block;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    for (long i = 0; i < samples; ++i) {
+        const float u = static_cast<float>(i) / samples;
+        const float load =
+            u < 0.01f ? u * 100 : (std::fmod(u * 20, 1.0f) < 0.1f ? 0.05f : 0.5f + 0.4f * std::sin(u * 40));
+        float v[9];
+        for (int k = 0; k < 3; ++k) {
+            const float i1 = 8 + 14 * load + noise();
+            const float u1 = 380 + 5 * noise();
+            const float p =
+                (std::fmod(u * 97, 1.0f) < 0.01f ? -0.3f : 1.0f) * (0.2f + 3.6f * load) + 0.05f * noise();
+            v[3 * k] = i1;
+            v[3 * k + 1] = u1;
+            v[3 * k + 2] = p;
+        }
+        unsigned char b[36];
+        mervo::encodeRecords(v, 9, b);
+        block.insert(block.end(), b, b + 36);
+        if (block.size() >= (1 << 20) || i + 1 == samples) {
+            if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) return false;
+            block.clear();
+        }
+        // Rough extremes for the axes; the pass uses them only to scale.
+        const float sp = v[2] + v[5] + v[8];
+        for (int n : {0, 1, 3, 4, 6, 7}) {
+            mx[n] = std::max(mx[n], std::fabs(v[n]));
+            mn[n] = std::min(mn[n], std::fabs(v[n]));
+        }
+        mx[2] = std::max(mx[2], sp);
+        mn[2] = std::min(mn[2], sp);
+    }
+    ::close(fd);
+    mx[8] = 1, mn[8] = 0.2f;
+    unsigned char t[96];
+    mervo::encodeRecords(mx.data(), 12, t);
+    mervo::encodeRecords(mn.data(), 12, t + 48);
+    const int fd2 = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    const bool ok = ::write(fd2, t, sizeof t) == static_cast<ssize_t>(sizeof t);
+    ::close(fd2);
+    return ok;
+}
+
+// Drops the file from the page cache, so the next read comes from the disk.
+void dropCache(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ::fdatasync(fd);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
+// Reads the file once into nowhere, as `cat FILE > /dev/null` does.
+double plainRead(const std::string& path) {
+    const auto t0 = Clock::now();
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::vector<char> buf(128 * 1024);
+    while (::read(fd, buf.data(), buf.size()) > 0) {
+    }
+    ::close(fd);
+    return since(t0);
+}
+
+struct Run {
+    double seconds = 0;
+    double peakMiB = 0;
+    int status = -1;
+    std::string out;
+};
+
+// Runs `args` through the small peak_rss program, which measures it from outside.
+Run runChild(const std::vector<std::string>& args, const std::string& outFile) {
+    const std::string result = outFile + ".rss";
+    std::vector<std::string> all{std::string(MERVO_BENCH_DIR) + "/peak_rss", result};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (const auto& a : all) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Run r;
+    pid_t pid;
+    const int spawned = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (spawned != 0) return r;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    long kib = 0;
+    if (FILE* f = std::fopen(result.c_str(), "r")) {
+        if (std::fscanf(f, "%lf %ld", &r.seconds, &kib) != 2) r.status = -1;
+        std::fclose(f);
+    }
+    r.peakMiB = kib / 1024.0;
+    if (FILE* f = std::fopen(outFile.c_str(), "r")) {
+        char line[4096];
+        while (std::fgets(line, sizeof line, f)) r.out += line;
+        std::fclose(f);
+    }
+    return r;
+}
+
+// The window's side of the pass, in this process: twenty picture-box images, slices of samples with the
+// panel's texts made once per slice, as the window shows them. Prints the pass time and the longest slice.
+int drawPass(const char* file) {
+    int argc = 1;
+    char name[] = "bench_analyze";
+    char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    std::vector<std::unique_ptr<mervo::ImageSurface>> images;
+    mervo::CurveBoxes boxes;
+    for (int k = 0; k < mervo::kCurves; ++k) {
+        images.push_back(std::make_unique<mervo::ImageSurface>(6135, 1815));
+        boxes.cumulative[k] = images.back().get();
+        images.push_back(std::make_unique<mervo::ImageSurface>(6135, 1815));
+        boxes.segmented[k] = images.back().get();
+    }
+    mervo::SharedState st;
+    st.file.WorkFile = QString::fromLocal8Bit(file);
+    mervo::AnalysisPass pass(st, &boxes);
+    const auto t0 = Clock::now();
+    QString error;
+    if (!pass.begin(QString(), &error)) {
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    double longest = 0;
+    size_t panelChars = 0;
+    for (;;) {
+        const auto s0 = Clock::now();
+        const bool over = pass.step(20000);
+        const mervo::PanelContent p = pass.lastPanel();
+        panelChars += p.boxes[0] ? p.boxes[0]->size() : 0;
+        longest = std::max(longest, since(s0));
+        if (over) break;
+    }
+    std::printf("%.3f %.1f %d\n", since(t0), longest * 1000, pass.finished() ? 1 : 0);
+    return pass.finished() ? 0 : 1;
+}
+
+double idleTarget(const std::vector<std::string>& args, const std::string& out) {
+    return runChild(args, out).peakMiB;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--draw") == 0) return drawPass(argv[2]);
+    const long samples = argc > 1 ? std::atol(argv[1]) : 1000000;
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    const std::string big = d + "/big.MTQ", tiny = d + "/tiny.MTQ";
+    const pid_t gen = ::fork();
+    if (gen == 0) ::_exit(generate(big, samples) && generate(tiny, 10) ? 0 : 1);
+    int genStatus = 0;
+    ::waitpid(gen, &genStatus, 0);
+    if (!WIFEXITED(genStatus) || WEXITSTATUS(genStatus) != 0) {
+        std::fprintf(stderr, "cannot write the measurement files in %s\n", d.c_str());
+        return 1;
+    }
+    const std::string tool = std::string(MERVO_BIN_DIR) + "/mervo-tool";
+    const std::string self =
+        argv[0][0] == '/' ? argv[0] : std::string(get_current_dir_name()) + "/" + argv[0];
+
+    dropCache(big);
+    const double coldRead = plainRead(big);
+    double read = 1e9;
+    for (int i = 0; i < 3; ++i) read = std::min(read, plainRead(big));
+
+    const double toolIdle = idleTarget({tool, "analyze", tiny}, d + "/idle.json");
+    Run headless;
+    for (int i = 0; i < 3; ++i) {
+        Run r = runChild({tool, "analyze", big}, d + "/out.json");
+        if (i == 0 || r.seconds < headless.seconds) headless = r;
+    }
+    dropCache(big);
+    const Run coldHeadless = runChild({tool, "analyze", big}, d + "/cold.json");
+    const double drawIdle = idleTarget({self, "--draw", tiny}, d + "/idle.txt");
+    const Run draw = runChild({self, "--draw", big}, d + "/draw.txt");
+    double drawPassSeconds = 0, longestSliceMs = 0;
+    int finished = 0;
+    std::sscanf(draw.out.c_str(), "%lf %lf %d", &drawPassSeconds, &longestSliceMs, &finished);
+
+    const double mib = static_cast<double>(mervo::completeFileBytes(samples)) / (1 << 20);
+    std::printf("samples                     %ld (%.1f MiB)\n", samples, mib);
+    std::printf("plain read (cat)            %.3f s from the page cache, %.3f s from the disk\n", read,
+                coldRead);
+    std::printf(
+        "mervo-tool analyze          %.3f s  (%.1fx the cached read; process start included)  exit %d\n",
+        headless.seconds, headless.seconds / read, headless.status);
+    std::printf("  file not cached           %.3f s  (%.1fx the read from the disk)\n", coldHeadless.seconds,
+                coldHeadless.seconds / coldRead);
+    std::printf("  peak memory               %.1f MiB  (%.1f MiB above its idle %.1f MiB)\n",
+                headless.peakMiB, headless.peakMiB - toolIdle, toolIdle);
+    std::printf("pass drawing 20 boxes       %.3f s  (whole process %.3f s)  finished %d\n", drawPassSeconds,
+                draw.seconds, finished);
+    std::printf("  longest slice of 20000    %.1f ms\n", longestSliceMs);
+    std::printf("  peak memory               %.1f MiB  (%.1f MiB above its idle %.1f MiB)\n", draw.peakMiB,
+                draw.peakMiB - drawIdle, drawIdle);
+    std::printf("analyze output              %.200s\n", headless.out.c_str());
+    return headless.status == 0 && draw.status == 0 && finished ? 0 : 1;
+}

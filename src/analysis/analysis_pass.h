@@ -1,0 +1,64 @@
+// The analysis pass: one sequential read of the measurement that derives every sample, keeps the two energy
+// series, collects the efficiency and load-rate extremes and draws the cumulative curves. It runs in slices
+// so a window can stay responsive and show progress.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "analysis/curves.h"
+#include "analysis/data_panel.h"
+#include "shared/shared_state.h"
+
+namespace mervo {
+
+// Titles of the message boxes that show begin()'s error and warning.
+QString analysisErrorTitle();    // "错误警告！！！"
+QString analysisWarningTitle();  // "数据分析！！！"
+
+class AnalysisPass {
+public:
+    // `boxes` may be null (no drawing, e.g. the command line).
+    AnalysisPass(SharedState& state, CurveBoxes* boxes);
+    ~AnalysisPass();
+
+    // Opens WorkFile (the working file of `programDir` when WorkFile is empty), reads header and trailer,
+    // sets SampleCount, resets the statistics, clears the boxes and sets up the axes. False with a message in
+    // the program's style for a file that cannot be analysed (unreadable, no samples, duration 0, not a whole
+    // number of samples). A file missing only its trailer is analysed from its samples; `warning` says so.
+    bool begin(const QString& programDir, QString* error, QString* warning = nullptr);
+    // Processes up to `maxSamples` more samples; true once the pass is over: every sample done (then the
+    // totals, the series and the maximum/minimum text are in place) or failed().
+    bool step(int64_t maxSamples);
+    int64_t done() const;
+    int64_t total() const;
+
+    // After each sample's panel fill (the window shows it; the command line ignores it). Formatting the
+    // panel's texts costs more than the rest of a sample's work: a window that shows the panel once per slice
+    // should leave this unset and use lastPanel().
+    std::function<void(const PanelContent&)> onSample;
+
+    // Once the axes are set up (CurveUnit, CurveAxisMin/Max/Step, TimeStep): the tick labels can be shown.
+    // Within begin() for a complete file; for a file without its trailer after the scan that finds the
+    // maxima and minima, within a later step().
+    std::function<void()> onAxes;
+
+    // Column width of the cumulative drawing in twips (see CumulativePlotter); set before begin().
+    void setColumnWidth(double twips);
+
+    // What the panel shows after the samples done so far, as if every sample had been shown in turn.
+    PanelContent lastPanel() const;
+    bool axesReady() const;
+    bool finished() const;  // every sample done, statistics and series complete
+    // A read error during step(): the pass is over, `error()` says why in the operator's words.
+    bool failed() const;
+    const QString& error() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+}  // namespace mervo

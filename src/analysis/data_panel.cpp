@@ -1,0 +1,107 @@
+#include "analysis/data_panel.h"
+
+#include <cmath>
+
+#include "acquisition/record_math.h"
+#include "shared/number_format.h"
+
+namespace mervo {
+
+namespace {
+
+constexpr int kBoxOutputPower = 16;
+constexpr int kBoxEfficiency = 17;
+constexpr int kBoxLoadRate = 18;
+
+}  // namespace
+
+PanelSample panelSample(SharedState& st, float t, bool sweep) {
+    PanelSample s;
+    s.values = st.live.LiveValues;
+    s.elapsed = t;
+    SplitTime(t, st.time);
+    s.time = st.time;
+
+    MotorValues& m = st.motor;
+    const float sumP = st.live.LiveValues[2];
+    // A nameplate the loss model cannot evaluate counts as no motor data rather than giving a root of a
+    // negative number or a division by zero.
+    s.state = classifyMotorState(m, sumP);
+    switch (s.state) {
+        case MotorState::Running:
+            MotorOperatingPoint(m, sumP);
+            s.outputPower = m.MotorOutputPower;
+            s.efficiency = m.MotorEfficiency;
+            s.loadRate = m.MotorLoadRate;
+            break;
+        case MotorState::BelowNoLoad:
+            m.MotorOutputPower = m.MotorEfficiency = m.MotorLoadRate = 0;
+            s.outputPower = s.efficiency = s.loadRate = 0.0f;
+            break;
+        case MotorState::Generating:
+            break;  // the outputs keep the values of the last sample evaluated
+        case MotorState::NoMotorData:
+            if (sweep) m.MotorOutputPower = m.MotorEfficiency = m.MotorLoadRate = 0;
+            break;
+    }
+    return s;
+}
+
+PanelContent panelTexts(const PanelSample& s) {
+    PanelContent c;
+    const auto& v = s.values;
+    for (int n = 0; n < 12; ++n) c.boxes[n] = formatFixed3(n == 2 ? v[n] : std::fabs(v[n]));
+    c.indicator = v[8] < 0 ? QStringLiteral("L") : QStringLiteral("C");
+    c.boxes[12] = formatPrintNumber(s.time.TimeH);
+    c.boxes[13] = formatPrintNumber(s.time.TimeM);
+    c.boxes[14] = formatPrintNumber(s.time.TimeS);
+    c.boxes[19] = formatPrintNumber(s.time.TimeCs);
+    c.boxes[15] = formatFixed3(v[2]);
+
+    switch (s.state) {
+        case MotorState::Running:
+        case MotorState::BelowNoLoad:
+            c.boxes[kBoxOutputPower] = formatFixed3(*s.outputPower);
+            c.boxes[kBoxEfficiency] = formatFixed3(*s.efficiency);
+            c.boxes[kBoxLoadRate] = formatFixed3(*s.loadRate);
+            break;
+        case MotorState::Generating:
+            c.boxes[kBoxOutputPower] = c.boxes[kBoxEfficiency] = c.boxes[kBoxLoadRate] = QString();
+            break;
+        case MotorState::NoMotorData:
+            break;  // boxes 16..18 keep what they showed
+    }
+    c.state = s.state;
+    c.motorCaption = motorStateMessage(s.state);
+    c.motorColour = s.state == MotorState::Running ? kBlack : kRed;
+    c.sample = s;
+    return c;
+}
+
+PanelContent panelFill(SharedState& st, float t, bool sweep) { return panelTexts(panelSample(st, t, sweep)); }
+
+PanelSample sweepSample(SharedState& st, float elapsed) {
+    auto& live = st.live;
+    std::array<float, 9> fromFile{};
+    for (int i = 0; i < 9; ++i) fromFile[i] = live.SampleValues[i] = live.LiveValues[i];
+    DeriveRecord(live.SampleValues, live.LiveValues);
+
+    RunningSums& sums = st.sums;
+    sums.SumP = sums.SumP + live.LiveValues[2];
+    sums.SumQ = sums.SumQ + live.LiveValues[5];
+    sums.BlockCount = sums.BlockCount + 1;
+    // The energy over the elapsed time itself: the difference of two clock readings near midnight would lose
+    // the hundredths a float can still hold in the elapsed time.
+    sums.EnergyP = static_cast<float>(sums.SumP / sums.BlockCount * elapsed / 3600.0);
+    sums.EnergyQ = static_cast<float>(sums.SumQ / sums.BlockCount * elapsed / 3600.0);
+    live.LiveValues[10] = std::fabs(sums.EnergyP) * 1000.0f;
+    live.LiveValues[11] = std::fabs(sums.EnergyQ) * 1000.0f;
+
+    PanelSample s = panelSample(st, elapsed, true);
+    s.fileValues = fromFile;
+    return s;
+}
+
+PanelContent ShowSweepSample(SharedState& st, float elapsed) { return panelTexts(sweepSample(st, elapsed)); }
+
+}  // namespace mervo

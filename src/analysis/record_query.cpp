@@ -1,0 +1,184 @@
+#include "analysis/record_query.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "acquisition/record_math.h"
+#include "acquisition/working_file.h"
+
+namespace mervo {
+
+namespace {
+
+bool fail(QString* error, const QString& why) {
+    if (error) *error = why;
+    return false;
+}
+
+bool finite(double a, double b, double c, double d) {
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
+}
+
+// The motor outputs a window sample is plotted with. Below no-load they are 0, as the panel shows them, so the
+// cross on the efficiency and load-rate boxes sits where the panel's values say; a generating sample and one
+// without motor data keep the last evaluation, which is what the cumulative curves do.
+void evaluateMotor(MotorValues& m, float sumP) {
+    switch (classifyMotorState(m, sumP)) {
+        case MotorState::Running: MotorOperatingPoint(m, sumP); break;
+        case MotorState::BelowNoLoad: m.MotorOutputPower = m.MotorEfficiency = m.MotorLoadRate = 0; break;
+        case MotorState::Generating:
+        case MotorState::NoMotorData: break;
+    }
+}
+
+void loadSample(LiveArrays& live, const float* stored) {
+    for (int i = 0; i < kSampleRecords; ++i) live.LiveValues[i] = live.SampleValues[i] = stored[i];
+    DeriveRecord(live.SampleValues, live.LiveValues);
+}
+
+}  // namespace
+
+int64_t queryableSamples(const SharedState& st) {
+    const auto& c = st.curves;
+    const float sc = st.file.SampleCount;
+    if (c.EpSeries.size() < 2 || c.EqSeries.size() < 2 || !(sc >= 1.0f) || !std::isfinite(sc)) return 0;
+    const double limit = static_cast<double>(std::min(c.EpSeries.size(), c.EqSeries.size()) - 1);
+    return static_cast<int64_t>(std::min(std::nearbyint(static_cast<double>(sc)), limit));
+}
+
+QString queryMessageTitle() { return QStringLiteral("操作错误警告！！！"); }
+
+QueryNumber checkQueryNumber(const QString& text, int64_t sampleCount) {
+    QueryNumber q;
+    q.text = text;
+    if (sampleCount < 1) {
+        q.message = QStringLiteral("没有可查询的数据，请先分析数据！");
+        return q;
+    }
+    bool isNumber = false;
+    const double v = text.trimmed().toDouble(&isNumber);
+    if (!isNumber || !std::isfinite(v) || v != std::floor(v)) {
+        q.message = QStringLiteral("数据号应为 1 到 %1 之间的整数！").arg(sampleCount);
+        return q;
+    }
+    // Compared as doubles first: a typed 1e30 must not overflow on its way to an integer.
+    q.number = v < 1 ? 1 : (v > static_cast<double>(sampleCount) ? sampleCount : static_cast<int64_t>(v));
+    q.ok = true;
+    q.text = QString::number(q.number);
+    q.corrected = q.text != text;
+    return q;
+}
+
+void PlotTimeSharePoint(SharedState& st, const CurveBoxes* boxes, SegmentedCurveState& seg, float width,
+                        int64_t queryNo, int64_t s) {
+    seg.CurveX = seg.CurveX + static_cast<float>(kPlotWidth) / width;
+    const auto& v = st.live.LiveValues;
+    const CurveValues& c = st.curves;
+    std::array<float, kCurves> y{};
+    for (int k = 0; k <= 6; ++k) {
+        const int e = kCurveTable[k].element;
+        const float value = k == 6 ? v[e] : std::fabs(v[e]);  // total active power keeps its sign
+        y[k] = 1600.0f - (value - c.CurveAxisMin[k]) * 1400.0f / (c.CurveAxisMax[k] - c.CurveAxisMin[k]);
+    }
+    y[7] = 1600.0f - 1400.0f * std::fabs(v[8]);
+    y[8] = 1600.0f - 1400.0f * st.motor.MotorEfficiency / 120.0f;
+    y[9] = 1600.0f - 1400.0f * st.motor.MotorLoadRate / 120.0f;
+
+    if (boxes && seg.CurvePrevX != 0.0f) {
+        const bool running = classifyMotorState(st.motor, v[2]) == MotorState::Running;
+        for (int k = 0; k < kCurves; ++k) {
+            Surface* box = boxes->segmented[k];
+            if (!box || (k >= 8 && !running)) continue;
+            // A value no float arithmetic could place (a damaged sample) leaves a gap rather than a wild line.
+            if (!finite(seg.CurvePrevX, seg.CurvePrevY[k], seg.CurveX, y[k])) continue;
+            box->line(seg.CurvePrevX, seg.CurvePrevY[k], seg.CurveX, y[k], kSegmentColour);
+        }
+    }
+    seg.CurvePrevX = seg.CurveX;
+    seg.CurvePrevY = y;
+    if (s == queryNo) {
+        seg.MarkerX = seg.CurveX;
+        seg.MarkerY = y;
+    }
+}
+
+bool FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveState& seg, PanelContent* panel,
+          QString* error) {
+    const int64_t n = queryableSamples(st);
+    if (n < 1) return fail(error, QStringLiteral("no analysed measurement to query"));
+    if (no < 1 || no > n)
+        return fail(error, QStringLiteral("record %1 is not in the measurement (1 to %2)").arg(no).arg(n));
+
+    // Everything is read before anything is shown, so a file that changed since the pass leaves the panel and
+    // the boxes as they were.
+    MeasurementReader reader;
+    if (!reader.open(st.file.WorkFile, error)) return false;
+    const float totalTime = reader.info().header.TotalTime;
+    if (!(totalTime > 0.0f) || !std::isfinite(totalTime))
+        return fail(error, QStringLiteral("%1: the measuring time is not positive").arg(st.file.WorkFile));
+    float stored[kSampleRecords];
+    if (!reader.readSample(no - 1, stored, error)) return false;
+
+    // Only 5, 10 and 20 are ever set; anything else is held to a window that can be read and drawn.
+    float segmentCount = std::nearbyint(st.settings.SegmentCount);
+    if (!(segmentCount >= 1.0f)) segmentCount = 1.0f;
+    if (segmentCount > 1000.0f) segmentCount = 1000.0f;
+    const int64_t half = static_cast<int64_t>(segmentCount);
+    const int64_t first = std::max<int64_t>(1, no - half);
+    const int64_t last = std::min<int64_t>(n, no + half);
+    std::vector<float> window(static_cast<size_t>(last - first + 1) * kSampleRecords);
+    if (!reader.readRecords(kHeaderRecords + 1 + kSampleRecords * (first - 1),
+                            static_cast<int64_t>(window.size()), window.data(), error))
+        return false;
+    reader.close();
+
+    // The queried sample in the panel.
+    st.file.TotalTime = totalTime;
+    LiveArrays& live = st.live;
+    loadSample(live, stored);
+    live.LiveValues[10] = st.curves.EpSeries[static_cast<size_t>(no)];
+    live.LiveValues[11] = st.curves.EqSeries[static_cast<size_t>(no)];
+    st.file.ElapsedTime = static_cast<float>(no) * totalTime / st.file.SampleCount;
+    PanelSample shown = panelSample(st, st.file.ElapsedTime, false);
+    for (int i = 0; i < kSampleRecords; ++i) shown.fileValues[i] = stored[i];
+    if (panel) *panel = panelTexts(shown);
+
+    // The segmented curves around it. The width stays 2 x SegmentCount when the window is cut at either end.
+    seg.ShareFirst = static_cast<float>(first);
+    seg.ShareLast = static_cast<float>(last);
+    seg.CurvePrevX = seg.CurveX = 0;
+    const bool drawing = boxes != nullptr;
+    if (drawing) {
+        for (Surface* box : boxes->segmented)
+            if (box) box->clear();
+        for (int k = 0; k < kCurves; ++k) {
+            Surface* box = boxes->segmented[k];
+            if (!box) continue;
+            const int e = kCurveTable[k].element;
+            if (k <= 6)
+                ZBX_DS(live.LiveMin[e], live.LiveMax[e], *box, *boxes, totalTime, st.curves);
+            else
+                ZBX_DS(0, 1, *box, *boxes, totalTime, st.curves);
+        }
+    }
+    const float width = 2 * segmentCount;
+    for (int64_t s = first; s <= last; ++s) {
+        loadSample(live, window.data() + static_cast<size_t>(s - first) * kSampleRecords);
+        evaluateMotor(st.motor, live.LiveValues[2]);
+        PlotTimeSharePoint(st, boxes, seg, width, no, s);
+    }
+
+    if (drawing) {
+        for (int k = 0; k < kCurves; ++k) {
+            Surface* box = boxes->segmented[k];
+            const double x = seg.MarkerX, y = seg.MarkerY[k];
+            if (!box || !std::isfinite(x) || !std::isfinite(y)) continue;
+            box->line(x - kMarkerHalf, y, x + kMarkerHalf, y, kMarkerColour);
+            box->line(x, y - kMarkerHalf, x, y + kMarkerHalf, kMarkerColour);
+        }
+    }
+    return true;
+}
+
+}  // namespace mervo

@@ -1,0 +1,211 @@
+// mervo-tool export FILE [-o OUT.csv]: every sample as one CSV row, from one sequential analysis pass.
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "acquisition/working_file.h"
+#include "analysis/analysis_pass.h"
+#include "app/tool/tool_common.h"
+#include "shared/number_format.h"
+
+namespace mervo::tool {
+
+namespace {
+
+const char kHeader[] =
+    "no,time_s,clock,I1,U1,P1,I2,U2,P2,I3,U3,P3,P_total,Q_total,S,PF,indicator,Ep_Wh,Eq_varh,motor_state,P_out,"
+    "efficiency,load_rate\n";
+
+constexpr size_t kFlushBytes = 1 << 20;
+
+// An empty field where a number has no value, rather than a word a spreadsheet would take for text.
+void appendNumber(std::string& row, float v) {
+    if (std::isfinite(v)) row += formatShortestFloat(v);
+    row += ',';
+}
+
+void appendOptional(std::string& row, const std::optional<float>& v) {
+    if (v && std::isfinite(*v)) row += formatShortestFloat(*v);
+}
+
+// Field text with the quoting CSV needs when it holds a separator, a quote or a line break.
+void appendText(std::string& row, const QString& text) {
+    const std::string s = text.toStdString();
+    if (s.find_first_of(",\"\r\n") == std::string::npos) {
+        row += s;
+    } else {
+        row += '"';
+        for (char c : s) {
+            if (c == '"') row += '"';
+            row += c;
+        }
+        row += '"';
+    }
+    row += ',';
+}
+
+// Where the output goes: stdout, or a file that replaces OUT only once every row is written.
+class CsvSink {
+public:
+    bool open(const QString& path, QString* error) {
+        if (path.isEmpty()) return true;
+        file_.reset(new QSaveFile(path));
+        if (!file_->open(QIODevice::WriteOnly)) {
+            *error = QStringLiteral("%1: %2").arg(path, file_->errorString());
+            return false;
+        }
+        return true;
+    }
+    bool write(const std::string& bytes, QString* error) {
+        if (bytes.empty()) return true;
+        if (!file_) {
+            if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+                *error = QStringLiteral("standard output: write failed");
+                return false;
+            }
+            return true;
+        }
+        if (file_->write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+            *error = QStringLiteral("%1: %2").arg(file_->fileName(), file_->errorString());
+            return false;
+        }
+        return true;
+    }
+    // commit() can report success after a failed write, so the flush is checked first.
+    bool finish(QString* error) {
+        if (!file_) {
+            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+                *error = QStringLiteral("standard output: write failed");
+                return false;
+            }
+            return true;
+        }
+        if (!file_->flush()) {
+            *error = QStringLiteral("%1: %2").arg(file_->fileName(), file_->errorString());
+            file_->cancelWriting();
+            return false;
+        }
+        if (!file_->commit()) {
+            *error = QStringLiteral("%1: %2").arg(file_->fileName(), file_->errorString());
+            return false;
+        }
+        return true;
+    }
+    void abandon() {
+        if (file_) file_->cancelWriting();
+    }
+
+private:
+    std::unique_ptr<QSaveFile> file_;
+};
+
+// The clock time of a sample, HH:MM:SS.ss: the start clock plus the elapsed time, past midnight from 00:00.
+std::string clockText(float start, float elapsed) {
+    double t = static_cast<double>(start) + static_cast<double>(elapsed);
+    if (!std::isfinite(t)) return std::string();
+    t = std::fmod(t, 86400.0);
+    if (t < 0) t += 86400.0;
+    long long cs = std::llround(t * 100.0) % 8640000;  // 23:59:59.996 rounds to 00:00:00.00
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%02lld", cs / 360000, cs / 6000 % 60, cs / 100 % 60,
+                  cs % 100);
+    return buf;
+}
+
+}  // namespace
+
+int runExport(const QString& cmd, Args args) {
+    QString file, output;
+    bool missing = false;
+    while (!args.atEnd()) {
+        const QString a = args.next();
+        if (a == QLatin1String("-o")) {
+            output = args.value(a, &missing);
+            if (missing) return kExitUsage;
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            reportError(cmd, QStringLiteral("unknown option %1").arg(a));
+            return kExitUsage;
+        } else if (file.isEmpty()) {
+            file = a;
+        } else {
+            reportError(cmd, QStringLiteral("one file at a time"));
+            return kExitUsage;
+        }
+    }
+    if (file.isEmpty()) {
+        reportError(cmd, QStringLiteral("which file? usage: mervo-tool export FILE [-o OUT.csv]"));
+        return kExitUsage;
+    }
+    // The output replaces its file when complete: named like the measurement, it would replace the data.
+    if (!output.isEmpty() && QFileInfo(output).exists() &&
+        QFileInfo(output).canonicalFilePath() == QFileInfo(file).canonicalFilePath()) {
+        reportError(cmd, QStringLiteral("%1: the output would replace the measurement itself").arg(output));
+        return kExitUsage;
+    }
+
+    QString error;
+    MeasurementReader reader;
+    if (!reader.open(file, &error)) {
+        reportError(cmd, error);
+        return kExitFailure;
+    }
+    const float start = reader.info().header.StartTime;
+    reader.close();
+
+    CsvSink sink;
+    if (!sink.open(output, &error)) {
+        reportError(cmd, error);
+        return kExitFailure;
+    }
+    std::string buffer(kHeader);
+    buffer.reserve(kFlushBytes + 4096);
+    bool writeFailed = false;
+    int64_t no = 0;
+
+    SharedState st;
+    AnalysisPass pass(st, nullptr);
+    // One row per sample as the pass reaches it; only the unwritten rows are held.
+    pass.onSample = [&](const PanelContent& c) {
+        if (writeFailed) return;
+        const PanelSample& s = c.sample;
+        buffer += std::to_string(++no);
+        buffer += ',';
+        appendNumber(buffer, s.elapsed);
+        buffer += clockText(start, s.elapsed);
+        buffer += ',';
+        for (float v : s.fileValues) appendNumber(buffer, v);
+        appendNumber(buffer, s.values[2]);
+        appendNumber(buffer, s.values[5]);
+        appendNumber(buffer, s.values[9]);
+        appendNumber(buffer, s.values[8]);
+        appendText(buffer, c.indicator);
+        appendNumber(buffer, s.values[10]);
+        appendNumber(buffer, s.values[11]);
+        appendText(buffer, c.motorCaption);
+        appendOptional(buffer, s.outputPower);
+        buffer += ',';
+        appendOptional(buffer, s.efficiency);
+        buffer += ',';
+        appendOptional(buffer, s.loadRate);
+        buffer += '\n';
+        if (buffer.size() >= kFlushBytes) {
+            writeFailed = !sink.write(buffer, &error);
+            buffer.clear();
+        }
+    };
+    if (!runWholePass(cmd, file, st, pass, [&] { return !writeFailed; })) {
+        if (writeFailed) reportError(cmd, error);
+        sink.abandon();
+        return kExitFailure;
+    }
+    if (!sink.write(buffer, &error) || !sink.finish(&error)) {
+        reportError(cmd, error);
+        sink.abandon();
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace mervo::tool

@@ -1,0 +1,42 @@
+// The analysis pass run to its end for a subcommand, with progress on stderr for long files.
+#include <QFileInfo>
+#include <chrono>
+#include <cstdio>
+
+#include "analysis/analysis_pass.h"
+#include "app/tool/tool_common.h"
+#include "platform/program_dir.h"
+
+namespace mervo::tool {
+
+bool runWholePass(const QString& cmd, const QString& file, SharedState& st, AnalysisPass& pass,
+                  const std::function<bool()>& keepGoing) {
+    st.file.WorkFile = QFileInfo(file).absoluteFilePath();
+    QString error, warning;
+    if (!pass.begin(programDirectory(), &error, &warning)) {
+        reportError(cmd, error.isEmpty() ? QStringLiteral("%1: cannot be analysed").arg(file) : error);
+        return false;
+    }
+    if (!warning.isEmpty()) reportError(cmd, warning);
+    using Clock = std::chrono::steady_clock;
+    auto lastProgress = Clock::now();
+    bool shown = false;
+    while (!pass.step(65536)) {
+        if (keepGoing && !keepGoing()) return false;
+        if (Clock::now() - lastProgress >= std::chrono::seconds(1)) {
+            lastProgress = Clock::now();
+            shown = true;
+            std::fprintf(stderr, "%s: %lld of %lld samples\n", cmd.toLocal8Bit().constData(),
+                         static_cast<long long>(pass.done()), static_cast<long long>(pass.total()));
+        }
+    }
+    if (pass.failed()) {
+        reportError(cmd, pass.error());
+        return false;
+    }
+    if (shown) std::fprintf(stderr, "%s: %lld samples\n", cmd.toLocal8Bit().constData(),
+                            static_cast<long long>(pass.done()));
+    return !keepGoing || keepGoing();
+}
+
+}  // namespace mervo::tool

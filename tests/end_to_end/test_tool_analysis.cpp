@@ -1,0 +1,171 @@
+// mervo-tool sample and export over measurement files written here: the JSON of one queried sample and one
+// CSV row per sample.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "acquisition/working_file.h"
+#include "end_to_end/process.h"
+
+using namespace mervo;
+using namespace mervo::test;
+
+namespace {
+
+const std::array<float, 7> kMotor = {4, 4, 8.5f, 80, 4, 0.2f, 380};  // no-load power 0.2 kW
+
+class ToolAnalysis : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        d = dir.path().toStdString();
+        setenv("MERVO_HOME", d.c_str(), 1);
+    }
+
+    // n samples over `totalTime` s; sample i: I1 = 10 + i A at 400 V and power(i) kW on channel 1.
+    std::string measurement(int n, float start, float totalTime, bool motor,
+                            std::function<float(int)> power = [](int) { return 2.0f; }) {
+        const std::string path = d + "/m.MTQ";
+        FileHeader h;
+        h.StartTime = start;
+        h.TotalTime = totalTime;
+        if (motor) h.nameplate = kMotor;
+        h.channels = {1, 1, 1};
+        WorkingFileWriter w;
+        QString error;
+        EXPECT_TRUE(w.create(QString::fromStdString(path), h, &error)) << error.toStdString();
+        std::array<float, 12> mx{}, mn{};
+        mn.fill(1e9f);
+        for (int i = 1; i <= n; ++i) {
+            const float v[9] = {10.0f + i, 400, power(i), 0, 0, 0, 0, 0, 0};
+            EXPECT_TRUE(w.appendSample(v, &error));
+            const float row[12] = {10.0f + i, 400, power(i), 0, 0, 0, 0, 0, 1, 0, 0, 0};
+            for (int k = 0; k < 12; ++k) mx[k] = std::max(mx[k], row[k]), mn[k] = std::min(mn[k], row[k]);
+        }
+        EXPECT_TRUE(w.appendTrailer(mx, mn, &error));
+        w.close();
+        return path;
+    }
+
+    QJsonObject sample(const std::string& file, const std::string& no) {
+        const Result r = run("mervo-tool", {"sample", file, no}, d);
+        EXPECT_EQ(r.status, 0) << r.err;
+        QJsonParseError pe{};
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &pe);
+        EXPECT_EQ(pe.error, QJsonParseError::NoError) << r.out;
+        return doc.object();
+    }
+
+    QTemporaryDir dir;
+    std::string d;
+};
+
+TEST_F(ToolAnalysis, sampleShowsTheQueriedSampleAsThePanelDoes) {
+    const std::string file = measurement(20, 36000, 40, true, [](int i) { return i == 7 ? -0.5f : 2.0f; });
+    const QJsonObject j = sample(file, "5");
+    const QStringList keys = {"no",        "elapsed",     "time",         "values",     "indicator",
+                              "motor_state", "output_power", "efficiency", "load_rate"};
+    for (const QString& k : keys) EXPECT_TRUE(j.contains(k)) << k.toStdString();
+    EXPECT_EQ(j.size(), keys.size());
+    EXPECT_EQ(j["no"].toInt(), 5);
+    EXPECT_EQ(j["elapsed"].toDouble(), 10.0);  // 5 x 40 s / 20
+    const QJsonArray time = j["time"].toArray();
+    ASSERT_EQ(time.size(), 4);
+    const double hmsCs[4] = {0, 0, 10, 0};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(time[k].toDouble(), hmsCs[k]) << k;
+    const QJsonArray v = j["values"].toArray();
+    ASSERT_EQ(v.size(), 12);
+    EXPECT_EQ(v[0].toDouble(), 15.0);
+    EXPECT_EQ(v[1].toDouble(), 400.0);
+    EXPECT_EQ(v[2].toDouble(), 2.0);
+    EXPECT_GT(v[8].toDouble(), 0.0);
+    EXPECT_EQ(j["indicator"].toString(), QStringLiteral("C"));
+    EXPECT_EQ(j["motor_state"].toString(), QStringLiteral("电动机运行数据"));
+    EXPECT_GT(j["efficiency"].toDouble(), 0.0);
+    EXPECT_GT(j["load_rate"].toDouble(), 0.0);
+    EXPECT_GT(j["output_power"].toDouble(), 0.0);
+
+    // A generating sample leaves the motor boxes empty: no values.
+    const QJsonObject g = sample(file, "7");
+    EXPECT_EQ(g["motor_state"].toString(), QStringLiteral("电动机处于发电状态"));
+    for (const char* k : {"output_power", "efficiency", "load_rate"}) EXPECT_TRUE(g[k].isNull()) << k;
+    EXPECT_EQ(g["values"].toArray()[2].toDouble(), -0.5);
+}
+
+TEST_F(ToolAnalysis, sampleWithoutMotorDataLeavesTheMotorValuesOut) {
+    const QJsonObject j = sample(measurement(3, 0, 3, false), "3");
+    EXPECT_EQ(j["motor_state"].toString(), QStringLiteral("无电机参数或参数不全"));
+    for (const char* k : {"output_power", "efficiency", "load_rate"}) EXPECT_TRUE(j[k].isNull()) << k;
+}
+
+TEST_F(ToolAnalysis, sampleRefusesRecordsTheMeasurementDoesNotHold) {
+    const std::string file = measurement(20, 0, 20, true);
+    for (const char* no : {"0", "-1", "21"}) {
+        const Result r = run("mervo-tool", {"sample", file, no}, d);
+        EXPECT_EQ(r.status, 1) << no;
+        EXPECT_EQ(r.err.rfind("mervo-tool: sample: ", 0), 0u) << r.err;
+        EXPECT_TRUE(r.out.empty()) << no;
+    }
+    for (const char* no : {"abc", "3.5"}) EXPECT_EQ(run("mervo-tool", {"sample", file, no}, d).status, 2) << no;
+}
+
+TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheClockPastMidnight) {
+    // Starting 1 s before midnight, 0.2 s per sample.
+    const std::string file = measurement(50, 86399, 10, true, [](int i) { return i == 3 ? -0.5f : 2.0f; });
+    const Result r = run("mervo-tool", {"export", file}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QStringList lines = QString::fromStdString(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 51);
+    EXPECT_EQ(lines[0], QStringLiteral("no,time_s,clock,I1,U1,P1,I2,U2,P2,I3,U3,P3,P_total,Q_total,S,PF,indicator,"
+                                       "Ep_Wh,Eq_varh,motor_state,P_out,efficiency,load_rate"));
+    for (int i = 1; i <= 50; ++i) {
+        const QStringList f = lines[i].split(QLatin1Char(','));
+        ASSERT_EQ(f.size(), 23) << lines[i].toStdString();
+        EXPECT_EQ(f[0].toInt(), i);
+        EXPECT_EQ(f[3].toFloat(), 10.0f + i);  // I1 as stored
+    }
+    EXPECT_EQ(lines[1].split(QLatin1Char(','))[2], QStringLiteral("23:59:59.20"));
+    EXPECT_EQ(lines[4].split(QLatin1Char(','))[2], QStringLiteral("23:59:59.80"));
+    EXPECT_EQ(lines[5].split(QLatin1Char(','))[2], QStringLiteral("00:00:00.00"));
+    EXPECT_EQ(lines[50].split(QLatin1Char(','))[2], QStringLiteral("00:00:09.00"));
+    const QStringList generating = lines[3].split(QLatin1Char(','));
+    EXPECT_EQ(generating[19], QStringLiteral("电动机处于发电状态"));
+    EXPECT_EQ(generating.mid(20), (QStringList{"", "", ""}));
+    const QStringList running = lines[4].split(QLatin1Char(','));
+    EXPECT_EQ(running[19], QStringLiteral("电动机运行数据"));
+    EXPECT_FALSE(running[21].isEmpty());
+
+    // To a file: the same bytes.
+    const std::string out = d + "/out.csv";
+    const Result toFile = run("mervo-tool", {"export", file, "-o", out}, d);
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    EXPECT_TRUE(toFile.out.empty());
+    EXPECT_EQ(readFile(out), r.out);
+}
+
+TEST_F(ToolAnalysis, exportNeverReplacesTheMeasurementItself) {
+    const std::string file = measurement(5, 0, 5, true);
+    const std::string before = readFile(file);
+    const Result r = run("mervo-tool", {"export", file, "-o", file}, d);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(readFile(file), before);
+}
+
+TEST_F(ToolAnalysis, exportOfAFileThatCannotBeAnalysedFailsWithoutOutput) {
+    const std::string path = d + "/short.MTQ";
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(20, '\0'));
+    f.close();
+    const Result r = run("mervo-tool", {"export", path, "-o", d + "/x.csv"}, d);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/x.csv")));
+}
+
+}  // namespace

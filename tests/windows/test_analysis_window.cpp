@@ -1,0 +1,175 @@
+// The analysis window driven as an operator drives it: opened from the main window, the pass in slices,
+// curve rotation, record queries with corrections, the segment menu, the page slider, closing.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include "acquisition/working_file.h"
+#include "analysis/analysis_window.h"
+#include "platform/qt/picture_box.h"
+#include "windows/gui_test_support.h"
+
+using namespace mervo;
+using namespace mervo::test;
+
+namespace {
+
+// A measurement of n samples over n / 10 seconds: 10 A, 230 V, 2 kW on each channel with a slow swing.
+void writeMeasurement(const QString& path, int n, std::array<float, 7> nameplate = {4, 4, 8.5f, 80, 4, 0.2f, 380}) {
+    WorkingFileWriter w;
+    FileHeader h;
+    h.StartTime = 36000;
+    h.TotalTime = n / 10.0f;
+    h.nameplate = nameplate;
+    h.channels = {1, 1, 1};
+    ASSERT_TRUE(w.create(path, h, nullptr));
+    std::array<float, 12> mx{}, mn{};
+    mx.fill(-100000);
+    mn.fill(100000);
+    for (int i = 0; i < n; ++i) {
+        const float p = 1.5f + 0.5f * std::sin(i * 0.01f);
+        const float s[9] = {-10, 230, p, -10, 231, p, -10, 229, p};
+        w.appendSample(s, nullptr);
+        for (int k = 0; k < 9; ++k) {
+            mx[k] = std::max(mx[k], std::fabs(s[k]));
+            mn[k] = std::min(mn[k], std::fabs(s[k]));
+        }
+    }
+    mx[2] = 3 * 2.0f;
+    mn[2] = 3 * 1.0f;
+    mx[8] = 1;
+    mn[8] = 0.4f;
+    w.appendTrailer(mx, mn, nullptr);
+}
+
+bool waitPass(AnalysisWindow* a) {
+    for (int i = 0; i < 2000 && a->analysing(); ++i) QTest::qWait(5);
+    return !a->analysing();
+}
+
+class AnalysisWindowTest : public ::testing::Test {
+protected:
+    AnalysisWindow* open(int samples) {
+        writeMeasurement(rig.path("m.MTQ"), samples);
+        rig.dialogs.answers = {rig.path("m.MTQ")};
+        rig.window->mnuFileOpen->trigger();
+        rig.window->show();
+        rig.window->Command2->click();
+        return rig.window->analysisWindow();
+    }
+    MainWindowRig rig;
+};
+
+TEST_F(AnalysisWindowTest, opensFromTheMainWindowAndAnalysesInSlices) {
+    AnalysisWindow* a = open(3000);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(rig.window->isVisible());
+    EXPECT_TRUE(a->isVisible());
+    EXPECT_TRUE(a->windowTitle().startsWith(QStringLiteral("MERVO 电能综合测试仪_数据分析[")));
+    ASSERT_TRUE(a->analysing());
+    EXPECT_FALSE(a->Command1->isEnabled());
+    EXPECT_FALSE(a->Command2->isEnabled());
+    EXPECT_FALSE(a->Command3->isEnabled());
+    EXPECT_FALSE(a->mnuF3->isEnabled()) << "no pop-up before the pass has ended";
+    // Ten presses of the curve button during the pass come back to the first curve.
+    const int first = a->CurrentCurve();
+    for (int i = 0; i < 10; ++i) {
+        a->Command4->click();
+        EXPECT_TRUE(a->Picture2[(first + i + 1) % 10]->isVisibleTo(a));
+    }
+    EXPECT_EQ(a->CurrentCurve(), first);
+    ASSERT_TRUE(waitPass(a));
+    EXPECT_EQ(a->Text1->text(), QStringLiteral("3000"));
+    EXPECT_EQ(a->Label1[13]->text(), QStringLiteral("共 3000 组"));
+    EXPECT_TRUE(a->HScroll1->isVisibleTo(a));
+    EXPECT_FALSE(a->HScroll2->isVisibleTo(a));
+    EXPECT_TRUE(a->Command3->isEnabled());
+    EXPECT_TRUE(a->mnuF3->isEnabled());
+    EXPECT_EQ(a->Frame5->title(), QStringLiteral("电动机运行数据"));
+    EXPECT_FALSE(a->Picture1[17]->shownText().isEmpty()) << "the panel ran along with the pass";
+}
+
+TEST_F(AnalysisWindowTest, queriesAreCorrectedOrRefused) {
+    AnalysisWindow* a = open(200);
+    ASSERT_TRUE(waitPass(a));
+    struct Case {
+        const char* typed;
+        const char* shown;
+        bool refused;
+    } cases[] = {{"0", "1", false}, {"-5", "1", false}, {"999", "200", false}, {"57", "57", false},
+                 {"abc", "abc", true}, {"3.5", "3.5", true}};
+    for (const Case& c : cases) {
+        rig.messages.shown.clear();
+        a->Text1->setText(QString::fromLatin1(c.typed));
+        a->Command3->click();
+        EXPECT_EQ(a->Text1->text(), QString::fromLatin1(c.shown)) << c.typed;
+        EXPECT_EQ(rig.messages.shown.size(), c.refused ? 1u : 0u) << c.typed;
+    }
+    a->Text1->setText(QStringLiteral("57"));
+    a->Command3->click();
+    EXPECT_EQ(a->HScroll1->value(), 57);
+    EXPECT_FALSE(a->Picture1[0]->shownText().isEmpty());
+    // The slider queries the record it points at.
+    a->HScroll1->setValue(120);
+    EXPECT_EQ(a->Text1->text(), QStringLiteral("120"));
+}
+
+TEST_F(AnalysisWindowTest, segmentMenuSetsTheWidthAndMovesTheCheckMark) {
+    AnalysisWindow* a = open(200);
+    ASSERT_TRUE(waitPass(a));
+    a->mnu20->trigger();
+    EXPECT_EQ(rig.state.settings.SegmentCount, 20.0f);
+    EXPECT_TRUE(a->mnu20->isChecked());
+    EXPECT_FALSE(a->mnu5->isChecked());
+    a->mnu10->trigger();
+    EXPECT_EQ(rig.state.settings.SegmentCount, 10.0f);
+    EXPECT_TRUE(a->mnu10->isChecked());
+    EXPECT_FALSE(a->mnu20->isChecked());
+}
+
+TEST_F(AnalysisWindowTest, closingGoesBackToTheMainWindow) {
+    AnalysisWindow* a = open(100);
+    ASSERT_TRUE(waitPass(a));
+    a->Command1->click();
+    settle();
+    EXPECT_TRUE(rig.window->isVisible());
+    EXPECT_EQ(rig.window->analysisWindow(), nullptr);
+}
+
+TEST_F(AnalysisWindowTest, f12EndsTheProgramEvenDuringThePass) {
+    AnalysisWindow* a = open(20000);
+    ASSERT_TRUE(a->analysing());
+    QTest::keyClick(a, Qt::Key_F12);
+    EXPECT_EQ(rig.endProgramCalls, 1);
+}
+
+TEST_F(AnalysisWindowTest, longMeasurementsShowThePageSliderAndReachTheLastRecord) {
+    AnalysisWindow* a = open(40000);
+    ASSERT_TRUE(waitPass(a));
+    ASSERT_TRUE(a->HScroll2->isVisibleTo(a));
+    EXPECT_EQ(a->HScroll2->maximum(), 2);
+    a->HScroll2->setValue(2);
+    EXPECT_EQ(a->HScroll1->maximum(), 40000 - 32767);
+    a->HScroll1->setValue(a->HScroll1->maximum());
+    EXPECT_EQ(a->Text1->text(), QStringLiteral("40000"));
+    EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+TEST_F(AnalysisWindowTest, aMeasurementWithoutSamplesIsExplainedAndTheWindowStaysUsable) {
+    AnalysisWindow* a = open(0);
+    EXPECT_FALSE(a->analysing());
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown[0].title.endsWith(QStringLiteral("！！！")));
+    EXPECT_TRUE(a->Command1->isEnabled());
+    EXPECT_TRUE(a->Command2->isEnabled());
+    EXPECT_FALSE(a->Command3->isEnabled());
+}
+
+}  // namespace
