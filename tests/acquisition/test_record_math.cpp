@@ -255,3 +255,21 @@ TEST(SplitTime, hoursMinutesSecondsHundredthsWithCarries) {
         EXPECT_EQ(p.TimeCs, c.cs) << c.t;
     }
 }
+
+namespace {
+
+// A day of blocks at constant power: the mean power, and so the energy, must not drift as the sums grow.
+TEST(RunningSums, aDayOfBlocksKeepsTheEnergyExact) {
+    mervo::LiveArrays live;
+    live.resetExtremes();
+    mervo::RunningSums sums;
+    const int blocks = 32 * 86400;
+    for (int i = 1; i <= blocks; ++i) {
+        live.LiveValues = {-10, 230, 1.7f, -10, 230, 1.7f, -10, 230, 1.7f, 0, 0, 0};
+        ASSERT_EQ(mervo::ProcessSample(live, sums, i / 32.0f), 0);
+    }
+    const double mean = 3 * static_cast<double>(1.7f);  // kW, summed per channel as floats do
+    EXPECT_NEAR(sums.EnergyP, mean * 24.0, mean * 24.0 * 1e-5);
+}
+
+}  // namespace
