@@ -1,0 +1,38 @@
+// What every printout shares: the header fields of the print window, and a PDF document to draw pages on.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "platform/surface.h"
+
+class QPdfWriter;
+
+namespace mervo {
+
+// The print window's fields: organisation, device number and test date and time.
+struct PrintHeader {
+    QString organisation = QStringLiteral("×××公司");
+    QString device = QStringLiteral("设001-001");
+    int year = 2000, month = 1, day = 1, hour = 0, minute = 0;
+};
+
+// The header date from a file's modification time (the print window's default).
+PrintHeader headerForFile(const QString& measurementPath);
+
+// A PDF file of A4 portrait pages drawn through a Surface in twips from the printable area's corner.
+class PdfDocument {
+public:
+    explicit PdfDocument(const QString& path, const QString& title = QString());
+    ~PdfDocument();
+    Surface& surface();
+    // Ends the document; false (with the reason) when the file could not be written.
+    bool finish(QString* error);
+
+private:
+    QString path_;
+    std::unique_ptr<QPdfWriter> writer_;
+    std::unique_ptr<Surface> surface_;
+};
+
+}  // namespace mervo
