@@ -7,22 +7,7 @@ namespace mervo::tool {
 
 int runAnalyze(const QString& cmd, Args args) {
     QString file;
-    while (!args.atEnd()) {
-        const QString a = args.next();
-        if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            reportError(cmd, QStringLiteral("unknown option %1").arg(a));
-            return kExitUsage;
-        }
-        if (!file.isEmpty()) {
-            reportError(cmd, QStringLiteral("one file at a time"));
-            return kExitUsage;
-        }
-        file = a;
-    }
-    if (file.isEmpty()) {
-        reportError(cmd, QStringLiteral("which file? usage: mervo-tool analyze FILE"));
-        return kExitUsage;
-    }
+    if (!takeSingleFile(cmd, args, &file)) return kExitUsage;
 
     SharedState st;
     AnalysisPass pass(st, nullptr);

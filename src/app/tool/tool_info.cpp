@@ -7,24 +7,30 @@
 
 namespace mervo::tool {
 
-int runInfo(const QString& cmd, Args args) {
-    QString file;
+bool takeSingleFile(const QString& cmd, Args& args, QString* file) {
+    file->clear();
     while (!args.atEnd()) {
         const QString a = args.next();
         if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             reportError(cmd, QStringLiteral("unknown option %1").arg(a));
-            return kExitUsage;
+            return false;
         }
-        if (!file.isEmpty()) {
+        if (!file->isEmpty()) {
             reportError(cmd, QStringLiteral("one file at a time"));
-            return kExitUsage;
+            return false;
         }
-        file = a;
+        *file = a;
     }
-    if (file.isEmpty()) {
-        reportError(cmd, QStringLiteral("which file? usage: mervo-tool info FILE"));
-        return kExitUsage;
+    if (file->isEmpty()) {
+        reportError(cmd, QStringLiteral("which file? usage: mervo-tool %1 FILE").arg(cmd));
+        return false;
     }
+    return true;
+}
+
+int runInfo(const QString& cmd, Args args) {
+    QString file;
+    if (!takeSingleFile(cmd, args, &file)) return kExitUsage;
     MeasurementReader reader;
     QString error;
     if (!reader.open(file, &error)) {
