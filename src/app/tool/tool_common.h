@@ -45,9 +45,14 @@ int runMotor(const QString& cmd, Args args);
 bool parseMotorCode(const QString& text, int* code);
 std::optional<std::array<float, 7>> catalogueNameplate(const QString& dir, int code, QString* error);
 int runInfo(const QString& cmd, Args args);
+
+// The one FILE argument of a command that takes nothing else; false (usage already reported) otherwise.
+bool takeSingleFile(const QString& cmd, Args& args, QString* file);
 int runSample(const QString& cmd, Args args);
 int runExport(const QString& cmd, Args args);
 int runAnalyze(const QString& cmd, Args args);
+int runReport(const QString& cmd, Args args);
+int runTable(const QString& cmd, Args args);
 
 // Makes `file` the measurement of `st` and runs `pass` over all of it, reporting on stderr why it cannot and
 // any warning. `keepGoing`, when given, is asked between slices; false stops the pass and fails.
