@@ -15,6 +15,7 @@
 #include "analysis/analysis_window.h"
 #include "files/settings_window.h"
 #include "motor/motor_window.h"
+#include "printing/print_window.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
 #include "platform/qt/twips_widgets.h"
@@ -48,9 +49,24 @@ int unitLabelOf(int box) { return box == 8 ? 10 : (box == 10 ? 8 : box); }
 
 }  // namespace
 
+namespace {
+// Modeless windows open once: a second click brings the open one forward.
+template <class Window, class Make>
+void showSingle(QPointer<Window>& window, Make make, int left, int top) {
+    if (!window) {
+        window = make();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        moveTwips(window, left, top);
+    }
+    window->show();
+    window->raise();
+}
+}  // namespace
+
 MainWindow::MainWindow(const MainWindowContext& ctx)
     : st_(ctx.state),
       messages_(ctx.messages),
+      dialogs_(ctx.dialogs),
       port_(ctx.port),
       dir_(ctx.programDir),
       files_(ctx.state, ctx.dialogs, ctx.messages, ctx.programDir),
@@ -86,6 +102,7 @@ MainWindow::~MainWindow() {
     delete settingsWindow_.data();
     delete motorWindow_.data();
     delete helpWindow_.data();
+    delete printWindow_.data();
 }
 
 void MainWindow::buildPanel(QWidget* client) {
@@ -407,6 +424,9 @@ void MainWindow::openAnalysis(bool fromMenu) {
     analysisWindow_->setAttribute(Qt::WA_DeleteOnClose);
     analysisWindow_->endProgram = [this] { endProgram(); };
     analysisWindow_->onClosed = [this] { show(); };
+    analysisWindow_->openPrint = [this] {
+        showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_); }, 1000, 1000);
+    };
     // The button places the window at a fixed place, the menu item near the top left.
     if (fromMenu) moveTwips(analysisWindow_, 60, 285);
     else moveTwips(analysisWindow_, 500, 200);
@@ -414,19 +434,6 @@ void MainWindow::openAnalysis(bool fromMenu) {
     analysisWindow_->show();
     analysisWindow_->Command2_Click();
 }
-namespace {
-// Modeless windows open once: a second click brings the open one forward.
-template <class Window, class Make>
-void showSingle(QPointer<Window>& window, Make make, int left, int top) {
-    if (!window) {
-        window = make();
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        moveTwips(window, left, top);
-    }
-    window->show();
-    window->raise();
-}
-}  // namespace
 
 void MainWindow::mnuMOTO_Click() {
     showSingle(motorWindow_, [this] { return new MotorWindow(st_, messages_, dir_); }, 3000, 2000);

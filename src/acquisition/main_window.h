@@ -27,6 +27,7 @@ class SettingsWindow;
 class HelpWindow;
 class MotorWindow;
 class AnalysisWindow;
+class PrintWindow;
 
 struct MainWindowContext {
     SharedState& state;
@@ -100,6 +101,7 @@ private:
 
     SharedState& st_;
     MessageBoxes& messages_;
+    FileDialogs& dialogs_;
     SerialPort& port_;
     QString dir_;
     MeasurementFiles files_;
@@ -111,6 +113,7 @@ private:
     QPointer<HelpWindow> helpWindow_;
     QPointer<MotorWindow> motorWindow_;
     QPointer<AnalysisWindow> analysisWindow_;
+    QPointer<PrintWindow> printWindow_;
     void openAnalysis(bool fromMenu);
 };
 

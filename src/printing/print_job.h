@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <memory>
 
 #include "platform/surface.h"
@@ -15,6 +16,16 @@ struct PrintHeader {
     QString organisation = QStringLiteral("×××公司");
     QString device = QStringLiteral("设001-001");
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0;
+    // Year, month, day, hour and minute as typed in the window, printed unchanged even when they are not
+    // numbers; an empty one prints the number above.
+    std::array<QString, 5> typedDate;
+
+    QString dateText(int i) const {
+        if (i >= 0 && i < 5 && !typedDate[static_cast<size_t>(i)].isEmpty())
+            return typedDate[static_cast<size_t>(i)];
+        const int v[5] = {year, month, day, hour, minute};
+        return (i >= 0 && i < 5) ? QString::number(v[i]) : QString();
+    }
 };
 
 // The header date from a file's modification time (the print window's default).

@@ -1,6 +1,9 @@
 // mervo-tool: the measurement logic from the command line, for batch work and scripts.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "app/tool/tool_common.h"
 
@@ -39,13 +42,22 @@ const char kUsage[] =
     "  analyze FILE\n"
     "  sample FILE NO\n"
     "  export FILE [-o OUT.csv]\n"
-    "  motor CODE [--dir DIR]\n";
+    "  table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
+    "  motor CODE [--dir DIR]\n"
+    "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // Printed documents lay out text with fonts, which needs a GUI application; headless, on no display.
+    const bool prints = argc > 1 && (std::strcmp(argv[1], "report") == 0 || std::strcmp(argv[1], "table") == 0);
+    if (prints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (prints)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QStringList args = app->arguments().mid(1);
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? mervo::tool::kExitUsage : mervo::tool::kExitOk;
@@ -57,7 +69,9 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("analyze")) return mervo::tool::runAnalyze(cmd, rest);
     if (cmd == QLatin1String("sample")) return mervo::tool::runSample(cmd, rest);
     if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
+    if (cmd == QLatin1String("table")) return mervo::tool::runTable(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
+    if (cmd == QLatin1String("report")) return mervo::tool::runReport(cmd, rest);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);
     return mervo::tool::kExitUsage;

@@ -126,6 +126,9 @@ void PagedSurface::newPage() {
 }
 
 bool PagedSurface::endDoc() {
+    // Once ended, beginning the painter again would start a fresh, empty document over the finished one.
+    if (ended_) return !failed_;
+    ended_ = true;
     painter();
     if (!painter_.end()) failed_ = true;
     return !failed_;

@@ -67,6 +67,7 @@ private:
     QPainter painter_;
     int page_ = 1;
     bool failed_ = false;
+    bool ended_ = false;
 };
 
 Colour fromQColor(const QColor& c);

@@ -1,0 +1,252 @@
+#include "printing/print_window.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+
+#include "platform/qt/painter_surface.h"
+#include "platform/qt/twips_widgets.h"
+#include "printing/data_table.h"
+#include "printing/report.h"
+
+namespace mervo {
+
+namespace {
+
+const QString kTitle = QStringLiteral("打印设置");
+const QString kErrorTitle = QStringLiteral("错误警告！！！");
+const QString kDateTip = QStringLiteral("默认值为所打印文件的最后修改日期（可更改）");
+
+class PrinterOutput : public PrintOutput {
+public:
+    PrinterOutput(const QPrinterInfo& info, const QString& name) : printer_(info, QPrinter::HighResolution) {
+        printer_.setDocName(name);
+        surface_ = std::make_unique<PagedSurface>(&printer_);
+    }
+    Surface& surface() override { return *surface_; }
+    bool finish(QString* error) override {
+        if (surface_->endDoc() && printer_.printerState() != QPrinter::Error) return true;
+        if (error) *error = QStringLiteral("打印机 %1 出错，“%2”未能打印！").arg(printer_.printerName(), printer_.docName());
+        return false;
+    }
+    void abandon() override { printer_.abort(); }
+
+private:
+    QPrinter printer_;
+    std::unique_ptr<PagedSurface> surface_;
+};
+
+// Drawn beside the chosen name and renamed over it only when complete, so a failure leaves no partial file
+// and an earlier file of that name intact.
+class PdfOutput : public PrintOutput {
+public:
+    PdfOutput(const QString& path, const QString& name)
+        : path_(path), partial_(path + QStringLiteral(".part")), pdf_(std::make_unique<PdfDocument>(partial_, name)) {}
+    ~PdfOutput() override {
+        if (pdf_) abandon();
+    }
+    Surface& surface() override { return pdf_->surface(); }
+    bool finish(QString* error) override {
+        QString why;
+        const bool written = pdf_->finish(&why);
+        pdf_.reset();
+        if (written) {
+            QFile::remove(path_);
+            if (QFile::rename(partial_, path_)) return true;
+        }
+        QFile::remove(partial_);
+        if (error) *error = QStringLiteral("PDF 文件 %1 无法写入！").arg(path_);
+        return false;
+    }
+    void abandon() override {
+        pdf_.reset();
+        QFile::remove(partial_);
+    }
+
+private:
+    QString path_, partial_;
+    std::unique_ptr<PdfDocument> pdf_;
+};
+
+}  // namespace
+
+std::unique_ptr<PrintOutput> openDefaultOutput(const QString& documentName, FileDialogs& dialogs, QString* error) {
+    if (error) error->clear();
+    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+    if (!printer.isNull()) return std::make_unique<PrinterOutput>(printer, documentName);
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Kind::Save;
+    r.title = QStringLiteral("没有打印机，“%1”保存为 PDF 文件").arg(documentName);
+    r.defaultSuffix = QStringLiteral("pdf");
+    r.filter = QStringLiteral("PDF 文件(*.pdf)");
+    r.confirmOverwrite = true;
+    const std::optional<QString> path = dialogs.choose(r);
+    if (!path || path->isEmpty()) return nullptr;
+    return std::make_unique<PdfOutput>(*path, documentName);
+}
+
+PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent)
+    : QWidget(parent, Qt::Window), st_(state), dialogs_(dialogs), messages_(messages) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(kTitle);
+    setFont(designedFont(QStringLiteral("宋体"), 12));
+    setFixedTwipsSize(this, 7470, 5580);
+
+    const QFont f105 = designedFont(QStringLiteral("宋体"), 10.5);
+    const QFont f9 = designedFont(QStringLiteral("宋体"), 9);
+    auto frame = [this](const char* name, const QString& caption, int l, int t, int w, int h) {
+        auto* g = new QGroupBox(caption, this);
+        g->setObjectName(QLatin1String(name));
+        setTwipsGeometry(g, l, t, w, h);
+        return g;
+    };
+    auto edit = [](QWidget* in, const char* name, const QString& text, int l, int t, int w, int h, const QFont& f) {
+        auto* e = new QLineEdit(text, in);
+        e->setObjectName(QLatin1String(name));
+        e->setFont(f);
+        setTwipsGeometry(e, l, t, w, h);
+        return e;
+    };
+    auto label = [](QWidget* in, const char* name, const QString& text, int l, int t, int w, int h) {
+        auto* x = new QLabel(text, in);
+        x->setObjectName(QLatin1String(name));
+        setTwipsGeometry(x, l, t, w, h);
+        return x;
+    };
+
+    Frame3 = frame("Frame3", QStringLiteral("使用单位："), 120, 120, 7215, 855);
+    Text3 = edit(Frame3, "Text3", QStringLiteral("×××公司"), 240, 360, 6735, 315, f105);
+    Frame4 = frame("Frame4", QStringLiteral("被测设备编号："), 120, 1080, 7215, 855);
+    Frame4->setToolTip(QStringLiteral("被测设备名称，以便区分打印记录。"));
+    Text4 = edit(Frame4, "Text4", QStringLiteral("设001-001"), 240, 360, 6735, 315, f105);
+    Text4->setToolTip(QStringLiteral("被测设备名称，以区分打印记录。"));
+
+    Frame5 = frame("Frame5", QStringLiteral("测试日期："), 120, 2040, 7215, 855);
+    Frame5->setToolTip(kDateTip);
+    const int textLeft[5] = {240, 1320, 2160, 4200, 5040};
+    const int textWidth[5] = {550, 315, 315, 315, 315};
+    const int labelLeft[5] = {840, 1680, 2520, 4560, 5400};
+    const char* units[5] = {"年", "月", "日", "时", "分"};
+    const char* textNames[5] = {"Text5_0", "Text5_1", "Text5_2", "Text5_3", "Text5_4"};
+    const char* labelNames[5] = {"Label3_0", "Label3_1", "Label3_2", "Label3_3", "Label3_4"};
+    for (int i = 0; i < 5; ++i) {
+        Text5[i] = edit(Frame5, textNames[i], i == 0 ? QStringLiteral("8888") : QStringLiteral("88"), textLeft[i], 360,
+                        textWidth[i], 315, f105);
+        Text5[i]->setToolTip(kDateTip);
+        Label3[i] = label(Frame5, labelNames[i], QString::fromUtf8(units[i]), labelLeft[i], 405, 255, 255);
+    }
+
+    Frame1 = frame("Frame1", QStringLiteral("打印内容"), 120, 3000, 7215, 1695);
+    Check1 = new QCheckBox(QStringLiteral("工况运行曲线"), Frame1);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setFont(f105);
+    setTwipsGeometry(Check1, 600, 480, 2055, 495);
+    Check2 = new QCheckBox(QStringLiteral("数据"), Frame1);
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check2->setFont(f105);
+    setTwipsGeometry(Check2, 600, 960, 1695, 495);
+    Label2 = label(Frame1, "Label2", QStringLiteral("选定范围"), 2400, 1125, 975, 255);
+    Label2->setFont(f105);
+    Text1 = edit(Frame1, "Text1", QString(), 3360, 1120, 735, 270, f9);
+    Label1 = label(Frame1, "Label1", QStringLiteral("To"), 4200, 1120, 255, 375);
+    Label1->setFont(f105);
+    Text2 = edit(Frame1, "Text2", QString(), 4560, 1120, 735, 270, f9);
+
+    Command2 = new QPushButton(QStringLiteral("确  定"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setFont(f9);
+    setTwipsGeometry(Command2, 1320, 4920, 1215, 495);
+    Command1 = new QPushButton(QStringLiteral("关  闭"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setFont(f9);
+    setTwipsGeometry(Command1, 4680, 4920, 1215, 495);
+
+    connect(Check2, &QCheckBox::clicked, this, &PrintWindow::Check2_Click);
+    connect(Command1, &QPushButton::clicked, this, &PrintWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &PrintWindow::Command2_Click);
+
+    openOutput = [this](const QString& name, QString* error) { return openDefaultOutput(name, dialogs_, error); };
+    Form_Load();
+}
+
+void PrintWindow::Form_Load() {
+    const PrintHeader h = headerForFile(st_.file.WorkFile);
+    const int date[5] = {h.year, h.month, h.day, h.hour, h.minute};
+    for (int i = 0; i < 5; ++i) Text5[i]->setText(QString::number(date[i]));
+    Text1->setText(QStringLiteral("1"));
+    Text2->setText(QString::number(static_cast<double>(st_.file.SampleCount), 'g', 10));
+    Check1->setChecked(false);
+    Check2->setChecked(false);
+    Check2_Click();
+}
+
+void PrintWindow::Check2_Click() {
+    const bool on = Check2->isChecked();
+    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2), static_cast<QWidget*>(Text1),
+                       static_cast<QWidget*>(Text2)})
+        w->setEnabled(on);
+}
+
+void PrintWindow::Command1_Click() { close(); }
+
+PrintHeader PrintWindow::header() const {
+    PrintHeader h;
+    h.organisation = Text3->text();
+    h.device = Text4->text();
+    int* numbers[5] = {&h.year, &h.month, &h.day, &h.hour, &h.minute};
+    for (int i = 0; i < 5; ++i) {
+        h.typedDate[i] = Text5[i]->text();
+        *numbers[i] = Text5[i]->text().trimmed().toInt();
+    }
+    return h;
+}
+
+bool PrintWindow::printDocument(const QString& name, const std::function<bool(Surface&, QString*)>& draw) {
+    QString error;
+    std::unique_ptr<PrintOutput> out = openOutput(name, &error);
+    if (!out) {
+        // A cancelled save dialog is the operator's choice, not a fault.
+        if (!error.isEmpty()) messages_.show(error, kErrorTitle, MessageButtons::Ok);
+        return false;
+    }
+    if (!draw(out->surface(), &error)) {
+        out->abandon();
+        messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, error), kErrorTitle, MessageButtons::Ok);
+        return false;
+    }
+    if (!out->finish(&error)) {
+        messages_.show(error, kErrorTitle, MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void PrintWindow::Command2_Click() {
+    const PrintHeader h = header();
+    const bool report = Check1->isChecked(), table = Check2->isChecked();
+    TableRange range;
+    if (table) {
+        // The range is checked before either document starts, so a wrong number prints nothing at all; the
+        // window stays open for the operator to correct it.
+        QString error;
+        const int64_t n = tableSampleCount(st_.file.WorkFile, &error);
+        if (n < 0 || !parseTableRange(Text1->text(), Text2->text(), n, &range, &error)) {
+            messages_.show(error, kErrorTitle, MessageButtons::Ok);
+            return;
+        }
+    }
+    if (report)
+        printDocument(QStringLiteral("工况运行曲线"),
+                      [&](Surface& s, QString* error) { return printReport(st_, s, h, error); });
+    if (table)
+        printDocument(QStringLiteral("数据"),
+                      [&](Surface& s, QString* error) { return printDataTable(st_, s, h, range, error); });
+    close();
+}
+
+}  // namespace mervo

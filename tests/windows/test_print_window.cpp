@@ -1,0 +1,149 @@
+// The print window: defaults from the measurement, the range controls, both documents printed to outputs the
+// test records, and the refusals that print nothing.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <deque>
+
+#include "acquisition/working_file.h"
+#include "analysis/analysis_pass.h"
+#include "platform/fake/recording_surface.h"
+#include "platform/fake/scripted_dialogs.h"
+#include "printing/print_window.h"
+#include "windows/gui_test_support.h"
+
+using namespace mervo;
+
+namespace {
+
+// Draws on a page the test keeps, so what was printed can be read after the output is gone.
+struct RecordedOutput : PrintOutput {
+    explicit RecordedOutput(RecordingSurface& p) : page(p) {}
+    RecordingSurface& page;
+    bool failFinish = false;
+    bool* finished;
+    bool* abandoned;
+    Surface& surface() override { return page; }
+    bool finish(QString* error) override {
+        if (failFinish) *error = QStringLiteral("打印机未就绪");
+        *finished = !failFinish;
+        return !failFinish;
+    }
+    void abandon() override { *abandoned = true; }
+};
+
+class PrintWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureApp();
+        const QString path = dir.filePath("m.MTQ");
+        WorkingFileWriter w;
+        FileHeader h;
+        h.TotalTime = 13;
+        h.nameplate = {4, 4, 8.5f, 80, 4, 0.2f, 380};
+        h.channels = {1, 1, 1};
+        ASSERT_TRUE(w.create(path, h, nullptr));
+        std::array<float, 12> mx{}, mn{};
+        mx.fill(12);
+        mn.fill(1);
+        for (int i = 0; i < 130; ++i) {
+            const float s[9] = {-10, 230, 2, -10, 230, 2, -10, 230, 2};
+            w.appendSample(s, nullptr);
+        }
+        w.appendTrailer(mx, mn, nullptr);
+        w.close();
+        st.file.WorkFile = path;
+        AnalysisPass pass(st, nullptr);
+        ASSERT_TRUE(pass.begin(dir.path(), nullptr));
+        while (!pass.step(1000)) {
+        }
+        win = new PrintWindow(st, dialogs, messages);
+        win->openOutput = [this](const QString& name, QString*) -> std::unique_ptr<PrintOutput> {
+            kept.emplace_back();
+            auto out = std::make_unique<RecordedOutput>(kept.back());
+            out->failFinish = failFinish;
+            out->finished = &finished[names.size()];
+            out->abandoned = &abandoned[names.size()];
+            names << name;
+            pages.push_back(&out->page);
+            return out;
+        };
+        win->show();
+    }
+    void TearDown() override { delete win.data(); }
+
+    QTemporaryDir dir;
+    SharedState st;
+    ScriptedFileDialogs dialogs;
+    ScriptedMessageBoxes messages;
+    QPointer<PrintWindow> win;
+    QStringList names;
+    std::vector<RecordingSurface*> pages;
+    std::deque<RecordingSurface> kept;
+    bool failFinish = false;
+    bool finished[4] = {}, abandoned[4] = {};
+};
+
+TEST_F(PrintWindowTest, startsWithTheFileDateAndTheWholeRangeLocked) {
+    const QDateTime t = QFileInfo(st.file.WorkFile).lastModified();
+    EXPECT_EQ(win->Text5[0]->text(), QString::number(t.date().year()));
+    EXPECT_EQ(win->Text5[4]->text(), QString::number(t.time().minute()));
+    EXPECT_EQ(win->Text1->text(), QStringLiteral("1"));
+    EXPECT_EQ(win->Text2->text(), QStringLiteral("130"));
+    EXPECT_FALSE(win->Text1->isEnabled());
+    win->Check2->click();
+    EXPECT_TRUE(win->Text1->isEnabled());
+    EXPECT_TRUE(win->Text2->isEnabled());
+}
+
+TEST_F(PrintWindowTest, printsTheReportAndTheTableAsTypedThenCloses) {
+    win->Check1->click();
+    win->Check2->click();
+    win->Text3->setText(QStringLiteral("测试研究所"));
+    win->Text5[0]->setText(QStringLiteral("2026"));
+    win->Command2->click();
+    test::settle();
+    ASSERT_EQ(names, QStringList({QStringLiteral("工况运行曲线"), QStringLiteral("数据")}));
+    EXPECT_TRUE(finished[0]);
+    EXPECT_TRUE(finished[1]);
+    auto printed = [](RecordingSurface* p, const QString& what) {
+        for (const auto& c : p->texts())
+            if (c.text.contains(what)) return true;
+        return false;
+    };
+    EXPECT_TRUE(printed(pages[0], QStringLiteral("测试研究所")));
+    EXPECT_TRUE(printed(pages[0], QStringLiteral("2026")));
+    EXPECT_TRUE(printed(pages[1], QStringLiteral("测试研究所")));
+    EXPECT_EQ(pages[1]->page(), 3) << "130 rows: 60, 65 and 5";
+    EXPECT_TRUE(win.isNull()) << "closed after printing";
+}
+
+TEST_F(PrintWindowTest, aWrongRangePrintsNothingAndKeepsTheWindow) {
+    win->Check1->click();
+    win->Check2->click();
+    for (const char* to : {"131", "abc", "0"}) {
+        messages.shown.clear();
+        win->Text2->setText(QString::fromLatin1(to));
+        win->Command2->click();
+        ASSERT_EQ(messages.shown.size(), 1u) << to;
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("130"))) << messages.shown[0].text.toStdString();
+        EXPECT_TRUE(names.isEmpty()) << "not even the report";
+        EXPECT_FALSE(win.isNull());
+    }
+}
+
+TEST_F(PrintWindowTest, aFailedOutputIsReportedNotPassedOffAsDone) {
+    failFinish = true;
+    win->Check1->click();
+    win->Command2->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("打印机未就绪")));
+    EXPECT_TRUE(messages.shown[0].title.endsWith(QStringLiteral("！！！")));
+    EXPECT_FALSE(finished[0]);
+}
+
+}  // namespace
