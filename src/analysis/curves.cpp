@@ -1,5 +1,7 @@
 #include "analysis/curves.h"
 
+#include "analysis/column_span.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -203,45 +205,9 @@ void printExtremes(const CurveBoxes& boxes, const SharedState& st) {
 
 namespace {
 
-struct Pt {
-    double x = 0, y = 0;
-    int64_t i = 0;
-};
-
-// The part of a run of drawn segments that lies in one column: its first and last point and its lowest and
-// highest point on the box (y grows downwards: `top` has the least y, `bottom` the greatest).
-struct Span {
-    Pt first, last, top, bottom;
-
-    explicit Span(const Pt& p) : first(p), last(p), top(p), bottom(p) {}
-    bool single() const { return first.i == last.i; }
-    void extend(const Pt& p) {
-        last = p;
-        if (p.y < top.y) top = p;
-        if (p.y > bottom.y) bottom = p;
-    }
-    bool overlaps(const Span& o) const { return top.y <= o.bottom.y && o.top.y <= bottom.y; }
-    void merge(const Span& o) {
-        if (o.first.i < first.i) first = o.first;
-        if (o.last.i > last.i) last = o.last;
-        if (o.top.y < top.y) top = o.top;
-        if (o.bottom.y > bottom.y) bottom = o.bottom;
-    }
-};
-
-// Within one column the path first -> extremes -> last, in sample order, covers the rows of every segment
-// in between: consecutive segments share their end points, so together they reach exactly from the lowest
-// to the highest point.
-void drawSpan(Surface& box, const Span& s) {
-    Pt pts[4] = {s.first, s.top, s.bottom, s.last};
-    std::sort(pts, pts + 4, [](const Pt& a, const Pt& b) { return a.i < b.i; });
-    const Pt* prev = &pts[0];
-    for (int j = 1; j < 4; ++j) {
-        if (pts[j].i == prev->i) continue;
-        box.line(prev->x, prev->y, pts[j].x, pts[j].y, kRed);
-        prev = &pts[j];
-    }
-}
+using Pt = SpanPoint;
+using Span = ColumnSpan;
+void drawSpan(Surface& box, const Span& s) { drawColumnSpan(box, s, kRed); }
 
 // More separate runs than this in one column (a state flapping every few samples between far-apart values)
 // are drawn at once rather than held.

@@ -7,6 +7,7 @@
 
 #include "acquisition/record_math.h"
 #include "acquisition/working_file.h"
+#include "analysis/column_span.h"
 #include "analysis/curves.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
@@ -88,41 +89,9 @@ int connectedChannels(const FileHeader& h, int* wiringCode) {
 // ---------------------------------------------------------------------------------------------------------
 // Curves
 
-struct Pt {
-    double x = 0, y = 0;
-    int64_t i = 0;
-};
-
-// The points of a run of drawn segments inside one column: first and last, and the highest and lowest.
-struct Span {
-    Pt first, last, top, bottom;
-    explicit Span(const Pt& p = {}) : first(p), last(p), top(p), bottom(p) {}
-    void extend(const Pt& p) {
-        last = p;
-        if (p.y < top.y) top = p;
-        if (p.y > bottom.y) bottom = p;
-    }
-    bool overlaps(const Span& o) const { return top.y <= o.bottom.y && o.top.y <= bottom.y; }
-    void merge(const Span& o) {
-        if (o.first.i < first.i) first = o.first;
-        if (o.last.i > last.i) last = o.last;
-        if (o.top.y < top.y) top = o.top;
-        if (o.bottom.y > bottom.y) bottom = o.bottom;
-    }
-};
-
-// Consecutive segments share their end points, so inside one column the path first -> extremes -> last in
-// sample order covers exactly what all of them cover.
-void drawSpan(Surface& page, const Span& s) {
-    Pt pts[4] = {s.first, s.top, s.bottom, s.last};
-    std::sort(pts, pts + 4, [](const Pt& a, const Pt& b) { return a.i < b.i; });
-    const Pt* prev = &pts[0];
-    for (int j = 1; j < 4; ++j) {
-        if (pts[j].i == prev->i) continue;
-        page.line(prev->x, prev->y, pts[j].x, pts[j].y, kBlack);
-        prev = &pts[j];
-    }
-}
+using Pt = SpanPoint;
+using Span = ColumnSpan;
+void drawSpan(Surface& page, const Span& s) { drawColumnSpan(page, s, kBlack); }
 
 // One curve drawn column by column once samples outnumber the columns.
 class ColumnTrace {
