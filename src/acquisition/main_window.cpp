@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "acquisition/record_math.h"
+#include "acquisition/recovery.h"
 #include "files/settings_file.h"
 #include "analysis/analysis_window.h"
 #include "files/settings_window.h"
@@ -91,6 +92,8 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     poll_.setInterval(100);
     connect(&poll_, &QTimer::timeout, this, [this] { cycle_.poll(); });
     Form_Load();
+    // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
+    offerWorkFileRecovery();
 }
 
 MainWindow::~MainWindow() {
@@ -277,6 +280,22 @@ void MainWindow::Form_Load() {
         messages_.show(QStringLiteral("设置文件 mervo.dft 中有 %1 项无法识别，已使用初始值。\r\n请在“设置→选项”中检查并确认。")
                            .arg(report.fallbacks()),
                        kErrorTitle, MessageButtons::Ok);
+}
+
+void MainWindow::offerWorkFileRecovery() {
+    const QString path = workFilePath(dir_);
+    const Diagnosis found = diagnose(path);
+    if (!found.recoverable()) return;
+    const QString title = QStringLiteral("数据恢复！！！");
+    if (messages_.show(QStringLiteral("上次的接收没有正常结束。\r\n%1\r\n是否恢复该文件？").arg(found.description), title,
+                       MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    RecoveryReport r;
+    QString error;
+    if (recover(path, &r, &error))
+        messages_.show(QStringLiteral("数据文件已恢复，共 %1 组数据。").arg(r.samples), title, MessageButtons::Ok);
+    else
+        messages_.show(QStringLiteral("数据文件恢复失败，原文件未改动。\r\n%1").arg(error), kErrorTitle, MessageButtons::Ok);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* e) {

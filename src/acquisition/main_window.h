@@ -98,6 +98,7 @@ private:
     void onReceiveEnded(ReceiveEnd end);
     void afterReceive(ReceiveEnd end, ReceiveMode mode);
     void completeReceiveBeforeExit();
+    void offerWorkFileRecovery();
 
     SharedState& st_;
     MessageBoxes& messages_;

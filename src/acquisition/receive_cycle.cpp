@@ -139,8 +139,9 @@ void ReceiveCycle::maybeSync() {
     if (now - lastSync_ < 1.0 || blocks_ == blocksAtLastSync_) return;
     lastSync_ = now;
     blocksAtLastSync_ = blocks_;
-    // A manual receive keeps record 2 at the last synced block, so an interrupted file still has a duration.
-    if (mode_ == ReceiveMode::Manual && blocks_ > 0) writer_.writeRecord(2, lastBlockElapsed_, nullptr);
+    // Record 2 follows the last synced block, so an interrupted file (timed or manual) has the duration its
+    // samples span; a normal end writes the final value.
+    if (blocks_ > 0) writer_.writeRecord(2, lastBlockElapsed_, nullptr);
     if (syncer_) syncer_->request();
 }
 
@@ -153,6 +154,8 @@ void ReceiveCycle::endNormally(ReceiveEnd why) {
     // it actually ran, like a manual one.
     if (ok && (mode_ == ReceiveMode::Manual || why != ReceiveEnd::TimeReached))
         ok = writer_.writeRecord(2, blocks_ > 0 ? lastBlockElapsed_ : 0.0f, &error);
+    else if (ok)
+        ok = writer_.writeRecord(2, state_.file.TotalTime, &error);
     if (syncer_ && !syncer_->finish(ok ? &error : nullptr)) ok = false;
     writer_.close();
     state_.receive.ManualRunning = true;

@@ -165,6 +165,19 @@ void DeriveRecord(std::array<float, 9>& sampleValues, std::array<float, 12>& tar
     target[9] = t.s;
 }
 
+ExtremesScan::ExtremesScan(float duration, int64_t samples) {
+    live_.resetExtremes();
+    const float d = std::isfinite(duration) && duration > 0 ? duration : 0.0f;
+    step_ = samples > 0 ? d / static_cast<float>(samples) : 0.0f;
+}
+
+void ExtremesScan::add(const float v[9]) {
+    for (int k = 0; k < 9; ++k) live_.LiveValues[k] = v[k];
+    // Accumulated like the analysis pass's own clock, so the energies agree with what it shows.
+    t_ = t_ + step_;
+    ProcessSample(live_, sums_, t_);
+}
+
 void SplitTime(float t, TimeParts& out) {
     // Negative, non-finite or absurd times (a damaged header) show as zero rather than wrapping around.
     if (!(t >= 0.0f) || t >= 32767.0f * 3600.0f) {

@@ -31,6 +31,24 @@ int ProcessSample(LiveArrays& live, RunningSums& sums, float elapsed);
 // power, total reactive power, signed power factor and apparent power.
 void DeriveRecord(std::array<float, 9>& sampleValues, std::array<float, 12>& target);
 
+// The maxima and minima of stored samples gathered as the receive gathers them, for a file whose trailer is
+// missing. The duration is spread evenly over the samples: sample k (from 1) counts as received at k x step,
+// step = duration / samples, so the energies at the last sample are duration x mean power / 3600. A duration
+// that is negative or not finite (a damaged header) counts as 0, giving zero energies rather than no extremes.
+// A sample the receive could not have processed leaves the extremes as they were, as it would have.
+class ExtremesScan {
+public:
+    ExtremesScan(float duration, int64_t samples);
+    void add(const float v[9]);
+    const LiveArrays& live() const { return live_; }
+    const RunningSums& sums() const { return sums_; }
+
+private:
+    LiveArrays live_;
+    RunningSums sums_;
+    float step_ = 0, t_ = 0;
+};
+
 // Seconds to hours, minutes, seconds and hundredths, carrying rounded hundredths upwards.
 void SplitTime(float t, TimeParts& out);
 

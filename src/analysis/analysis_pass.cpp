@@ -42,9 +42,7 @@ struct AnalysisPass::Impl {
     QString error;
 
     // The maxima and minima of a file without its trailer, gathered as the receive gathers them.
-    LiveArrays scan;
-    RunningSums scanSums;
-    float scanT = 0;
+    std::optional<ExtremesScan> scan;
 
     std::vector<float> ep, eq;  // handed to the shared state once complete
     std::optional<PanelSample> last, lastMotorTouch;
@@ -233,10 +231,7 @@ bool AnalysisPass::begin(const QString& programDir, QString* error, QString* war
         d.phase = Phase::Sweeping;
         if (onAxes) onAxes();
     } else {
-        d.scan = LiveArrays{};
-        d.scan.resetExtremes();
-        d.scanSums.reset();
-        d.scanT = 0;
+        d.scan.emplace(st.file.TotalTime, d.n);
         d.phase = Phase::Scanning;
         if (warning)
             *warning = QStringLiteral(
@@ -261,14 +256,12 @@ bool AnalysisPass::step(int64_t maxSamples) {
                 d.fail(QStringLiteral("读取数据文件 %1 时出错（%2），分析中止！").arg(d.path, why));
                 return true;
             }
-            for (int k = 0; k < kSampleRecords; ++k) d.scan.LiveValues[k] = v[k];
-            d.scanT = d.scanT + d.dt;
-            // A block the receive could not have processed leaves the extremes as they were.
-            ProcessSample(d.scan, d.scanSums, d.scanT);
+            d.scan->add(v);
         }
         if (d.stream.samplesRead() < d.n) return false;
-        st.live.LiveMax = d.scan.LiveMax;
-        st.live.LiveMin = d.scan.LiveMin;
+        st.live.LiveMax = d.scan->live().LiveMax;
+        st.live.LiveMin = d.scan->live().LiveMin;
+        d.scan.reset();
         d.setUpAxes();
         st.sums.reset();
         if (!d.stream.open(d.path, d.n, &why)) {

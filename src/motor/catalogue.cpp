@@ -44,8 +44,10 @@ bool takeField(const QByteArray& line, int n, int* pos, int* value, QString* err
                              qint64(kFieldMax) + 2);  // saturate: only the range matters
     }
     const qint64 signedV = negative ? -v : v;
+    // Judged before the blanks are skipped: a sign followed by blanks ("- ,") is not the number 0.
+    const bool noDigits = i == digits;
     while (i < line.size() && isBlank(line[i])) ++i;
-    if (i == digits || (i < line.size() && line[i] != ',')) {
+    if (noDigits || (i < line.size() && line[i] != ',')) {
         return fail(error, QStringLiteral("第 %1 个数不是整数").arg(n));
     }
     if (i == line.size()) return fail(error, QStringLiteral("第 %1 个数后缺少逗号").arg(n));

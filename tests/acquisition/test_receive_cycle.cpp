@@ -114,6 +114,19 @@ TEST_F(Receive, aTimedReceiveCutShortRecordsTheTimeItRan) {
     EXPECT_EQ(read().header.TotalTime, 2.5f) << "the samples span 2.5 s, not the 60 s that were set";
 }
 
+TEST_F(Receive, anInterruptedTimedReceiveKeepsTheDurationOfItsSyncedBlocks) {
+    st.file.TotalTime = 60;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    clock.advance(1.25);
+    feed(kTypical);
+    clock.advance(0.5);
+    cycle.poll();  // a second has passed: synced
+    EXPECT_EQ(read().header.TotalTime, 1.25f) << "not the 60 s set, which the samples do not span";
+    clock.advance(60);
+    cycle.poll();
+    EXPECT_EQ(read().header.TotalTime, 60.0f) << "a normal end records the set duration";
+}
+
 TEST_F(Receive, blocksArrivingAfterTheSetTimeAreNotProcessed) {
     st.file.TotalTime = 1;
     ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));

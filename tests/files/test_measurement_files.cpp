@@ -189,3 +189,55 @@ TEST(MenuStates, followTheOperationTable) {
 }
 
 }  // namespace
+
+TEST_F(Files, anInterruptedFileIsOfferedForRecoveryAndOpensEitherWay) {
+    for (const MessageAnswer answer : {MessageAnswer::Yes, MessageAnswer::No}) {
+        SCOPED_TRACE(answer == MessageAnswer::Yes ? "recover" : "open as is");
+        // Three samples and the first ten bytes of a fourth, no trailer: a receive that was killed.
+        WorkingFileWriter w;
+        FileHeader h;
+        h.TotalTime = 3;
+        h.channels = {1, 0, 1};
+        ASSERT_TRUE(w.create(path("cut.MTQ"), h, nullptr));
+        const float s[9] = {1, 220, 0.2f, 1, 220, 0.2f, 1, 220, 0.2f};
+        for (int k = 0; k < 3; ++k) ASSERT_TRUE(w.appendSample(s, nullptr));
+        w.close();
+        {
+            QFile f(path("cut.MTQ"));
+            ASSERT_TRUE(f.open(QIODevice::Append));
+            f.write(QByteArray(10, '\x11'));
+        }
+        const QByteArray before = bytesOf(path("cut.MTQ"));
+        messages.shown.clear();
+        messages.answers = {answer};
+        dialogs.answers = {path("cut.MTQ")};
+
+        const FileOpResult r = files.open();
+
+        ASSERT_GE(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].title, QStringLiteral("数据恢复！！！"));
+        EXPECT_EQ(messages.shown[0].buttons, MessageButtons::YesNo);
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("3 组完整的数据")));
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("10 字节")));
+        EXPECT_EQ(st.file.WorkFile, path("cut.MTQ"));
+        EXPECT_EQ(r.controls, states::fileOpened());
+        EXPECT_EQ(st.settings.WiringCode, 5);
+        const QByteArray after = bytesOf(path("cut.MTQ"));
+        if (answer == MessageAnswer::Yes) {
+            EXPECT_EQ(after.size(), 48 + 3 * 36 + 96);
+            EXPECT_EQ(after.left(48 + 3 * 36), before.left(48 + 3 * 36));
+            ASSERT_EQ(messages.shown.size(), 2u);
+            EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("3 组")));
+        } else {
+            EXPECT_EQ(after, before);
+            EXPECT_EQ(messages.shown.size(), 1u);
+        }
+    }
+    // A complete file is opened without a question.
+    measurement("whole.MTQ", {1, 1, 1});
+    messages.shown.clear();
+    dialogs.answers = {path("whole.MTQ")};
+    files.open();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(st.file.WorkFile, path("whole.MTQ"));
+}

@@ -74,6 +74,8 @@ TEST(CatalogueLine, aLineThatDoesNotFitIsRefusedWithAReason) {
         {",1,x", "first field empty"},
         {"1.5,2,x", "a decimal is not a line number"},
         {"1 2,3,x", "two numbers in one field"},
+        {"- ,2,x", "a sign with no digits"},
+        {"1,+\t,x", "a sign and a blank with no digits"},
         {"40000,1,x", "wider than the 16-bit index"},
         {"1,2,MV3-112M-4\x81", "a GBK lead byte cut off at the line end"},
         {"1,2,abc\xff", "a byte GBK does not have"},

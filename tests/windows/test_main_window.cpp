@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "acquisition/instrument_sim.h"
+#include "acquisition/recovery.h"
 #include "acquisition/working_file.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
@@ -273,3 +274,59 @@ TEST_F(MainWindowTest, rightClickOpensTheFileMenu) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly) {
+    for (const MessageAnswer answer : {MessageAnswer::Yes, MessageAnswer::No}) {
+        SCOPED_TRACE(answer == MessageAnswer::Yes ? "recover" : "leave");
+        rig.window.reset();
+        // What a killed program leaves: header, two samples, part of a third.
+        const QString temp = workFilePath(rig.dir.path());
+        WorkingFileWriter writer;
+        FileHeader h;
+        h.TotalTime = 2;
+        ASSERT_TRUE(writer.create(temp, h, nullptr));
+        const float s[9] = {10, 230, 2, -10, 230, 2, 10, 230, 2};
+        ASSERT_TRUE(writer.appendSample(s, nullptr));
+        ASSERT_TRUE(writer.appendSample(s, nullptr));
+        writer.close();
+        {
+            QFile f(temp);
+            ASSERT_TRUE(f.open(QIODevice::Append));
+            f.write(QByteArray(20, '\x01'));
+        }
+        const QByteArray before = fileBytes(temp);
+        rig.messages.shown.clear();
+        rig.messages.answers = {answer};
+        rig.window = std::make_unique<MainWindow>(
+            MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+        rig.window->endProgram = [] {};
+
+        ASSERT_GE(rig.messages.shown.size(), 1u);
+        EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("数据恢复！！！"));
+        EXPECT_EQ(rig.messages.shown[0].buttons, MessageButtons::YesNo);
+        EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("2 组完整的数据")));
+        EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("20 字节")));
+        MeasurementReader r;
+        ASSERT_TRUE(r.open(temp, nullptr));
+        if (answer == MessageAnswer::Yes) {
+            EXPECT_TRUE(r.info().complete);
+            EXPECT_EQ(r.info().wholeSamples, 2);
+            EXPECT_EQ(fileBytes(temp).left(48 + 72), before.left(48 + 72));
+            ASSERT_EQ(rig.messages.shown.size(), 2u);
+        } else {
+            EXPECT_EQ(fileBytes(temp), before);
+            EXPECT_EQ(rig.messages.shown.size(), 1u);
+        }
+    }
+    // A receive aborted by a bad block leaves an interrupted working file too, but the operator was just told
+    // why: no recovery question then.
+    MainWindow& again = *rig.window;
+    rig.messages.shown.clear();
+    again.Command3->click();
+    rig.state.settings.CTRatio = 1e10f;
+    rig.port.deliver(blockBytes({-9e18f, 9e18f, 1, 0, 0, 0, 0, 0, 0}));
+    settle();
+    EXPECT_EQ(diagnose(workFilePath(rig.dir.path())).condition, FileCondition::MissingTrailer);
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
+}

@@ -53,6 +53,7 @@ int runExport(const QString& cmd, Args args);
 int runAnalyze(const QString& cmd, Args args);
 int runReport(const QString& cmd, Args args);
 int runTable(const QString& cmd, Args args);
+int runRecover(const QString& cmd, Args args);
 
 // Makes `file` the measurement of `st` and runs `pass` over all of it, reporting on stderr why it cannot and
 // any warning. `keepGoing`, when given, is asked between slices; false stops the pass and fails.

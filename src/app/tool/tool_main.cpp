@@ -39,6 +39,7 @@ const char kUsage[] =
     "  receive --port DEV -o FILE [--seconds T | --blocks N] [--ct R] [--pt R] [--channels RBY]\n"
     "          [--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR]\n"
     "  info FILE\n"
+    "  recover FILE\n"
     "  analyze FILE\n"
     "  sample FILE NO\n"
     "  export FILE [-o OUT.csv]\n"
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     const QString cmd = args.takeFirst();
     mervo::tool::Args rest(args);
     if (cmd == QLatin1String("receive")) return mervo::tool::runReceive(cmd, rest);
+    if (cmd == QLatin1String("recover")) return mervo::tool::runRecover(cmd, rest);
     if (cmd == QLatin1String("info")) return mervo::tool::runInfo(cmd, rest);
     if (cmd == QLatin1String("analyze")) return mervo::tool::runAnalyze(cmd, rest);
     if (cmd == QLatin1String("sample")) return mervo::tool::runSample(cmd, rest);

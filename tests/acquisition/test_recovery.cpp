@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "acquisition/record_math.h"
+#include "acquisition/recovery.h"
+#include "acquisition/working_file.h"
+#include "shared/shared_state.h"
+
+using namespace mervo;
+
+namespace {
+
+using Sample = std::array<float, 9>;
+
+// A varied load: signed currents (reactive power of either sign), a generating channel, a power above U x I
+// that gets limited, and one sample the receive could not process (a NaN from a damaged block).
+std::vector<Sample> makeSamples(int n) {
+    std::vector<Sample> s;
+    for (int k = 0; k < n; ++k) {
+        const float f = static_cast<float>(k);
+        s.push_back({10.0f + f, 230.0f + 0.5f * f, 1.8f + 0.1f * f,           //
+                     -(8.0f + 0.25f * f), 231.0f, 1.5f,                      //
+                     12.0f - f, 229.0f - f, k % 2 ? -2.0f : 9.0f});
+    }
+    if (n > 2) s[1][4] = std::numeric_limits<float>::quiet_NaN();
+    return s;
+}
+
+FileHeader makeHeader(float duration) {
+    FileHeader h;
+    h.StartTime = 3725.25f;
+    h.TotalTime = duration;
+    h.nameplate = {4, 7.5f, 15.4f, 87, 6.2f, 0.35f, 380};
+    h.channels = {1, 0, 1};
+    return h;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Recovery : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("TEMP.MTX"));
+    QString error;
+
+    // Writes header and samples as the receive does; with `trailer`, the extremes a receive at an even rate
+    // over `duration` would have gathered, through the receive's own ProcessSample.
+    void writeFile(const QString& p, const std::vector<Sample>& s, float duration, bool trailer) {
+        WorkingFileWriter w;
+        ASSERT_TRUE(w.create(p, makeHeader(duration), &error)) << error.toStdString();
+        LiveArrays live;
+        live.resetExtremes();
+        RunningSums sums;
+        float t = 0;
+        const float step = s.empty() ? 0.0f : duration / static_cast<float>(s.size());
+        for (const Sample& v : s) {
+            ASSERT_TRUE(w.appendSample(v.data(), &error));
+            for (int j = 0; j < 9; ++j) live.LiveValues[j] = v[j];
+            t = t + step;
+            ProcessSample(live, sums, t);
+        }
+        if (trailer) {
+            ASSERT_TRUE(w.appendTrailer(live.LiveMax, live.LiveMin, &error));
+        }
+        w.close();
+    }
+    void appendBytes(const QByteArray& b) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        ASSERT_EQ(f.write(b), b.size());
+    }
+    QStringList leftovers() const {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+};
+
+}  // namespace
+
+TEST_F(Recovery, everyCutOfAReceiveIsFinishedAsANormalEndWouldHave) {
+    const float duration = 12.5f;
+    for (int n : {0, 1, 3, 40}) {
+        const auto samples = makeSamples(n);
+        const QString expectedPath = dir.filePath(QStringLiteral("expected.MTQ"));
+        writeFile(expectedPath, samples, duration, true);
+        const QByteArray expected = readAll(expectedPath);
+        // The start of one more sample, as a kill in the middle of writing it would leave.
+        QByteArray next(36, '\0');
+        for (int i = 0; i < 36; ++i) next[i] = static_cast<char>(0x40 + i);
+
+        for (int k = 0; k <= 35; ++k) {
+            SCOPED_TRACE(testing::Message() << "samples " << n << ", partial bytes " << k);
+            writeFile(path, samples, duration, false);
+            appendBytes(next.left(k));
+            const QByteArray before = readAll(path);
+            ASSERT_EQ(before.size(), 48 + 36 * n + k);
+
+            const Diagnosis d = diagnose(path);
+            RecoveryReport r;
+            ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
+            EXPECT_EQ(r.found.condition, d.condition);
+            EXPECT_FALSE(d.description.isEmpty());
+
+            if (k == 24 && n >= 2) {
+                // Same length as a complete file of n - 2 samples: taken as complete and left alone.
+                EXPECT_EQ(d.condition, FileCondition::Complete);
+                EXPECT_FALSE(r.recovered);
+                EXPECT_EQ(readAll(path), before);
+                continue;
+            }
+            EXPECT_EQ(d.condition, k == 0 ? FileCondition::MissingTrailer : FileCondition::PartialSample);
+            EXPECT_EQ(d.samples, n);
+            EXPECT_EQ(d.partialBytes, k);
+            EXPECT_TRUE(r.recovered);
+            EXPECT_EQ(r.samples, n);
+            EXPECT_EQ(r.droppedBytes, k);
+            EXPECT_EQ(readAll(path), expected);
+            EXPECT_EQ(diagnose(path).condition, FileCondition::Complete);
+            EXPECT_EQ(leftovers(), QStringList({"TEMP.MTX", "expected.MTQ"}));
+        }
+    }
+}
+
+TEST_F(Recovery, energiesComeFromTheDurationAndTheSampleCount) {
+    // Ten samples of 10 kW (one channel, unity power factor) over 360 s: 1 kWh at the end, 0.1 kWh after the first.
+    std::vector<Sample> s(10, Sample{10, 1000, 10, 0, 0, 0, 0, 0, 0});
+    writeFile(path, s, 360.0f, false);
+    RecoveryReport r;
+    ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
+    EXPECT_FLOAT_EQ(r.maxima[10], 1.0f);
+    EXPECT_FLOAT_EQ(r.minima[10], 0.1f);
+    EXPECT_EQ(r.maxima[11], 0.0f);
+    EXPECT_EQ(r.maxima[2], 10.0f);
+    EXPECT_EQ(r.maxima[8], 1.0f);
+
+    // A damaged duration gives zero energies but still the extremes of the samples.
+    writeFile(path, s, std::numeric_limits<float>::quiet_NaN(), false);
+    ASSERT_TRUE(recover(path, &r, &error));
+    EXPECT_EQ(r.maxima[10], 0.0f);
+    EXPECT_EQ(r.maxima[2], 10.0f);
+    EXPECT_EQ(r.minima[0], 10.0f);
+}
+
+TEST_F(Recovery, filesThatCannotBeRecoveredAreLeftAsTheyAre) {
+    struct Case {
+        const char* what;
+        QByteArray content;
+        FileCondition condition;
+    };
+    const Case cases[] = {
+        {"empty", QByteArray(), FileCondition::TooShort},
+        {"one byte", QByteArray(1, '\x01'), FileCondition::TooShort},
+        {"one record short of a header", QByteArray(44, '\x02'), FileCondition::TooShort},
+        {"one byte short of a header", QByteArray(47, '\x03'), FileCondition::TooShort},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.content);
+        f.close();
+        const Diagnosis d = diagnose(path);
+        EXPECT_EQ(d.condition, c.condition);
+        EXPECT_FALSE(d.recoverable());
+        RecoveryReport r;
+        error.clear();
+        EXPECT_FALSE(recover(path, &r, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(r.recovered);
+        EXPECT_EQ(readAll(path), c.content);
+    }
+    RecoveryReport r;
+    EXPECT_EQ(diagnose(dir.filePath("missing.MTQ")).condition, FileCondition::Unreadable);
+    EXPECT_FALSE(recover(dir.filePath("missing.MTQ"), &r, &error));
+    EXPECT_EQ(diagnose(dir.path()).condition, FileCondition::Unreadable);
+    EXPECT_FALSE(recover(dir.path(), &r, &error));
+    EXPECT_EQ(leftovers(), QStringList({"TEMP.MTX"}));
+}
+
+TEST_F(Recovery, aCompleteFileIsNotRewritten) {
+    writeFile(path, makeSamples(5), 2.0f, true);
+    const QByteArray before = readAll(path);
+    const QFileInfo info(path);
+    const auto inode = QFile::encodeName(path);
+    struct stat st1 {}, st2 {};
+    ASSERT_EQ(::stat(inode.constData(), &st1), 0);
+    RecoveryReport r;
+    ASSERT_TRUE(recover(path, &r, &error));
+    EXPECT_FALSE(r.recovered);
+    EXPECT_EQ(r.found.condition, FileCondition::Complete);
+    EXPECT_EQ(r.samples, 5);
+    ASSERT_EQ(::stat(inode.constData(), &st2), 0);
+    EXPECT_EQ(st1.st_ino, st2.st_ino);  // not replaced by a rewritten copy
+    EXPECT_EQ(readAll(path), before);
+}
+
+TEST_F(Recovery, aWriteThatFailsLeavesTheOriginalUntouched) {
+    writeFile(path, makeSamples(200), 4.0f, false);
+    appendBytes(QByteArray(17, '\x7f'));
+    const QByteArray before = readAll(path);
+
+    // A file size limit just below what the finished file needs: the new file's writes fail part way, as on a
+    // full disk. Root is bound by it too.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = old;
+    lim.rlim_cur = static_cast<rlim_t>(before.size());
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+    RecoveryReport r;
+    const bool ok = recover(path, &r, &error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(r.recovered);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(leftovers(), QStringList({"TEMP.MTX"}));
+    // And once the disk has room again the same file recovers.
+    ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
+    EXPECT_TRUE(r.recovered);
+    EXPECT_EQ(r.samples, 200);
+}

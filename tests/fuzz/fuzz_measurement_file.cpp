@@ -1,0 +1,97 @@
+// The measurement-file reader over files of any length and content: it never claims more samples than the
+// bytes hold, every sample it claims reads back as the bytes at its place, and nothing beyond them is read.
+#include <cmath>
+#include <vector>
+
+#include "acquisition/working_file.h"
+#include "fuzz_support.h"
+
+using namespace mervo;
+
+namespace {
+
+float recordAt(const uint8_t* data, int64_t n) {
+    float v;
+    decodeRecords(data + recordOffset(n), 1, &v);
+    return v;
+}
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::TempFile file(data, size);
+    const int64_t bytes = static_cast<int64_t>(size);
+
+    MeasurementReader reader;
+    QString error;
+    if (!reader.open(file.path(), &error)) {
+        FUZZ_CHECK(!error.isEmpty());
+        FUZZ_CHECK(bytes < kRecordBytes * kHeaderRecords);  // only a file without a whole header is refused
+        return 0;
+    }
+    const MeasurementInfo& info = reader.info();
+    FUZZ_CHECK(info.bytes == bytes);
+    FUZZ_CHECK(info.wholeSamples >= 0);
+    FUZZ_CHECK(recordOffset(kHeaderRecords + 1) + info.wholeSamples * kSampleRecords * kRecordBytes <= bytes);
+    // No whole sample behind the header is left out.
+    FUZZ_CHECK(recordOffset(kHeaderRecords + 1) + (info.wholeSamples + 1) * kSampleRecords * kRecordBytes > bytes ||
+               info.complete);
+    FUZZ_CHECK(info.complete == (bytes % kRecordBytes == 0 && bytes >= completeFileBytes(0) &&
+                                 (bytes - completeFileBytes(0)) % (kSampleRecords * kRecordBytes) == 0));
+    if (info.complete) {
+        FUZZ_CHECK(completeFileBytes(info.wholeSamples) == bytes);
+        FUZZ_CHECK(info.maxima.has_value() && info.minima.has_value());
+        const int64_t first = kHeaderRecords + kSampleRecords * info.wholeSamples + 1;
+        for (int i = 0; i < 12; ++i) {
+            FUZZ_CHECK(sameBits((*info.maxima)[i], recordAt(data, first + i)));
+            FUZZ_CHECK(sameBits((*info.minima)[i], recordAt(data, first + 12 + i)));
+        }
+    } else {
+        FUZZ_CHECK(!info.maxima && !info.minima);
+    }
+    FUZZ_CHECK(sameBits(info.header.StartTime, recordAt(data, 1)));
+    FUZZ_CHECK(sameBits(info.header.TotalTime, recordAt(data, 2)));
+    for (int i = 0; i < 7; ++i) FUZZ_CHECK(sameBits(info.header.nameplate[i], recordAt(data, 3 + i)));
+    for (int i = 0; i < 3; ++i) {
+        const float r = std::nearbyint(recordAt(data, 10 + i));
+        FUZZ_CHECK(info.header.channels[i] == ((r >= -32768.0f && r <= 32767.0f) ? int16_t(r) : 0));
+    }
+    // The derived count agrees with the length (it is fractional for a damaged file).
+    const float derived = sampleCountFromLength(bytes);
+    FUZZ_CHECK(std::isfinite(derived));
+    if (info.complete) FUZZ_CHECK(derived == float(info.wholeSamples));
+
+    float values[9];
+    for (int64_t k = 0; k < info.wholeSamples; ++k) {
+        FUZZ_CHECK(reader.readSample(k, values, &error));
+        for (int i = 0; i < 9; ++i)
+            FUZZ_CHECK(sameBits(values[i], recordAt(data, kHeaderRecords + 1 + kSampleRecords * k + i)));
+    }
+    FUZZ_CHECK(!reader.readSample(info.wholeSamples, values, &error));
+    FUZZ_CHECK(!reader.readSample(-1, values, &error));
+    // Records past the end are refused, never read.
+    const int64_t records = bytes / kRecordBytes;
+    FUZZ_CHECK(!reader.readRecords(records, 2, values, &error));
+    FUZZ_CHECK(!reader.readRecords(0, 1, values, &error));
+    if (records >= 1) FUZZ_CHECK(reader.readRecords(records, 1, values, &error));
+
+    // The sequential reader yields the same samples, and refuses a count the file cannot hold.
+    SampleStream stream;
+    FUZZ_CHECK(stream.open(file.path(), info.wholeSamples, &error));
+    int64_t k = 0;
+    while (stream.next(values, &error)) {
+        FUZZ_CHECK(k < info.wholeSamples);
+        for (int i = 0; i < 9; ++i)
+            FUZZ_CHECK(sameBits(values[i], recordAt(data, kHeaderRecords + 1 + kSampleRecords * k + i)));
+        ++k;
+    }
+    FUZZ_CHECK(error.isEmpty());
+    FUZZ_CHECK(k == info.wholeSamples && stream.samplesRead() == k);
+    FUZZ_CHECK(!stream.next(values, &error));
+    const int64_t tooMany = (bytes - recordOffset(kHeaderRecords + 1)) / (kSampleRecords * kRecordBytes) + 1;
+    SampleStream beyond;
+    FUZZ_CHECK(!beyond.open(file.path(), tooMany, &error));
+    return 0;
+}
