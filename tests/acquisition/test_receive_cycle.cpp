@@ -1,9 +1,13 @@
 // The receive cycle driven by bytes and a hand-set clock: ends, trailer, record 2, scaling, the error path.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QTemporaryDir>
 
 #include "acquisition/receive_cycle.h"
+#include "acquisition/recovery.h"
 #include "acquisition/record_math.h"
 #include "acquisition/instrument_sim.h"
 #include "platform/fake/fake_clock.h"
@@ -202,6 +206,34 @@ TEST_F(Receive, manualReceiveKeepsRecordTwoAtTheLastSyncedBlock) {
     clock.advance(0.5);
     feed(kTypical);  // within the second after the last sync: record 2 not touched yet
     EXPECT_EQ(read().header.TotalTime, 0.5f);
+}
+
+TEST_F(Receive, aFullDiskEndsTheReceiveWithAMessageAndKeepsWhatWasWritten) {
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    // The disk fills in the middle of the sixth block: its write stops part way, as on a full disk.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = old;
+    lim.rlim_cur = 4 * (12 + 9 * 5) + 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+    ReceiveEnd ended = ReceiveEnd::None;
+    cycle.onEnded = [&](ReceiveEnd e) { ended = e; };
+    for (int i = 0; i < 8; ++i) feed(kTypical);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(ended, ReceiveEnd::WriteFailed);
+    EXPECT_EQ(cycle.blocks(), 5);
+    EXPECT_FALSE(receiveEndText(ReceiveEnd::WriteFailed, cycle.endDetail()).isEmpty());
+    EXPECT_FALSE(cycle.endDetail().isEmpty()) << "the reason reaches the operator";
+    // What was written is intact and recovers to its five samples.
+    RecoveryReport report;
+    QString error;
+    ASSERT_TRUE(recover(path, &report, &error)) << error.toStdString();
+    const MeasurementInfo info = read();
+    EXPECT_TRUE(info.complete);
+    EXPECT_EQ(info.wholeSamples, 5);
 }
 
 TEST_F(Receive, startFailsClearlyWhereTheFileCannotBeMade) {

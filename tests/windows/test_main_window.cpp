@@ -330,3 +330,34 @@ TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
 }
+
+namespace {
+
+// The device vanishes in the middle of a block, comes back, and then sends bursts of garbage, split blocks and
+// long silences: the second receive records exactly its whole blocks.
+TEST_F(MainWindowTest, aDeviceThatVanishesAndReturnsRecordsEveryWholeBlock) {
+    w.Command3->click();
+    rig.port.deliver(blockBytes(kLagging) + blockBytes(kLagging).left(17));
+    rig.port.unplug(QStringLiteral("the device hung up"));
+    settle();
+    rig.messages.shown.clear();
+
+    w.Command3->click();  // plugged in again
+    ASSERT_TRUE(rig.port.isOpen());
+    const QByteArray block = blockBytes(kLagging);
+    rig.port.deliver(QByteArray(500, '\x12'));       // a burst of would-be sync bytes
+    rig.port.deliver(block.left(11));               // a block split across reads
+    rig.clock.advance(120);                         // a long silence
+    QTest::qWait(150);
+    rig.port.deliver(block.mid(11) + QByteArray("\x34\x56\x00garbage", 10) + block + block.left(29));
+    rig.port.deliver(block.right(1) + block);
+    w.Command4->click();
+    settle();
+    MeasurementReader r;
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    EXPECT_TRUE(r.info().complete);
+    EXPECT_EQ(r.info().wholeSamples, 4);
+    EXPECT_GT(w.receive().skippedBytes(), 500u);
+}
+
+}  // namespace
