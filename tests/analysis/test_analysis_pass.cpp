@@ -7,6 +7,7 @@
 #include <cmath>
 #include <map>
 
+#include "analysis/recording_boxes.h"
 #include "acquisition/working_file.h"
 #include "analysis/analysis_pass.h"
 #include "motor/operating_point.h"
@@ -52,20 +53,7 @@ QString writeMeasurement(const QString& path, const FileContent& f) {
     return path;
 }
 
-struct RecordingBoxes {
-    std::array<RecordingSurface, kCurves> cumulative, segmented;
-    CurveBoxes boxes;
-    RecordingBoxes() {
-        for (int k = 0; k < kCurves; ++k) {
-            boxes.cumulative[k] = &cumulative[k];
-            boxes.segmented[k] = &segmented[k];
-        }
-    }
-    void forget() {
-        for (auto& b : cumulative) b.calls.clear();
-        for (auto& b : segmented) b.calls.clear();
-    }
-};
+using test::RecordingBoxes;
 
 // Runs a whole pass over `path` in slices of `slice` samples.
 bool runPass(AnalysisPass& pass, SharedState& st, const QString& path, QString* error = nullptr,

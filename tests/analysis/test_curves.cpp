@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "analysis/recording_boxes.h"
 #include "analysis/curves.h"
 #include "motor/operating_point.h"
 #include "platform/fake/recording_surface.h"
@@ -27,21 +28,7 @@ void ensureApp() {
     }
 }
 
-// Twenty recording boxes wired as the analysis window wires its picture boxes.
-struct RecordingBoxes {
-    std::array<RecordingSurface, kCurves> cumulative, segmented;
-    CurveBoxes boxes;
-    RecordingBoxes() {
-        for (int k = 0; k < kCurves; ++k) {
-            boxes.cumulative[k] = &cumulative[k];
-            boxes.segmented[k] = &segmented[k];
-        }
-    }
-    void forget() {
-        for (auto& b : cumulative) b.calls.clear();
-        for (auto& b : segmented) b.calls.clear();
-    }
-};
+using test::RecordingBoxes;
 
 std::vector<RecordingSurface::Call> horizontalLines(const RecordingSurface& s) {
     std::vector<RecordingSurface::Call> out;
