@@ -1,8 +1,10 @@
-// A receive killed outright (kill -9) at a random moment, then `mervo-tool recover`: everything the receiver had
-// taken in survives, byte for byte, and at most the last second of blocks is missing. The number of
-// repetitions comes from MERVO_KILL_REPEATS (3 by default; the long tier runs 20 or more).
+// A receive, the command-line tool's or the window's, killed outright (kill -9) at a random moment, then
+// `mervo-tool recover`: everything the receiver had taken in survives, byte for byte, and at most the last
+// second of blocks is missing. The number of repetitions per receiver comes from MERVO_KILL_REPEATS (3 by
+// default; the long tier runs 20 or more).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "acquisition/record_math.h"
 #include "acquisition/working_file.h"
@@ -42,18 +45,50 @@ std::string expectedSamples(const std::string& sent, size_t count) {
     return out;
 }
 
-}  // namespace
+// Who records: the command-line receive, or the window's receive (timed or manual button).
+enum class Receiver { Tool, WindowTimed, WindowManual };
 
-TEST(KillRecovery, killedReceiveRecoversEverySampleButAtMostTheLastSecond) {
+const char* nameOf(Receiver r) {
+    switch (r) {
+    case Receiver::Tool: return "mervo-tool receive";
+    case Receiver::WindowTimed: return "window, timed receive";
+    case Receiver::WindowManual: return "window, manual receive";
+    }
+    return "";
+}
+
+// Starts the receiver on the simulator's pty and returns once it is receiving; the file it records into is
+// returned through `file`.
+Child startReceiver(Receiver who, const std::string& d, const std::string& pty, std::string& file) {
+    if (who == Receiver::Tool) {
+        file = d + "/TEST.MTQ";
+        return spawn("mervo-tool", {"receive", "--port", pty, "-o", file}, d + "/r.out", d + "/r.err");
+    }
+    // The window records into TEMP.MTX in its program directory and reaches port 1 through the COM1 link.
+    file = d + "/TEMP.MTX";
+    if (::symlink(pty.c_str(), (d + "/COM1").c_str()) != 0) return Child{};
+    Child c = spawn("mervo-gui-receive-driver", {who == Receiver::WindowManual ? "manual" : "timed"},
+                    d + "/r.out", d + "/r.err");
+    if (waitFirstLine(d + "/r.out", 30) != "receiving") {
+        ::kill(c.pid, SIGKILL);
+        waitExit(c, 10);
+        return Child{};
+    }
+    return c;
+}
+
+void killAndRecover(const std::vector<Receiver>& receivers) {
     const int n = repeats();
     std::random_device rd;
     const unsigned seed = rd();
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> killAfterMs(500, 2000);
+    std::uniform_int_distribution<size_t> pick(0, receivers.size() - 1);
     std::printf("kill -9 repetitions: %d (seed %u)\n", n, seed);
 
     for (int rep = 0; rep < n; ++rep) {
-        SCOPED_TRACE(testing::Message() << "repetition " << rep + 1 << ", seed " << seed);
+        const Receiver who = receivers[pick(rng)];
+        SCOPED_TRACE(testing::Message() << "repetition " << rep + 1 << " (" << nameOf(who) << "), seed " << seed);
         QTemporaryDir dir;
         ASSERT_TRUE(dir.isValid());
         const std::string d = dir.path().toStdString();
@@ -63,13 +98,18 @@ TEST(KillRecovery, killedReceiveRecoversEverySampleButAtMostTheLastSecond) {
                           d + "/sim.err");
         const std::string pty = waitFirstLine(d + "/sim.out", 10);
         ASSERT_FALSE(pty.empty()) << readFile(d + "/sim.err");
-        const std::string file = d + "/TEMP.MTX";
-        Child tool = spawn("mervo-tool", {"receive", "--port", pty, "-o", file}, d + "/t.out", d + "/t.err");
+        std::string file;
+        Child receiver = startReceiver(who, d, pty, file);
+        if (receiver.pid <= 0) {
+            ::kill(sim.pid, SIGTERM);
+            waitExit(sim, 10);
+            FAIL() << "the receiver did not start: " << readFile(d + "/r.err");
+        }
         const int ms = killAfterMs(rng);
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        ::kill(tool.pid, SIGKILL);
+        ::kill(receiver.pid, SIGKILL);
         ::kill(sim.pid, SIGTERM);
-        EXPECT_EQ(waitExit(tool, 10), 128 + SIGKILL) << readFile(d + "/t.err");
+        EXPECT_EQ(waitExit(receiver, 10), 128 + SIGKILL) << readFile(d + "/r.err");
         waitExit(sim, 10);
 
         const Result r = run("mervo-tool", {"recover", file}, d);
@@ -90,9 +130,19 @@ TEST(KillRecovery, killedReceiveRecoversEverySampleButAtMostTheLastSecond) {
             << "recovered samples differ from the blocks that were sent";
         EXPECT_LE(sentBlocks - samples, kRate) << "more than the last second's blocks are missing";
         EXPECT_GT(samples, 0);
-        std::printf("repetition %d: killed after %d ms, blocks sent %lld, samples recovered %lld, lost %lld\n",
-                    rep + 1, ms, static_cast<long long>(sentBlocks), static_cast<long long>(samples),
+        std::printf("repetition %d (%s): killed after %d ms, blocks sent %lld, samples recovered %lld, lost %lld\n",
+                    rep + 1, nameOf(who), ms, static_cast<long long>(sentBlocks), static_cast<long long>(samples),
                     static_cast<long long>(sentBlocks - samples));
         std::fflush(stdout);
     }
+}
+
+}  // namespace
+
+TEST(KillRecovery, killedCommandLineReceiveRecoversEverySampleButAtMostTheLastSecond) {
+    killAndRecover({Receiver::Tool});
+}
+
+TEST(KillRecovery, killedWindowReceiveRecoversEverySampleButAtMostTheLastSecond) {
+    killAndRecover({Receiver::WindowTimed, Receiver::WindowManual});
 }
