@@ -102,6 +102,25 @@ struct Fd {
     }
 };
 
+// The condition of an open regular file: by its length, then by its header, so that a file of another kind is
+// never taken for an interrupted recording and rewritten.
+Diagnosis examine(int fd, const QString& path, int64_t bytes) {
+    Diagnosis d = fromLength(path, bytes);
+    if (d.condition == FileCondition::TooShort) return d;
+    unsigned char header[kHeaderBytes];
+    if (!readFully(fd, 0, header, sizeof header)) return unreadable(path, errnoText(errno));
+    float h[kHeaderRecords];
+    decodeRecords(header, kHeaderRecords, h);
+    const QString problem = headerProblem(h);
+    if (!problem.isEmpty()) {
+        d.condition = FileCondition::NotMeasurement;
+        d.samples = 0;
+        d.partialBytes = 0;
+        d.description = QStringLiteral("数据文件 %1 不是测量数据文件：文件头%2。").arg(path, problem);
+    }
+    return d;
+}
+
 }  // namespace
 
 Diagnosis diagnose(const QString& path) {
@@ -112,7 +131,7 @@ Diagnosis diagnose(const QString& path) {
     if (f.fd < 0) return unreadable(path, errnoText(errno));
     if (::fstat(f.fd, &st) != 0) return unreadable(path, errnoText(errno));
     if (!S_ISREG(st.st_mode)) return unreadable(path, QStringLiteral("不是普通文件"));
-    return fromLength(path, st.st_size);
+    return examine(f.fd, path, st.st_size);
 }
 
 bool recover(const QString& path, RecoveryReport* report, QString* error) {
@@ -134,7 +153,7 @@ bool recover(const QString& path, RecoveryReport* report, QString* error) {
         r.found = unreadable(path, S_ISREG(st.st_mode) ? errnoText(errno) : QStringLiteral("不是普通文件"));
         return fail(r.found.description);
     }
-    r.found = fromLength(path, st.st_size);
+    r.found = examine(in.fd, path, st.st_size);
     r.samples = r.found.samples;
     if (r.found.condition == FileCondition::Complete) {
         if (report) *report = r;

@@ -13,6 +13,7 @@ enum class FileCondition {
     MissingTrailer,  // header and whole samples, nothing after them
     PartialSample,   // as MissingTrailer, then the first bytes of one more sample
     TooShort,        // not even the twelve header records
+    NotMeasurement,  // a header no receive writes: a file of another kind
     Unreadable,      // missing, not a regular file, or cannot be read
 };
 

@@ -29,6 +29,19 @@ bool FileHeader::motorDataValid() const {
     return true;
 }
 
+QString headerProblem(const float h[12]) {
+    if (!(h[0] >= 0.0f && h[0] <= 86400.0f))
+        return QStringLiteral("第 1 项（开始时间）为 %1，不在 0～86400 秒之间").arg(double(h[0]));
+    if (!(h[1] >= 0.0f) || std::isinf(h[1]))
+        return QStringLiteral("第 2 项（测量时长）为 %1，不是有效的时长").arg(double(h[1]));
+    for (int i = 2; i < 9; ++i)
+        if (!std::isfinite(h[i])) return QStringLiteral("第 %1 项（电机铭牌数据）不是有效的数值").arg(i + 1);
+    for (int i = 9; i < 12; ++i)
+        if (h[i] != 0.0f && h[i] != 1.0f && h[i] != -1.0f)
+            return QStringLiteral("第 %1 项（通道标志）为 %2，应为 0 或 1").arg(i + 1).arg(double(h[i]));
+    return {};
+}
+
 float sampleCountFromLength(int64_t bytes) {
     // In double: a float does not hold the byte count of a day-long file exactly, which made it fractional.
     return static_cast<float>((static_cast<double>(bytes) / 4.0 - 36.0) / 9.0);
@@ -174,13 +187,13 @@ bool MeasurementReader::open(const QString& path, QString* error) {
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        setError(error, QStringLiteral("%1: not a regular file").arg(path));
+        setError(error, QStringLiteral("%1 不是普通文件").arg(path));
         close();
         return false;
     }
     info_.bytes = st.st_size;
     if (info_.bytes < kRecordBytes * kHeaderRecords) {
-        setError(error, QStringLiteral("%1: too short for a measurement file (%2 bytes)").arg(path).arg(info_.bytes));
+        setError(error, QStringLiteral("%1 只有 %2 字节，不足以容纳文件头，不是测量数据文件").arg(path).arg(info_.bytes));
         close();
         return false;
     }
@@ -193,11 +206,13 @@ bool MeasurementReader::open(const QString& path, QString* error) {
     info_.header.StartTime = h[0];
     info_.header.TotalTime = h[1];
     for (int i = 0; i < 7; ++i) info_.header.nameplate[i] = h[2 + i];
-    for (int i = 0; i < 3; ++i) {
-        // Rounded to a whole number; anything outside 16 bits (a damaged header) counts as not connected.
-        const float r = std::nearbyint(h[9 + i]);
-        info_.header.channels[i] = (r >= -32768.0f && r <= 32767.0f) ? static_cast<int16_t>(r) : 0;
+    info_.headerProblem = headerProblem(h);
+    if (!info_.headerProblem.isEmpty()) {
+        setError(error, QStringLiteral("%1 不是测量数据文件：文件头%2。").arg(path, info_.headerProblem));
+        close();
+        return false;
     }
+    for (int i = 0; i < 3; ++i) info_.header.channels[i] = static_cast<int16_t>(h[9 + i]);
 
     const int64_t records = info_.bytes / kRecordBytes;
     const int64_t body = records - kHeaderRecords - kTrailerRecords;

@@ -25,6 +25,11 @@ struct FileHeader {
     bool motorDataValid() const;  // all seven nameplate values non-zero
 };
 
+// Why twelve header records cannot be what a receive writes (start time outside a day, a negative or
+// non-finite duration, a non-finite nameplate value, a channel flag other than 0, 1 or -1), or empty when they
+// can be. A file of another kind, renamed or chosen by mistake, fails this almost surely.
+QString headerProblem(const float records[12]);
+
 // Byte offset of record n (numbered from 1).
 constexpr int64_t recordOffset(int64_t n) { return kRecordBytes * (n - 1); }
 
@@ -76,6 +81,7 @@ struct MeasurementInfo {
     bool complete = false;      // header, whole samples and the trailer, nothing more or less
     FileHeader header;
     std::optional<std::array<float, 12>> maxima, minima;  // only for a complete file
+    QString headerProblem;      // set when open() refused the file for its header
 };
 
 // Reads a measurement file. Every read checks the file's actual length, so a short or damaged file gives an
@@ -87,6 +93,8 @@ public:
     MeasurementReader(const MeasurementReader&) = delete;
     MeasurementReader& operator=(const MeasurementReader&) = delete;
 
+    // Refuses a file that is not a measurement: missing, not a regular file, shorter than the header, or with a
+    // header no receive writes (then info().headerProblem says why).
     bool open(const QString& path, QString* error);
     void close();
 

@@ -183,8 +183,12 @@ bool AnalysisPass::begin(const QString& programDir, QString* error, QString* war
 
     MeasurementReader reader;
     QString why;
-    if (!reader.open(d.path, &why))
+    if (!reader.open(d.path, &why)) {
+        if (!reader.info().headerProblem.isEmpty())
+            return refuse(QStringLiteral("数据文件 %1 不是测量数据文件（文件头%2），无法分析！")
+                              .arg(d.path, reader.info().headerProblem));
         return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, why));
+    }
     const MeasurementInfo& in = reader.info();
     const int64_t records = bytes / kRecordBytes;
     bool hasTrailer = true;

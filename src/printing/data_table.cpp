@@ -105,7 +105,11 @@ int64_t tableSampleCount(const QString& path, QString* error) {
     MeasurementReader reader;
     QString why;
     if (!reader.open(path, &why)) {
-        fail(error, QStringLiteral("数据文件 %1 无法读取（%2），无法打印！").arg(path, why));
+        if (!reader.info().headerProblem.isEmpty())
+            fail(error, QStringLiteral("数据文件 %1 不是测量数据文件（文件头%2），无法打印！")
+                            .arg(path, reader.info().headerProblem));
+        else
+            fail(error, QStringLiteral("数据文件 %1 无法读取（%2），无法打印！").arg(path, why));
         return -1;
     }
     const MeasurementInfo& in = reader.info();

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstring>
+#include <limits>
 
 #include "acquisition/working_file.h"
 #include "shared/shared_state.h"
@@ -180,6 +181,50 @@ TEST_F(WorkingFile, fileShorterThanTheHeaderIsRefused) {
         error.clear();
         EXPECT_FALSE(reader.open(path, &error)) << size;
         EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST_F(WorkingFile, headerNoReceiveWritesIsRefusedWithTheRecordNamed) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        int record;  // from 1
+        float value;
+        bool accepted;
+        const char* reason;  // part of the message when refused
+    } cases[] = {
+        {1, 0.0f, true, ""},          {1, 86399.99f, true, ""},    {1, 86400.0f, true, ""},
+        {1, -0.5f, false, "第 1 项"}, {1, 86400.5f, false, "第 1 项"}, {1, nan, false, "第 1 项"},
+        {2, 0.0f, true, ""},          {2, 1e9f, true, ""},         {2, -1.0f, false, "第 2 项"},
+        {2, nan, false, "第 2 项"},   {2, inf, false, "第 2 项"},    {3, -4.0f, true, ""},
+        {5, nan, false, "第 5 项"},   {9, -inf, false, "第 9 项"},   {10, -1.0f, true, ""},
+        {10, 2.0f, false, "第 10 项"}, {11, 0.5f, false, "第 11 项"}, {12, 65536.0f, false, "第 12 项"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "record " << c.record << " = " << c.value);
+        write(2, true);
+        float h[12];
+        {
+            MeasurementReader reader;
+            ASSERT_TRUE(reader.open(path, &error));
+            ASSERT_TRUE(reader.readRecords(1, 12, h, &error));
+        }
+        h[c.record - 1] = c.value;
+        EXPECT_EQ(headerProblem(h).isEmpty(), c.accepted) << headerProblem(h).toStdString();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        unsigned char bytes[48];
+        encodeRecords(h, 12, bytes);
+        f.write(reinterpret_cast<const char*>(bytes), 48);
+        f.close();
+        MeasurementReader reader;
+        error.clear();
+        EXPECT_EQ(reader.open(path, &error), c.accepted) << error.toStdString();
+        if (!c.accepted) {
+            EXPECT_TRUE(error.contains(QStringLiteral("不是测量数据文件"))) << error.toStdString();
+            EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
+            EXPECT_EQ(reader.info().headerProblem, headerProblem(h));
+        }
     }
 }
 

@@ -280,6 +280,13 @@ TEST_F(AnalysisPassTest, refusesFilesItCannotAnalyseWithAMessageAndNoState) {
         {"part of a sample more", appendBytes(variant("odd.MTQ", [](FileContent&) {}), 8)},
         {"not whole records", appendBytes(variant("odd2.MTQ", [](FileContent&) {}), 3)},
         {"shorter than a header", appendBytes(path("tiny.MTQ"), 20)},
+        {"nameplate not a number", variant("np.MTQ", [](FileContent& f) { f.nameplate[3] = std::nanf(""); })},
+        {"text of a measurement's length", [&] {
+             QFile q(path("text.MTQ"));
+             EXPECT_TRUE(q.open(QIODevice::WriteOnly));
+             q.write(QByteArray("lorem ipsum dolor sit amet ").repeated(20).left(48 + 3 * 36 + 96));
+             return path("text.MTQ");
+         }()},
     };
     for (const Case& c : cases) {
         SharedState st;

@@ -280,7 +280,7 @@ TEST_F(ReceivePty, infoDescribesCompleteAndInterruptedFiles) {
     ASSERT_EQ(::truncate((d + "/a.MTQ").c_str(), 20), 0);
     r = run("mervo-tool", {"info", d + "/a.MTQ"}, d);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("too short"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("不足以容纳文件头"), std::string::npos) << r.err;
 }
 
 }  // namespace

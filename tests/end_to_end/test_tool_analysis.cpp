@@ -168,4 +168,39 @@ TEST_F(ToolAnalysis, exportOfAFileThatCannotBeAnalysedFailsWithoutOutput) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/x.csv")));
 }
 
+TEST_F(ToolAnalysis, everyCommandRefusesAFileOfAnotherKindAndLeavesItAlone) {
+    // Text the length of a complete measurement of three samples, and the same text cut mid-sample, which by
+    // its length alone looks like an interrupted recording.
+    const QByteArray text = QByteArray("lorem ipsum dolor sit amet ").repeated(20);
+    for (const int bytes : {48 + 3 * 36 + 96, 48 + 3 * 36 + 7}) {
+        const std::string path = d + "/text.MTQ";
+        const QByteArray content = text.left(bytes);
+        QFile f(QString::fromStdString(path));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        const std::vector<std::vector<std::string>> commands = {
+            {"info", path},
+            {"analyze", path},
+            {"sample", path, "1"},
+            {"export", path, "-o", d + "/out.csv"},
+            {"report", path, "-o", d + "/out.pdf"},
+            {"table", path, "-o", d + "/out.pdf"},
+            {"recover", path},
+        };
+        for (const auto& args : commands) {
+            SCOPED_TRACE(args[0] + " of " + std::to_string(bytes) + " bytes of text");
+            const Result r = run("mervo-tool", args, d);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.out.empty()) << r.out;
+            EXPECT_NE(r.err.find("不是测量数据文件"), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("mervo-tool: " + args[0] + ": "), r.err.rfind("\n", r.err.size() - 2) + 1)
+                << "one line, last on stderr: " << r.err;
+            EXPECT_EQ(readFile(path), content.toStdString());
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/out.csv")));
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/out.pdf")));
+        }
+    }
+}
+
 }  // namespace

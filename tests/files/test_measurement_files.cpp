@@ -1,6 +1,7 @@
 // Open, Save, Save As and Close without a window: dialogs asked, files copied, states and messages.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -144,14 +145,52 @@ TEST_F(Files, openTakesNameplateAndChannelsAndRewritesTheSettingsFlags) {
     EXPECT_EQ(bytesOf(path("mervo.dft")), QByteArray(" 3\r\n 6\r\n 120\r\n 50\r\n 10\r\n 10\r\n 1\r\n 0\r\n 1\r\n"));
 }
 
-TEST_F(Files, openingSomethingThatIsNoMeasurementSaysSo) {
-    writeBytes(path("tiny.MTQ"), "abc");
-    dialogs.answers = {path("tiny.MTQ")};
-    const FileOpResult r = files.open();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("无法打开测量数据文件！")));
-    EXPECT_EQ(r.controls, ControlStates{});
-    EXPECT_TRUE(st.file.WorkFile.isEmpty());
+TEST_F(Files, openingSomethingThatIsNoMeasurementSaysSoAndTouchesNothing) {
+    const QByteArray text = QByteArray("lorem ipsum dolor sit amet ").repeated(20);
+    const struct {
+        const char* what;
+        QByteArray content;  // empty with isDir: a directory of that name
+        bool isDir;
+        const char* says;
+    } cases[] = {
+        {"three bytes", "abc", false, "不足以容纳文件头"},
+        {"text as long as a complete file", text.left(48 + 36 * 3 + 96), false, "不是测量数据文件"},
+        {"text as long as an interrupted one", text.left(48 + 36 * 3 + 5), false, "不是测量数据文件"},
+        {"header with a channel flag of 7", [] {
+             float h[12] = {100, 10, 0, 0, 0, 0, 0, 0, 0, 1, 7, 1};
+             unsigned char b[48];
+             encodeRecords(h, 12, b);
+             return QByteArray(reinterpret_cast<const char*>(b), 48) + QByteArray(36, '\0');
+         }(), false, "第 11 项"},
+        {"a directory", QByteArray(), true, "不是普通文件"},
+    };
+    const QByteArray settings(" 3\r\n 6\r\n 120\r\n 50\r\n 10\r\n 10\r\n 1\r\n 1\r\n 1\r\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(path("mervo.dft"), settings);
+        const QString p = path(c.isDir ? "folder.MTQ" : "other.MTQ");
+        if (c.isDir)
+            ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("folder.MTQ")));
+        else
+            writeBytes(p, c.content);
+        st.motor.MotorRatedPower = 11;
+        st.settings.WiringCode = 6;
+        messages.shown.clear();
+        messages.answers = {};
+        dialogs.answers = {p};
+
+        const FileOpResult r = files.open();
+
+        ASSERT_EQ(messages.shown.size(), 1u) << "no recovery is offered for a file of another kind";
+        EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("无法打开测量数据文件！")));
+        EXPECT_TRUE(messages.shown[0].text.contains(QString::fromUtf8(c.says))) << messages.shown[0].text.toStdString();
+        EXPECT_EQ(r.controls, ControlStates{});
+        EXPECT_TRUE(st.file.WorkFile.isEmpty());
+        EXPECT_EQ(st.motor.MotorRatedPower, 11.0f) << "the nameplate held stays";
+        EXPECT_EQ(st.settings.WiringCode, 6);
+        EXPECT_EQ(bytesOf(path("mervo.dft")), settings) << "the settings file is not rewritten";
+        if (!c.isDir) EXPECT_EQ(bytesOf(p), c.content) << "the file itself is not touched";
+    }
 }
 
 TEST_F(Files, closeReturnsToTheWorkingFileAndTheSetDuration) {

@@ -1,5 +1,6 @@
-// The measurement-file reader over files of any length and content: it never claims more samples than the
-// bytes hold, every sample it claims reads back as the bytes at its place, and nothing beyond them is read.
+// The measurement-file reader over files of any length and content: it refuses exactly the files too short for
+// a header or with a header no receive writes; otherwise it never claims more samples than the bytes hold,
+// every sample it claims reads back as the bytes at its place, and nothing beyond them is read.
 #include <cmath>
 #include <vector>
 
@@ -26,11 +27,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MeasurementReader reader;
     QString error;
+    const bool shortFile = bytes < kRecordBytes * kHeaderRecords;
+    QString problem;
+    if (!shortFile) {
+        float h[kHeaderRecords];
+        for (int i = 0; i < kHeaderRecords; ++i) h[i] = recordAt(data, i + 1);
+        problem = headerProblem(h);
+    }
     if (!reader.open(file.path(), &error)) {
+        // Only a file without a whole header, or with one no receive writes, is refused.
         FUZZ_CHECK(!error.isEmpty());
-        FUZZ_CHECK(bytes < kRecordBytes * kHeaderRecords);  // only a file without a whole header is refused
+        FUZZ_CHECK(shortFile || !problem.isEmpty());
+        FUZZ_CHECK(reader.info().headerProblem == problem);
         return 0;
     }
+    FUZZ_CHECK(!shortFile && problem.isEmpty());
+    // What the header check lets through is what a receive writes.
+    FUZZ_CHECK(std::isfinite(recordAt(data, 1)) && recordAt(data, 1) >= 0 && recordAt(data, 1) <= 86400);
+    FUZZ_CHECK(std::isfinite(recordAt(data, 2)) && recordAt(data, 2) >= 0);
     const MeasurementInfo& info = reader.info();
     FUZZ_CHECK(info.bytes == bytes);
     FUZZ_CHECK(info.wholeSamples >= 0);
@@ -55,8 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(sameBits(info.header.TotalTime, recordAt(data, 2)));
     for (int i = 0; i < 7; ++i) FUZZ_CHECK(sameBits(info.header.nameplate[i], recordAt(data, 3 + i)));
     for (int i = 0; i < 3; ++i) {
-        const float r = std::nearbyint(recordAt(data, 10 + i));
-        FUZZ_CHECK(info.header.channels[i] == ((r >= -32768.0f && r <= 32767.0f) ? int16_t(r) : 0));
+        const float flag = recordAt(data, 10 + i);
+        FUZZ_CHECK(flag == 0.0f || flag == 1.0f || flag == -1.0f);
+        FUZZ_CHECK(info.header.channels[i] == int16_t(flag));
     }
     // The derived count agrees with the length (it is fractional for a damaged file).
     const float derived = sampleCountFromLength(bytes);

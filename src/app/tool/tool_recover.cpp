@@ -15,6 +15,7 @@ const char* conditionName(FileCondition c) {
         case FileCondition::MissingTrailer: return "missing_trailer";
         case FileCondition::PartialSample: return "partial_sample";
         case FileCondition::TooShort: return "too_short";
+        case FileCondition::NotMeasurement: return "not_measurement";
         case FileCondition::Unreadable: return "unreadable";
     }
     return "unreadable";
