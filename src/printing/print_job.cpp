@@ -1,5 +1,6 @@
 #include "printing/print_job.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
@@ -23,6 +24,10 @@ PrintHeader headerForFile(const QString& measurementPath) {
 }
 
 PdfDocument::PdfDocument(const QString& path, const QString& title) : path_(path) {
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::WriteOnly)) openError_ = probe.errorString();
+    }
     writer_ = std::make_unique<QPdfWriter>(path);
     writer_->setTitle(title);
     writer_->setCreator(QStringLiteral("MERVO"));

@@ -37,11 +37,14 @@ public:
     explicit PdfDocument(const QString& path, const QString& title = QString());
     ~PdfDocument();
     Surface& surface();
+    // Why the file cannot be created (missing directory, no permission), or empty; checked before drawing so
+    // an unwritable path fails at once with its reason.
+    const QString& openError() const { return openError_; }
     // Ends the document; false (with the reason) when the file could not be written.
     bool finish(QString* error);
 
 private:
-    QString path_;
+    QString path_, openError_;
     std::unique_ptr<QPdfWriter> writer_;
     std::unique_ptr<Surface> surface_;
 };

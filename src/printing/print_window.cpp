@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,6 +52,7 @@ public:
         if (pdf_) abandon();
     }
     Surface& surface() override { return pdf_->surface(); }
+    const QString& openError() const { return pdf_->openError(); }
     bool finish(QString* error) override {
         QString why;
         const bool written = pdf_->finish(&why);
@@ -87,7 +89,15 @@ std::unique_ptr<PrintOutput> openDefaultOutput(const QString& documentName, File
     r.confirmOverwrite = true;
     const std::optional<QString> path = dialogs.choose(r);
     if (!path || path->isEmpty()) return nullptr;
-    return std::make_unique<PdfOutput>(*path, documentName);
+    const auto refuse = [&](const QString& why) -> std::unique_ptr<PrintOutput> {
+        if (error) *error = QStringLiteral("PDF 文件 %1 无法写入（%2），“%3”未能打印！").arg(*path, why, documentName);
+        return nullptr;
+    };
+    // Both checked before a page is drawn: the finished file replaces the chosen name, which must not be a folder.
+    if (QFileInfo(*path).isDir()) return refuse(QStringLiteral("同名的文件夹已存在"));
+    auto out = std::make_unique<PdfOutput>(*path, documentName);
+    if (!out->openError().isEmpty()) return refuse(out->openError());
+    return out;
 }
 
 PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent)

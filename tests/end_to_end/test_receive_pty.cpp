@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
@@ -100,12 +101,13 @@ TEST_F(ReceivePty, manualReceiveKeepsBackToBackAndFillerSeparatedBlocksAlike) {
         std::vector<std::string> args{"--rate", "0", "--blocks", "400", "--seed", "3"};
         if (filler) args.push_back("--filler");
         const std::string pty = startSim(args);
-        const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/m.MTQ", "--blocks", "400"}, d);
+        const std::string out = d + (filler ? "/filler.MTQ" : "/plain.MTQ");
+        const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", out, "--blocks", "400"}, d);
         ASSERT_EQ(r.status, 0) << r.err;
-        const std::string file = readFile(d + "/m.MTQ");
+        const std::string file = readFile(out);
         EXPECT_TRUE(samplesOf(file, 400) == expectedSamples(readFile(d + "/sent.bin"), filler ? 33 : 30, 1, 1, 400))
             << (filler ? "with filler bytes" : "back to back");
-        EXPECT_EQ(infoOf(d + "/m.MTQ").wholeSamples, 400);
+        EXPECT_EQ(infoOf(out).wholeSamples, 400);
         ::kill(sim.pid, SIGTERM);
         waitExit(sim, 5);
     }
@@ -188,6 +190,12 @@ TEST_F(ReceivePty, lostPortEndsNormallyAndKeepsEveryBlock) {
 // Bad requests end with one clear line and a failure status, never a crash or a half-made file.
 TEST_F(ReceivePty, badRequestsFailWithOneLine) {
     const std::string pty = startSim({"--rate", "32"});
+    const QByteArray earlier("an earlier measurement");
+    {
+        QFile f(QString::fromStdString(d + "/earlier.MTQ"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -205,6 +213,10 @@ TEST_F(ReceivePty, badRequestsFailWithOneLine) {
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--nameplate", "1,2,3"}, 2, "seven numbers"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--frobnicate"}, 2, "unknown option"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--seconds"}, 2, "needs a value"},
+        {{"receive", "--port", pty, "-o", d + "/earlier.MTQ", "--blocks", "5"}, 1, "already exists"},
+        {{"receive", "--port", pty, "-o", d + "/earlier.MTQ", "--ct", "nan"}, 2, "--ct"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--seconds", "1e30"}, 2, "--seconds"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--nameplate", "1,2,3,4,5,6,nan"}, 2, "nan"},
         {{"info", d + "/absent.MTQ"}, 1, "absent.MTQ"},
         {{"info"}, 2, "usage"},
         {{"launch"}, 2, "unknown command"},
@@ -216,6 +228,7 @@ TEST_F(ReceivePty, badRequestsFailWithOneLine) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(d + "/x.MTQ")));
+    EXPECT_EQ(readFile(d + "/earlier.MTQ"), earlier.toStdString()) << "an existing file is never recorded over";
 }
 
 TEST_F(ReceivePty, catalogueMotorsFromTheCommandLine) {

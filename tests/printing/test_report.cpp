@@ -517,4 +517,28 @@ TEST(ReportTool, makesAOnePagePdfWithTheChineseTitles) {
     ASSERT_TRUE(badDate.waitForFinished(60000));
     EXPECT_EQ(badDate.exitCode(), 2);
 }
+
+TEST(ReportTool, anOutputThatCannotBeWrittenFailsAtOnceWithOneLine) {
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("run.mtx"));
+    writeMeasurement(in, ramp(50));
+    const QString tool = QStringLiteral(MERVO_BUILT_BIN_DIR "/mervo-tool");
+    QDir(dir.path()).mkdir(QStringLiteral("taken.pdf"));
+    for (const char* command : {"report", "table"}) {
+        for (const QString& out : {dir.filePath(QStringLiteral("no/such/dir/r.pdf")), dir.filePath(QStringLiteral("taken.pdf"))}) {
+            SCOPED_TRACE(std::string(command) + " -o " + out.toStdString());
+            QProcess p;
+            p.start(tool, {QString::fromLatin1(command), in, QStringLiteral("-o"), out});
+            ASSERT_TRUE(p.waitForFinished(60000));
+            EXPECT_EQ(p.exitCode(), 1);
+            const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+            EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << "one line, no drawing warnings: " << err.left(300).toStdString();
+            EXPECT_TRUE(err.startsWith(QStringLiteral("mervo-tool: %1: %2").arg(QLatin1String(command), out)))
+                << err.toStdString();
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                  QStringList({"run.mtx", "taken.pdf"}))
+            << "nothing left behind";
+    }
+}
 #endif

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <deque>
@@ -134,6 +136,20 @@ TEST_F(PrintWindowTest, aWrongRangePrintsNothingAndKeepsTheWindow) {
         EXPECT_TRUE(names.isEmpty()) << "not even the report";
         EXPECT_FALSE(win.isNull());
     }
+}
+
+TEST_F(PrintWindowTest, aPdfThatCannotBeCreatedIsRefusedBeforeAnythingIsDrawn) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "a default printer takes the output";
+    QDir(dir.path()).mkdir(QStringLiteral("taken.pdf"));
+    for (const QString& path : {dir.filePath(QStringLiteral("no/such/dir/x.pdf")), dir.filePath(QStringLiteral("taken.pdf"))}) {
+        SCOPED_TRACE(path.toStdString());
+        dialogs.answers = {path};
+        QString error;
+        EXPECT_EQ(openDefaultOutput(QStringLiteral("数据"), dialogs, &error), nullptr);
+        EXPECT_TRUE(error.contains(path)) << error.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("“数据”未能打印"))) << error.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"m.MTQ"})) << "no partial file";
 }
 
 TEST_F(PrintWindowTest, aFailedOutputIsReportedNotPassedOffAsDone) {

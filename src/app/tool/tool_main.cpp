@@ -33,6 +33,15 @@ QString Args::value(const QString& option, bool* missing) {
 
 namespace {
 
+// Qt's own warnings (a runtime directory it would like, a font it substitutes) mean nothing to a script that
+// reads stderr for our one error line; they are shown only with MERVO_QT_MESSAGES set. Critical and fatal
+// messages always pass.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    static const bool show = qEnvironmentVariableIsSet("MERVO_QT_MESSAGES");
+    if (!show && type != QtCriticalMsg && type != QtFatalMsg) return;
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
 const char kUsage[] =
     "usage: mervo-tool <command> [options]\n"
     "commands:\n"
@@ -50,6 +59,7 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(quietQtMessages);
     // Printed documents lay out text with fonts, which needs a GUI application; headless, on no display.
     const bool prints = argc > 1 && (std::strcmp(argv[1], "report") == 0 || std::strcmp(argv[1], "table") == 0);
     if (prints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

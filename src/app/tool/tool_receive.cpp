@@ -158,6 +158,12 @@ int runReceive(const QString& cmd, Args args) {
     const ReceiveMode mode = o.seconds > 0 ? ReceiveMode::Timed : ReceiveMode::Manual;
     if (mode == ReceiveMode::Timed) st.file.TotalTime = static_cast<float>(o.seconds);
 
+    // A receive creates its file afresh; an earlier measurement under that name is never recorded over.
+    if (QFileInfo::exists(o.output) || QFileInfo(o.output).isSymLink()) {
+        reportError(cmd, QStringLiteral("%1 already exists; choose another name or remove it first").arg(o.output));
+        return kExitFailure;
+    }
+
     QString device = o.port;
     const auto com = QRegularExpression(QStringLiteral("^COM([1-8])$")).match(o.port);
     if (com.hasMatch()) device = devicePathForPort(com.captured(1).toInt(), dir);

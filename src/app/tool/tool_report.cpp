@@ -86,6 +86,11 @@ int runReport(const QString& cmd, Args args) {
     bool ok;
     {
         PdfDocument doc(part, QStringLiteral("工况运行曲线"));
+        if (!doc.openError().isEmpty()) {
+            QFile::remove(part);
+            reportError(cmd, QStringLiteral("%1: cannot be written (%2)").arg(output, doc.openError()));
+            return kExitFailure;
+        }
         ok = printReport(st, doc.surface(), header, &error) && doc.finish(&error);
     }
     if (ok) {

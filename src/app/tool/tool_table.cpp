@@ -89,6 +89,11 @@ int runTable(const QString& cmd, Args args) {
     bool ok = false;
     {
         PdfDocument pdf(partial, QStringLiteral("数据"));
+        if (!pdf.openError().isEmpty()) {
+            QFile::remove(partial);
+            reportError(cmd, QStringLiteral("%1: cannot be written (%2)").arg(output, pdf.openError()));
+            return kExitFailure;
+        }
         ok = printDataTable(st, pdf.surface(), header, range, &error);
         QString finishError;
         if (!pdf.finish(&finishError) && ok) {

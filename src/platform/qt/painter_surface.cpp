@@ -104,7 +104,12 @@ PagedSurface::~PagedSurface() {
 
 QPainter& PagedSurface::painter() {
     if (!painter_.isActive()) {
-        if (!painter_.begin(device_)) failed_ = true;
+        // A device that cannot be written (no such directory, no permission) fails once; the rest of the
+        // document goes to a sink instead of retrying, which would warn on every single drawing call.
+        if (failed_ || !painter_.begin(device_)) {
+            failed_ = true;
+            painter_.begin(&sink_);
+        }
         const double scale = device_->logicalDpiX() / 1440.0;
         painter_.scale(scale, device_->logicalDpiY() / 1440.0);
     }
@@ -120,7 +125,7 @@ void PagedSurface::doClear(Colour back) {
 
 void PagedSurface::newPage() {
     painter();
-    if (!device_->newPage()) failed_ = true;
+    if (!failed_ && !device_->newPage()) failed_ = true;
     ++page_;
     setPosition(0, 0);
 }

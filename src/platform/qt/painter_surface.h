@@ -65,6 +65,7 @@ protected:
 private:
     QPagedPaintDevice* device_;
     QPainter painter_;
+    QImage sink_{1, 1, QImage::Format_RGB32};  // takes the drawing once the device has failed
     int page_ = 1;
     bool failed_ = false;
     bool ended_ = false;
