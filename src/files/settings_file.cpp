@@ -62,10 +62,15 @@ SettingsReadReport readSettingsFile(const QString& path, SettingsValues& s, floa
     SettingsReadReport report;
     QList<QByteArray> lines;
     QFile f(path);
-    if (f.open(QIODevice::ReadOnly)) {
+    const QFileInfo fi(path);
+    if (fi.isDir()) {
+        report.unreadable = QStringLiteral("是一个文件夹");
+    } else if (f.open(QIODevice::ReadOnly)) {
         report.fileFound = true;
         // Nine short lines; anything beyond a few kilobytes is not a settings file worth reading further.
         lines = f.read(4096).split('\n');
+    } else if (fi.exists() || fi.isSymLink()) {
+        report.unreadable = f.errorString();
     }
     auto line = [&](int i) -> std::optional<double> {
         return i < lines.size() ? parseNumber(lines[i]) : std::nullopt;

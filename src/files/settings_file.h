@@ -11,6 +11,7 @@ namespace mervo {
 // What reading the file found: per line, whether its value was taken or the initial value stood in.
 struct SettingsReadReport {
     bool fileFound = false;
+    QString unreadable;  // why a file that is there could not be read (a folder, no permission), else empty
     std::array<bool, 9> lineUsed{};
     int fallbacks() const;
 };

@@ -113,6 +113,27 @@ TEST_F(SettingsFile, everyUnusableLineFallsBackToItsInitialValue) {
     }
 }
 
+TEST_F(SettingsFile, aFileThatIsThereButCannotBeReadSaysWhyAndFallsBack) {
+    const auto check = [&](const char* what) {
+        SettingsValues s = stale();
+        float totalTime = -1;
+        const SettingsReadReport report = readSettingsFile(path, s, totalTime);
+        expectSettings(s, totalTime, kInitial, what);
+        EXPECT_FALSE(report.fileFound) << what;
+        EXPECT_FALSE(report.unreadable.isEmpty()) << what;
+    };
+    QFile::remove(path);
+    ASSERT_TRUE(QDir().mkdir(path));
+    check("a folder");
+    ASSERT_TRUE(QDir().rmdir(path));
+    ASSERT_TRUE(QFile::link(path + QStringLiteral(".gone"), path));
+    check("a dangling link");
+    QFile::remove(path);
+    SettingsValues s = stale();
+    float totalTime = -1;
+    EXPECT_TRUE(readSettingsFile(path, s, totalTime).unreadable.isEmpty()) << "a missing file is no fault";
+}
+
 TEST_F(SettingsFile, spacesAroundValuesAndBareLineFeedsReadFine) {
     put("  2  \n\t0\n 3600 \n .25\r\n+10\n 10 \n1\n 0\t\n1");
     SettingsValues s = stale();

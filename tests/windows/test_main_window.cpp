@@ -1,11 +1,13 @@
 // The main window driven as an operator drives it: receive, live panel, the end question, files, closing.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
 #include "acquisition/instrument_sim.h"
 #include "acquisition/recovery.h"
@@ -329,6 +331,59 @@ TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly
     EXPECT_EQ(diagnose(workFilePath(rig.dir.path())).condition, FileCondition::MissingTrailer);
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
+}
+
+TEST_F(MainWindowTest, startUpTellsOfASettingsFileItCannotUseAndLeavesForeignFilesAlone) {
+    const struct {
+        const char* what;
+        std::function<void(const QString& dir)> make;
+        const char* says;  // nullptr: no message at all
+    } cases[] = {
+        {"settings file is a folder", [](const QString& d) { QDir(d).mkdir(QStringLiteral("mervo.dft")); },
+         "无法读取"},
+        {"settings file is a dangling link",
+         [](const QString& d) { QFile::link(d + QStringLiteral("/gone"), d + QStringLiteral("/mervo.dft")); },
+         "无法读取"},
+        {"settings file of garbage",
+         [](const QString& d) {
+             QFile f(d + QStringLiteral("/mervo.dft"));
+             f.open(QIODevice::WriteOnly);
+             f.write("\x89PNG\r\n\x1a\n garbage");
+         },
+         "9 项无法识别"},
+        {"working file of another kind",
+         [](const QString& d) {
+             QFile f(d + QStringLiteral("/TEMP.MTX"));
+             f.open(QIODevice::WriteOnly);
+             f.write(QByteArray("lorem ipsum dolor sit amet ").repeated(10).left(48 + 36 * 2 + 9));
+         },
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        rig.window.reset();
+        QTemporaryDir dir;
+        c.make(dir.path());
+        const QByteArray temp = fileBytes(dir.filePath(QStringLiteral("TEMP.MTX")));
+        rig.messages.shown.clear();
+        rig.messages.answers = {};
+        rig.state.settings = SettingsValues{};
+        rig.state.settings.CTRatio = 42;  // to see the initial values stand in
+        rig.window = std::make_unique<MainWindow>(
+            MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, dir.path()});
+        rig.window->endProgram = [] {};
+        if (!c.says) {
+            EXPECT_TRUE(rig.messages.shown.empty()) << "no recovery offered for a file no receive wrote";
+        } else {
+            ASSERT_EQ(rig.messages.shown.size(), 1u);
+            EXPECT_TRUE(rig.messages.shown[0].text.contains(QString::fromUtf8(c.says)))
+                << rig.messages.shown[0].text.toStdString();
+            EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
+            EXPECT_EQ(rig.state.settings.CTRatio, 1.0f);
+        }
+        EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("TEMP.MTX"))), temp);
+        EXPECT_EQ(rig.window->controlStates(), states::startup());
+    }
 }
 
 namespace {
