@@ -158,17 +158,38 @@ TEST_F(MotorWindowTest, customValuesWithCodeZero) {
 }
 
 TEST_F(MotorWindowTest, textThatIsNoNumberIsRefusedAndNothingStored) {
-    w->Text1->setText(QStringLiteral("abc"));
-    w->Command4->click();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("编码必须是")));
-    w->Text1->setText(QStringLiteral("0"));
-    w->Text2[1]->setText(QStringLiteral("4千瓦"));
-    w->Command4->click();
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("额定功率")));
-    EXPECT_FALSE(st.motor.MotorDataValid);
-    EXPECT_EQ(st.motor.MotorRatedPower, 7.5f);
+    // A code that is not a whole number, then custom values (code 0) that are not usable numbers.
+    for (const char* code : {"abc", "", " ", "3.5", "1e3x", "nan", "0x10"}) {
+        SCOPED_TRACE(code);
+        messages.shown.clear();
+        w->Text1->setText(QString::fromUtf8(code));
+        w->Command4->click();
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("编码必须是"))) << messages.shown[0].text.toStdString();
+        EXPECT_EQ(st.motor.MotorRatedPower, 7.5f);
+    }
+    const struct {
+        int field;
+        const char* text;
+        const char* label;
+    } values[] = {
+        {1, "4千瓦", "额定功率"}, {0, "", "电机极数"},    {2, "1e39", "额定电流"}, {3, "nan", "额定效率"},
+        {4, "inf", "空载电流"},   {5, "-inf", "空载功率"}, {6, "380V", "额定电压"}, {6, "3,8", "额定电压"},
+    };
+    for (const auto& v : values) {
+        SCOPED_TRACE(v.text);
+        messages.shown.clear();
+        w->Text1->setText(QStringLiteral("0"));
+        const std::array<const char*, 7> good = {"4", "11", "21.5", "89.5", "7.2", "0.45", "380"};
+        for (int i = 0; i < 7; ++i) w->Text2[i]->setText(QString::fromUtf8(good[i]));
+        w->Text2[v.field]->setText(QString::fromUtf8(v.text));
+        w->Command4->click();
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_TRUE(messages.shown[0].text.contains(QString::fromUtf8(v.label))) << messages.shown[0].text.toStdString();
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("不是有效的数字")));
+        EXPECT_FALSE(st.motor.MotorDataValid);
+        EXPECT_EQ(st.motor.MotorRatedPower, 7.5f) << "nothing stored";
+    }
 }
 
 TEST_F(MotorWindowTest, aNameplateTheModelCannotEvaluateIsStoredWithAWarning) {
