@@ -16,7 +16,8 @@ QString receiveEndText(ReceiveEnd end, const QString& detail) {
         case ReceiveEnd::PortLost:
             return QStringLiteral("串行口连接中断，接收已结束！\r\n已收到的数据全部保留在数据文件中。（%1）").arg(detail);
         case ReceiveEnd::WriteFailed:
-            return QStringLiteral("数据文件写入失败，接收已终止！\r\n已写入的数据保留在文件中。（%1）").arg(detail);
+            return QStringLiteral("数据文件写入失败，接收已终止！\r\n已写入的数据保留在文件中；腾出磁盘空间后，"
+                                  "重新启动程序或打开该文件即可恢复。（%1）").arg(detail);
         default:
             return QString();
     }

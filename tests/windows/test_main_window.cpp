@@ -1,5 +1,7 @@
 // The main window driven as an operator drives it: receive, live panel, the end question, files, closing.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -331,6 +333,39 @@ TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly
     EXPECT_EQ(diagnose(workFilePath(rig.dir.path())).condition, FileCondition::MissingTrailer);
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
+}
+
+TEST_F(MainWindowTest, aFullDiskEndsTheReceiveWithAMessageAndTheBlocksWrittenRecover) {
+    w.Command3->click();
+    // The file may grow to the header and four samples and part of a fifth, as on a disk that fills up.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = old;
+    lim.rlim_cur = 4 * (12 + 9 * 4) + 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+    for (int i = 0; i < 7; ++i) rig.port.deliver(blockBytes(kLagging));
+    settle();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(rig.messages.shown.size(), 1u) << "the error, and no question to save";
+    EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("数据文件写入失败，接收已终止！")));
+    EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("即可恢复")));
+    EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
+    EXPECT_EQ(w.controlStates(), states::startup());
+    const QString temp = workFilePath(rig.dir.path());
+    const Diagnosis d = diagnose(temp);
+    EXPECT_TRUE(d.recoverable());
+    EXPECT_EQ(d.samples, 4);
+    RecoveryReport r;
+    QString error;
+    ASSERT_TRUE(recover(temp, &r, &error)) << error.toStdString();
+    MeasurementReader reader;
+    ASSERT_TRUE(reader.open(temp, &error));
+    float v[9];
+    ASSERT_TRUE(reader.readSample(3, v, &error));
+    EXPECT_EQ(v[1], 230.0f) << "the last whole block is intact";
 }
 
 TEST_F(MainWindowTest, startUpTellsOfASettingsFileItCannotUseAndLeavesForeignFilesAlone) {
