@@ -106,7 +106,7 @@ TEST_F(ToolAnalysis, sampleWithoutMotorDataLeavesTheMotorValuesOut) {
 
 TEST_F(ToolAnalysis, sampleRefusesRecordsTheMeasurementDoesNotHold) {
     const std::string file = measurement(20, 0, 20, true);
-    for (const char* no : {"0", "-1", "21"}) {
+    for (const char* no : {"0", "-1", "21", "1e3", "99999999999999999999"}) {
         const Result r = run("mervo-tool", {"sample", file, no}, d);
         EXPECT_EQ(r.status, 1) << no;
         EXPECT_EQ(r.err.rfind("mervo-tool: sample: ", 0), 0u) << r.err;
@@ -169,12 +169,14 @@ TEST_F(ToolAnalysis, exportOfAFileThatCannotBeAnalysedFailsWithoutOutput) {
 }
 
 TEST_F(ToolAnalysis, everyCommandRefusesAFileOfAnotherKindAndLeavesItAlone) {
-    // Text the length of a complete measurement of three samples, and the same text cut mid-sample, which by
-    // its length alone looks like an interrupted recording.
+    // Text the length of a complete measurement of three samples, the same text cut mid-sample, which by its
+    // length alone looks like an interrupted recording, and binary bytes of a complete length.
     const QByteArray text = QByteArray("lorem ipsum dolor sit amet ").repeated(20);
-    for (const int bytes : {48 + 3 * 36 + 96, 48 + 3 * 36 + 7}) {
+    const QByteArray contents[] = {text.left(48 + 3 * 36 + 96), text.left(48 + 3 * 36 + 7),
+                                   QByteArray(48 + 3 * 36 + 96, '\xa5')};
+    for (const QByteArray& content : contents) {
+        const int bytes = static_cast<int>(content.size());
         const std::string path = d + "/text.MTQ";
-        const QByteArray content = text.left(bytes);
         QFile f(QString::fromStdString(path));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(content);
@@ -189,7 +191,7 @@ TEST_F(ToolAnalysis, everyCommandRefusesAFileOfAnotherKindAndLeavesItAlone) {
             {"recover", path},
         };
         for (const auto& args : commands) {
-            SCOPED_TRACE(args[0] + " of " + std::to_string(bytes) + " bytes of text");
+            SCOPED_TRACE(args[0] + " of " + std::to_string(bytes) + " bytes beginning " + content.left(4).toHex().toStdString());
             const Result r = run("mervo-tool", args, d);
             EXPECT_EQ(r.status, 1);
             EXPECT_TRUE(r.out.empty()) << r.out;

@@ -511,11 +511,14 @@ TEST(ReportTool, makesAOnePagePdfWithTheChineseTitles) {
     usage.start(tool, {QStringLiteral("report"), in});
     ASSERT_TRUE(usage.waitForFinished(60000));
     EXPECT_EQ(usage.exitCode(), 2);
-    QProcess badDate;
-    badDate.start(tool, {QStringLiteral("report"), in, QStringLiteral("-o"), out, QStringLiteral("--date"),
-                         QStringLiteral("2024,13")});
-    ASSERT_TRUE(badDate.waitForFinished(60000));
-    EXPECT_EQ(badDate.exitCode(), 2);
+    for (const char* date : {"2024,13", "abc", "2026,13,45,25,61"}) {
+        QProcess badDate;
+        badDate.start(tool, {QStringLiteral("report"), in, QStringLiteral("-o"), out, QStringLiteral("--date"),
+                             QString::fromLatin1(date)});
+        ASSERT_TRUE(badDate.waitForFinished(60000));
+        EXPECT_EQ(badDate.exitCode(), 2) << date;
+        EXPECT_TRUE(badDate.readAllStandardError().startsWith("mervo-tool: report: --date")) << date;
+    }
 }
 
 TEST(ReportTool, anOutputThatCannotBeWrittenFailsAtOnceWithOneLine) {
