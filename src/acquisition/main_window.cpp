@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "acquisition/record_math.h"
-#include "acquisition/recovery.h"
+#include "files/recovery_offer.h"
 #include "files/settings_file.h"
 #include "analysis/analysis_window.h"
 #include "files/settings_window.h"
@@ -287,19 +287,7 @@ void MainWindow::Form_Load() {
 }
 
 void MainWindow::offerWorkFileRecovery() {
-    const QString path = workFilePath(dir_);
-    const Diagnosis found = diagnose(path);
-    if (!found.recoverable()) return;
-    const QString title = QStringLiteral("数据恢复！！！");
-    if (messages_.show(QStringLiteral("上次的接收没有正常结束。\r\n%1\r\n是否恢复该文件？").arg(found.description), title,
-                       MessageButtons::YesNo) != MessageAnswer::Yes)
-        return;
-    RecoveryReport r;
-    QString error;
-    if (recover(path, &r, &error))
-        messages_.show(QStringLiteral("数据文件已恢复，共 %1 组数据。").arg(r.samples), title, MessageButtons::Ok);
-    else
-        messages_.show(QStringLiteral("数据文件恢复失败，原文件未改动。\r\n%1").arg(error), kErrorTitle, MessageButtons::Ok);
+    offerRecovery(workFilePath(dir_), messages_, kErrorTitle, QStringLiteral("上次的接收没有正常结束。"));
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* e) {

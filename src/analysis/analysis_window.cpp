@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <cmath>
 
+#include "files/recovery_offer.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
 #include "platform/qt/twips_widgets.h"
@@ -262,6 +263,10 @@ void AnalysisWindow::setAnalysing(bool on) {
 
 void AnalysisWindow::Command2_Click() {
     if (slicer_.isActive()) return;
+    // An interrupted recording is offered for recovery first: recovered, its trailer is there and a partial
+    // last sample no longer stops the analysis; declined, the pass works from its whole samples as it can.
+    offerRecovery(st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile, messages_,
+                  analysisErrorTitle());
     analysed_ = false;
     pass_ = std::make_unique<AnalysisPass>(st_, &boxes_);
     // Columns of one screen pixel, so long recordings cost no more to draw than the box is wide.

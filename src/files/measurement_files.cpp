@@ -7,8 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "acquisition/recovery.h"
 #include "acquisition/working_file.h"
+#include "files/recovery_offer.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"
 
@@ -101,20 +101,8 @@ FileOpResult MeasurementFiles::open() {
         return r;
     }
     QString error;
-    const Diagnosis found = diagnose(*chosen);
-    if (found.recoverable()) {
-        // No is fine too: an interrupted file still opens and the analysis works from its samples.
-        const QString title = QStringLiteral("数据恢复！！！");
-        if (messages_.show(QStringLiteral("%1\r\n是否恢复该文件？").arg(found.description), title, MessageButtons::YesNo) ==
-            MessageAnswer::Yes) {
-            RecoveryReport rec;
-            if (recover(*chosen, &rec, &error))
-                messages_.show(QStringLiteral("数据文件已恢复，共 %1 组数据。").arg(rec.samples), title, MessageButtons::Ok);
-            else
-                messages_.show(QStringLiteral("数据文件恢复失败，原文件未改动。\r\n%1").arg(error), kOperationError,
-                               MessageButtons::Ok);
-        }
-    }
+    // No is fine too: an interrupted file still opens and the analysis works from its samples.
+    offerRecovery(*chosen, messages_, kOperationError);
     MeasurementReader reader;
     if (!reader.open(*chosen, &error)) {
         // A file that cannot be read or is too short to hold a header: say so rather than fail silently.

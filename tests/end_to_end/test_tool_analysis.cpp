@@ -1,6 +1,7 @@
 // mervo-tool sample and export over measurement files written here: the JSON of one queried sample and one
 // CSV row per sample.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QJsonArray>
@@ -166,6 +167,21 @@ TEST_F(ToolAnalysis, exportOfAFileThatCannotBeAnalysedFailsWithoutOutput) {
     const Result r = run("mervo-tool", {"export", path, "-o", d + "/x.csv"}, d);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/x.csv")));
+}
+
+TEST_F(ToolAnalysis, anInterruptedRecordingIsNamedWithTheCommandThatFinishesIt) {
+    const std::string file = measurement(20, 0, 20, true);
+    const struct {
+        int64_t bytes;
+        int status;
+    } cuts[] = {{48 + 12 * 36, 0}, {48 + 12 * 36 + 10, 1}};
+    for (const auto& c : cuts) {
+        ASSERT_EQ(::truncate(file.c_str(), c.bytes), 0);
+        const Result r = run("mervo-tool", {"analyze", file}, d);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find("mervo-tool recover " + file), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.empty(), c.status != 0);
+    }
 }
 
 TEST_F(ToolAnalysis, everyCommandRefusesAFileOfAnotherKindAndLeavesItAlone) {

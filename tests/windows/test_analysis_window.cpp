@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -170,6 +171,51 @@ TEST_F(AnalysisWindowTest, aMeasurementWithoutSamplesIsExplainedAndTheWindowStay
     EXPECT_TRUE(a->Command1->isEnabled());
     EXPECT_TRUE(a->Command2->isEnabled());
     EXPECT_FALSE(a->Command3->isEnabled());
+}
+
+TEST_F(AnalysisWindowTest, anInterruptedRecordingIsOfferedForRecoveryAgainBeforeTheAnalysis) {
+    // What a receive killed mid-block leaves: 300 whole samples, part of one more, no trailer. The operator
+    // declines recovery when opening it, then starts the analysis.
+    const QString path = rig.path("cut.MTQ");
+    const struct {
+        MessageAnswer answer;
+        bool analysed;
+        const char* lastSays;
+    } cases[] = {
+        {MessageAnswer::Yes, true, "数据文件已恢复，共 300 组数据。"},
+        {MessageAnswer::No, false, "不是完整的数据组"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer == MessageAnswer::Yes ? "recovered" : "declined");
+        writeMeasurement(path, 300);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(f.resize(48 + 300 * 36 + 14));
+        }
+        rig.messages.shown.clear();
+        rig.messages.answers = {MessageAnswer::No, c.answer};
+        rig.dialogs.answers = {path};
+        rig.window->mnuFileOpen->trigger();
+        rig.window->show();
+        rig.window->Command2->click();
+        AnalysisWindow* a = rig.window->analysisWindow();
+        ASSERT_NE(a, nullptr);
+        ASSERT_TRUE(waitPass(a));
+        ASSERT_EQ(rig.messages.shown.size(), 3u);
+        for (int i : {0, 1}) {
+            EXPECT_EQ(rig.messages.shown[i].title, QStringLiteral("数据恢复！！！"));
+            EXPECT_TRUE(rig.messages.shown[i].text.contains(QStringLiteral("300 组完整的数据")));
+        }
+        EXPECT_TRUE(rig.messages.shown[2].text.contains(QString::fromUtf8(c.lastSays)))
+            << rig.messages.shown[2].text.toStdString();
+        EXPECT_EQ(a->Command3->isEnabled(), c.analysed);
+        if (c.analysed) {
+            EXPECT_EQ(a->Text1->text(), QStringLiteral("300"));
+        }
+        a->Command1->click();
+        QTest::qWait(10);
+    }
 }
 
 }  // namespace

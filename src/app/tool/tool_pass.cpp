@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "acquisition/recovery.h"
 #include "analysis/analysis_pass.h"
 #include "app/tool/tool_common.h"
 #include "platform/program_dir.h"
@@ -13,11 +14,15 @@ bool runWholePass(const QString& cmd, const QString& file, SharedState& st, Anal
                   const std::function<bool()>& keepGoing) {
     st.file.WorkFile = QFileInfo(file).absoluteFilePath();
     QString error, warning;
+    // An interrupted recording is named as such, with the command that finishes it.
+    const bool interrupted = diagnose(file).recoverable();
+    const QString hint = QStringLiteral(" (mervo-tool recover %1 finishes it)").arg(file);
     if (!pass.begin(programDirectory(), &error, &warning)) {
-        reportError(cmd, error.isEmpty() ? QStringLiteral("%1: cannot be analysed").arg(file) : error);
+        reportError(cmd, (error.isEmpty() ? QStringLiteral("%1: cannot be analysed").arg(file) : error) +
+                             (interrupted ? hint : QString()));
         return false;
     }
-    if (!warning.isEmpty()) reportError(cmd, warning);
+    if (!warning.isEmpty()) reportError(cmd, warning + (interrupted ? hint : QString()));
     using Clock = std::chrono::steady_clock;
     auto lastProgress = Clock::now();
     bool shown = false;

@@ -1,0 +1,19 @@
+// Asking the operator whether to finish an interrupted recording, wherever one turns up: at start-up, when a
+// file is opened, and before an analysis.
+#pragma once
+
+#include <QString>
+
+#include "platform/dialogs.h"
+
+namespace mervo {
+
+enum class RecoveryOutcome { NotNeeded, Recovered, Declined, Failed };
+
+// When the file at `path` is an interrupted recording, says what was found (after `lead`, if any) and offers to
+// recover it; on Yes recovers it and says how many samples it holds, or why it failed (the file is then as it
+// was). A complete file, or one that is no recording at all, is left to the caller without a word.
+RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const QString& errorTitle,
+                              const QString& lead = QString());
+
+}  // namespace mervo
