@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -169,8 +170,15 @@ bool recover(const QString& path, RecoveryReport* report, QString* error) {
     decodeRecords(header, kHeaderRecords, h);
     ExtremesScan scan(h[1], r.samples);
 
-    // The new file beside the original, so the rename cannot cross file systems.
+    // The new file beside the original, so the rename cannot cross file systems. One left by a recovery that
+    // was itself interrupted is only a partial copy; it goes first.
     const QFileInfo fi(path);
+    {
+        QDir here(fi.absolutePath());
+        const QStringList stale = here.entryList({QStringLiteral(".%1.recover-??????").arg(fi.fileName())},
+                                                 QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& name : stale) here.remove(name);
+    }
     QByteArray tmpl = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() +
                                         QStringLiteral(".recover-XXXXXX"));
     Fd out;

@@ -205,6 +205,21 @@ TEST_F(Recovery, filesThatCannotBeRecoveredAreLeftAsTheyAre) {
     EXPECT_EQ(leftovers(), QStringList({"TEMP.MTX"}));
 }
 
+TEST_F(Recovery, theCopyLeftByAnInterruptedRecoveryIsClearedNextTime) {
+    writeFile(path, makeSamples(3), 3.0f, false);
+    const auto put = [&](const char* name) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("half a copy");
+    };
+    put(".TEMP.MTX.recover-a1B2c3");  // from a recovery of this file that never finished
+    put(".OTHER.MTQ.recover-a1B2c3");  // another file's: not ours to touch
+    put(".TEMP.MTX.recover-seven77");  // not a name a recovery makes
+    RecoveryReport r;
+    ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
+    EXPECT_EQ(leftovers(), QStringList({".OTHER.MTQ.recover-a1B2c3", ".TEMP.MTX.recover-seven77", "TEMP.MTX"}));
+}
+
 TEST_F(Recovery, aCompleteFileIsNotRewritten) {
     writeFile(path, makeSamples(5), 2.0f, true);
     const QByteArray before = readAll(path);
