@@ -1,9 +1,6 @@
 // The receive cycle driven by bytes and a hand-set clock: ends, trailer, record 2, scaling, the error path.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QTemporaryDir>
 
 #include "acquisition/receive_cycle.h"
@@ -11,6 +8,7 @@
 #include "acquisition/record_math.h"
 #include "acquisition/instrument_sim.h"
 #include "platform/fake/fake_clock.h"
+#include "platform/file_size_limit.h"
 
 using namespace mervo;
 
@@ -211,17 +209,12 @@ TEST_F(Receive, manualReceiveKeepsRecordTwoAtTheLastSyncedBlock) {
 TEST_F(Receive, aFullDiskEndsTheReceiveWithAMessageAndKeepsWhatWasWritten) {
     ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
     // The disk fills in the middle of the sixth block: its write stops part way, as on a full disk.
-    struct rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit lim = old;
-    lim.rlim_cur = 4 * (12 + 9 * 5) + 10;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+    test::FileSizeLimit full(4 * (12 + 9 * 5) + 10);
+    ASSERT_TRUE(full.active());
     ReceiveEnd ended = ReceiveEnd::None;
     cycle.onEnded = [&](ReceiveEnd e) { ended = e; };
     for (int i = 0; i < 8; ++i) feed(kTypical);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, oldHandler);
+    full.lift();
 
     EXPECT_EQ(ended, ReceiveEnd::WriteFailed);
     EXPECT_EQ(cycle.blocks(), 5);

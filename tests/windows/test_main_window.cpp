@@ -1,7 +1,5 @@
 // The main window driven as an operator drives it: receive, live panel, the end question, files, closing.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +12,7 @@
 #include "acquisition/instrument_sim.h"
 #include "acquisition/recovery.h"
 #include "acquisition/working_file.h"
+#include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
 #include "windows/gui_test_support.h"
@@ -338,16 +337,11 @@ TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly
 TEST_F(MainWindowTest, aFullDiskEndsTheReceiveWithAMessageAndTheBlocksWrittenRecover) {
     w.Command3->click();
     // The file may grow to the header and four samples and part of a fifth, as on a disk that fills up.
-    struct rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit lim = old;
-    lim.rlim_cur = 4 * (12 + 9 * 4) + 20;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+    test::FileSizeLimit full(4 * (12 + 9 * 4) + 20);
+    ASSERT_TRUE(full.active());
     for (int i = 0; i < 7; ++i) rig.port.deliver(blockBytes(kLagging));
     settle();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, oldHandler);
+    full.lift();
 
     ASSERT_EQ(rig.messages.shown.size(), 1u) << "the error, and no question to save";
     EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("数据文件写入失败，接收已终止！")));
