@@ -1,9 +1,13 @@
 // The measurement-file reader over files of any length and content: it refuses exactly the files too short for
 // a header or with a header no receive writes; otherwise it never claims more samples than the bytes hold,
-// every sample it claims reads back as the bytes at its place, and nothing beyond them is read.
+// every sample it claims reads back as the bytes at its place, and nothing beyond them is read. Recovery of the
+// same bytes rewrites only an interrupted recording.
+#include <QFile>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "acquisition/recovery.h"
 #include "acquisition/working_file.h"
 #include "fuzz_support.h"
 
@@ -19,6 +23,35 @@ float recordAt(const uint8_t* data, int64_t n) {
 
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+QByteArray contentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Recovery rewrites only an interrupted recording, which then keeps its header and whole samples byte for byte
+// and gains just the trailer; any other file is left exactly as it was.
+void checkRecovery(const uint8_t* data, size_t size) {
+    fuzz::TempFile copy(data, size);
+    const Diagnosis d = diagnose(copy.path());
+    RecoveryReport r;
+    QString error;
+    const bool ok = recover(copy.path(), &r, &error);
+    const QByteArray after = contentOf(copy.path());
+    FUZZ_CHECK(r.found.condition == d.condition);
+    if (d.recoverable()) {
+        FUZZ_CHECK(ok && r.recovered && r.samples == d.samples);
+        FUZZ_CHECK(after.size() == completeFileBytes(d.samples));
+        FUZZ_CHECK(std::memcmp(after.constData(), data, static_cast<size_t>(completeFileBytes(d.samples) -
+                                                                           kRecordBytes * kTrailerRecords)) == 0);
+        MeasurementReader reader;
+        FUZZ_CHECK(reader.open(copy.path(), &error) && reader.info().complete);
+    } else {
+        FUZZ_CHECK(ok == (d.condition == FileCondition::Complete));
+        FUZZ_CHECK(!r.recovered);
+        FUZZ_CHECK(after == QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size)));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -27,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MeasurementReader reader;
     QString error;
+    checkRecovery(data, size);
     const bool shortFile = bytes < kRecordBytes * kHeaderRecords;
     QString problem;
     if (!shortFile) {
