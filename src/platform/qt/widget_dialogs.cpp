@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace mervo {
 
@@ -29,6 +30,10 @@ MessageAnswer WidgetMessageBoxes::show(const QString& text, const QString& title
     QMessageBox box(QMessageBox::NoIcon, title, text,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     parent_ ? parent_ : QApplication::activeWindow());
+    // Label the buttons in the operator's language, as the instrument's own system would.
+    if (auto* b = box.button(QMessageBox::Yes)) b->setText(QStringLiteral("是(&Y)"));
+    if (auto* b = box.button(QMessageBox::No)) b->setText(QStringLiteral("否(&N)"));
+    if (auto* b = box.button(QMessageBox::Ok)) b->setText(QStringLiteral("确定"));
     const int answer = box.exec();
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
