@@ -30,7 +30,7 @@ MessageAnswer WidgetMessageBoxes::show(const QString& text, const QString& title
     QMessageBox box(QMessageBox::NoIcon, title, text,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     parent_ ? parent_ : QApplication::activeWindow());
-    // Label the buttons in the operator's language, as the instrument's own system would.
+    // Buttons in the operator's language, as a Chinese desktop labels them.
     if (auto* b = box.button(QMessageBox::Yes)) b->setText(QStringLiteral("是(&Y)"));
     if (auto* b = box.button(QMessageBox::No)) b->setText(QStringLiteral("否(&N)"));
     if (auto* b = box.button(QMessageBox::Ok)) b->setText(QStringLiteral("确定"));
