@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
 #include "platform/qt/painter_surface.h"
 

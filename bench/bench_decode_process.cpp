@@ -7,7 +7,9 @@
 
 #include "acquisition/instrument_sim.h"
 #include "acquisition/receive_cycle.h"
-#include "acquisition/record_math.h"
+#include "measurement/codec.h"
+#include "measurement/sample_math.h"
+#include "acquisition/record_scaling.h"
 #include "acquisition/sync_search.h"
 #include "platform/clock.h"
 

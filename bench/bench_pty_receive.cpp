@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "acquisition/working_file.h"
+#include "measurement/reader.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
 #include "printing/print_job.h"
 #include "printing/report.h"

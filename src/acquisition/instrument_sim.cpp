@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "acquisition/record_math.h"
+#include "measurement/codec.h"
 #include "acquisition/sync_search.h"
 
 namespace mervo {

@@ -1,7 +1,9 @@
 #include "acquisition/receive_cycle.h"
 
 #include "acquisition/file_syncer.h"
-#include "acquisition/record_math.h"
+#include "measurement/codec.h"
+#include "measurement/sample_math.h"
+#include "acquisition/record_scaling.h"
 
 namespace mervo {
 

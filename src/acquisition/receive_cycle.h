@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "acquisition/sync_search.h"
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "platform/clock.h"
 #include "shared/shared_state.h"
 

@@ -5,8 +5,8 @@
 #include <new>
 #include <optional>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/sample_math.h"
+#include "measurement/reader.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
 

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "acquisition/record_math.h"
+#include "measurement/sample_math.h"
+#include "shared/time_split.h"
 #include "shared/number_format.h"
 
 namespace mervo {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/sample_math.h"
+#include "measurement/reader.h"
 
 namespace mervo {
 

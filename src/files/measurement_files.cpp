@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "acquisition/working_file.h"
+#include "measurement/reader.h"
 #include "files/recovery_offer.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"

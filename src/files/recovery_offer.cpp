@@ -1,6 +1,6 @@
 #include "files/recovery_offer.h"
 
-#include "acquisition/recovery.h"
+#include "measurement/recovery.h"
 
 namespace mervo {
 

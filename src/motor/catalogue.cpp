@@ -4,7 +4,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 
-#include "acquisition/record_math.h"
+#include "measurement/codec.h"
 
 namespace mervo {
 

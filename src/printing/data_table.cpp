@@ -3,8 +3,8 @@
 #include <array>
 #include <cmath>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/sample_math.h"
+#include "measurement/reader.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
 #include "shared/number_format.h"

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/sample_math.h"
+#include "shared/time_split.h"
+#include "measurement/reader.h"
 #include "analysis/column_span.h"
 #include "analysis/curves.h"
 #include "motor/operating_point.h"

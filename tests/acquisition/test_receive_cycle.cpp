@@ -4,8 +4,10 @@
 #include <QTemporaryDir>
 
 #include "acquisition/receive_cycle.h"
-#include "acquisition/recovery.h"
-#include "acquisition/record_math.h"
+#include "measurement/reader.h"
+#include "acquisition/record_scaling.h"
+#include "measurement/recovery.h"
+#include "measurement/sample_math.h"
 #include "acquisition/instrument_sim.h"
 #include "platform/fake/fake_clock.h"
 #include "platform/file_size_limit.h"
@@ -249,3 +251,10 @@ TEST_F(Receive, aNewReceiveStartsFromCleanExtremesAndSums) {
 }
 
 }  // namespace
+
+TEST(ScaleRecord, currentsByCtVoltagesByPtPowersByBoth) {
+    std::array<float, 12> v{1.5f, 38, 0.5f, 2, 22, 0.25f, -3, 40, -1, 7, 8, 9};
+    ScaleRecord(v, 100, 10);
+    const std::array<float, 12> want{150, 380, 500, 200, 220, 250, -300, 400, -1000, 7, 8, 9};
+    EXPECT_EQ(v, want);
+}

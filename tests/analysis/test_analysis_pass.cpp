@@ -8,7 +8,7 @@
 #include <map>
 
 #include "analysis/recording_boxes.h"
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
 #include "motor/operating_point.h"
 #include "platform/fake/recording_surface.h"

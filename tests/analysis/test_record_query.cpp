@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "analysis/record_query.h"
 #include "platform/fake/recording_surface.h"
 #include "shared/number_format.h"

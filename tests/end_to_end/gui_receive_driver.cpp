@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "acquisition/main_window.h"
+#include "windows/main_window.h"
 #include "platform/program_dir.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/twips_widgets.h"

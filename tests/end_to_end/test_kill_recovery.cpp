@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/codec.h"
+#include "measurement/reader.h"
 #include "end_to_end/process.h"
 
 using namespace mervo;

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/codec.h"
+#include "acquisition/record_scaling.h"
+#include "measurement/reader.h"
+#include "measurement/writer.h"
 #include "end_to_end/process.h"
 
 using namespace mervo;

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "end_to_end/process.h"
 
 using namespace mervo;

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "files/measurement_files.h"
 #include "platform/fake/scripted_dialogs.h"
 #include "platform/program_dir.h"

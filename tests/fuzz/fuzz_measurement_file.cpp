@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "acquisition/recovery.h"
-#include "acquisition/working_file.h"
+#include "measurement/recovery.h"
+#include "measurement/reader.h"
 #include "fuzz_support.h"
 
 using namespace mervo;

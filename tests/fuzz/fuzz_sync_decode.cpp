@@ -7,7 +7,9 @@
 #include <cmath>
 #include <vector>
 
-#include "acquisition/record_math.h"
+#include "measurement/codec.h"
+#include "measurement/sample_math.h"
+#include "acquisition/record_scaling.h"
 #include "acquisition/sync_search.h"
 #include "fuzz_support.h"
 

@@ -12,8 +12,8 @@
 #include <map>
 #include <vector>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/sample_math.h"
+#include "measurement/writer.h"
 #include "motor/operating_point.h"
 #include "platform/fake/recording_surface.h"
 #include "printing/data_table.h"

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <vector>
 
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
 #include "platform/fake/recording_surface.h"
 #include "printing/report.h"

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "acquisition/main_window.h"
+#include "windows/main_window.h"
 #include "platform/fake/fake_clock.h"
 #include "platform/fake/scripted_dialogs.h"
 #include "platform/fake/scripted_serial_port.h"

@@ -12,8 +12,8 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "acquisition/working_file.h"
-#include "analysis/analysis_window.h"
+#include "measurement/writer.h"
+#include "windows/analysis_window.h"
 #include "platform/qt/picture_box.h"
 #include "windows/gui_test_support.h"
 

@@ -10,8 +10,9 @@
 #include <functional>
 
 #include "acquisition/instrument_sim.h"
-#include "acquisition/recovery.h"
-#include "acquisition/working_file.h"
+#include "measurement/recovery.h"
+#include "measurement/reader.h"
+#include "measurement/writer.h"
 #include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"

@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "acquisition/record_math.h"
-#include "motor/motor_window.h"
+#include "measurement/codec.h"
+#include "windows/motor_window.h"
 #include "platform/fake/scripted_dialogs.h"
 #include "windows/gui_test_support.h"
 

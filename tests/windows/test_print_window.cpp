@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <deque>
 
-#include "acquisition/working_file.h"
+#include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
 #include "platform/fake/recording_surface.h"
 #include "platform/fake/scripted_dialogs.h"
-#include "printing/print_window.h"
+#include "windows/print_window.h"
 #include "windows/gui_test_support.h"
 
 using namespace mervo;

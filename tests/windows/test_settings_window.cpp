@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "files/settings_window.h"
+#include "windows/settings_window.h"
 #include "platform/fake/scripted_dialogs.h"
 #include "platform/program_dir.h"
 #include "windows/gui_test_support.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "acquisition/working_file.h"
+#include "measurement/reader.h"
 #include "analysis/analysis_pass.h"
 #include "app/tool/tool_common.h"
 #include "shared/number_format.h"

@@ -1,7 +1,7 @@
 // mervo-tool info FILE: what a measurement file holds, as JSON.
 #include <QFileInfo>
 
-#include "acquisition/working_file.h"
+#include "measurement/reader.h"
 #include "app/tool/tool_common.h"
 #include "shared/json_writer.h"
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "acquisition/recovery.h"
+#include "measurement/recovery.h"
 #include "analysis/analysis_pass.h"
 #include "app/tool/tool_common.h"
 #include "platform/program_dir.h"

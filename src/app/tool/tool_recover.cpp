@@ -1,7 +1,7 @@
 // mervo-tool recover FILE: finishes a measurement file whose receive was interrupted.
 #include <QFileInfo>
 
-#include "acquisition/recovery.h"
+#include "measurement/recovery.h"
 #include "app/tool/tool_common.h"
 #include "shared/json_writer.h"
 

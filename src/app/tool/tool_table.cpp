@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "acquisition/working_file.h"
+#include "measurement/reader.h"
 #include "app/tool/tool_common.h"
 #include "motor/operating_point.h"
 #include "printing/data_table.h"

@@ -1,4 +1,4 @@
-#include "acquisition/main_window.h"
+#include "windows/main_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -10,13 +10,13 @@
 #include <QKeyEvent>
 #include <cmath>
 
-#include "acquisition/record_math.h"
+#include "shared/time_split.h"
 #include "files/recovery_offer.h"
 #include "files/settings_file.h"
-#include "analysis/analysis_window.h"
-#include "files/settings_window.h"
-#include "motor/motor_window.h"
-#include "printing/print_window.h"
+#include "windows/analysis_window.h"
+#include "windows/settings_window.h"
+#include "windows/motor_window.h"
+#include "windows/print_window.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
 #include "platform/qt/twips_widgets.h"

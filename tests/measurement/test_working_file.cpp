@@ -5,7 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "acquisition/working_file.h"
+#include "measurement/reader.h"
+#include "measurement/writer.h"
 #include "shared/shared_state.h"
 
 using namespace mervo;

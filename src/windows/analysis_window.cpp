@@ -1,4 +1,4 @@
-#include "analysis/analysis_window.h"
+#include "windows/analysis_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>

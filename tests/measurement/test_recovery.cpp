@@ -11,9 +11,9 @@
 #include <limits>
 #include <vector>
 
-#include "acquisition/record_math.h"
-#include "acquisition/recovery.h"
-#include "acquisition/working_file.h"
+#include "measurement/sample_math.h"
+#include "measurement/recovery.h"
+#include "measurement/writer.h"
 #include "shared/shared_state.h"
 
 using namespace mervo;

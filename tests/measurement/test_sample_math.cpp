@@ -3,7 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "acquisition/record_math.h"
+#include "measurement/codec.h"
+#include "measurement/sample_math.h"
 
 using namespace mervo;
 
@@ -105,13 +106,6 @@ TEST(EncodeTriple, saturatesBeyondTheFormatAndMapsNaNToZero) {
     EXPECT_EQ(EncodeTriple(-1e30f), (Bytes{0xFF, 0xFF, 0xBF}));
     const Bytes nan = EncodeTriple(std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(DecodeTriple(nan[0], nan[1], nan[2]), 0.0f);
-}
-
-TEST(ScaleRecord, currentsByCtVoltagesByPtPowersByBoth) {
-    std::array<float, 12> v{1.5f, 38, 0.5f, 2, 22, 0.25f, -3, 40, -1, 7, 8, 9};
-    ScaleRecord(v, 100, 10);
-    const std::array<float, 12> want{150, 380, 500, 200, 220, 250, -300, 400, -1000, 7, 8, 9};
-    EXPECT_EQ(v, want);
 }
 
 TEST_F(ProcessBlock, powerAboveApparentIsLimitedInMemoryButNotInTheSample) {
@@ -233,27 +227,6 @@ TEST(DeriveRecord, limitsThePowersOfTheSample) {
     EXPECT_FLOAT_EQ(sample[8], -0.05f) << "within S: unchanged";
     EXPECT_FLOAT_EQ(target[2], 2.3f - 0.2f - 0.05f);
     EXPECT_NEAR(target[5], std::sqrt(0.01 - 0.0025), 1e-6) << "only channel 3 has reactive power";
-}
-
-TEST(SplitTime, hoursMinutesSecondsHundredthsWithCarries) {
-    struct {
-        float t;
-        int h, m, s, cs;
-    } const cases[] = {
-        {3725.25f, 1, 2, 5, 25},  {59.996f, 0, 1, 0, 0},    {3599.996f, 1, 0, 0, 0},
-        {40000, 11, 6, 40, 0},    {36000.5f, 10, 0, 0, 50}, {86399.99f, 23, 59, 59, 99},
-        {1e8f, 27777, 46, 40, 0}, {0, 0, 0, 0, 0},          {-5, 0, 0, 0, 0},
-        {std::numeric_limits<float>::quiet_NaN(), 0, 0, 0, 0},
-        {std::numeric_limits<float>::infinity(), 0, 0, 0, 0},
-    };
-    for (const auto& c : cases) {
-        TimeParts p{1, 2, 3, 4};
-        SplitTime(c.t, p);
-        EXPECT_EQ(p.TimeH, c.h) << c.t;
-        EXPECT_EQ(p.TimeM, c.m) << c.t;
-        EXPECT_EQ(p.TimeS, c.s) << c.t;
-        EXPECT_EQ(p.TimeCs, c.cs) << c.t;
-    }
 }
 
 namespace {

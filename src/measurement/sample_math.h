@@ -1,4 +1,5 @@
-// The instrument's number format and the arithmetic that turns a block into the quantities shown and stored.
+// The arithmetic that turns a sample into the quantities shown and stored: totals, power factor, energies and
+// the running extremes that become a file's trailer.
 #pragma once
 
 #include <array>
@@ -7,15 +8,6 @@
 #include "shared/shared_state.h"
 
 namespace mervo {
-
-// Three bytes as received or stored: mantissa low byte, mantissa high byte, sign and exponent.
-float DecodeTriple(uint8_t b0, uint8_t b1, uint8_t b2);
-
-// The three-byte form nearest to v (ties away from zero); magnitudes beyond the format saturate, NaN gives 0.
-std::array<uint8_t, 3> EncodeTriple(float v);
-
-// Transformer scaling of the nine decoded values (elements 0..8 in file-sample order).
-void ScaleRecord(std::array<float, 12>& values, float ctRatio, float ptRatio);
 
 // Error numbers of the per-block arithmetic; 0 means none.
 constexpr int kErrInvalidArgument = 5;
@@ -48,8 +40,5 @@ private:
     RunningSums sums_;
     float step_ = 0, t_ = 0;
 };
-
-// Seconds to hours, minutes, seconds and hundredths, carrying rounded hundredths upwards.
-void SplitTime(float t, TimeParts& out);
 
 }  // namespace mervo

@@ -1,4 +1,4 @@
-#include "acquisition/recovery.h"
+#include "measurement/recovery.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "acquisition/record_math.h"
-#include "acquisition/working_file.h"
+#include "measurement/sample_math.h"
+#include "measurement/file_layout.h"
 
 namespace mervo {
 

@@ -1,4 +1,4 @@
-#include "printing/print_window.h"
+#include "windows/print_window.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "files/settings_window.h"
+#include "windows/settings_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "motor/motor_window.h"
+#include "windows/motor_window.h"
 
 #include <QDir>
 #include <QGroupBox>

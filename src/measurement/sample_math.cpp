@@ -1,59 +1,9 @@
-#include "acquisition/record_math.h"
+#include "measurement/sample_math.h"
 
 #include <cmath>
 #include <limits>
 
 namespace mervo {
-
-float DecodeTriple(uint8_t b0, uint8_t b1, uint8_t b2) {
-    float m = static_cast<float>(256 * b1 + b0) / 65536.0f;
-    int c = b2;
-    if (c > 127) {
-        m = -m;
-        c -= 128;
-    }
-    // m has 16 significant bits and the power of two is exact, so one scaling gives the exact value.
-    if (c >= 64) return static_cast<float>(std::ldexp(static_cast<double>(m), -(128 - c)));
-    return static_cast<float>(std::ldexp(static_cast<double>(m), c));
-}
-
-std::array<uint8_t, 3> EncodeTriple(float v) {
-    if (!(v == v) || v == 0.0f) return {0, 0, 0};
-    const bool negative = v < 0;
-    double a = std::fabs(static_cast<double>(v));
-    int e = 0;
-    double frac = std::frexp(a, &e);  // a = frac * 2^e, frac in [0.5, 1)
-    long mant;
-    if (e > 63 || std::isinf(a)) {
-        e = 63;
-        mant = 65535;
-    } else {
-        if (e < -64) {
-            frac = std::ldexp(a, 64);
-            e = -64;
-        }
-        mant = std::lround(frac * 65536.0);
-        if (mant >= 65536) {
-            if (e == 63) {
-                mant = 65535;
-            } else {
-                mant = 32768;
-                ++e;
-            }
-        }
-    }
-    int c = e >= 0 ? e : 128 + e;
-    if (negative) c += 128;
-    return {static_cast<uint8_t>(mant & 0xFF), static_cast<uint8_t>(mant >> 8), static_cast<uint8_t>(c)};
-}
-
-void ScaleRecord(std::array<float, 12>& values, float ctRatio, float ptRatio) {
-    for (int k = 0; k < 3; ++k) {
-        values[3 * k] = values[3 * k] * ctRatio;
-        values[3 * k + 1] = values[3 * k + 1] * ptRatio;
-        values[3 * k + 2] = values[3 * k + 2] * ctRatio * ptRatio;
-    }
-}
 
 namespace {
 
@@ -176,38 +126,6 @@ void ExtremesScan::add(const float v[9]) {
     // Accumulated like the analysis pass's own clock, so the energies agree with what it shows.
     t_ = t_ + step_;
     ProcessSample(live_, sums_, t_);
-}
-
-void SplitTime(float t, TimeParts& out) {
-    // Negative, non-finite or absurd times (a damaged header) show as zero rather than wrapping around.
-    if (!(t >= 0.0f) || t >= 32767.0f * 3600.0f) {
-        out = TimeParts{};
-        return;
-    }
-    const double td = t;
-    const double x = td / 3600.0;
-    double h = std::floor(x);
-    const double y = (x - h) * 60.0;
-    double m = std::floor(y);
-    double s = std::floor((y - m) * 60.0);
-    const double f = td - h * 3600.0 - m * 60.0 - s;
-    double cs = std::floor(f * 100.0 + 0.5);
-    if (cs == 100) {
-        cs = 0;
-        s += 1;
-    }
-    if (s >= 60) {
-        s = 0;
-        m += 1;
-    }
-    if (m >= 60) {
-        m = 0;
-        h += 1;
-    }
-    out.TimeH = static_cast<int16_t>(h);
-    out.TimeM = static_cast<int16_t>(m);
-    out.TimeS = static_cast<int16_t>(s);
-    out.TimeCs = static_cast<float>(cs);
 }
 
 }  // namespace mervo

@@ -1,4 +1,4 @@
-#include "acquisition/working_file.h"
+#include "measurement/reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,6 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -23,151 +22,6 @@ void setError(QString* error, const QString& text) {
 
 }  // namespace
 
-bool FileHeader::motorDataValid() const {
-    for (float v : nameplate)
-        if (v == 0.0f) return false;
-    return true;
-}
-
-QString headerProblem(const float h[12]) {
-    if (!(h[0] >= 0.0f && h[0] <= 86400.0f))
-        return QStringLiteral("第 1 项（开始时间）为 %1，不在 0～86400 秒之间").arg(double(h[0]));
-    if (!(h[1] >= 0.0f) || std::isinf(h[1]))
-        return QStringLiteral("第 2 项（测量时长）为 %1，不是有效的时长").arg(double(h[1]));
-    for (int i = 2; i < 9; ++i)
-        if (!std::isfinite(h[i])) return QStringLiteral("第 %1 项（电机铭牌数据）不是有效的数值").arg(i + 1);
-    for (int i = 9; i < 12; ++i)
-        if (h[i] != 0.0f && h[i] != 1.0f && h[i] != -1.0f)
-            return QStringLiteral("第 %1 项（通道标志）为 %2，应为 0 或 1").arg(i + 1).arg(double(h[i]));
-    return {};
-}
-
-float sampleCountFromLength(int64_t bytes) {
-    // In double: a float does not hold the byte count of a day-long file exactly, which made it fractional.
-    return static_cast<float>((static_cast<double>(bytes) / 4.0 - 36.0) / 9.0);
-}
-
-void encodeRecords(const float* values, size_t n, unsigned char* out) {
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t bits;
-        std::memcpy(&bits, &values[i], 4);
-        for (int b = 0; b < 4; ++b) out[4 * i + b] = static_cast<unsigned char>(bits >> (8 * b));
-    }
-}
-
-void decodeRecords(const unsigned char* in, size_t n, float* values) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // The file's byte order is the host's: a copy is the whole conversion, and a long pass reads millions.
-    std::memcpy(values, in, n * sizeof(float));
-#else
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t bits = 0;
-        for (int b = 0; b < 4; ++b) bits |= static_cast<uint32_t>(in[4 * i + b]) << (8 * b);
-        std::memcpy(&values[i], &bits, 4);
-    }
-#endif
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Writer
-
-WorkingFileWriter::~WorkingFileWriter() { close(); }
-
-bool WorkingFileWriter::create(const QString& path, const FileHeader& header, QString* error) {
-    close();
-    const QByteArray native = QFile::encodeName(path);
-    fd_ = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-        setError(error, QStringLiteral("%1: %2").arg(path, errnoText(errno)));
-        return false;
-    }
-    path_ = path;
-    end_ = 0;
-    samples_ = 0;
-    float records[kHeaderRecords];
-    records[0] = header.StartTime;
-    records[1] = header.TotalTime;
-    for (int i = 0; i < 7; ++i) records[2 + i] = header.nameplate[i];
-    for (int i = 0; i < 3; ++i) records[9 + i] = static_cast<float>(header.channels[i]);
-    if (!append(records, kHeaderRecords, error)) {
-        close();
-        return false;
-    }
-    return true;
-}
-
-bool WorkingFileWriter::writeAt(int64_t offset, const void* data, size_t n, QString* error) {
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd_, p, n, offset);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            setError(error, QStringLiteral("%1: %2").arg(path_, errnoText(errno)));
-            return false;
-        }
-        if (w == 0) {
-            setError(error, QStringLiteral("%1: %2").arg(path_, errnoText(ENOSPC)));
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-        offset += w;
-    }
-    return true;
-}
-
-bool WorkingFileWriter::append(const float* values, size_t n, QString* error) {
-    if (fd_ < 0) {
-        setError(error, QStringLiteral("%1: file not open").arg(path_));
-        return false;
-    }
-    unsigned char buf[kRecordBytes * kTrailerRecords];
-    encodeRecords(values, n, buf);
-    if (!writeAt(end_, buf, n * kRecordBytes, error)) return false;
-    end_ += static_cast<int64_t>(n) * kRecordBytes;
-    return true;
-}
-
-bool WorkingFileWriter::appendSample(const float values[9], QString* error) {
-    if (!append(values, kSampleRecords, error)) return false;
-    ++samples_;
-    return true;
-}
-
-bool WorkingFileWriter::appendTrailer(const std::array<float, 12>& maxima, const std::array<float, 12>& minima,
-                                      QString* error) {
-    float records[kTrailerRecords];
-    std::memcpy(records, maxima.data(), sizeof(float) * 12);
-    std::memcpy(records + 12, minima.data(), sizeof(float) * 12);
-    return append(records, kTrailerRecords, error);
-}
-
-bool WorkingFileWriter::writeRecord(int64_t recordNo, float value, QString* error) {
-    if (fd_ < 0) {
-        setError(error, QStringLiteral("%1: file not open").arg(path_));
-        return false;
-    }
-    unsigned char buf[kRecordBytes];
-    encodeRecords(&value, 1, buf);
-    return writeAt(recordOffset(recordNo), buf, kRecordBytes, error);
-}
-
-bool WorkingFileWriter::sync(QString* error) {
-    if (fd_ < 0) return true;
-    if (::fdatasync(fd_) != 0) {
-        setError(error, QStringLiteral("%1: %2").arg(path_, errnoText(errno)));
-        return false;
-    }
-    return true;
-}
-
-void WorkingFileWriter::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Reader
 
 MeasurementReader::~MeasurementReader() { close(); }
 

@@ -1,0 +1,77 @@
+// Reading measurement files: what a file holds, single samples and records, and every sample in order.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "measurement/file_layout.h"
+
+namespace mervo {
+
+// What a measurement file holds, read without trusting its length.
+struct MeasurementInfo {
+    int64_t bytes = 0;
+    float SampleCount = 0;      // as derived from the length (may be fractional)
+    int64_t wholeSamples = 0;   // samples fully present behind the header
+    bool complete = false;      // header, whole samples and the trailer, nothing more or less
+    FileHeader header;
+    std::optional<std::array<float, 12>> maxima, minima;  // only for a complete file
+    QString headerProblem;      // set when open() refused the file for its header
+};
+
+// Reads a measurement file. Every read checks the file's actual length, so a short or damaged file gives an
+// error instead of values from beyond its end.
+class MeasurementReader {
+public:
+    MeasurementReader() = default;
+    ~MeasurementReader();
+    MeasurementReader(const MeasurementReader&) = delete;
+    MeasurementReader& operator=(const MeasurementReader&) = delete;
+
+    // Refuses a file that is not a measurement: missing, not a regular file, shorter than the header, or with a
+    // header no receive writes (then info().headerProblem says why).
+    bool open(const QString& path, QString* error);
+    void close();
+
+    const MeasurementInfo& info() const { return info_; }
+    // Reads sample k (0-based) into nine floats in file order.
+    bool readSample(int64_t k, float out[9], QString* error) const;
+    // Reads `count` records starting at record `first` (numbered from 1).
+    bool readRecords(int64_t first, int64_t count, float* out, QString* error) const;
+
+private:
+    int fd_ = -1;
+    MeasurementInfo info_;
+};
+
+// Reads the samples of a measurement file one after another from the first, through a buffer of whole
+// blocks, for a pass that visits every sample once. It reads only the samples the caller says the file holds.
+class SampleStream {
+public:
+    SampleStream() = default;
+    ~SampleStream();
+    SampleStream(const SampleStream&) = delete;
+    SampleStream& operator=(const SampleStream&) = delete;
+
+    // Opens `path` for reading samples 1..`samples`; the file must be at least that long.
+    bool open(const QString& path, int64_t samples, QString* error);
+    void close();
+    // The next sample's nine values in file order; false at the end (with `error` cleared) or on a read error.
+    bool next(float out[9], QString* error);
+    int64_t samplesRead() const { return read_; }
+
+private:
+    bool fill(QString* error);
+
+    int fd_ = -1;
+    QString path_;
+    int64_t samples_ = 0, read_ = 0;
+    int64_t offset_ = 0;  // file offset of the next byte to fetch
+    std::vector<unsigned char> buf_;
+    size_t pos_ = 0, end_ = 0;
+};
+
+}  // namespace mervo
