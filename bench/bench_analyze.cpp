@@ -43,9 +43,8 @@ bool generate(const std::string& path, long samples) {
     h.TotalTime = static_cast<float>(samples / 32.0);
     h.nameplate = {4, 11, 22.6f, 88, 7, 0.5f, 380};
     h.channels = {1, 1, 1};
-    QString error;
-    if (!w.create(QString::fromStdString(path), h, &error)) return false;
-    w.close();
+    if (!w.create(QString::fromStdString(path), h)) return false;
+    (void)w.close();
     uint32_t s = 12345;
     const auto noise = [&s] {
         s = s * 1664525u + 1013904223u;
@@ -177,9 +176,8 @@ int drawPass(const char* file) {
     st.file.WorkFile = QString::fromLocal8Bit(file);
     mervo::AnalysisPass pass(st, &boxes);
     const auto t0 = Clock::now();
-    QString error;
-    if (!pass.begin(QString(), &error)) {
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+    if (mervo::Status s = pass.begin(QString()); !s) {
+        std::fprintf(stderr, "%s\n", s.message().toLocal8Bit().constData());
         return 1;
     }
     double longest = 0;

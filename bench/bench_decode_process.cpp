@@ -55,7 +55,7 @@ void BM_ReceiveCycleToFile(benchmark::State& state) {
     SharedState st;
     SystemClock clock;
     ReceiveCycle cycle(st, clock);
-    cycle.start(ReceiveMode::Manual, dir.filePath("TEMP.MTX"), nullptr);
+    (void)cycle.start(ReceiveMode::Manual, dir.filePath("TEMP.MTX"));
     for (auto _ : state) {
         // Reads of about 100 bytes, as a serial port delivers them.
         for (size_t off = 0; off < bytes.size(); off += 100)

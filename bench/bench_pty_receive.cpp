@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     ::waitpid(sim, nullptr, 0);
 
     mervo::MeasurementReader r;
-    const bool ok = r.open(QString::fromStdString(d + "/r.MTQ"), nullptr);
+    const bool ok = r.open(QString::fromStdString(d + "/r.MTQ")).ok();
     const long got = ok ? static_cast<long>(r.info().wholeSamples) : 0;
     std::printf("blocks sent        %ld\n", blocks);
     std::printf("blocks stored      %ld (lost %ld)\n", got, blocks - got);

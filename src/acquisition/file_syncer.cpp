@@ -1,15 +1,10 @@
 #include "acquisition/file_syncer.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 namespace mervo {
 
-FileSyncer::FileSyncer(int fd) : fd_(::dup(fd)) { thread_ = std::thread([this] { run(); }); }
+FileSyncer::FileSyncer(DurableFile& file) : file_(file) { thread_ = std::thread([this] { run(); }); }
 
-FileSyncer::~FileSyncer() { finish(nullptr); }
+FileSyncer::~FileSyncer() { (void)finish(); }
 
 void FileSyncer::request() {
     {
@@ -26,15 +21,14 @@ void FileSyncer::run() {
         if (!pending_ && stopping_) return;
         pending_ = false;
         lock.unlock();
-        const int rc = fd_ >= 0 ? ::fdatasync(fd_) : -1;
-        const int err = rc == 0 ? 0 : (fd_ >= 0 ? errno : EBADF);
+        Status s = file_.sync();
         lock.lock();
         ++completed_;
-        if (err) failedErrno_ = err;
+        if (!s && failure_.ok()) failure_ = s;
     }
 }
 
-bool FileSyncer::finish(QString* error) {
+Status FileSyncer::finish() {
     if (thread_.joinable()) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -43,12 +37,9 @@ bool FileSyncer::finish(QString* error) {
         }
         cv_.notify_one();
         thread_.join();
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (failedErrno_ && error) *error = QString::fromLocal8Bit(std::strerror(failedErrno_));
-    return failedErrno_ == 0;
+    return failure_;
 }
 
 int FileSyncer::completedSyncs() const {

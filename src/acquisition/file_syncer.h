@@ -6,30 +6,33 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/files.h"
+
 namespace mervo {
 
 class FileSyncer {
 public:
-    explicit FileSyncer(int fd);  // keeps a duplicate of fd, so the caller may close its own
+    // The file must stay open until finish() has returned.
+    explicit FileSyncer(DurableFile& file);
     ~FileSyncer();
     FileSyncer(const FileSyncer&) = delete;
     FileSyncer& operator=(const FileSyncer&) = delete;
 
     void request();  // returns at once; the sync runs soon after
-    // Runs a last sync, waits for it and ends the thread. Returns false if any sync failed.
-    bool finish(QString* error);
+    // Runs a last sync, waits for it and ends the thread. The first failure of any sync, or success.
+    Status finish();
     int completedSyncs() const;
 
 private:
     void run();
 
-    int fd_;
+    DurableFile& file_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool pending_ = false;
     bool stopping_ = false;
     int completed_ = 0;
-    int failedErrno_ = 0;
+    Status failure_;
     std::thread thread_;
 };
 

@@ -25,21 +25,21 @@ QString receiveEndText(ReceiveEnd end, const QString& detail) {
     }
 }
 
-ReceiveCycle::ReceiveCycle(SharedState& state, const Clock& clock)
-    : state_(state), clock_(clock), scanner_(state.receive, FillerRule::SearchAfterValues) {}
+ReceiveCycle::ReceiveCycle(SharedState& state, const Clock& clock, FileSystem& fs)
+    : state_(state), clock_(clock), scanner_(state.receive, FillerRule::SearchAfterValues), writer_(fs) {}
 
 ReceiveCycle::~ReceiveCycle() {
-    if (syncer_) syncer_->finish(nullptr);
+    if (syncer_) (void)syncer_->finish();
 }
 
 double ReceiveCycle::elapsedNow() const { return clock_.monotonicSeconds() - monoStart_; }
 
 bool ReceiveCycle::timeIsUp() const {
-    return mode_ == ReceiveMode::Timed && elapsedNow() >= static_cast<double>(state_.file.TotalTime);
+    return mode_ == ReceiveMode::Timed && elapsedNow() >= static_cast<double>(snap_.TotalTime);
 }
 
-bool ReceiveCycle::start(ReceiveMode mode, const QString& workFile, QString* error) {
-    if (syncer_) syncer_->finish(nullptr);
+Status ReceiveCycle::start(ReceiveMode mode, const QString& workFile) {
+    if (syncer_) (void)syncer_->finish();
     syncer_.reset();
     mode_ = mode;
     scanner_.setRule(mode == ReceiveMode::Manual ? FillerRule::SkipFillerUnlessSync : FillerRule::SearchAfterValues);
@@ -54,6 +54,12 @@ bool ReceiveCycle::start(ReceiveMode mode, const QString& workFile, QString* err
     blocks_ = blocksAtLastSync_ = 0;
     lastBlockElapsed_ = 0;
 
+    snap_.CTRatio = state_.settings.CTRatio;
+    snap_.PTRatio = state_.settings.PTRatio;
+    snap_.TotalTime = state_.file.TotalTime;
+    snap_.nameplate = state_.motor.nameplate();
+    snap_.channels = {state_.settings.RedOn, state_.settings.BlueOn, state_.settings.YellowOn};
+
     state_.file.StartTime = static_cast<float>(clock_.secondsSinceMidnight());
     monoStart_ = lastSync_ = clock_.monotonicSeconds();
     state_.file.ElapsedTime = 0;
@@ -61,13 +67,14 @@ bool ReceiveCycle::start(ReceiveMode mode, const QString& workFile, QString* err
 
     FileHeader h;
     h.StartTime = state_.file.StartTime;
-    h.TotalTime = state_.file.TotalTime;
-    h.nameplate = state_.motor.nameplate();
-    h.channels = {state_.settings.RedOn, state_.settings.BlueOn, state_.settings.YellowOn};
-    if (!writer_.create(workFile, h, error)) return false;
-    syncer_ = std::make_unique<FileSyncer>(writer_.fd());
+    h.TotalTime = snap_.TotalTime;
+    h.nameplate = snap_.nameplate;
+    h.channels = snap_.channels;
+    if (Status s = writer_.create(workFile, h); !s) return s;
+    syncer_ = std::make_unique<FileSyncer>(*writer_.file());
     running_ = true;
-    return true;
+    state_.receive.Receiving = true;
+    return {};
 }
 
 void ReceiveCycle::feed(const uint8_t* data, size_t n) {
@@ -89,10 +96,9 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
         live.SampleValues[i] = DecodeTriple(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]);
         live.LiveValues[i] = live.SampleValues[i];
     }
-    ScaleRecord(live.LiveValues, state_.settings.CTRatio, state_.settings.PTRatio);
-    QString error;
-    if (!writer_.appendSample(live.LiveValues.data(), &error)) {
-        endDetail_ = error;
+    ScaleRecord(live.LiveValues, snap_.CTRatio, snap_.PTRatio);
+    if (Status s = writer_.appendSample(live.LiveValues.data()); !s) {
+        endDetail_ = s.message();
         fail(ReceiveEnd::WriteFailed);
         return;
     }
@@ -144,27 +150,31 @@ void ReceiveCycle::maybeSync() {
     blocksAtLastSync_ = blocks_;
     // Record 2 follows the last synced block, so an interrupted file (timed or manual) has the duration its
     // samples span; a normal end writes the final value.
-    if (blocks_ > 0) writer_.writeRecord(2, lastBlockElapsed_, nullptr);
+    if (blocks_ > 0) (void)writer_.writeRecord(2, lastBlockElapsed_);
     if (syncer_) syncer_->request();
 }
 
 void ReceiveCycle::endNormally(ReceiveEnd why) {
     running_ = false;
     end_ = why;
-    QString error;
-    bool ok = writer_.appendTrailer(state_.live.LiveMax, state_.live.LiveMin, &error);
+    Status s = writer_.appendTrailer(state_.live.LiveMax, state_.live.LiveMin);
     // The duration must match the samples: a timed receive cut short (port lost, program closed) records the time
     // it actually ran, like a manual one.
-    if (ok && (mode_ == ReceiveMode::Manual || why != ReceiveEnd::TimeReached))
-        ok = writer_.writeRecord(2, blocks_ > 0 ? lastBlockElapsed_ : 0.0f, &error);
-    else if (ok)
-        ok = writer_.writeRecord(2, state_.file.TotalTime, &error);
-    if (syncer_ && !syncer_->finish(ok ? &error : nullptr)) ok = false;
-    writer_.close();
+    if (s && (mode_ == ReceiveMode::Manual || why != ReceiveEnd::TimeReached))
+        s = writer_.writeRecord(2, blocks_ > 0 ? lastBlockElapsed_ : 0.0f);
+    else if (s)
+        s = writer_.writeRecord(2, snap_.TotalTime);
+    if (syncer_) {
+        const Status synced = syncer_->finish();
+        if (s) s = synced;
+    }
+    const Status closed = writer_.close();
+    if (s) s = closed;
     state_.receive.ManualRunning = true;
-    if (!ok) {
+    state_.receive.Receiving = false;
+    if (!s) {
         end_ = ReceiveEnd::WriteFailed;
-        endDetail_ = error;
+        endDetail_ = s.message();
     }
     if (onEnded) onEnded(end_);
 }
@@ -172,9 +182,10 @@ void ReceiveCycle::endNormally(ReceiveEnd why) {
 void ReceiveCycle::fail(ReceiveEnd why) {
     running_ = false;
     end_ = why;
-    if (syncer_) syncer_->finish(nullptr);
-    writer_.close();
+    if (syncer_) (void)syncer_->finish();
+    (void)writer_.close();
     state_.receive.ManualRunning = true;
+    state_.receive.Receiving = false;
     if (onEnded) onEnded(end_);
 }
 

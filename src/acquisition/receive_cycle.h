@@ -9,6 +9,8 @@
 #include "acquisition/sync_search.h"
 #include "measurement/writer.h"
 #include "platform/clock.h"
+#include "platform/files.h"
+#include "shared/result.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -31,14 +33,23 @@ QString receiveErrorText(int errorNumber);
 // What the operator is told about an end other than the normal ones (empty for those).
 QString receiveEndText(ReceiveEnd end, const QString& detail);
 
+// What a receive records with, taken when it starts. Settings changed while it runs (an open settings or motor
+// window) apply to the next receive; every block of this one is scaled alike.
+struct ReceiveSnapshot {
+    float CTRatio = 1, PTRatio = 1;
+    float TotalTime = 0;  // the set duration of a timed receive
+    std::array<float, 7> nameplate{};
+    std::array<int16_t, 3> channels{};
+};
+
 class ReceiveCycle {
 public:
-    ReceiveCycle(SharedState& state, const Clock& clock);
+    ReceiveCycle(SharedState& state, const Clock& clock, FileSystem& fs = systemFileSystem());
     ~ReceiveCycle();
 
-    // Resets buffer, extremes and sums; takes the start time; creates `workFile` with its header. The caller
-    // has opened the port and thrown away the bytes that were waiting in it.
-    bool start(ReceiveMode mode, const QString& workFile, QString* error);
+    // Resets buffer, extremes and sums; takes the start time and the snapshot; creates `workFile` with its
+    // header. The caller has opened the port and thrown away the bytes that were waiting in it.
+    Status start(ReceiveMode mode, const QString& workFile);
 
     // Bytes from the port: every complete block among them is processed before this returns.
     void feed(const uint8_t* data, size_t n);
@@ -58,6 +69,7 @@ public:
     int64_t blocks() const { return blocks_; }
     uint64_t skippedBytes() const { return state_.receive.SkippedBytes; }
     ReceiveMode mode() const { return mode_; }
+    const ReceiveSnapshot& snapshot() const { return snap_; }
     int completedSyncs() const;
 
     // After each processed block (the window redraws its panel here).
@@ -78,6 +90,7 @@ private:
     SharedState& state_;
     const Clock& clock_;
     ReceiveMode mode_ = ReceiveMode::Timed;
+    ReceiveSnapshot snap_;
     BlockScanner scanner_;
     WorkingFileWriter writer_;
     std::unique_ptr<FileSyncer> syncer_;

@@ -132,7 +132,7 @@ void AnalysisPass::setColumnWidth(double twips) {
     d_->columnWidth = twips;
 }
 
-bool AnalysisPass::begin(const QString& programDir, QString* error, QString* warning) {
+Status AnalysisPass::begin(const QString& programDir, QString* warning) {
     Impl& d = *d_;
     SharedState& st = d.st;
     auto& c = st.curves;
@@ -167,41 +167,26 @@ bool AnalysisPass::begin(const QString& programDir, QString* error, QString* war
     const auto refuse = [&](const QString& why) {
         d.fail(why);
         d.n = 0;
-        if (error) *error = why;
-        return false;
+        return Status::failure(why);
     };
 
-    const QFileInfo fi(d.path);
-    if (!fi.exists()) return refuse(QStringLiteral("数据文件 %1 不存在，无法分析！").arg(d.path));
-    const int64_t bytes = fi.size();
+    if (!QFileInfo::exists(d.path)) return refuse(QStringLiteral("数据文件 %1 不存在，无法分析！").arg(d.path));
+    MeasurementReader reader;
+    const Status opened = reader.open(d.path);
+    const MeasurementInfo& in = reader.info();
     const auto badLength = [&] {
         return refuse(QStringLiteral("数据文件 %1 的长度（%2 字节）不是完整的数据组，文件已损坏，无法分析！")
                           .arg(d.path)
-                          .arg(bytes));
+                          .arg(in.bytes));
     };
-    if (fi.isFile() && bytes < kRecordBytes * kHeaderRecords) return badLength();
-
-    MeasurementReader reader;
-    QString why;
-    if (!reader.open(d.path, &why)) {
-        if (!reader.info().headerProblem.isEmpty())
-            return refuse(QStringLiteral("数据文件 %1 不是测量数据文件（文件头%2），无法分析！")
-                              .arg(d.path, reader.info().headerProblem));
-        return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, why));
-    }
-    const MeasurementInfo& in = reader.info();
-    const int64_t records = bytes / kRecordBytes;
-    bool hasTrailer = true;
-    if (bytes % kRecordBytes != 0) return badLength();
-    if (in.complete) {
-        d.n = in.wholeSamples;
-    } else if ((records - kHeaderRecords) % kSampleRecords == 0) {
-        // Header and whole samples without the trailer: a receive that never ended normally.
-        d.n = (records - kHeaderRecords) / kSampleRecords;
-        hasTrailer = false;
-    } else {
-        return badLength();
-    }
+    if (in.shape.condition == FileCondition::TooShort) return badLength();
+    if (in.shape.condition == FileCondition::NotMeasurement)
+        return refuse(QStringLiteral("数据文件 %1 不是测量数据文件（文件头%2），无法分析！").arg(d.path, in.headerProblem));
+    if (!opened) return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, opened.reason()));
+    // Header and whole samples without the trailer (a receive that never ended normally) are analysed too.
+    if (in.shape.condition == FileCondition::PartialSample) return badLength();
+    const bool hasTrailer = in.complete;
+    d.n = in.wholeSamples;
     if (d.n == 0) return refuse(QStringLiteral("数据文件 %1 中没有测量数据，无法分析！").arg(d.path));
 
     const FileHeader& h = in.header;
@@ -214,8 +199,8 @@ bool AnalysisPass::begin(const QString& programDir, QString* error, QString* war
     confirmNameplate(st.motor, h.nameplate);
     reader.close();
 
-    if (!d.stream.open(d.path, d.n, &why))
-        return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, why));
+    if (Status s = d.stream.open(d.path, d.n); !s)
+        return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, s.reason()));
     try {
         d.ep.assign(static_cast<size_t>(d.n) + 1, 0.0f);
         d.eq.assign(static_cast<size_t>(d.n) + 1, 0.0f);
@@ -244,22 +229,26 @@ bool AnalysisPass::begin(const QString& programDir, QString* error, QString* war
                            .arg(d.path)
                            .arg(d.n);
     }
-    return true;
+    return {};
 }
 
 bool AnalysisPass::step(int64_t maxSamples) {
     Impl& d = *d_;
     SharedState& st = d.st;
     float v[kSampleRecords];
-    QString why;
     int64_t budget = maxSamples;
+    // A read error ends the pass; the file ending before its samples do is one too.
+    const auto readNext = [&]() {
+        if (d.stream.next(v)) return true;
+        const Status& s = d.stream.status();
+        d.fail(QStringLiteral("读取数据文件 %1 时出错（%2），分析中止！")
+                   .arg(d.path, s ? QStringLiteral("文件提前结束") : s.reason()));
+        return false;
+    };
 
     if (d.phase == Phase::Scanning) {
         while (budget-- > 0 && d.stream.samplesRead() < d.n) {
-            if (!d.stream.next(v, &why)) {
-                d.fail(QStringLiteral("读取数据文件 %1 时出错（%2），分析中止！").arg(d.path, why));
-                return true;
-            }
+            if (!readNext()) return true;
             d.scan->add(v);
         }
         if (d.stream.samplesRead() < d.n) return false;
@@ -268,8 +257,8 @@ bool AnalysisPass::step(int64_t maxSamples) {
         d.scan.reset();
         d.setUpAxes();
         st.sums.reset();
-        if (!d.stream.open(d.path, d.n, &why)) {
-            d.fail(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, why));
+        if (Status s = d.stream.open(d.path, d.n); !s) {
+            d.fail(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, s.reason()));
             return true;
         }
         d.phase = Phase::Sweeping;
@@ -279,10 +268,7 @@ bool AnalysisPass::step(int64_t maxSamples) {
     if (d.phase != Phase::Sweeping) return true;
 
     while (budget-- > 0 && d.i < d.n) {
-        if (!d.stream.next(v, &why)) {
-            d.fail(QStringLiteral("读取数据文件 %1 时出错（%2），分析中止！").arg(d.path, why));
-            return true;
-        }
+        if (!readNext()) return true;
         d.sweepOne(v, onSample);
     }
     if (d.i < d.n) return false;

@@ -10,6 +10,7 @@
 
 #include "analysis/curves.h"
 #include "analysis/data_panel.h"
+#include "shared/result.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -28,7 +29,7 @@ public:
     // sets SampleCount, resets the statistics, clears the boxes and sets up the axes. False with a message in
     // the program's style for a file that cannot be analysed (unreadable, no samples, duration 0, not a whole
     // number of samples). A file missing only its trailer is analysed from its samples; `warning` says so.
-    bool begin(const QString& programDir, QString* error, QString* warning = nullptr);
+    Status begin(const QString& programDir, QString* warning = nullptr);
     // Processes up to `maxSamples` more samples; true once the pass is over: every sample done (then the
     // totals, the series and the maximum/minimum text are in place) or failed().
     bool step(int64_t maxSamples);

@@ -6,17 +6,16 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "analysis/plot_geometry.h"
 #include "platform/surface.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
 
 constexpr int kCurves = 10;
-constexpr double kPlotTop = 200;      // y of the axis maximum
-constexpr double kPlotBottom = 1600;  // y of the axis minimum
-constexpr double kPlotWidth = 6000;   // x span of the whole measuring time
 constexpr Colour kCurveBackground = 12632256;
 
 // What each curve shows: the LiveValues element (display layout), its unit text and titles.
@@ -42,17 +41,6 @@ void clearCurveBoxes(CurveBoxes& boxes);
 // Draws the time grid on every cumulative box and the value grid on `objc`; sets TimeStep, AxisMin, AxisMax
 // and AxisStep in `curves`. `totalTime` > 0.
 void ZBX_DS(float MIN, float MAX, Surface& objc, const CurveBoxes& boxes, float totalTime, CurveValues& curves);
-
-// The value axis ZBX_DS makes for a data range: a round step giving fewer than 6 intervals (10^e times 1, 2
-// or 5), or 0 to 1.00001 in steps of 0.2 for a range of at most 1.
-struct ValueAxis {
-    float min = 0, max = 0, step = 0;
-};
-ValueAxis valueAxisFor(float MIN, float MAX);
-// The time grid step of ZBX_DS in seconds: 1, 2, 5, 10 or 30 times 60^m, fewer than 15 intervals.
-float timeStepFor(float totalTime);
-// "秒" for steps under a minute, "分" under an hour, "时" from an hour.
-QString timeUnitFor(float timeStep);
 
 // The axis input of curve k to ZBX_DS, and the maximum and minimum printed on its box.
 struct CurveRange {
@@ -108,16 +96,13 @@ public:
     bool decimating() const { return decimate_; }
 
 private:
-    struct Trace;
-    void add(int k, double x, double y, bool drawnFromPrev);
-
     CurveBoxes boxes_;
     double columnWidth_;
     int64_t n_ = 0, i_ = 0;
     bool decimate_ = false;
     double curveX_ = 0, curvePrevX_ = 0;
     std::array<double, kCurves> prevY_{};
-    std::vector<Trace> traces_;
+    std::vector<std::optional<CurveTrace>> traces_;  // one per curve with a box
 };
 
 }  // namespace mervo

@@ -24,26 +24,15 @@ PanelSample panelSample(SharedState& st, float t, bool sweep) {
     s.time = st.time;
 
     MotorValues& m = st.motor;
-    const float sumP = st.live.LiveValues[2];
-    // A nameplate the loss model cannot evaluate counts as no motor data rather than giving a root of a
-    // negative number or a division by zero.
-    s.state = classifyMotorState(m, sumP);
-    switch (s.state) {
-        case MotorState::Running:
-            MotorOperatingPoint(m, sumP);
-            s.outputPower = m.MotorOutputPower;
-            s.efficiency = m.MotorEfficiency;
-            s.loadRate = m.MotorLoadRate;
-            break;
-        case MotorState::BelowNoLoad:
-            m.MotorOutputPower = m.MotorEfficiency = m.MotorLoadRate = 0;
-            s.outputPower = s.efficiency = s.loadRate = 0.0f;
-            break;
-        case MotorState::Generating:
-            break;  // the outputs keep the values of the last sample evaluated
-        case MotorState::NoMotorData:
-            if (sweep) m.MotorOutputPower = m.MotorEfficiency = m.MotorLoadRate = 0;
-            break;
+    const MotorSample motor = updateMotorOutputs(m, st.live.LiveValues[2]);
+    s.state = motor.state;
+    if (motor.outputs) {
+        s.outputPower = motor.outputs->outputPower;
+        s.efficiency = motor.outputs->efficiency;
+        s.loadRate = motor.outputs->loadRate;
+    } else if (s.state == MotorState::NoMotorData && sweep) {
+        // The pass clears them; the query leaves what the last evaluated sample gave, as does a generating sample.
+        setMotorOutputs(m, MotorOutputs{});
     }
     return s;
 }

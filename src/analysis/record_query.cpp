@@ -11,25 +11,8 @@ namespace mervo {
 
 namespace {
 
-bool fail(QString* error, const QString& why) {
-    if (error) *error = why;
-    return false;
-}
-
 bool finite(double a, double b, double c, double d) {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
-}
-
-// The motor outputs a window sample is plotted with. Below no-load they are 0, as the panel shows them, so the
-// cross on the efficiency and load-rate boxes sits where the panel's values say; a generating sample and one
-// without motor data keep the last evaluation, which is what the cumulative curves do.
-void evaluateMotor(MotorValues& m, float sumP) {
-    switch (classifyMotorState(m, sumP)) {
-        case MotorState::Running: MotorOperatingPoint(m, sumP); break;
-        case MotorState::BelowNoLoad: m.MotorOutputPower = m.MotorEfficiency = m.MotorLoadRate = 0; break;
-        case MotorState::Generating:
-        case MotorState::NoMotorData: break;
-    }
 }
 
 void loadSample(LiveArrays& live, const float* stored) {
@@ -79,11 +62,11 @@ void PlotTimeSharePoint(SharedState& st, const CurveBoxes* boxes, SegmentedCurve
     for (int k = 0; k <= 6; ++k) {
         const int e = kCurveTable[k].element;
         const float value = k == 6 ? v[e] : std::fabs(v[e]);  // total active power keeps its sign
-        y[k] = 1600.0f - (value - c.CurveAxisMin[k]) * 1400.0f / (c.CurveAxisMax[k] - c.CurveAxisMin[k]);
+        y[k] = bandY<float>(value, c.CurveAxisMin[k], c.CurveAxisMax[k]);
     }
-    y[7] = 1600.0f - 1400.0f * std::fabs(v[8]);
-    y[8] = 1600.0f - 1400.0f * st.motor.MotorEfficiency / 120.0f;
-    y[9] = 1600.0f - 1400.0f * st.motor.MotorLoadRate / 120.0f;
+    y[7] = bandY<float>(std::fabs(v[8]), 0, 1);
+    y[8] = bandY<float>(st.motor.MotorEfficiency, 0, 120);
+    y[9] = bandY<float>(st.motor.MotorLoadRate, 0, 120);
 
     if (boxes && seg.CurvePrevX != 0.0f) {
         const bool running = classifyMotorState(st.motor, v[2]) == MotorState::Running;
@@ -103,22 +86,22 @@ void PlotTimeSharePoint(SharedState& st, const CurveBoxes* boxes, SegmentedCurve
     }
 }
 
-bool FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveState& seg, PanelContent* panel,
-          QString* error) {
+Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveState& seg, PanelContent* panel) {
     const int64_t n = queryableSamples(st);
-    if (n < 1) return fail(error, QStringLiteral("no analysed measurement to query"));
+    if (n < 1) return Status::failure(QStringLiteral("没有可查询的数据，请先分析数据！"));
     if (no < 1 || no > n)
-        return fail(error, QStringLiteral("record %1 is not in the measurement (1 to %2)").arg(no).arg(n));
+        return Status::failure(QStringLiteral("数据号应为 1 到 %1 之间的整数！").arg(n));
 
     // Everything is read before anything is shown, so a file that changed since the pass leaves the panel and
     // the boxes as they were.
     MeasurementReader reader;
-    if (!reader.open(st.file.WorkFile, error)) return false;
+    if (Status s = reader.open(st.file.WorkFile); !s) return s;
     const float totalTime = reader.info().header.TotalTime;
     if (!(totalTime > 0.0f) || !std::isfinite(totalTime))
-        return fail(error, QStringLiteral("%1: the measuring time is not positive").arg(st.file.WorkFile));
+        return Status::failure(
+            QStringLiteral("数据文件 %1 的测量时间（%2 秒）无效，无法查询！").arg(st.file.WorkFile).arg(totalTime));
     float stored[kSampleRecords];
-    if (!reader.readSample(no - 1, stored, error)) return false;
+    if (Status s = reader.readSample(no - 1, stored); !s) return s;
 
     // Only 5, 10 and 20 are ever set; anything else is held to a window that can be read and drawn.
     float segmentCount = std::nearbyint(st.settings.SegmentCount);
@@ -128,9 +111,10 @@ bool FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveSt
     const int64_t first = std::max<int64_t>(1, no - half);
     const int64_t last = std::min<int64_t>(n, no + half);
     std::vector<float> window(static_cast<size_t>(last - first + 1) * kSampleRecords);
-    if (!reader.readRecords(kHeaderRecords + 1 + kSampleRecords * (first - 1),
-                            static_cast<int64_t>(window.size()), window.data(), error))
-        return false;
+    if (Status s = reader.readRecords(kHeaderRecords + 1 + kSampleRecords * (first - 1),
+                                      static_cast<int64_t>(window.size()), window.data());
+        !s)
+        return s;
     reader.close();
 
     // The queried sample in the panel.
@@ -165,7 +149,10 @@ bool FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveSt
     const float width = 2 * segmentCount;
     for (int64_t s = first; s <= last; ++s) {
         loadSample(live, window.data() + static_cast<size_t>(s - first) * kSampleRecords);
-        evaluateMotor(st.motor, live.LiveValues[2]);
+        // Below no-load the outputs are 0, as the panel shows them, so the cross on the efficiency and load-rate
+        // boxes sits where the panel's values say; a generating sample and one without motor data keep the last
+        // evaluation, which is what the cumulative curves do.
+        updateMotorOutputs(st.motor, live.LiveValues[2]);
         PlotTimeSharePoint(st, boxes, seg, width, no, s);
     }
 
@@ -178,7 +165,7 @@ bool FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveSt
             box->line(x, y - kMarkerHalf, x, y + kMarkerHalf, kMarkerColour);
         }
     }
-    return true;
+    return {};
 }
 
 }  // namespace mervo

@@ -8,6 +8,7 @@
 
 #include "analysis/curves.h"
 #include "analysis/data_panel.h"
+#include "shared/result.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -53,7 +54,6 @@ void PlotTimeSharePoint(SharedState& st, const CurveBoxes* boxes, SegmentedCurve
 // sample, then redraws the ten segmented boxes for the samples within SegmentCount of it and marks it. With
 // null `boxes` nothing is drawn and the value grids are left alone. A number outside the analysed samples is
 // refused, as is a file that no longer holds them; nothing is read outside the file and nothing is drawn then.
-bool FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveState& seg, PanelContent* panel,
-          QString* error);
+Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurveState& seg, PanelContent* panel);
 
 }  // namespace mervo

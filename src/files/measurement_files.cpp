@@ -1,14 +1,12 @@
 #include "files/measurement_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <algorithm>
+#include <vector>
 
 #include "measurement/reader.h"
 #include "files/recovery_offer.h"
+#include "platform/file_replacement.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"
 
@@ -31,60 +29,34 @@ FileDialogRequest request(FileDialogRequest::Kind kind, const char* title) {
     return r;
 }
 
-void syncDirectoryOf(const QString& path) {
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 }  // namespace
 
 QString captionForFile(const QString& path) { return QStringLiteral("电能综合测试仪[%1]").arg(path); }
 QString captionClosed() { return QStringLiteral("电能综合测试仪"); }
 
-bool copyMeasurementFile(const QString& source, const QString& destination, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error) *error = why;
-        return false;
-    };
+Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs) {
     const QFileInfo src(source), dst(destination);
-    if (!src.exists() || !src.isFile()) return fail(QStringLiteral("%1: 文件不存在").arg(source));
-    if (dst.exists() && src.canonicalFilePath() == dst.canonicalFilePath()) return true;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return fail(QStringLiteral("%1: %2").arg(source, in.errorString()));
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly)) return fail(QStringLiteral("%1: %2").arg(destination, out.errorString()));
-    // commit() can report success after a failed write, so every write and the flush are checked first.
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() && in.error() != QFile::NoError) {
-            out.cancelWriting();
-            return fail(QStringLiteral("%1: %2").arg(source, in.errorString()));
-        }
-        if (out.write(chunk) != chunk.size()) {
-            const QString why = out.errorString();
-            out.cancelWriting();
-            return fail(QStringLiteral("%1: %2").arg(destination, why));
-        }
+    if (!src.exists() || !src.isFile()) return Status::failure(QStringLiteral("%1: 文件不存在").arg(source));
+    if (dst.exists() && src.canonicalFilePath() == dst.canonicalFilePath()) return {};
+    ReadOnlyFile in;
+    if (Status s = in.open(source); !s) return s;
+    FileReplacement out(fs);
+    if (Status s = out.begin(destination); !s) return s;
+    std::vector<char> chunk(1 << 20);
+    for (int64_t at = 0; at < in.size();) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk.size()), in.size() - at));
+        if (Status s = in.readAt(at, chunk.data(), n); !s) return s;
+        if (Status s = out.file().writeAt(at, chunk.data(), n); !s) return s;
+        at += static_cast<int64_t>(n);
     }
-    if (!out.flush()) {
-        const QString why = out.errorString();
-        out.cancelWriting();
-        return fail(QStringLiteral("%1: %2").arg(destination, why));
-    }
-    if (!out.commit()) return fail(QStringLiteral("%1: %2").arg(destination, out.errorString()));
-    syncDirectoryOf(destination);
-    return true;
+    return out.commit();
 }
 
 FileOpResult MeasurementFiles::copyAndTake(const QString& source, const QString& destination,
                                            const ControlStates& after) {
     FileOpResult r;
-    QString error;
-    if (!copyMeasurementFile(source, destination, &error)) {
-        messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
+    if (Status s = copyMeasurementFile(source, destination); !s) {
+        messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(s.message()), kOperationError, MessageButtons::Ok);
         return r;
     }
     st_.file.WorkFile = destination;
@@ -100,14 +72,13 @@ FileOpResult MeasurementFiles::open() {
         if (!chosen) st_.file.WorkFile.clear();
         return r;
     }
-    QString error;
     // No is fine too: an interrupted file still opens and the analysis works from its samples.
     offerRecovery(*chosen, messages_, kOperationError);
     MeasurementReader reader;
-    if (!reader.open(*chosen, &error)) {
+    if (Status opened = reader.open(*chosen); !opened) {
         // A file that cannot be read or is too short to hold a header: say so rather than fail silently.
         st_.file.WorkFile.clear();
-        messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
+        messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(opened.message()), kOperationError, MessageButtons::Ok);
         return r;
     }
     st_.file.WorkFile = *chosen;
@@ -133,8 +104,8 @@ FileOpResult MeasurementFiles::open() {
     st_.settings.CTRatio = stored.CTRatio;
     st_.settings.PTRatio = stored.PTRatio;
     st_.settings.SegmentCount = stored.SegmentCount;
-    if (!writeSettingsFile(settingsPath, st_.settings, &error))
-        messages_.show(QStringLiteral("设置文件写入失败！\r\n%1").arg(error), kOperationError, MessageButtons::Ok);
+    if (Status s = writeSettingsFile(settingsPath, st_.settings); !s)
+        messages_.show(QStringLiteral("设置文件写入失败！\r\n%1").arg(s.message()), kOperationError, MessageButtons::Ok);
     return r;
 }
 

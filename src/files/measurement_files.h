@@ -4,6 +4,8 @@
 #include <QString>
 
 #include "platform/dialogs.h"
+#include "platform/files.h"
+#include "shared/result.h"
 #include "shared/control_states.h"
 #include "shared/shared_state.h"
 
@@ -15,7 +17,7 @@ QString captionClosed();                       // "电能综合测试仪"
 
 // Byte-for-byte copy that replaces the destination only once the copy is complete on disk. Copying a file onto
 // itself leaves it untouched.
-bool copyMeasurementFile(const QString& source, const QString& destination, QString* error);
+Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs = systemFileSystem());
 
 // What an operation changed in the window: its controls, and the caption when it changed.
 struct FileOpResult {

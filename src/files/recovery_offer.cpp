@@ -12,13 +12,13 @@ RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const
     const QString text = (lead.isEmpty() ? QString() : lead + QStringLiteral("\r\n")) + found.description +
                          QStringLiteral("\r\n是否恢复该文件？");
     if (messages.show(text, title, MessageButtons::YesNo) != MessageAnswer::Yes) return RecoveryOutcome::Declined;
-    RecoveryReport r;
-    QString error;
-    if (!recover(path, &r, &error)) {
-        messages.show(QStringLiteral("数据文件恢复失败，原文件未改动。\r\n%1").arg(error), errorTitle, MessageButtons::Ok);
+    const Result<RecoveryReport> r = recover(path);
+    if (!r) {
+        messages.show(QStringLiteral("数据文件恢复失败，原文件未改动。\r\n%1").arg(r.message()), errorTitle,
+                      MessageButtons::Ok);
         return RecoveryOutcome::Failed;
     }
-    messages.show(QStringLiteral("数据文件已恢复，共 %1 组数据。").arg(r.samples), title, MessageButtons::Ok);
+    messages.show(QStringLiteral("数据文件已恢复，共 %1 组数据。").arg(r->samples), title, MessageButtons::Ok);
     return RecoveryOutcome::Recovered;
 }
 

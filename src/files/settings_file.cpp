@@ -1,14 +1,11 @@
 #include "files/settings_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <optional>
 
+#include "platform/file_replacement.h"
 #include "shared/number_format.h"
 
 namespace mervo {
@@ -39,15 +36,6 @@ std::optional<float> floatIf(std::optional<double> v, Pred ok) {
     const float f = static_cast<float>(*v);
     if (!std::isfinite(f) || !ok(f)) return std::nullopt;
     return f;
-}
-
-void syncDirectoryOf(const QString& path) {
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace
@@ -104,24 +92,13 @@ QByteArray formatSettings(const SettingsValues& s) {
     return out;
 }
 
-bool writeSettingsFile(const QString& path, const SettingsValues& s, QString* error) {
-    QSaveFile f(path);
-    auto failed = [&](const QString& why) {
-        if (error) *error = QStringLiteral("%1: %2").arg(path, why);
-        f.cancelWriting();
-        return false;
-    };
-    if (!f.open(QIODevice::WriteOnly)) return failed(f.errorString());
+Status writeSettingsFile(const QString& path, const SettingsValues& s, FileSystem& fs) {
+    FileReplacement file(fs);
+    Status done = file.begin(path);
     const QByteArray text = formatSettings(s);
-    // commit() alone can report success after a failed write; check every step before replacing the file.
-    if (f.write(text) != text.size()) return failed(f.errorString());
-    if (!f.flush()) return failed(f.errorString());
-    if (!f.commit()) {
-        if (error) *error = QStringLiteral("%1: %2").arg(path, f.errorString());
-        return false;
-    }
-    syncDirectoryOf(path);
-    return true;
+    if (done) done = file.file().writeAt(0, text.constData(), static_cast<size_t>(text.size()));
+    if (done) done = file.commit();
+    return done;
 }
 
 }  // namespace mervo

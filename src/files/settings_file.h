@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 
+#include "platform/files.h"
+#include "shared/result.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -25,6 +27,6 @@ SettingsReadReport readSettingsFile(const QString& path, SettingsValues& setting
 QByteArray formatSettings(const SettingsValues& settings);
 
 // Replaces the file atomically: the old file stays whole until the new one is completely on disk.
-bool writeSettingsFile(const QString& path, const SettingsValues& settings, QString* error);
+Status writeSettingsFile(const QString& path, const SettingsValues& settings, FileSystem& fs = systemFileSystem());
 
 }  // namespace mervo

@@ -1,193 +1,130 @@
 #include "measurement/reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace mervo {
-
-namespace {
-
-QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
-void setError(QString* error, const QString& text) {
-    if (error) *error = text;
-}
-
-}  // namespace
-
-
-MeasurementReader::~MeasurementReader() { close(); }
-
-void MeasurementReader::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
-
-bool MeasurementReader::open(const QString& path, QString* error) {
-    close();
-    info_ = MeasurementInfo{};
-    const QByteArray native = QFile::encodeName(path);
-    fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        setError(error, QStringLiteral("%1: %2").arg(path, errnoText(errno)));
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        setError(error, QStringLiteral("%1 不是普通文件").arg(path));
-        close();
-        return false;
-    }
-    info_.bytes = st.st_size;
-    if (info_.bytes < kRecordBytes * kHeaderRecords) {
-        setError(error, QStringLiteral("%1 只有 %2 字节，不足以容纳文件头，不是测量数据文件").arg(path).arg(info_.bytes));
-        close();
-        return false;
-    }
-    info_.SampleCount = sampleCountFromLength(info_.bytes);
-    float h[kHeaderRecords];
-    if (!readRecords(1, kHeaderRecords, h, error)) {
-        close();
-        return false;
-    }
-    info_.header.StartTime = h[0];
-    info_.header.TotalTime = h[1];
-    for (int i = 0; i < 7; ++i) info_.header.nameplate[i] = h[2 + i];
-    info_.headerProblem = headerProblem(h);
-    if (!info_.headerProblem.isEmpty()) {
-        setError(error, QStringLiteral("%1 不是测量数据文件：文件头%2。").arg(path, info_.headerProblem));
-        close();
-        return false;
-    }
-    for (int i = 0; i < 3; ++i) info_.header.channels[i] = static_cast<int16_t>(h[9 + i]);
-
-    const int64_t records = info_.bytes / kRecordBytes;
-    const int64_t body = records - kHeaderRecords - kTrailerRecords;
-    info_.complete = info_.bytes % kRecordBytes == 0 && body >= 0 && body % kSampleRecords == 0;
-    if (info_.complete) {
-        info_.wholeSamples = body / kSampleRecords;
-        float t[kTrailerRecords];
-        if (!readRecords(kHeaderRecords + kSampleRecords * info_.wholeSamples + 1, kTrailerRecords, t, error)) {
-            close();
-            return false;
-        }
-        std::array<float, 12> mx{}, mn{};
-        std::memcpy(mx.data(), t, sizeof(float) * 12);
-        std::memcpy(mn.data(), t + 12, sizeof(float) * 12);
-        info_.maxima = mx;
-        info_.minima = mn;
-    } else {
-        // Without a trailer (an interrupted receive) every whole sample behind the header still counts.
-        info_.wholeSamples = (records - kHeaderRecords) / kSampleRecords;
-    }
-    return true;
-}
-
-bool MeasurementReader::readRecords(int64_t first, int64_t count, float* out, QString* error) const {
-    if (fd_ < 0 || first < 1 || count < 0 || recordOffset(first + count) > info_.bytes) {
-        setError(error, QStringLiteral("records %1 to %2 lie outside the file").arg(first).arg(first + count - 1));
-        return false;
-    }
-    std::vector<unsigned char> buf(static_cast<size_t>(count) * kRecordBytes);
-    size_t done = 0;
-    while (done < buf.size()) {
-        const ssize_t r = ::pread(fd_, buf.data() + done, buf.size() - done,
-                                  recordOffset(first) + static_cast<int64_t>(done));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            setError(error, r < 0 ? errnoText(errno) : QStringLiteral("file ended early"));
-            return false;
-        }
-        done += static_cast<size_t>(r);
-    }
-    decodeRecords(buf.data(), static_cast<size_t>(count), out);
-    return true;
-}
-
-bool MeasurementReader::readSample(int64_t k, float out[9], QString* error) const {
-    if (k < 0 || k >= info_.wholeSamples) {
-        setError(error, QStringLiteral("sample %1 is not in the file (it holds %2)").arg(k + 1).arg(info_.wholeSamples));
-        return false;
-    }
-    return readRecords(kHeaderRecords + 1 + kSampleRecords * k, kSampleRecords, out, error);
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Sequential samples
 
 namespace {
 // Whole samples per read: about 64 KiB.
 constexpr size_t kStreamBytes = static_cast<size_t>(kSampleRecords * kRecordBytes) * 1820;
 }  // namespace
 
-SampleStream::~SampleStream() { close(); }
+Status MeasurementReader::open(const QString& path) {
+    info_ = MeasurementInfo{};
+    if (Status s = file_.open(path); !s) return s;
+    info_.bytes = file_.size();
+    info_.shape = shapeOfLength(info_.bytes);
+    if (info_.shape.condition == FileCondition::TooShort) {
+        close();
+        return Status::failure(
+            QStringLiteral("%1 只有 %2 字节，不足以容纳文件头，不是测量数据文件").arg(path).arg(info_.bytes));
+    }
+    info_.SampleCount = sampleCountFromLength(info_.bytes);
+    float h[kHeaderRecords];
+    if (Status s = readRecords(1, kHeaderRecords, h); !s) {
+        close();
+        return s;
+    }
+    info_.header.StartTime = h[0];
+    info_.header.TotalTime = h[1];
+    for (int i = 0; i < 7; ++i) info_.header.nameplate[i] = h[2 + i];
+    info_.headerProblem = headerProblem(h);
+    if (!info_.headerProblem.isEmpty()) {
+        info_.shape.condition = FileCondition::NotMeasurement;
+        info_.shape.samples = info_.shape.partialBytes = 0;
+        close();
+        return Status::failure(QStringLiteral("%1 不是测量数据文件：文件头%2。").arg(path, info_.headerProblem));
+    }
+    for (int i = 0; i < 3; ++i) info_.header.channels[i] = static_cast<int16_t>(h[9 + i]);
+
+    // Without a trailer (an interrupted receive) every whole sample behind the header still counts.
+    info_.complete = info_.shape.condition == FileCondition::Complete;
+    info_.wholeSamples = info_.shape.samples;
+    if (info_.complete) {
+        float t[kTrailerRecords];
+        if (Status s = readRecords(kHeaderRecords + kSampleRecords * info_.wholeSamples + 1, kTrailerRecords, t); !s) {
+            close();
+            return s;
+        }
+        std::array<float, 12> mx{}, mn{};
+        std::memcpy(mx.data(), t, sizeof(float) * 12);
+        std::memcpy(mn.data(), t + 12, sizeof(float) * 12);
+        info_.maxima = mx;
+        info_.minima = mn;
+    }
+    return {};
+}
+
+Status MeasurementReader::readRecords(int64_t first, int64_t count, float* out) const {
+    if (!file_.isOpen() || first < 1 || count < 0 || recordOffset(first + count) > info_.bytes)
+        return Status::failure(QStringLiteral("数据文件 %1 中没有第 %2 到第 %3 项记录")
+                                   .arg(file_.path())
+                                   .arg(first)
+                                   .arg(first + count - 1));
+    std::vector<unsigned char> buf(static_cast<size_t>(count) * kRecordBytes);
+    if (Status s = file_.readAt(recordOffset(first), buf.data(), buf.size()); !s) return s;
+    decodeRecords(buf.data(), static_cast<size_t>(count), out);
+    return {};
+}
+
+Status MeasurementReader::readSample(int64_t k, float out[9]) const {
+    if (k < 0 || k >= info_.wholeSamples)
+        return Status::failure(QStringLiteral("数据文件 %1 中没有第 %2 组数据（共 %3 组）")
+                                   .arg(file_.path())
+                                   .arg(k + 1)
+                                   .arg(info_.wholeSamples));
+    return readRecords(kHeaderRecords + 1 + kSampleRecords * k, kSampleRecords, out);
+}
+
+// ---------------------------------------------------------------------------------------------------------
 
 void SampleStream::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    file_.close();
     buf_.clear();
     buf_.shrink_to_fit();
     pos_ = end_ = 0;
 }
 
-bool SampleStream::open(const QString& path, int64_t samples, QString* error) {
+Status SampleStream::open(const QString& path, int64_t samples) {
     close();
-    path_ = path;
+    status_ = {};
     samples_ = samples < 0 ? 0 : samples;
     read_ = 0;
     offset_ = recordOffset(kHeaderRecords + 1);
-    const QByteArray native = QFile::encodeName(path);
-    fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        setError(error, QStringLiteral("%1: %2").arg(path, errnoText(errno)));
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || st.st_size < offset_ + samples_ * kSampleRecords * kRecordBytes) {
-        setError(error, QStringLiteral("%1: shorter than its %2 samples").arg(path).arg(samples_));
+    if (Status s = file_.open(path); !s) return s;
+    if (file_.size() < offset_ + samples_ * kSampleRecords * kRecordBytes) {
         close();
-        return false;
+        return Status::failure(QStringLiteral("数据文件 %1 不足 %2 组数据").arg(path).arg(samples_),
+                               QStringLiteral("文件比预期短"));
     }
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    file_.adviseSequential();
     buf_.resize(kStreamBytes);
-    return true;
+    return {};
 }
 
-bool SampleStream::fill(QString* error) {
+Status SampleStream::fill() {
     // Keep the tail of a sample cut by the last read, then fetch no further than the last sample.
     const size_t keep = end_ - pos_;
     std::memmove(buf_.data(), buf_.data() + pos_, keep);
     pos_ = 0;
     end_ = keep;
     const int64_t last = recordOffset(kHeaderRecords + 1) + samples_ * kSampleRecords * kRecordBytes;
-    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf_.size() - end_), last - offset_));
-    for (;;) {
-        const ssize_t r = want > 0 ? ::pread(fd_, buf_.data() + end_, want, offset_) : 0;
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            setError(error, r < 0 ? QStringLiteral("%1: %2").arg(path_, errnoText(errno))
-                                  : QStringLiteral("%1: file ended early").arg(path_));
-            return false;
-        }
-        end_ += static_cast<size_t>(r);
-        offset_ += r;
-        return true;
-    }
+    const size_t want =
+        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf_.size() - end_), last - offset_));
+    if (Status s = file_.readAt(offset_, buf_.data() + end_, want); !s) return s;
+    end_ += want;
+    offset_ += static_cast<int64_t>(want);
+    return {};
 }
 
-bool SampleStream::next(float out[9], QString* error) {
-    if (error) error->clear();
-    if (fd_ < 0 || read_ >= samples_) return false;
+bool SampleStream::next(float out[9]) {
+    if (!file_.isOpen() || read_ >= samples_) return false;
     constexpr size_t sampleBytes = kSampleRecords * kRecordBytes;
-    while (end_ - pos_ < sampleBytes)
-        if (!fill(error)) return false;
+    while (end_ - pos_ < sampleBytes) {
+        status_ = fill();
+        if (!status_) return false;
+    }
     decodeRecords(buf_.data() + pos_, kSampleRecords, out);
     pos_ += sampleBytes;
     ++read_;

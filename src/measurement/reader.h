@@ -8,11 +8,15 @@
 #include <vector>
 
 #include "measurement/file_layout.h"
+#include "measurement/file_shape.h"
+#include "platform/files.h"
+#include "shared/result.h"
 
 namespace mervo {
 
 // What a measurement file holds, read without trusting its length.
 struct MeasurementInfo {
+    FileShape shape;            // by its length; NotMeasurement when its header is not a measurement's
     int64_t bytes = 0;
     float SampleCount = 0;      // as derived from the length (may be fractional)
     int64_t wholeSamples = 0;   // samples fully present behind the header
@@ -26,24 +30,19 @@ struct MeasurementInfo {
 // error instead of values from beyond its end.
 class MeasurementReader {
 public:
-    MeasurementReader() = default;
-    ~MeasurementReader();
-    MeasurementReader(const MeasurementReader&) = delete;
-    MeasurementReader& operator=(const MeasurementReader&) = delete;
-
     // Refuses a file that is not a measurement: missing, not a regular file, shorter than the header, or with a
-    // header no receive writes (then info().headerProblem says why).
-    bool open(const QString& path, QString* error);
-    void close();
+    // header no receive writes (then info().headerProblem says why). info().shape says which, also on refusal.
+    Status open(const QString& path);
+    void close() { file_.close(); }
 
     const MeasurementInfo& info() const { return info_; }
     // Reads sample k (0-based) into nine floats in file order.
-    bool readSample(int64_t k, float out[9], QString* error) const;
+    Status readSample(int64_t k, float out[9]) const;
     // Reads `count` records starting at record `first` (numbered from 1).
-    bool readRecords(int64_t first, int64_t count, float* out, QString* error) const;
+    Status readRecords(int64_t first, int64_t count, float* out) const;
 
 private:
-    int fd_ = -1;
+    ReadOnlyFile file_;
     MeasurementInfo info_;
 };
 
@@ -51,23 +50,20 @@ private:
 // blocks, for a pass that visits every sample once. It reads only the samples the caller says the file holds.
 class SampleStream {
 public:
-    SampleStream() = default;
-    ~SampleStream();
-    SampleStream(const SampleStream&) = delete;
-    SampleStream& operator=(const SampleStream&) = delete;
-
     // Opens `path` for reading samples 1..`samples`; the file must be at least that long.
-    bool open(const QString& path, int64_t samples, QString* error);
+    Status open(const QString& path, int64_t samples);
     void close();
-    // The next sample's nine values in file order; false at the end (with `error` cleared) or on a read error.
-    bool next(float out[9], QString* error);
+    // The next sample's nine values in file order; false after the last one, or on a read error, which status()
+    // then tells.
+    bool next(float out[9]);
+    const Status& status() const { return status_; }
     int64_t samplesRead() const { return read_; }
 
 private:
-    bool fill(QString* error);
+    Status fill();
 
-    int fd_ = -1;
-    QString path_;
+    ReadOnlyFile file_;
+    Status status_;
     int64_t samples_ = 0, read_ = 0;
     int64_t offset_ = 0;  // file offset of the next byte to fetch
     std::vector<unsigned char> buf_;

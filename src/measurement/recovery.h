@@ -6,31 +6,18 @@
 #include <array>
 #include <cstdint>
 
+#include "measurement/file_shape.h"
+#include "platform/files.h"
+#include "shared/result.h"
+
 namespace mervo {
 
-enum class FileCondition {
-    Complete,        // header, whole samples and trailer
-    MissingTrailer,  // header and whole samples, nothing after them
-    PartialSample,   // as MissingTrailer, then the first bytes of one more sample
-    TooShort,        // not even the twelve header records
-    NotMeasurement,  // a header no receive writes: a file of another kind
-    Unreadable,      // missing, not a regular file, or cannot be read
+// What a file holds, with a description for the operator.
+struct Diagnosis : FileShape {
+    QString description;
+    bool recoverable() const { return interrupted(); }
 };
 
-struct Diagnosis {
-    FileCondition condition = FileCondition::Unreadable;
-    int64_t bytes = 0;
-    int64_t samples = 0;       // whole samples present
-    int64_t partialBytes = 0;  // bytes of the unfinished sample at the end
-    QString description;       // for the operator
-
-    bool recoverable() const {
-        return condition == FileCondition::MissingTrailer || condition == FileCondition::PartialSample;
-    }
-};
-
-// What the file at `path` holds. A length that fits a complete file counts as complete: an unfinished sample of
-// exactly six records cannot be told from a trailer by its length alone.
 Diagnosis diagnose(const QString& path);
 
 struct RecoveryReport {
@@ -43,9 +30,9 @@ struct RecoveryReport {
 
 // Finishes an interrupted file as a normal end of receive would have: drops an unfinished sample and appends
 // the maxima and minima gathered from the samples (ExtremesScan: energies from record 2 and the sample count).
-// The header and the samples are copied byte for byte, record 2 included. The result goes to a new file in the
-// same directory, synced, then renamed over the original, so a failure or crash at any point leaves either the
-// original or the finished file. A complete file is left untouched (true, recovered = false).
-bool recover(const QString& path, RecoveryReport* report, QString* error);
+// The header and the samples are copied bit for bit, record 2 included. The result replaces the original only
+// once it is complete on the disk, so a failure or crash at any point leaves either the original or the
+// finished file. A complete file is left untouched (recovered = false); any other file is refused.
+Result<RecoveryReport> recover(const QString& path, FileSystem& fs = systemFileSystem());
 
 }  // namespace mervo

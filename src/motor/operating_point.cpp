@@ -34,14 +34,38 @@ MotorState classifyMotorState(const MotorValues& m, float sumP) {
     return MotorState::Generating;
 }
 
-void MotorOperatingPoint(MotorValues& m, float pIn) {
+MotorOutputs operatingPoint(const MotorValues& m, float pIn) {
     const float k = m.MotorRatedLoss - m.MotorNoLoadPower;
     const double a = static_cast<double>(m.MotorRatedPower) * m.MotorRatedPower / 4.0;
     const float d = pIn - m.MotorNoLoadPower;
     const double r = std::sqrt(a + static_cast<double>(d) * k);
-    m.MotorLoadRate = static_cast<float>(100.0 * (r - m.MotorRatedPower / 2.0) / k);
-    m.MotorOutputPower = m.MotorLoadRate / 100.0f * m.MotorRatedPower;
-    m.MotorEfficiency = m.MotorOutputPower / pIn * 100.0f;
+    MotorOutputs o;
+    o.loadRate = static_cast<float>(100.0 * (r - m.MotorRatedPower / 2.0) / k);
+    o.outputPower = o.loadRate / 100.0f * m.MotorRatedPower;
+    o.efficiency = o.outputPower / pIn * 100.0f;
+    return o;
+}
+
+void setMotorOutputs(MotorValues& m, const MotorOutputs& o) {
+    m.MotorLoadRate = o.loadRate;
+    m.MotorOutputPower = o.outputPower;
+    m.MotorEfficiency = o.efficiency;
+}
+
+void MotorOperatingPoint(MotorValues& m, float pIn) { setMotorOutputs(m, operatingPoint(m, pIn)); }
+
+MotorSample evaluateMotor(const MotorValues& m, float sumP) {
+    MotorSample s;
+    s.state = classifyMotorState(m, sumP);
+    if (s.state == MotorState::Running) s.outputs = operatingPoint(m, sumP);
+    else if (s.state == MotorState::BelowNoLoad) s.outputs = MotorOutputs{};
+    return s;
+}
+
+MotorSample updateMotorOutputs(MotorValues& m, float sumP) {
+    const MotorSample s = evaluateMotor(m, sumP);
+    if (s.outputs) setMotorOutputs(m, *s.outputs);
+    return s;
 }
 
 }  // namespace mervo

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 #include "shared/shared_state.h"
 
@@ -34,6 +35,24 @@ bool motorModelUsable(const MotorValues& m);
 MotorState classifyMotorState(const MotorValues& m, float sumP);
 
 // Load rate (%), output power (kW) and efficiency (%) for input power pIn; call only in the running state.
+struct MotorOutputs {
+    float loadRate = 0, outputPower = 0, efficiency = 0;
+};
+MotorOutputs operatingPoint(const MotorValues& m, float pIn);
+// The same, into m's MotorLoadRate, MotorOutputPower and MotorEfficiency.
 void MotorOperatingPoint(MotorValues& m, float pIn);
+
+// The motor evaluation of one sample with total input power sumP (kW): its state, and the outputs the state
+// gives: the operating point while running, zeros below the no-load power. A generating sample and one without
+// usable motor data give none; what is shown then (an earlier sample's values, or blanks) is the caller's rule.
+struct MotorSample {
+    MotorState state = MotorState::NoMotorData;
+    std::optional<MotorOutputs> outputs;
+};
+MotorSample evaluateMotor(const MotorValues& m, float sumP);
+// Puts outputs into m's MotorLoadRate, MotorOutputPower and MotorEfficiency.
+void setMotorOutputs(MotorValues& m, const MotorOutputs& outputs);
+// evaluateMotor, with the outputs it gives put into m; m keeps the earlier ones where it gives none.
+MotorSample updateMotorOutputs(MotorValues& m, float sumP);
 
 }  // namespace mervo

@@ -8,6 +8,7 @@
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
 #include "shared/number_format.h"
+#include "shared/text_parse.h"
 
 namespace mervo {
 
@@ -17,11 +18,6 @@ constexpr double kTableFontSize = 10;
 constexpr double kHeaderFontSize = 12;
 
 using PI = PrintItem;
-
-bool fail(QString* error, const QString& why) {
-    if (error) *error = why;
-    return false;
-}
 
 void emptyLines(Surface& s, int n) {
     for (int i = 0; i < n; ++i) s.print({});
@@ -57,7 +53,7 @@ PI fixed3(float v) { return PI::textItem(formatFixed3(v)); }
 // One row. The motor columns follow the data panel: the operating point while the motor runs, zeros below
 // no-load, and blanks when it is generating or there is no usable nameplate, never a value left over from an
 // earlier sample.
-std::vector<PI> row(int64_t no, const std::array<float, 12>& v, MotorValues& m) {
+std::vector<PI> row(int64_t no, const std::array<float, 12>& v, const MotorValues& m) {
     const float current = (std::fabs(v[0]) + std::fabs(v[3]) + std::fabs(v[6])) / 3.0f;
     const float voltage = (std::fabs(v[1]) + std::fabs(v[4]) + std::fabs(v[7])) / 3.0f;
     // The integer text of the bare number form; the float form would round sample numbers past seven digits.
@@ -69,20 +65,9 @@ std::vector<PI> row(int64_t no, const std::array<float, 12>& v, MotorValues& m) 
                                                               (v[8] < 0 ? QStringLiteral("L") : QStringLiteral("C"))),
                              PI::columnItem(52), fixed3(std::fabs(v[5])),
                              PI::columnItem(62), fixed3(v[2])};
-    switch (classifyMotorState(m, v[2])) {
-        case MotorState::Running:
-            MotorOperatingPoint(m, v[2]);
-            items.insert(items.end(), {PI::columnItem(72), fixed3(m.MotorOutputPower), PI::columnItem(82),
-                                       fixed3(m.MotorEfficiency), PI::columnItem(92), fixed3(m.MotorLoadRate)});
-            break;
-        case MotorState::BelowNoLoad:
-            items.insert(items.end(),
-                         {PI::columnItem(72), fixed3(0), PI::columnItem(82), fixed3(0), PI::columnItem(92), fixed3(0)});
-            break;
-        case MotorState::Generating:
-        case MotorState::NoMotorData:
-            break;
-    }
+    if (const auto out = evaluateMotor(m, v[2]).outputs)
+        items.insert(items.end(), {PI::columnItem(72), fixed3(out->outputPower), PI::columnItem(82),
+                                   fixed3(out->efficiency), PI::columnItem(92), fixed3(out->loadRate)});
     return items;
 }
 
@@ -101,70 +86,50 @@ QString tablePageLead() { return QString(54, QLatin1Char(' ')); }
 
 QString tableEndLine() { return QString(51, QLatin1Char(' ')) + QStringLiteral("-- END --"); }
 
-int64_t tableSampleCount(const QString& path, QString* error) {
+Result<int64_t> tableSampleCount(const QString& path) {
     MeasurementReader reader;
-    QString why;
-    if (!reader.open(path, &why)) {
-        if (!reader.info().headerProblem.isEmpty())
-            fail(error, QStringLiteral("数据文件 %1 不是测量数据文件（文件头%2），无法打印！")
-                            .arg(path, reader.info().headerProblem));
-        else
-            fail(error, QStringLiteral("数据文件 %1 无法读取（%2），无法打印！").arg(path, why));
-        return -1;
-    }
+    const Status opened = reader.open(path);
     const MeasurementInfo& in = reader.info();
-    const int64_t records = in.bytes / kRecordBytes;
+    if (in.shape.condition == FileCondition::NotMeasurement)
+        return Status::failure(
+            QStringLiteral("数据文件 %1 不是测量数据文件（文件头%2），无法打印！").arg(path, in.headerProblem));
     // A complete file, or one whose receive never wrote the trailer; anything else is damaged.
-    if (in.complete) return in.wholeSamples;
-    if (in.bytes % kRecordBytes == 0 && records >= kHeaderRecords && (records - kHeaderRecords) % kSampleRecords == 0)
-        return in.wholeSamples;
-    fail(error, QStringLiteral("数据文件 %1 的长度（%2 字节）不是完整的数据组，文件已损坏，无法打印！")
-                    .arg(path)
-                    .arg(in.bytes));
-    return -1;
+    if (in.shape.condition == FileCondition::TooShort || in.shape.condition == FileCondition::PartialSample)
+        return Status::failure(QStringLiteral("数据文件 %1 的长度（%2 字节）不是完整的数据组，文件已损坏，无法打印！")
+                                   .arg(path)
+                                   .arg(in.bytes));
+    if (!opened) return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2），无法打印！").arg(path, opened.reason()));
+    return in.wholeSamples;
 }
 
-bool parseTableRange(const QString& firstText, const QString& lastText, int64_t sampleCount, TableRange* range,
-                     QString* error) {
-    if (sampleCount < 1) return fail(error, QStringLiteral("数据文件中没有测量数据，无法打印数据！"));
-    const auto whole = [](const QString& t, double* v) {
-        bool ok = false;
-        *v = t.trimmed().toDouble(&ok);
-        return ok && std::isfinite(*v) && *v == std::floor(*v);
-    };
-    double a = 0, b = 0;
-    const bool ok = whole(firstText, &a) && whole(lastText, &b) && a >= 1 && b <= static_cast<double>(sampleCount) &&
-                    a <= b;
-    if (!ok)
-        return fail(error, QStringLiteral("打印范围“%1”到“%2”无效：序号应为 1 到 %3 之间的整数，且起始序号不大于终止序号。")
-                               .arg(firstText, lastText)
-                               .arg(sampleCount));
-    range->first = static_cast<int64_t>(a);
-    range->last = static_cast<int64_t>(b);
-    return true;
+Result<TableRange> parseTableRange(const QString& firstText, const QString& lastText, int64_t sampleCount) {
+    if (sampleCount < 1) return Status::failure(QStringLiteral("数据文件中没有测量数据，无法打印数据！"));
+    const std::optional<int64_t> a = wholeNumberFromText(firstText), b = wholeNumberFromText(lastText);
+    if (!a || !b || *a < 1 || *b > sampleCount || *a > *b)
+        return Status::failure(
+            QStringLiteral("打印范围“%1”到“%2”无效：序号应为 1 到 %3 之间的整数，且起始序号不大于终止序号。")
+                .arg(firstText, lastText)
+                .arg(sampleCount));
+    return TableRange{*a, *b};
 }
 
-bool printDataTable(SharedState& st, Surface& s, const PrintHeader& header, const TableRange& range,
-                    QString* error) {
-    if (st.file.WorkFile.isEmpty()) st.file.WorkFile = workFilePath(programDirectory());
-    const QString path = st.file.WorkFile;
+Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& header, const TableRange& range) {
+    const QString path = st.file.WorkFile.isEmpty() ? workFilePath(programDirectory()) : st.file.WorkFile;
 
     // Everything that can be known in advance is checked before the first line is printed.
-    const int64_t n = tableSampleCount(path, error);
-    if (n < 0) return false;
-    if (range.first < 1 || range.last > n || range.first > range.last) {
-        TableRange checked;
-        return parseTableRange(QString::number(range.first), QString::number(range.last), n, &checked, error);
-    }
+    const Result<int64_t> n = tableSampleCount(path);
+    if (!n) return n.status();
+    if (range.first < 1 || range.last > *n || range.first > range.last)
+        return parseTableRange(QString::number(range.first), QString::number(range.last), *n).status();
     SampleStream stream;
-    QString why;
-    if (!stream.open(path, range.last, &why))
-        return fail(error, QStringLiteral("数据文件 %1 无法读取（%2），无法打印！").arg(path, why));
+    const auto unreadable = [&](const QString& why) {
+        return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2），无法打印！").arg(path, why), why);
+    };
+    if (Status opened = stream.open(path, range.last); !opened) return unreadable(opened.reason());
     float stored[kSampleRecords];
-    for (int64_t k = 1; k < range.first; ++k) {
-        if (!stream.next(stored, &why))
-            return fail(error, QStringLiteral("数据文件 %1 无法读取（%2），无法打印！").arg(path, why));
-    }
+    for (int64_t k = 1; k < range.first; ++k)
+        if (!stream.next(stored))
+            return unreadable(stream.status() ? QStringLiteral("文件提前结束") : stream.status().reason());
 
     s.setFont(FontSpec{QStringLiteral("宋体"), kTableFontSize, false});
     emptyLines(s, 4);
@@ -173,20 +138,19 @@ bool printDataTable(SharedState& st, Surface& s, const PrintHeader& header, cons
     emptyLines(s, 1);
     columnLines(s);
 
-    // Copies, so printing leaves the analysis window's current sample and motor values as they were.
-    MotorValues motor = st.motor;
     std::array<float, 9> sample{};
     std::array<float, 12> values{};
     int64_t rows = 0;
     for (int64_t i = range.first; i <= range.last; ++i) {
-        if (!stream.next(stored, &why)) {
-            if (why.isEmpty()) why = QStringLiteral("文件在第 %1 组数据处结束").arg(i);
-            return fail(error, QStringLiteral("数据文件 %1 无法读取（%2），打印未完成！").arg(path, why));
+        if (!stream.next(stored)) {
+            const Status& s = stream.status();
+            return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2），打印未完成！")
+                                       .arg(path, s ? QStringLiteral("文件在第 %1 组数据处结束").arg(i) : s.reason()));
         }
         values.fill(0);
         for (int k = 0; k < kSampleRecords; ++k) values[k] = sample[k] = stored[k];
         DeriveRecord(sample, values);
-        s.print(row(i, values, motor));
+        s.print(row(i, values, st.motor));
         ++rows;
         if (rows == static_cast<int64_t>(s.page() - 1) * kTableOtherPageRows + kTableFirstPageRows) {
             pageFoot(s);
@@ -198,8 +162,8 @@ bool printDataTable(SharedState& st, Surface& s, const PrintHeader& header, cons
     stream.close();
     pageFoot(s);
     s.printText(tableEndLine());
-    if (!s.endDoc()) return fail(error, QStringLiteral("打印数据表时出错，打印未完成！"));
-    return true;
+    if (!s.endDoc()) return Status::failure(QStringLiteral("打印数据表时出错，打印未完成！"));
+    return {};
 }
 
 }  // namespace mervo

@@ -6,6 +6,7 @@
 
 #include "platform/surface.h"
 #include "printing/print_job.h"
+#include "shared/result.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -26,19 +27,17 @@ QString tablePageLead();
 QString tableEndLine();
 
 // How many samples of the measurement file at `path` the table can print (its whole samples, with or without
-// the trailer); -1 with the reason when the file cannot be read or is damaged.
-int64_t tableSampleCount(const QString& path, QString* error);
+// the trailer); refused with the reason when the file cannot be read or is damaged.
+Result<int64_t> tableSampleCount(const QString& path);
 
 // The range from the window's two texts: whole numbers, first not above last, both within 1..sampleCount.
 // Anything else is refused with a message that names the valid range.
-bool parseTableRange(const QString& firstText, const QString& lastText, int64_t sampleCount, TableRange* range,
-                     QString* error);
+Result<TableRange> parseTableRange(const QString& firstText, const QString& lastText, int64_t sampleCount);
 
 // Prints the table of `range` from the file st.file.WorkFile (the program's working file when empty) with the
 // nameplate in st.motor, and ends the document. The range and the file are checked before anything is
-// printed; false with the reason then, or when the file cannot be read on the way (the document is then
-// incomplete and must be discarded). The shared live values and motor outputs are left untouched.
-bool printDataTable(SharedState& st, Surface& surface, const PrintHeader& header, const TableRange& range,
-                    QString* error);
+// printed; a failure then, or when the file cannot be read on the way (the document is then incomplete and
+// must be discarded). `st` is only read.
+Status printDataTable(const SharedState& st, Surface& surface, const PrintHeader& header, const TableRange& range);
 
 }  // namespace mervo

@@ -1,12 +1,7 @@
 #include "printing/print_job.h"
 
-#include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
-
-#include "platform/qt/painter_surface.h"
 
 namespace mervo {
 
@@ -23,29 +18,12 @@ PrintHeader headerForFile(const QString& measurementPath) {
     return h;
 }
 
-PdfDocument::PdfDocument(const QString& path, const QString& title) : path_(path) {
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) openError_ = probe.errorString();
+Status printDocument(PrintOutput& out, const std::function<Status(Surface&)>& draw) {
+    if (Status s = draw(out.surface()); !s) {
+        out.abandon();
+        return s;
     }
-    writer_ = std::make_unique<QPdfWriter>(path);
-    writer_->setTitle(title);
-    writer_->setCreator(QStringLiteral("MERVO"));
-    // A4 portrait with the margins a desktop printer cannot print on, so the PDF and paper agree.
-    writer_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                       QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter));
-    writer_->setResolution(1200);
-    surface_ = std::make_unique<PagedSurface>(writer_.get());
-}
-
-PdfDocument::~PdfDocument() = default;
-
-Surface& PdfDocument::surface() { return *surface_; }
-
-bool PdfDocument::finish(QString* error) {
-    const bool ok = surface_->endDoc() && QFileInfo(path_).size() > 0;
-    if (!ok && error) *error = QStringLiteral("%1: PDF 文件无法写入").arg(path_);
-    return ok;
+    return out.finish();
 }
 
 }  // namespace mervo

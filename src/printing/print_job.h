@@ -1,13 +1,14 @@
-// What every printout shares: the header fields of the print window, and a PDF document to draw pages on.
+// What every printout shares: the header fields of the print window, and the one way a document is printed,
+// from the window and from the command line alike.
 #pragma once
 
 #include <QString>
 #include <array>
-#include <memory>
+#include <functional>
 
+#include "platform/printer.h"
 #include "platform/surface.h"
-
-class QPdfWriter;
+#include "shared/result.h"
 
 namespace mervo {
 
@@ -31,22 +32,8 @@ struct PrintHeader {
 // The header date from a file's modification time (the print window's default).
 PrintHeader headerForFile(const QString& measurementPath);
 
-// A PDF file of A4 portrait pages drawn through a Surface in twips from the printable area's corner.
-class PdfDocument {
-public:
-    explicit PdfDocument(const QString& path, const QString& title = QString());
-    ~PdfDocument();
-    Surface& surface();
-    // Why the file cannot be created (missing directory, no permission), or empty; checked before drawing so
-    // an unwritable path fails at once with its reason.
-    const QString& openError() const { return openError_; }
-    // Ends the document; false (with the reason) when the file could not be written.
-    bool finish(QString* error);
-
-private:
-    QString path_, openError_;
-    std::unique_ptr<QPdfWriter> writer_;
-    std::unique_ptr<Surface> surface_;
-};
+// Prints one document: draws it on the output, then ends it. A drawing that fails abandons the document, so
+// nothing half-drawn reaches the paper or the file.
+Status printDocument(PrintOutput& out, const std::function<Status(Surface&)>& draw);
 
 }  // namespace mervo

@@ -6,8 +6,10 @@
 #include <QString>
 #include <array>
 
+#include "analysis/plot_geometry.h"
 #include "platform/surface.h"
 #include "printing/print_job.h"
+#include "shared/result.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -16,6 +18,7 @@ namespace mervo {
 // than the plot has columns is drawn per column as the span of its points, so the page stays small however
 // long the recording.
 constexpr double kReportColumnTwips = 4.8;
+constexpr int kReportCharts = 6;
 
 // Largest and smallest of three values.
 float MaxOf3(float a, float b, float c);
@@ -29,14 +32,31 @@ void completeWiring(int wiringCode, std::array<float, 12>& maxima, std::array<fl
 // whole multiples of 50). Leaves the axes used in AxisMin, AxisMax, AxisStep and TimeStep. `totalTime` > 0.
 void ZBX_PR(float MIN, float MAX, Surface& objc, float offset, float totalTime, CurveValues& curves);
 
-// Draws the report of the measurement st.file.WorkFile (the working file of the program directory when
-// empty) on `page` and ends the document. Needs a complete analysis pass of that file in `st` for the
-// efficiency and load-rate extremes and the energies (st.curves); the motor nameplate is st.motor.
-// Leaves in st: TotalTime, LiveMax/LiveMin as completed for the wiring, and the axes of the six charts in
-// CurveAxisMin/CurveAxisMax slots 0, 3, 6, 7, 8, 9. On failure (unreadable file, no usable duration, a read
-// error, the page cannot be ended) returns false with the reason; the document may then be part-drawn and
-// is not ended, for the caller to discard.
-bool printReport(SharedState& st, Surface& page, const PrintHeader& header, QString* error,
-                 double columnWidth = kReportColumnTwips);
+// What the report draws of a measurement: read from its file, with the extremes completed for the wiring and
+// the axes of the six charts.
+struct ReportData {
+    QString path;
+    float totalTime = 0;
+    int64_t samples = 0;
+    int channels = 3;  // connected clamp channels: the divisor of the mean current and voltage
+    std::array<float, 12> maxima{}, minima{};
+    MotorValues motor;  // the file's nameplate
+    // Each chart's axis input (smallest, largest), which its printed extremes are too, and the axis it gives.
+    std::array<std::array<float, 2>, kReportCharts> axisInput{};
+    std::array<ValueAxis, kReportCharts> axes;
+    float timeStep = 0;
+};
+
+// Reads the report's data from the measurement st.file.WorkFile (the working file of the program directory when
+// empty), without changing `st`. A file that cannot be read, has no usable duration or unusable extremes is
+// refused with the reason.
+Result<ReportData> readReportData(const SharedState& st);
+
+// Draws the report of st.file.WorkFile on `page` and ends the document. Takes from `st` only the file and what
+// the last analysis pass of it found (the efficiency and load-rate extremes and the energies); everything else
+// comes from the file, and `st` is left as it was: printing never changes what a window shows. On failure the
+// document may be part-drawn and is not ended, for the caller to discard.
+Status printReport(const SharedState& st, Surface& page, const PrintHeader& header,
+                   double columnWidth = kReportColumnTwips);
 
 }  // namespace mervo

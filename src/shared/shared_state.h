@@ -130,6 +130,9 @@ struct ReceiveBuffer {
     uint64_t SkippedBytes = 0;   // bytes that belonged to no block, for the operator
     bool ManualRunning = true;   // a manual receive may go on; the stop button clears it
     bool AbortReceive = false;   // set by the error path of the per-block processing
+    // A receive is recording: it scales with the values it started with, so settings changed now apply to the
+    // next one.
+    bool Receiving = false;
 
     void reset() {
         RxBuffer.clear();

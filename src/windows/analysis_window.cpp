@@ -273,12 +273,12 @@ void AnalysisWindow::Command2_Click() {
     pass_->setColumnWidth(kTwipsPerPixel / devicePixelRatioF());
     pass_->onAxes = [this] { showTicks(); };
     setAnalysing(true);
-    QString error, warning;
-    if (!pass_->begin(dir_, &error, &warning)) {
+    QString warning;
+    if (Status s = pass_->begin(dir_, &warning); !s) {
         pass_.reset();
         for (PictureBox* b : Picture2) b->refresh();
         setAnalysing(false);
-        messages_.show(error, analysisErrorTitle(), MessageButtons::Ok);
+        messages_.show(s.message(), analysisErrorTitle(), MessageButtons::Ok);
         return;
     }
     if (!warning.isEmpty()) messages_.show(warning, analysisWarningTitle(), MessageButtons::Ok);
@@ -340,9 +340,8 @@ int64_t AnalysisWindow::sliderNumber() const {
 
 void AnalysisWindow::query(int64_t no) {
     PanelContent p;
-    QString error;
-    if (!FENG(st_, &boxes_, no, seg_, &p, &error)) {
-        messages_.show(error, kErrorTitle, MessageButtons::Ok);
+    if (Status s = FENG(st_, &boxes_, no, seg_, &p); !s) {
+        messages_.show(s.message(), kErrorTitle, MessageButtons::Ok);
         return;
     }
     showPanel(p);

@@ -357,8 +357,8 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     }
     port_.readAll();  // bytes waiting from before belong to no measurement
     drawnBlocks_ = 0;
-    if (!cycle_.start(mode, workFilePath(dir_), &error)) {
-        giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(error));
+    if (Status s = cycle_.start(mode, workFilePath(dir_)); !s) {
+        giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(s.message()));
         return;
     }
     poll_.start();

@@ -6,11 +6,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 
-#include "platform/qt/painter_surface.h"
+#include "platform/qt/printer_output.h"
 #include "platform/qt/twips_widgets.h"
 #include "printing/data_table.h"
 #include "printing/report.h"
@@ -23,82 +21,7 @@ const QString kTitle = QStringLiteral("打印设置");
 const QString kErrorTitle = QStringLiteral("错误警告！！！");
 const QString kDateTip = QStringLiteral("默认值为所打印文件的最后修改日期（可更改）");
 
-class PrinterOutput : public PrintOutput {
-public:
-    PrinterOutput(const QPrinterInfo& info, const QString& name) : printer_(info, QPrinter::HighResolution) {
-        printer_.setDocName(name);
-        surface_ = std::make_unique<PagedSurface>(&printer_);
-    }
-    Surface& surface() override { return *surface_; }
-    bool finish(QString* error) override {
-        if (surface_->endDoc() && printer_.printerState() != QPrinter::Error) return true;
-        if (error) *error = QStringLiteral("打印机 %1 出错，“%2”未能打印！").arg(printer_.printerName(), printer_.docName());
-        return false;
-    }
-    void abandon() override { printer_.abort(); }
-
-private:
-    QPrinter printer_;
-    std::unique_ptr<PagedSurface> surface_;
-};
-
-// Drawn beside the chosen name and renamed over it only when complete, so a failure leaves no partial file
-// and an earlier file of that name intact.
-class PdfOutput : public PrintOutput {
-public:
-    PdfOutput(const QString& path, const QString& name)
-        : path_(path), partial_(path + QStringLiteral(".part")), pdf_(std::make_unique<PdfDocument>(partial_, name)) {}
-    ~PdfOutput() override {
-        if (pdf_) abandon();
-    }
-    Surface& surface() override { return pdf_->surface(); }
-    const QString& openError() const { return pdf_->openError(); }
-    bool finish(QString* error) override {
-        QString why;
-        const bool written = pdf_->finish(&why);
-        pdf_.reset();
-        if (written) {
-            QFile::remove(path_);
-            if (QFile::rename(partial_, path_)) return true;
-        }
-        QFile::remove(partial_);
-        if (error) *error = QStringLiteral("PDF 文件 %1 无法写入！").arg(path_);
-        return false;
-    }
-    void abandon() override {
-        pdf_.reset();
-        QFile::remove(partial_);
-    }
-
-private:
-    QString path_, partial_;
-    std::unique_ptr<PdfDocument> pdf_;
-};
-
 }  // namespace
-
-std::unique_ptr<PrintOutput> openDefaultOutput(const QString& documentName, FileDialogs& dialogs, QString* error) {
-    if (error) error->clear();
-    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
-    if (!printer.isNull()) return std::make_unique<PrinterOutput>(printer, documentName);
-    FileDialogRequest r;
-    r.kind = FileDialogRequest::Kind::Save;
-    r.title = QStringLiteral("没有打印机，“%1”保存为 PDF 文件").arg(documentName);
-    r.defaultSuffix = QStringLiteral("pdf");
-    r.filter = QStringLiteral("PDF 文件(*.pdf)");
-    r.confirmOverwrite = true;
-    const std::optional<QString> path = dialogs.choose(r);
-    if (!path || path->isEmpty()) return nullptr;
-    const auto refuse = [&](const QString& why) -> std::unique_ptr<PrintOutput> {
-        if (error) *error = QStringLiteral("PDF 文件 %1 无法写入（%2），“%3”未能打印！").arg(*path, why, documentName);
-        return nullptr;
-    };
-    // Both checked before a page is drawn: the finished file replaces the chosen name, which must not be a folder.
-    if (QFileInfo(*path).isDir()) return refuse(QStringLiteral("同名的文件夹已存在"));
-    auto out = std::make_unique<PdfOutput>(*path, documentName);
-    if (!out->openError().isEmpty()) return refuse(out->openError());
-    return out;
-}
 
 PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent)
     : QWidget(parent, Qt::Window), st_(state), dialogs_(dialogs), messages_(messages) {
@@ -180,7 +103,7 @@ PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes&
     connect(Command1, &QPushButton::clicked, this, &PrintWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &PrintWindow::Command2_Click);
 
-    openOutput = [this](const QString& name, QString* error) { return openDefaultOutput(name, dialogs_, error); };
+    openOutput = [this](const QString& name) { return openDefaultOutput(name, dialogs_); };
     Form_Load();
 }
 
@@ -216,24 +139,16 @@ PrintHeader PrintWindow::header() const {
     return h;
 }
 
-bool PrintWindow::printDocument(const QString& name, const std::function<bool(Surface&, QString*)>& draw) {
-    QString error;
-    std::unique_ptr<PrintOutput> out = openOutput(name, &error);
+void PrintWindow::print(const QString& name, const std::function<Status(Surface&)>& draw) {
+    Result<std::unique_ptr<PrintOutput>> out = openOutput(name);
     if (!out) {
-        // A cancelled save dialog is the operator's choice, not a fault.
-        if (!error.isEmpty()) messages_.show(error, kErrorTitle, MessageButtons::Ok);
-        return false;
+        messages_.show(out.message(), kErrorTitle, MessageButtons::Ok);
+        return;
     }
-    if (!draw(out->surface(), &error)) {
-        out->abandon();
-        messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, error), kErrorTitle, MessageButtons::Ok);
-        return false;
-    }
-    if (!out->finish(&error)) {
-        messages_.show(error, kErrorTitle, MessageButtons::Ok);
-        return false;
-    }
-    return true;
+    // A cancelled save dialog is the operator's choice, not a fault.
+    if (!*out) return;
+    if (Status s = printDocument(**out, draw); !s)
+        messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), kErrorTitle, MessageButtons::Ok);
 }
 
 void PrintWindow::Command2_Click() {
@@ -243,19 +158,17 @@ void PrintWindow::Command2_Click() {
     if (table) {
         // The range is checked before either document starts, so a wrong number prints nothing at all; the
         // window stays open for the operator to correct it.
-        QString error;
-        const int64_t n = tableSampleCount(st_.file.WorkFile, &error);
-        if (n < 0 || !parseTableRange(Text1->text(), Text2->text(), n, &range, &error)) {
-            messages_.show(error, kErrorTitle, MessageButtons::Ok);
+        const Result<int64_t> n = tableSampleCount(st_.file.WorkFile);
+        const Result<TableRange> checked =
+            n ? parseTableRange(Text1->text(), Text2->text(), *n) : Result<TableRange>(n.status());
+        if (!checked) {
+            messages_.show(checked.message(), kErrorTitle, MessageButtons::Ok);
             return;
         }
+        range = *checked;
     }
-    if (report)
-        printDocument(QStringLiteral("工况运行曲线"),
-                      [&](Surface& s, QString* error) { return printReport(st_, s, h, error); });
-    if (table)
-        printDocument(QStringLiteral("数据"),
-                      [&](Surface& s, QString* error) { return printDataTable(st_, s, h, range, error); });
+    if (report) print(QStringLiteral("工况运行曲线"), [&](Surface& s) { return printReport(st_, s, h); });
+    if (table) print(QStringLiteral("数据"), [&](Surface& s) { return printDataTable(st_, s, h, range); });
     close();
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/dialogs.h"
+#include "platform/printer.h"
 #include "platform/surface.h"
 #include "printing/print_job.h"
 #include "shared/shared_state.h"
@@ -19,20 +20,6 @@ class QLineEdit;
 class QPushButton;
 
 namespace mervo {
-
-// Where one print document goes. finish() ends it; abandon() discards a document that failed on the way, so
-// nothing half-printed is left behind as if it were done.
-class PrintOutput {
-public:
-    virtual ~PrintOutput() = default;
-    virtual Surface& surface() = 0;
-    virtual bool finish(QString* error) = 0;
-    virtual void abandon() = 0;
-};
-
-// The default printer, or when there is none a PDF file the operator names in a save dialog. Returns nothing
-// when the operator cancels (error left empty) or the output cannot be opened (with the reason).
-std::unique_ptr<PrintOutput> openDefaultOutput(const QString& documentName, FileDialogs& dialogs, QString* error);
 
 class PrintWindow : public QWidget {
     Q_OBJECT
@@ -55,11 +42,11 @@ public:
     // The header the printouts get from the fields as they stand.
     PrintHeader header() const;
 
-    // Opens each document's output; tests replace it.
-    std::function<std::unique_ptr<PrintOutput>(const QString& documentName, QString* error)> openOutput;
+    // Opens each document's output (nothing when the operator cancels); tests replace it.
+    std::function<Result<std::unique_ptr<PrintOutput>>(const QString& documentName)> openOutput;
 
 private:
-    bool printDocument(const QString& name, const std::function<bool(Surface&, QString*)>& draw);
+    void print(const QString& name, const std::function<Status(Surface&)>& draw);
 
     SharedState& st_;
     FileDialogs& dialogs_;

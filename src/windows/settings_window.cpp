@@ -250,9 +250,8 @@ void SettingsWindow::Command1_Click() {
         return;
     }
     s.recomputeWiringCode();
-    QString error;
-    if (!writeSettingsFile(settingsFilePath(dir_), s, &error)) {
-        messages_.show(QStringLiteral("设置文件保存失败！\r\n") + error, kErrorTitle, MessageButtons::Ok);
+    if (Status written = writeSettingsFile(settingsFilePath(dir_), s); !written) {
+        messages_.show(QStringLiteral("设置文件保存失败！\r\n") + written.message(), kErrorTitle, MessageButtons::Ok);
         return;
     }
     close();

@@ -11,6 +11,7 @@
 #include "acquisition/instrument_sim.h"
 #include "platform/fake/fake_clock.h"
 #include "platform/file_size_limit.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -32,12 +33,11 @@ protected:
     }
     MeasurementInfo read(std::vector<std::array<float, 9>>* samples = nullptr) {
         MeasurementReader r;
-        QString error;
-        EXPECT_TRUE(r.open(path, &error)) << error.toStdString();
+        EXPECT_TRUE(test::succeeded(r.open(path)));
         if (samples)
             for (int64_t k = 0; k < r.info().wholeSamples; ++k) {
                 std::array<float, 9> s{};
-                r.readSample(k, s.data(), nullptr);
+                EXPECT_TRUE(test::succeeded(r.readSample(k, s.data())));
                 samples->push_back(s);
             }
         return r.info();
@@ -54,7 +54,7 @@ TEST_F(Receive, manualStopWritesTrailerAndTheLastBlocksElapsedTime) {
     st.motor.setNameplate({4, 11, 21.5f, 89.5f, 7.2f, 0.45f, 380});
     st.settings.BlueOn = 0;
     st.file.TotalTime = 99;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     int panelUpdates = 0;
     cycle.onBlock = [&] { ++panelUpdates; };
     for (double t : {0.25, 0.5, 1.75}) {
@@ -79,7 +79,7 @@ TEST_F(Receive, manualStopWritesTrailerAndTheLastBlocksElapsedTime) {
 }
 
 TEST_F(Receive, stoppingBeforeAnyBlockLeavesTheEmptyLayout) {
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     cycle.requestStop();
     const MeasurementInfo info = read();
     EXPECT_EQ(info.bytes, 144);
@@ -92,7 +92,7 @@ TEST_F(Receive, stoppingBeforeAnyBlockLeavesTheEmptyLayout) {
 
 TEST_F(Receive, timedReceiveEndsAtItsTimeWithOrWithoutBytes) {
     st.file.TotalTime = 2;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path));
     feed(kTypical);
     clock.advance(1.0);
     cycle.poll();
@@ -110,7 +110,7 @@ TEST_F(Receive, timedReceiveEndsAtItsTimeWithOrWithoutBytes) {
 
 TEST_F(Receive, aTimedReceiveCutShortRecordsTheTimeItRan) {
     st.file.TotalTime = 60;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path));
     clock.advance(2.5);
     feed(kTypical);
     clock.advance(1);
@@ -120,7 +120,7 @@ TEST_F(Receive, aTimedReceiveCutShortRecordsTheTimeItRan) {
 
 TEST_F(Receive, anInterruptedTimedReceiveKeepsTheDurationOfItsSyncedBlocks) {
     st.file.TotalTime = 60;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path));
     clock.advance(1.25);
     feed(kTypical);
     clock.advance(0.5);
@@ -133,7 +133,7 @@ TEST_F(Receive, anInterruptedTimedReceiveKeepsTheDurationOfItsSyncedBlocks) {
 
 TEST_F(Receive, blocksArrivingAfterTheSetTimeAreNotProcessed) {
     st.file.TotalTime = 1;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Timed, path));
     clock.advance(1.0);
     feed(kTypical);
     EXPECT_EQ(cycle.end(), ReceiveEnd::TimeReached);
@@ -143,7 +143,7 @@ TEST_F(Receive, blocksArrivingAfterTheSetTimeAreNotProcessed) {
 TEST_F(Receive, storesScaledValuesWithPowersAsReceived) {
     st.settings.CTRatio = 100;
     st.settings.PTRatio = 10;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     // Channel 1's power exceeds U * I / 1000 on purpose: the file keeps it, only memory limits it.
     feed({1.5f, 38, 0.5f, 1, 22, 0.25f, 0, 0, 0});
     cycle.requestStop();
@@ -157,7 +157,7 @@ TEST_F(Receive, storesScaledValuesWithPowersAsReceived) {
 
 TEST_F(Receive, elapsedTimeStaysMonotonicOverMidnight) {
     clock.midnight = 86399.5;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     clock.advance(1.0);  // the wall clock wraps to 0.5
     feed(kTypical);
     EXPECT_FLOAT_EQ(st.file.ElapsedTime, 1.0f);
@@ -167,7 +167,7 @@ TEST_F(Receive, elapsedTimeStaysMonotonicOverMidnight) {
 
 TEST_F(Receive, aBlockTheArithmeticCannotHoldAbortsWithoutTrailer) {
     st.settings.CTRatio = 1e10f;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     ReceiveEnd ended = ReceiveEnd::None;
     cycle.onEnded = [&](ReceiveEnd e) { ended = e; };
     feed(kTypical);
@@ -183,7 +183,7 @@ TEST_F(Receive, aBlockTheArithmeticCannotHoldAbortsWithoutTrailer) {
 }
 
 TEST_F(Receive, lostPortEndsNormallyWithEveryBlock) {
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     feed(kTypical);
     feed(kTypical);
     cycle.portLost(QStringLiteral("unplugged"));
@@ -196,7 +196,7 @@ TEST_F(Receive, lostPortEndsNormallyWithEveryBlock) {
 
 TEST_F(Receive, manualReceiveKeepsRecordTwoAtTheLastSyncedBlock) {
     st.file.TotalTime = 10;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     clock.advance(0.5);
     feed(kTypical);
     EXPECT_EQ(read().header.TotalTime, 10.0f) << "not a second yet since the start";
@@ -209,7 +209,7 @@ TEST_F(Receive, manualReceiveKeepsRecordTwoAtTheLastSyncedBlock) {
 }
 
 TEST_F(Receive, aFullDiskEndsTheReceiveWithAMessageAndKeepsWhatWasWritten) {
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     // The disk fills in the middle of the sixth block: its write stops part way, as on a full disk.
     test::FileSizeLimit full(4 * (12 + 9 * 5) + 10);
     ASSERT_TRUE(full.active());
@@ -223,26 +223,24 @@ TEST_F(Receive, aFullDiskEndsTheReceiveWithAMessageAndKeepsWhatWasWritten) {
     EXPECT_FALSE(receiveEndText(ReceiveEnd::WriteFailed, cycle.endDetail()).isEmpty());
     EXPECT_FALSE(cycle.endDetail().isEmpty()) << "the reason reaches the operator";
     // What was written is intact and recovers to its five samples.
-    RecoveryReport report;
-    QString error;
-    ASSERT_TRUE(recover(path, &report, &error)) << error.toStdString();
+    ASSERT_TRUE(test::succeeded(recover(path)));
     const MeasurementInfo info = read();
     EXPECT_TRUE(info.complete);
     EXPECT_EQ(info.wholeSamples, 5);
 }
 
 TEST_F(Receive, startFailsClearlyWhereTheFileCannotBeMade) {
-    QString error;
-    EXPECT_FALSE(cycle.start(ReceiveMode::Manual, dir.filePath("no/such/dir/TEMP.MTX"), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("TEMP.MTX")));
+    const Status s = cycle.start(ReceiveMode::Manual, dir.filePath("no/such/dir/TEMP.MTX"));
+    EXPECT_FALSE(s);
+    EXPECT_TRUE(s.message().contains(QStringLiteral("TEMP.MTX")));
     EXPECT_FALSE(cycle.running());
 }
 
 TEST_F(Receive, aNewReceiveStartsFromCleanExtremesAndSums) {
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     feed({-100, 230, 20, 0, 0, 0, 0, 0, 0});
     cycle.requestStop();
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path, nullptr));
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     feed({-1, 230, 0.2f, 0, 0, 0, 0, 0, 0});
     cycle.requestStop();
     EXPECT_FLOAT_EQ(st.live.LiveMax[0], 1.0f);

@@ -12,6 +12,7 @@
 #include "analysis/analysis_pass.h"
 #include "motor/operating_point.h"
 #include "platform/fake/recording_surface.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 using Op = RecordingSurface::Call::Op;
@@ -44,12 +45,12 @@ QString writeMeasurement(const QString& path, const FileContent& f) {
     h.nameplate = f.nameplate;
     h.channels = {1, 1, 1};
     QString error;
-    EXPECT_TRUE(w.create(path, h, &error)) << error.toStdString();
-    for (const Sample& s : f.samples) EXPECT_TRUE(w.appendSample(s.data(), &error));
+    EXPECT_TRUE(test::succeeded(w.create(path, h)));
+    for (const Sample& s : f.samples) EXPECT_TRUE(w.appendSample(s.data()));
     if (f.trailer) {
-        EXPECT_TRUE(w.appendTrailer(f.maxima, f.minima, &error));
+        EXPECT_TRUE(w.appendTrailer(f.maxima, f.minima));
     }
-    w.close();
+    EXPECT_TRUE(test::succeeded(w.close()));
     return path;
 }
 
@@ -59,7 +60,10 @@ using test::RecordingBoxes;
 bool runPass(AnalysisPass& pass, SharedState& st, const QString& path, QString* error = nullptr,
              QString* warning = nullptr, int64_t slice = 3) {
     st.file.WorkFile = path;
-    if (!pass.begin(QString(), error, warning)) return false;
+    if (const Status s = pass.begin(QString(), warning); !s) {
+        if (error) *error = s.message();
+        return false;
+    }
     int guard = 0;
     while (!pass.step(slice))
         if (++guard > 1000000) return false;
@@ -323,7 +327,7 @@ TEST_F(AnalysisPassTest, fileWithoutItsTrailerIsAnalysedFromItsSamples) {
     pass.onAxes = [&] { ++axes; };
     QString error, warning;
     st.file.WorkFile = cut;
-    ASSERT_TRUE(pass.begin(QString(), &error, &warning)) << error.toStdString();
+    ASSERT_TRUE(test::succeeded(pass.begin(QString(), &warning)));
     axesInBegin = axes;
     EXPECT_TRUE(warning.contains(cut)) << warning.toStdString();
     EXPECT_FLOAT_EQ(st.file.SampleCount, 4);
@@ -368,7 +372,7 @@ TEST_F(AnalysisPassTest, fileCutShortDuringThePassFailsWithoutHalfResults) {
     SharedState st;
     AnalysisPass pass(st, nullptr);
     st.file.WorkFile = file;
-    ASSERT_TRUE(pass.begin(QString(), nullptr));
+    ASSERT_TRUE(pass.begin(QString()));
     EXPECT_FALSE(pass.step(10));
     ASSERT_TRUE(QFile::resize(file, 48 + 36 * 2000));
     while (!pass.step(100)) {
@@ -387,7 +391,7 @@ TEST_F(AnalysisPassTest, emptyWorkFileMeansTheWorkingFileOfTheProgramDirectory) 
     writeMeasurement(path("TEMP.MTX"), f);
     SharedState st;
     AnalysisPass pass(st, nullptr);
-    ASSERT_TRUE(pass.begin(dir.path(), nullptr));
+    ASSERT_TRUE(pass.begin(dir.path()));
     EXPECT_EQ(st.file.WorkFile, path("TEMP.MTX"));
     EXPECT_TRUE(pass.step(10));
     EXPECT_TRUE(pass.finished());

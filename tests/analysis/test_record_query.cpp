@@ -9,6 +9,7 @@
 #include "analysis/record_query.h"
 #include "platform/fake/recording_surface.h"
 #include "shared/number_format.h"
+#include "support/status_matchers.h"
 
 // Readable failure messages for texts.
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -83,10 +84,10 @@ protected:
         h.channels = {1, 1, 1};
         WorkingFileWriter w;
         QString error;
-        ASSERT_TRUE(w.create(path, h, &error)) << error.toStdString();
+        ASSERT_TRUE(test::succeeded(w.create(path, h)));
         for (int i = 1; i <= n; ++i) {
             const float v[9] = {10.0f + i, 400, power(i), 0, 0, 0, 0, 0, 0};
-            ASSERT_TRUE(w.appendSample(v, &error));
+            ASSERT_TRUE(w.appendSample(v));
         }
         // Distinct ranges per element, so a grid drawn from the wrong element shows.
         std::array<float, 12> mx{}, mn{};
@@ -94,8 +95,8 @@ protected:
             mn[e] = 3.0f * e;
             mx[e] = 10.0f + 25.0f * e;
         }
-        ASSERT_TRUE(w.appendTrailer(mx, mn, &error));
-        w.close();
+        ASSERT_TRUE(w.appendTrailer(mx, mn));
+        EXPECT_TRUE(test::succeeded(w.close()));
 
         st.file.WorkFile = path;
         st.file.SampleCount = static_cast<float>(n);
@@ -115,8 +116,9 @@ protected:
 
     bool query(int64_t no, PanelContent* panel = nullptr, bool draw = true) {
         PanelContent ignored;
-        error.clear();
-        return FENG(st, draw ? &boxes : nullptr, no, segState, panel ? panel : &ignored, &error);
+        const Status s = FENG(st, draw ? &boxes : nullptr, no, segState, panel ? panel : &ignored);
+        error = s.message();
+        return s.ok();
     }
 
     static double y0(int i) { return 1500.0 - 10.0 * i; }  // box 0 at sample i

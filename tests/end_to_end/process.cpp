@@ -79,7 +79,7 @@ std::string waitFirstLine(const std::string& path, double timeoutS) {
     return {};
 }
 
-Result run(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
+ProcessResult run(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
            double timeoutS) {
     Child c = spawn(program, args, workDir + "/run.out", workDir + "/run.err");
     const int status = waitExit(c, timeoutS);

@@ -26,12 +26,12 @@ std::string readFile(const std::string& path);
 // Waits until the file holds a whole first line and returns it (empty on time-out).
 std::string waitFirstLine(const std::string& path, double timeoutS);
 
-struct Result {
+struct ProcessResult {
     int status;
     std::string out, err;
 };
 // Runs a program to its end (at most timeoutS).
-Result run(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
+ProcessResult run(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
            double timeoutS = 30);
 
 }  // namespace mervo::test

@@ -17,6 +17,7 @@
 #include "measurement/codec.h"
 #include "measurement/reader.h"
 #include "end_to_end/process.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 using namespace mervo::test;
@@ -112,13 +113,13 @@ void killAndRecover(const std::vector<Receiver>& receivers) {
         EXPECT_EQ(waitExit(receiver, 10), 128 + SIGKILL) << readFile(d + "/r.err");
         waitExit(sim, 10);
 
-        const Result r = run("mervo-tool", {"recover", file}, d);
+        const ProcessResult r = run("mervo-tool", {"recover", file}, d);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("\"recovered\":true"), std::string::npos) << r.out;
 
         MeasurementReader reader;
         QString error;
-        ASSERT_TRUE(reader.open(QString::fromStdString(file), &error)) << error.toStdString();
+        ASSERT_TRUE(test::succeeded(reader.open(QString::fromStdString(file))));
         const MeasurementInfo& info = reader.info();
         ASSERT_TRUE(info.complete);
         const std::string recovered = readFile(file);

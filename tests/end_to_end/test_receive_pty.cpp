@@ -16,6 +16,7 @@
 #include "measurement/reader.h"
 #include "measurement/writer.h"
 #include "end_to_end/process.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 using namespace mervo::test;
@@ -68,7 +69,7 @@ protected:
     MeasurementInfo infoOf(const std::string& path) {
         MeasurementReader r;
         QString error;
-        EXPECT_TRUE(r.open(QString::fromStdString(path), &error)) << error.toStdString();
+        EXPECT_TRUE(test::succeeded(r.open(QString::fromStdString(path))));
         return r.info();
     }
 
@@ -79,7 +80,7 @@ protected:
 
 TEST_F(ReceivePty, storesEveryBlockByteForByteScaledByTheRatios) {
     const std::string pty = startSim({"--rate", "0", "--blocks", "3000", "--seed", "7"});
-    const Result r = run("mervo-tool",
+    const ProcessResult r = run("mervo-tool",
                          {"receive", "--port", pty, "-o", d + "/out.MTQ", "--blocks", "3000", "--ct", "2.5", "--pt",
                           "10", "--channels", "101", "--nameplate", "4,11,21.5,89.5,7.2,0.45,380"},
                          d);
@@ -104,7 +105,7 @@ TEST_F(ReceivePty, manualReceiveKeepsBackToBackAndFillerSeparatedBlocksAlike) {
         if (filler) args.push_back("--filler");
         const std::string pty = startSim(args);
         const std::string out = d + (filler ? "/filler.MTQ" : "/plain.MTQ");
-        const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", out, "--blocks", "400"}, d);
+        const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", out, "--blocks", "400"}, d);
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string file = readFile(out);
         EXPECT_TRUE(samplesOf(file, 400) == expectedSamples(readFile(d + "/sent.bin"), filler ? 33 : 30, 1, 1, 400))
@@ -146,7 +147,7 @@ TEST_F(ReceivePty, killedReceiverLeavesHeaderAndSamplesIntact) {
     const std::string file = readFile(d + "/k.MTQ");
     MeasurementReader reader;
     QString error;
-    ASSERT_TRUE(reader.open(QString::fromStdString(d + "/k.MTQ"), &error)) << error.toStdString();
+    ASSERT_TRUE(test::succeeded(reader.open(QString::fromStdString(d + "/k.MTQ"))));
     const MeasurementInfo& info = reader.info();
     EXPECT_FALSE(info.complete);
     EXPECT_EQ((file.size() - 48) % 36, 0u) << "a sample was torn";
@@ -158,7 +159,7 @@ TEST_F(ReceivePty, killedReceiverLeavesHeaderAndSamplesIntact) {
 
 TEST_F(ReceivePty, timedReceiveEndsAtItsSetTime) {
     const std::string pty = startSim({"--rate", "32"});
-    const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/t.MTQ", "--seconds", "1.5"}, d);
+    const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/t.MTQ", "--seconds", "1.5"}, d);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"end\":\"time_reached\""), std::string::npos) << r.out;
     const MeasurementInfo info = infoOf(d + "/t.MTQ");
@@ -171,7 +172,7 @@ TEST_F(ReceivePty, timedReceiveEndsAtItsSetTime) {
 TEST_F(ReceivePty, timedReceiveEndsEvenWhenTheInstrumentIsSilent) {
     // The simulator never starts sending: it waits for a reader that has not opened the port yet.
     const std::string pty = startSim({"--rate", "32", "--start-delay", "60000"});
-    const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/s.MTQ", "--seconds", "0.5"}, d, 15);
+    const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/s.MTQ", "--seconds", "0.5"}, d, 15);
     ASSERT_EQ(r.status, 0) << r.err;
     const MeasurementInfo info = infoOf(d + "/s.MTQ");
     EXPECT_TRUE(info.complete);
@@ -180,7 +181,7 @@ TEST_F(ReceivePty, timedReceiveEndsEvenWhenTheInstrumentIsSilent) {
 
 TEST_F(ReceivePty, lostPortEndsNormallyAndKeepsEveryBlock) {
     const std::string pty = startSim({"--rate", "0", "--blocks", "90", "--linger", "0.5"});
-    const Result r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/p.MTQ"}, d, 20);
+    const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/p.MTQ"}, d, 20);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"end\":\"port_lost\""), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("serial port was lost"), std::string::npos) << r.err;
@@ -243,7 +244,7 @@ TEST_F(ReceivePty, badRequestsFailWithOneLine) {
         {{"motor", "5", "--dir", d + "/nowhere"}, 1, "MTALL.OBJ"},
     };
     for (const auto& c : cases) {
-        const Result r = run("mervo-tool", c.args, d, 10);
+        const ProcessResult r = run("mervo-tool", c.args, d, 10);
         EXPECT_EQ(r.status, c.status) << c.args[0] << " " << (c.args.size() > 2 ? c.args.back() : "");
         EXPECT_EQ(r.err.rfind("mervo-tool: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
@@ -254,7 +255,7 @@ TEST_F(ReceivePty, badRequestsFailWithOneLine) {
 
 TEST_F(ReceivePty, catalogueMotorsFromTheCommandLine) {
     const std::string data = MERVO_DATA_DIR;
-    Result r = run("mervo-tool", {"motor", "1", "--dir", data}, d);
+    ProcessResult r = run("mervo-tool", {"motor", "1", "--dir", data}, d);
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* part : {"{\"code\":1,\"nameplate\":[", ",380],\"valid\":true,\"rated_loss\":"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << " in " << r.out;
@@ -288,16 +289,16 @@ TEST_F(ReceivePty, infoDescribesCompleteAndInterruptedFiles) {
     h.nameplate = {4, 11, 21.5f, 89.5f, 7.2f, 0.45f, 380};
     h.channels = {1, 0, 1};
     QString error;
-    ASSERT_TRUE(w.create(QString::fromStdString(d + "/a.MTQ"), h, &error));
+    ASSERT_TRUE(w.create(QString::fromStdString(d + "/a.MTQ"), h));
     const float s[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    w.appendSample(s, &error);
-    w.appendSample(s, &error);
+    EXPECT_TRUE(test::succeeded(w.appendSample(s)));
+    EXPECT_TRUE(test::succeeded(w.appendSample(s)));
     std::array<float, 12> mx{}, mn{};
     mx.fill(2.5f);
     mn.fill(-0.5f);
-    w.appendTrailer(mx, mn, &error);
-    w.close();
-    Result r = run("mervo-tool", {"info", d + "/a.MTQ"}, d);
+    EXPECT_TRUE(test::succeeded(w.appendTrailer(mx, mn)));
+    EXPECT_TRUE(test::succeeded(w.close()));
+    ProcessResult r = run("mervo-tool", {"info", d + "/a.MTQ"}, d);
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* part : {"\"bytes\":216", "\"samples\":2", "\"complete\":true", "\"start_time\":3600.5",
                              "\"total_time\":2", "\"nameplate\":[4,11,21.5,89.5,7.2,0.45,380]",

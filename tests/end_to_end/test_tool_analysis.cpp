@@ -13,6 +13,7 @@
 
 #include "measurement/writer.h"
 #include "end_to_end/process.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 using namespace mervo::test;
@@ -40,22 +41,22 @@ protected:
         h.channels = {1, 1, 1};
         WorkingFileWriter w;
         QString error;
-        EXPECT_TRUE(w.create(QString::fromStdString(path), h, &error)) << error.toStdString();
+        EXPECT_TRUE(test::succeeded(w.create(QString::fromStdString(path), h)));
         std::array<float, 12> mx{}, mn{};
         mn.fill(1e9f);
         for (int i = 1; i <= n; ++i) {
             const float v[9] = {10.0f + i, 400, power(i), 0, 0, 0, 0, 0, 0};
-            EXPECT_TRUE(w.appendSample(v, &error));
+            EXPECT_TRUE(w.appendSample(v));
             const float row[12] = {10.0f + i, 400, power(i), 0, 0, 0, 0, 0, 1, 0, 0, 0};
             for (int k = 0; k < 12; ++k) mx[k] = std::max(mx[k], row[k]), mn[k] = std::min(mn[k], row[k]);
         }
-        EXPECT_TRUE(w.appendTrailer(mx, mn, &error));
-        w.close();
+        EXPECT_TRUE(w.appendTrailer(mx, mn));
+        EXPECT_TRUE(test::succeeded(w.close()));
         return path;
     }
 
     QJsonObject sample(const std::string& file, const std::string& no) {
-        const Result r = run("mervo-tool", {"sample", file, no}, d);
+        const ProcessResult r = run("mervo-tool", {"sample", file, no}, d);
         EXPECT_EQ(r.status, 0) << r.err;
         QJsonParseError pe{};
         const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &pe);
@@ -108,7 +109,7 @@ TEST_F(ToolAnalysis, sampleWithoutMotorDataLeavesTheMotorValuesOut) {
 TEST_F(ToolAnalysis, sampleRefusesRecordsTheMeasurementDoesNotHold) {
     const std::string file = measurement(20, 0, 20, true);
     for (const char* no : {"0", "-1", "21", "1e3", "99999999999999999999"}) {
-        const Result r = run("mervo-tool", {"sample", file, no}, d);
+        const ProcessResult r = run("mervo-tool", {"sample", file, no}, d);
         EXPECT_EQ(r.status, 1) << no;
         EXPECT_EQ(r.err.rfind("mervo-tool: sample: ", 0), 0u) << r.err;
         EXPECT_TRUE(r.out.empty()) << no;
@@ -119,7 +120,7 @@ TEST_F(ToolAnalysis, sampleRefusesRecordsTheMeasurementDoesNotHold) {
 TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheClockPastMidnight) {
     // Starting 1 s before midnight, 0.2 s per sample.
     const std::string file = measurement(50, 86399, 10, true, [](int i) { return i == 3 ? -0.5f : 2.0f; });
-    const Result r = run("mervo-tool", {"export", file}, d);
+    const ProcessResult r = run("mervo-tool", {"export", file}, d);
     ASSERT_EQ(r.status, 0) << r.err;
     const QStringList lines = QString::fromStdString(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 51);
@@ -144,7 +145,7 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheClockPastMidnight) {
 
     // To a file: the same bytes.
     const std::string out = d + "/out.csv";
-    const Result toFile = run("mervo-tool", {"export", file, "-o", out}, d);
+    const ProcessResult toFile = run("mervo-tool", {"export", file, "-o", out}, d);
     ASSERT_EQ(toFile.status, 0) << toFile.err;
     EXPECT_TRUE(toFile.out.empty());
     EXPECT_EQ(readFile(out), r.out);
@@ -153,7 +154,7 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheClockPastMidnight) {
 TEST_F(ToolAnalysis, exportNeverReplacesTheMeasurementItself) {
     const std::string file = measurement(5, 0, 5, true);
     const std::string before = readFile(file);
-    const Result r = run("mervo-tool", {"export", file, "-o", file}, d);
+    const ProcessResult r = run("mervo-tool", {"export", file, "-o", file}, d);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(readFile(file), before);
 }
@@ -164,7 +165,7 @@ TEST_F(ToolAnalysis, exportOfAFileThatCannotBeAnalysedFailsWithoutOutput) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(20, '\0'));
     f.close();
-    const Result r = run("mervo-tool", {"export", path, "-o", d + "/x.csv"}, d);
+    const ProcessResult r = run("mervo-tool", {"export", path, "-o", d + "/x.csv"}, d);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/x.csv")));
 }
@@ -177,7 +178,7 @@ TEST_F(ToolAnalysis, anInterruptedRecordingIsNamedWithTheCommandThatFinishesIt) 
     } cuts[] = {{48 + 12 * 36, 0}, {48 + 12 * 36 + 10, 1}};
     for (const auto& c : cuts) {
         ASSERT_EQ(::truncate(file.c_str(), c.bytes), 0);
-        const Result r = run("mervo-tool", {"analyze", file}, d);
+        const ProcessResult r = run("mervo-tool", {"analyze", file}, d);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find("mervo-tool recover " + file), std::string::npos) << r.err;
         EXPECT_EQ(r.out.empty(), c.status != 0);
@@ -208,7 +209,7 @@ TEST_F(ToolAnalysis, everyCommandRefusesAFileOfAnotherKindAndLeavesItAlone) {
         };
         for (const auto& args : commands) {
             SCOPED_TRACE(args[0] + " of " + std::to_string(bytes) + " bytes beginning " + content.left(4).toHex().toStdString());
-            const Result r = run("mervo-tool", args, d);
+            const ProcessResult r = run("mervo-tool", args, d);
             EXPECT_EQ(r.status, 1);
             EXPECT_TRUE(r.out.empty()) << r.out;
             EXPECT_NE(r.err.find("不是测量数据文件"), std::string::npos) << r.err;

@@ -9,6 +9,7 @@
 #include "files/measurement_files.h"
 #include "platform/fake/scripted_dialogs.h"
 #include "platform/program_dir.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -38,10 +39,10 @@ protected:
         FileHeader h;
         h.nameplate = {2, 7.5f, 15, 88, 5, 0.3f, 380};
         h.channels = channels;
-        ASSERT_TRUE(w.create(path(name), h, nullptr));
+        ASSERT_TRUE(w.create(path(name), h));
         const float s[9] = {1, 220, 0.2f, 1, 220, 0.2f, 1, 220, 0.2f};
-        w.appendSample(s, nullptr);
-        w.appendTrailer({}, {}, nullptr);
+        EXPECT_TRUE(test::succeeded(w.appendSample(s)));
+        EXPECT_TRUE(test::succeeded(w.appendTrailer({}, {})));
     }
 
     QTemporaryDir dir;
@@ -189,7 +190,9 @@ TEST_F(Files, openingSomethingThatIsNoMeasurementSaysSoAndTouchesNothing) {
         EXPECT_EQ(st.motor.MotorRatedPower, 11.0f) << "the nameplate held stays";
         EXPECT_EQ(st.settings.WiringCode, 6);
         EXPECT_EQ(bytesOf(path("mervo.dft")), settings) << "the settings file is not rewritten";
-        if (!c.isDir) EXPECT_EQ(bytesOf(p), c.content) << "the file itself is not touched";
+        if (!c.isDir) {
+            EXPECT_EQ(bytesOf(p), c.content) << "the file itself is not touched";
+        }
     }
 }
 
@@ -237,10 +240,10 @@ TEST_F(Files, anInterruptedFileIsOfferedForRecoveryAndOpensEitherWay) {
         FileHeader h;
         h.TotalTime = 3;
         h.channels = {1, 0, 1};
-        ASSERT_TRUE(w.create(path("cut.MTQ"), h, nullptr));
+        ASSERT_TRUE(w.create(path("cut.MTQ"), h));
         const float s[9] = {1, 220, 0.2f, 1, 220, 0.2f, 1, 220, 0.2f};
-        for (int k = 0; k < 3; ++k) ASSERT_TRUE(w.appendSample(s, nullptr));
-        w.close();
+        for (int k = 0; k < 3; ++k) ASSERT_TRUE(w.appendSample(s));
+        EXPECT_TRUE(test::succeeded(w.close()));
         {
             QFile f(path("cut.MTQ"));
             ASSERT_TRUE(f.open(QIODevice::Append));

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "files/settings_file.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -67,7 +68,7 @@ TEST_F(SettingsFile, writesNineLinesInTheStoredNumberFormWithCrLf) {
     s.CommPortNo = 1, s.CurveKind = 0, s.TotalTimeSetting = 5400, s.CTRatio = 0.5f, s.PTRatio = 100;
     s.SegmentCount = 10, s.RedOn = 1, s.BlueOn = 0, s.YellowOn = 1;
     QString error;
-    ASSERT_TRUE(writeSettingsFile(path, s, &error)) << error.toStdString();
+    ASSERT_TRUE(test::succeeded(writeSettingsFile(path, s)));
     EXPECT_EQ(content(), QByteArray(" 1\r\n 0\r\n 5400\r\n .5\r\n 100\r\n 10\r\n 1\r\n 0\r\n 1\r\n"));
 }
 
@@ -76,7 +77,7 @@ TEST_F(SettingsFile, readsBackWhatWasWritten) {
     s.CommPortNo = 8, s.CurveKind = 7, s.TotalTimeSetting = 86399, s.CTRatio = 0.1f, s.PTRatio = 2.5f;
     s.SegmentCount = 20, s.RedOn = 1, s.BlueOn = 1, s.YellowOn = 1;
     QString error;
-    ASSERT_TRUE(writeSettingsFile(path, s, &error));
+    ASSERT_TRUE(writeSettingsFile(path, s));
     SettingsValues r = stale();
     float totalTime = 0;
     const SettingsReadReport report = readSettingsFile(path, r, totalTime);
@@ -144,9 +145,9 @@ TEST_F(SettingsFile, spacesAroundValuesAndBareLineFeedsReadFine) {
 
 TEST_F(SettingsFile, writeIntoMissingDirectoryFailsWithItsPath) {
     const QString bad = dir.filePath(QStringLiteral("gone/mervo.dft"));
-    QString error;
-    EXPECT_FALSE(writeSettingsFile(bad, SettingsValues{}, &error));
-    EXPECT_TRUE(error.contains(bad)) << error.toStdString();
+    const Status written = writeSettingsFile(bad, SettingsValues{});
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(written.message().contains(dir.filePath(QStringLiteral("gone"))));
     EXPECT_FALSE(QFile::exists(bad));
 }
 
@@ -163,9 +164,8 @@ TEST_F(SettingsFile, failedWriteLeavesTheOldFileUntouched) {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit small{8, 8};
         setrlimit(RLIMIT_FSIZE, &small);
-        QString error;
-        const bool ok = writeSettingsFile(path, s, &error);
-        _exit(!ok && !error.isEmpty() ? 0 : 1);
+        const Status written = writeSettingsFile(path, s);
+        _exit(!written && !written.message().isEmpty() ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

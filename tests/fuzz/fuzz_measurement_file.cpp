@@ -33,21 +33,20 @@ QByteArray contentOf(const QString& path) {
 void checkRecovery(const uint8_t* data, size_t size) {
     fuzz::TempFile copy(data, size);
     const Diagnosis d = diagnose(copy.path());
-    RecoveryReport r;
-    QString error;
-    const bool ok = recover(copy.path(), &r, &error);
+    const Result<RecoveryReport> r = recover(copy.path());
+    const bool ok = r.ok();
     const QByteArray after = contentOf(copy.path());
-    FUZZ_CHECK(r.found.condition == d.condition);
+    FUZZ_CHECK(!ok || r->found.condition == d.condition);
     if (d.recoverable()) {
-        FUZZ_CHECK(ok && r.recovered && r.samples == d.samples);
+        FUZZ_CHECK(ok && r->recovered && r->samples == d.samples);
         FUZZ_CHECK(after.size() == completeFileBytes(d.samples));
         FUZZ_CHECK(std::memcmp(after.constData(), data, static_cast<size_t>(completeFileBytes(d.samples) -
                                                                            kRecordBytes * kTrailerRecords)) == 0);
         MeasurementReader reader;
-        FUZZ_CHECK(reader.open(copy.path(), &error) && reader.info().complete);
+        FUZZ_CHECK(reader.open(copy.path()) && reader.info().complete);
     } else {
         FUZZ_CHECK(ok == (d.condition == FileCondition::Complete));
-        FUZZ_CHECK(!r.recovered);
+        FUZZ_CHECK(!ok || !r->recovered);
         FUZZ_CHECK(after == QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size)));
     }
 }
@@ -59,7 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int64_t bytes = static_cast<int64_t>(size);
 
     MeasurementReader reader;
-    QString error;
     checkRecovery(data, size);
     const bool shortFile = bytes < kRecordBytes * kHeaderRecords;
     QString problem;
@@ -68,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int i = 0; i < kHeaderRecords; ++i) h[i] = recordAt(data, i + 1);
         problem = headerProblem(h);
     }
-    if (!reader.open(file.path(), &error)) {
+    if (const Status opened = reader.open(file.path()); !opened) {
         // Only a file without a whole header, or with one no receive writes, is refused.
-        FUZZ_CHECK(!error.isEmpty());
+        FUZZ_CHECK(!opened.message().isEmpty());
         FUZZ_CHECK(shortFile || !problem.isEmpty());
         FUZZ_CHECK(reader.info().headerProblem == problem);
         return 0;
@@ -114,33 +112,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     float values[9];
     for (int64_t k = 0; k < info.wholeSamples; ++k) {
-        FUZZ_CHECK(reader.readSample(k, values, &error));
+        FUZZ_CHECK(reader.readSample(k, values));
         for (int i = 0; i < 9; ++i)
             FUZZ_CHECK(sameBits(values[i], recordAt(data, kHeaderRecords + 1 + kSampleRecords * k + i)));
     }
-    FUZZ_CHECK(!reader.readSample(info.wholeSamples, values, &error));
-    FUZZ_CHECK(!reader.readSample(-1, values, &error));
+    FUZZ_CHECK(!reader.readSample(info.wholeSamples, values));
+    FUZZ_CHECK(!reader.readSample(-1, values));
     // Records past the end are refused, never read.
     const int64_t records = bytes / kRecordBytes;
-    FUZZ_CHECK(!reader.readRecords(records, 2, values, &error));
-    FUZZ_CHECK(!reader.readRecords(0, 1, values, &error));
-    if (records >= 1) FUZZ_CHECK(reader.readRecords(records, 1, values, &error));
+    FUZZ_CHECK(!reader.readRecords(records, 2, values));
+    FUZZ_CHECK(!reader.readRecords(0, 1, values));
+    if (records >= 1) FUZZ_CHECK(reader.readRecords(records, 1, values));
 
     // The sequential reader yields the same samples, and refuses a count the file cannot hold.
     SampleStream stream;
-    FUZZ_CHECK(stream.open(file.path(), info.wholeSamples, &error));
+    FUZZ_CHECK(stream.open(file.path(), info.wholeSamples));
     int64_t k = 0;
-    while (stream.next(values, &error)) {
+    while (stream.next(values)) {
         FUZZ_CHECK(k < info.wholeSamples);
         for (int i = 0; i < 9; ++i)
             FUZZ_CHECK(sameBits(values[i], recordAt(data, kHeaderRecords + 1 + kSampleRecords * k + i)));
         ++k;
     }
-    FUZZ_CHECK(error.isEmpty());
+    FUZZ_CHECK(stream.status().ok());
     FUZZ_CHECK(k == info.wholeSamples && stream.samplesRead() == k);
-    FUZZ_CHECK(!stream.next(values, &error));
+    FUZZ_CHECK(!stream.next(values));
     const int64_t tooMany = (bytes - recordOffset(kHeaderRecords + 1)) / (kSampleRecords * kRecordBytes) + 1;
     SampleStream beyond;
-    FUZZ_CHECK(!beyond.open(file.path(), tooMany, &error));
+    FUZZ_CHECK(!beyond.open(file.path(), tooMany));
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "measurement/recovery.h"
 #include "measurement/writer.h"
 #include "shared/shared_state.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -54,28 +55,27 @@ class Recovery : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("TEMP.MTX"));
-    QString error;
 
     // Writes header and samples as the receive does; with `trailer`, the extremes a receive at an even rate
     // over `duration` would have gathered, through the receive's own ProcessSample.
     void writeFile(const QString& p, const std::vector<Sample>& s, float duration, bool trailer) {
         WorkingFileWriter w;
-        ASSERT_TRUE(w.create(p, makeHeader(duration), &error)) << error.toStdString();
+        ASSERT_TRUE(test::succeeded(w.create(p, makeHeader(duration))));
         LiveArrays live;
         live.resetExtremes();
         RunningSums sums;
         float t = 0;
         const float step = s.empty() ? 0.0f : duration / static_cast<float>(s.size());
         for (const Sample& v : s) {
-            ASSERT_TRUE(w.appendSample(v.data(), &error));
+            ASSERT_TRUE(w.appendSample(v.data()));
             for (int j = 0; j < 9; ++j) live.LiveValues[j] = v[j];
             t = t + step;
             ProcessSample(live, sums, t);
         }
         if (trailer) {
-            ASSERT_TRUE(w.appendTrailer(live.LiveMax, live.LiveMin, &error));
+            ASSERT_TRUE(w.appendTrailer(live.LiveMax, live.LiveMin));
         }
-        w.close();
+        EXPECT_TRUE(test::succeeded(w.close()));
     }
     // A header a receive could write (start 3600 s, 10 s, nameplate, all channels), with record n (from 0)
     // replaced by v.
@@ -117,8 +117,9 @@ TEST_F(Recovery, everyCutOfAReceiveIsFinishedAsANormalEndWouldHave) {
             ASSERT_EQ(before.size(), 48 + 36 * n + k);
 
             const Diagnosis d = diagnose(path);
-            RecoveryReport r;
-            ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
+            const Result<RecoveryReport> rec = recover(path);
+            ASSERT_TRUE(test::succeeded(rec));
+            const RecoveryReport& r = *rec;
             EXPECT_EQ(r.found.condition, d.condition);
             EXPECT_FALSE(d.description.isEmpty());
 
@@ -146,8 +147,9 @@ TEST_F(Recovery, energiesComeFromTheDurationAndTheSampleCount) {
     // Ten samples of 10 kW (one channel, unity power factor) over 360 s: 1 kWh at the end, 0.1 kWh after the first.
     std::vector<Sample> s(10, Sample{10, 1000, 10, 0, 0, 0, 0, 0, 0});
     writeFile(path, s, 360.0f, false);
-    RecoveryReport r;
-    ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
+    const Result<RecoveryReport> rec = recover(path);
+    ASSERT_TRUE(test::succeeded(rec));
+    const RecoveryReport& r = *rec;
     EXPECT_FLOAT_EQ(r.maxima[10], 1.0f);
     EXPECT_FLOAT_EQ(r.minima[10], 0.1f);
     EXPECT_EQ(r.maxima[11], 0.0f);
@@ -190,18 +192,15 @@ TEST_F(Recovery, filesThatCannotBeRecoveredAreLeftAsTheyAre) {
         const Diagnosis d = diagnose(path);
         EXPECT_EQ(d.condition, c.condition);
         EXPECT_FALSE(d.recoverable());
-        RecoveryReport r;
-        error.clear();
-        EXPECT_FALSE(recover(path, &r, &error));
-        EXPECT_FALSE(error.isEmpty());
-        EXPECT_FALSE(r.recovered);
+        const Result<RecoveryReport> r = recover(path);
+        ASSERT_FALSE(r);
+        EXPECT_FALSE(r.message().isEmpty());
         EXPECT_EQ(readAll(path), c.content);
     }
-    RecoveryReport r;
     EXPECT_EQ(diagnose(dir.filePath("missing.MTQ")).condition, FileCondition::Unreadable);
-    EXPECT_FALSE(recover(dir.filePath("missing.MTQ"), &r, &error));
+    EXPECT_FALSE(recover(dir.filePath("missing.MTQ")));
     EXPECT_EQ(diagnose(dir.path()).condition, FileCondition::Unreadable);
-    EXPECT_FALSE(recover(dir.path(), &r, &error));
+    EXPECT_FALSE(recover(dir.path()));
     EXPECT_EQ(leftovers(), QStringList({"TEMP.MTX"}));
 }
 
@@ -215,8 +214,7 @@ TEST_F(Recovery, theCopyLeftByAnInterruptedRecoveryIsClearedNextTime) {
     put(".TEMP.MTX.recover-a1B2c3");  // from a recovery of this file that never finished
     put(".OTHER.MTQ.recover-a1B2c3");  // another file's: not ours to touch
     put(".TEMP.MTX.recover-seven77");  // not a name a recovery makes
-    RecoveryReport r;
-    ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
+    ASSERT_TRUE(test::succeeded(recover(path)));
     EXPECT_EQ(leftovers(), QStringList({".OTHER.MTQ.recover-a1B2c3", ".TEMP.MTX.recover-seven77", "TEMP.MTX"}));
 }
 
@@ -227,8 +225,9 @@ TEST_F(Recovery, aCompleteFileIsNotRewritten) {
     const auto inode = QFile::encodeName(path);
     struct stat st1 {}, st2 {};
     ASSERT_EQ(::stat(inode.constData(), &st1), 0);
-    RecoveryReport r;
-    ASSERT_TRUE(recover(path, &r, &error));
+    const Result<RecoveryReport> rec = recover(path);
+    ASSERT_TRUE(test::succeeded(rec));
+    const RecoveryReport& r = *rec;
     EXPECT_FALSE(r.recovered);
     EXPECT_EQ(r.found.condition, FileCondition::Complete);
     EXPECT_EQ(r.samples, 5);
@@ -250,18 +249,17 @@ TEST_F(Recovery, aWriteThatFailsLeavesTheOriginalUntouched) {
     struct rlimit lim = old;
     lim.rlim_cur = static_cast<rlim_t>(before.size());
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
-    RecoveryReport r;
-    const bool ok = recover(path, &r, &error);
+    const Result<RecoveryReport> failed = recover(path);
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(ok);
-    EXPECT_FALSE(r.recovered);
-    EXPECT_FALSE(error.isEmpty());
+    ASSERT_FALSE(failed);
+    EXPECT_FALSE(failed.message().isEmpty());
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(leftovers(), QStringList({"TEMP.MTX"}));
     // And once the disk has room again the same file recovers.
-    ASSERT_TRUE(recover(path, &r, &error)) << error.toStdString();
-    EXPECT_TRUE(r.recovered);
-    EXPECT_EQ(r.samples, 200);
+    const Result<RecoveryReport> r = recover(path);
+    ASSERT_TRUE(test::succeeded(r));
+    EXPECT_TRUE(r->recovered);
+    EXPECT_EQ(r->samples, 200);
 }

@@ -8,6 +8,7 @@
 #include "measurement/reader.h"
 #include "measurement/writer.h"
 #include "shared/shared_state.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -25,7 +26,6 @@ protected:
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("TEMP.MTX"));
     WorkingFileWriter writer;
-    QString error;
 
     QByteArray bytes() const {
         QFile f(path);
@@ -35,18 +35,18 @@ protected:
 
     // Sample k holds 10k + j at offset j; with `trailer`, maxima are 1..12 and minima -1..-12.
     void write(int samples, bool trailer, const FileHeader& h = FileHeader{}) {
-        ASSERT_TRUE(writer.create(path, h, &error)) << error.toStdString();
+        ASSERT_TRUE(test::succeeded(writer.create(path, h)));
         for (int k = 0; k < samples; ++k) {
             float v[9];
             for (int j = 0; j < 9; ++j) v[j] = 10.0f * k + j;
-            ASSERT_TRUE(writer.appendSample(v, &error));
+            ASSERT_TRUE(writer.appendSample(v));
         }
         if (trailer) {
             std::array<float, 12> mx{}, mn{};
             for (int i = 0; i < 12; ++i) mx[i] = float(i + 1), mn[i] = -float(i + 1);
-            ASSERT_TRUE(writer.appendTrailer(mx, mn, &error));
+            ASSERT_TRUE(writer.appendTrailer(mx, mn));
         }
-        writer.close();
+        EXPECT_TRUE(test::succeeded(writer.close()));
     }
     void appendRaw(const QByteArray& extra) {
         QFile f(path);
@@ -60,16 +60,16 @@ protected:
 TEST_F(WorkingFile, receiveWithoutBlocksLeavesThirtySixRecordsWithInitialExtremes) {
     LiveArrays live;
     live.resetExtremes();
-    ASSERT_TRUE(writer.create(path, FileHeader{}, &error));
-    ASSERT_TRUE(writer.appendTrailer(live.LiveMax, live.LiveMin, &error));
-    writer.close();
+    ASSERT_TRUE(writer.create(path, FileHeader{}));
+    ASSERT_TRUE(writer.appendTrailer(live.LiveMax, live.LiveMin));
+    EXPECT_TRUE(test::succeeded(writer.close()));
     const QByteArray b = bytes();
     ASSERT_EQ(b.size(), 144);
     for (int n = 13; n <= 24; ++n) EXPECT_EQ(record(n), kMinus100000) << n;
     for (int n = 25; n <= 36; ++n) EXPECT_EQ(record(n), kPlus100000) << n;
 
     MeasurementReader reader;
-    ASSERT_TRUE(reader.open(path, &error));
+    ASSERT_TRUE(reader.open(path));
     EXPECT_EQ(reader.info().SampleCount, 0.0f);
     EXPECT_TRUE(reader.info().complete);
     EXPECT_EQ(reader.info().wholeSamples, 0);
@@ -86,7 +86,7 @@ TEST_F(WorkingFile, thousandSamplesPutTheTrailerAtRecord9013) {
     EXPECT_EQ(record(9013 + 12), QByteArray::fromHex("000080bf")) << "first minimum, -1.0";
 
     MeasurementReader reader;
-    ASSERT_TRUE(reader.open(path, &error)) << error.toStdString();
+    ASSERT_TRUE(test::succeeded(reader.open(path)));
     EXPECT_EQ(reader.info().SampleCount, 1000.0f);
     EXPECT_EQ(reader.info().wholeSamples, 1000);
     EXPECT_TRUE(reader.info().complete);
@@ -94,7 +94,7 @@ TEST_F(WorkingFile, thousandSamplesPutTheTrailerAtRecord9013) {
     EXPECT_EQ(reader.info().minima->at(11), -12.0f);
     float s[9];
     for (int k : {0, 1, 517, 999}) {
-        ASSERT_TRUE(reader.readSample(k, s, &error));
+        ASSERT_TRUE(reader.readSample(k, s));
         for (int j = 0; j < 9; ++j) EXPECT_EQ(s[j], 10.0f * k + j) << k << ' ' << j;
     }
 }
@@ -115,7 +115,7 @@ TEST_F(WorkingFile, headerRecordsInOrderWithFlagsAsFloats) {
         for (int i = 0; i < 3; ++i) EXPECT_EQ(record(10 + i), c.flags[i] ? kOne : kZero) << c.code;
 
         MeasurementReader reader;
-        ASSERT_TRUE(reader.open(path, &error));
+        ASSERT_TRUE(reader.open(path));
         const FileHeader& r = reader.info().header;
         EXPECT_EQ(r.StartTime, 3725.25f);
         EXPECT_EQ(r.TotalTime, 360.0f);
@@ -133,18 +133,18 @@ TEST_F(WorkingFile, anyZeroNameplateValueMakesMotorDataInvalid) {
         h.nameplate[zero] = 0;
         write(1, true, h);
         MeasurementReader reader;
-        ASSERT_TRUE(reader.open(path, &error));
+        ASSERT_TRUE(reader.open(path));
         EXPECT_FALSE(reader.info().header.motorDataValid()) << zero;
     }
 }
 
 TEST_F(WorkingFile, recordTwoIsRewrittenInPlace) {
-    ASSERT_TRUE(writer.create(path, FileHeader{3725.25f, 0, {}, {1, 1, 1}}, &error));
+    ASSERT_TRUE(writer.create(path, FileHeader{3725.25f, 0, {}, {1, 1, 1}}));
     const float v[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    ASSERT_TRUE(writer.appendSample(v, &error));
-    ASSERT_TRUE(writer.writeRecord(2, 1.0f, &error));
-    ASSERT_TRUE(writer.appendSample(v, &error)) << "appending goes on at the end";
-    writer.close();
+    ASSERT_TRUE(writer.appendSample(v));
+    ASSERT_TRUE(writer.writeRecord(2, 1.0f));
+    ASSERT_TRUE(writer.appendSample(v)) << "appending goes on at the end";
+    EXPECT_TRUE(test::succeeded(writer.close()));
     EXPECT_EQ(bytes().size(), 4 * (12 + 18));
     EXPECT_EQ(record(1), k3725_25);
     EXPECT_EQ(record(2), kOne);
@@ -161,14 +161,14 @@ TEST_F(WorkingFile, interruptedFileIsIncompleteButKeepsItsWholeSamples) {
         write(3, false);
         appendRaw(QByteArray(c.extraBytes, '\x01'));
         MeasurementReader reader;
-        ASSERT_TRUE(reader.open(path, &error)) << c.what;
+        ASSERT_TRUE(reader.open(path)) << c.what;
         EXPECT_FALSE(reader.info().complete) << c.what;
         EXPECT_EQ(reader.info().wholeSamples, 3) << c.what;
         EXPECT_FALSE(reader.info().maxima.has_value()) << c.what;
         float s[9];
-        EXPECT_TRUE(reader.readSample(2, s, &error)) << c.what;
+        EXPECT_TRUE(reader.readSample(2, s)) << c.what;
         EXPECT_EQ(s[8], 28.0f);
-        EXPECT_FALSE(reader.readSample(3, s, &error)) << c.what;
+        EXPECT_FALSE(reader.readSample(3, s)) << c.what;
     }
 }
 
@@ -179,9 +179,9 @@ TEST_F(WorkingFile, fileShorterThanTheHeaderIsRefused) {
         f.write(QByteArray(size, '\0'));
         f.close();
         MeasurementReader reader;
-        error.clear();
-        EXPECT_FALSE(reader.open(path, &error)) << size;
-        EXPECT_FALSE(error.isEmpty());
+        const Status opened = reader.open(path);
+        EXPECT_FALSE(opened) << size;
+        EXPECT_FALSE(opened.message().isEmpty());
     }
 }
 
@@ -207,8 +207,8 @@ TEST_F(WorkingFile, headerNoReceiveWritesIsRefusedWithTheRecordNamed) {
         float h[12];
         {
             MeasurementReader reader;
-            ASSERT_TRUE(reader.open(path, &error));
-            ASSERT_TRUE(reader.readRecords(1, 12, h, &error));
+            ASSERT_TRUE(reader.open(path));
+            ASSERT_TRUE(reader.readRecords(1, 12, h));
         }
         h[c.record - 1] = c.value;
         EXPECT_EQ(headerProblem(h).isEmpty(), c.accepted) << headerProblem(h).toStdString();
@@ -219,11 +219,11 @@ TEST_F(WorkingFile, headerNoReceiveWritesIsRefusedWithTheRecordNamed) {
         f.write(reinterpret_cast<const char*>(bytes), 48);
         f.close();
         MeasurementReader reader;
-        error.clear();
-        EXPECT_EQ(reader.open(path, &error), c.accepted) << error.toStdString();
+        const Status opened = reader.open(path);
+        EXPECT_EQ(opened.ok(), c.accepted) << opened.message().toStdString();
         if (!c.accepted) {
-            EXPECT_TRUE(error.contains(QStringLiteral("不是测量数据文件"))) << error.toStdString();
-            EXPECT_TRUE(error.contains(QString::fromUtf8(c.reason))) << error.toStdString();
+            EXPECT_TRUE(opened.message().contains(QStringLiteral("不是测量数据文件")));
+            EXPECT_TRUE(opened.message().contains(QString::fromUtf8(c.reason)));
             EXPECT_EQ(reader.info().headerProblem, headerProblem(h));
         }
     }
@@ -232,33 +232,33 @@ TEST_F(WorkingFile, headerNoReceiveWritesIsRefusedWithTheRecordNamed) {
 TEST_F(WorkingFile, readsOutsideTheFileFailInsteadOfReturningGarbage) {
     write(2, true);  // 12 + 18 + 24 = 54 records
     MeasurementReader reader;
-    ASSERT_TRUE(reader.open(path, &error));
+    ASSERT_TRUE(reader.open(path));
     float out[24];
-    EXPECT_TRUE(reader.readRecords(54, 1, out, &error));
+    EXPECT_TRUE(reader.readRecords(54, 1, out));
     EXPECT_EQ(out[0], -12.0f);
-    EXPECT_FALSE(reader.readRecords(54, 2, out, &error));
-    EXPECT_FALSE(reader.readRecords(55, 1, out, &error));
-    EXPECT_FALSE(reader.readRecords(0, 1, out, &error));
-    EXPECT_FALSE(reader.readRecords(1, -1, out, &error));
-    EXPECT_FALSE(reader.readSample(-1, out, &error));
-    EXPECT_FALSE(reader.readSample(2, out, &error));
+    EXPECT_FALSE(reader.readRecords(54, 2, out));
+    EXPECT_FALSE(reader.readRecords(55, 1, out));
+    EXPECT_FALSE(reader.readRecords(0, 1, out));
+    EXPECT_FALSE(reader.readRecords(1, -1, out));
+    EXPECT_FALSE(reader.readSample(-1, out));
+    EXPECT_FALSE(reader.readSample(2, out));
     reader.close();
-    EXPECT_FALSE(reader.readRecords(1, 1, out, &error)) << "closed";
+    EXPECT_FALSE(reader.readRecords(1, 1, out)) << "closed";
 }
 
 TEST_F(WorkingFile, directoryOrMissingPathIsAnErrorNotACrash) {
     const QString missing = dir.filePath(QStringLiteral("no/such/dir/TEMP.MTX"));
     for (const QString& p : {dir.path(), missing}) {
-        error.clear();
-        EXPECT_FALSE(writer.create(p, FileHeader{}, &error)) << p.toStdString();
-        EXPECT_TRUE(error.contains(p)) << error.toStdString();
+        const Status created = writer.create(p, FileHeader{});
+        EXPECT_FALSE(created) << p.toStdString();
+        EXPECT_TRUE(created.message().contains(p));
         const float v[9] = {};
-        EXPECT_FALSE(writer.appendSample(v, &error));
-        EXPECT_FALSE(writer.writeRecord(2, 1, &error));
+        EXPECT_FALSE(writer.appendSample(v));
+        EXPECT_FALSE(writer.writeRecord(2, 1));
         MeasurementReader reader;
-        error.clear();
-        EXPECT_FALSE(reader.open(p, &error));
-        EXPECT_FALSE(error.isEmpty());
+        const Status opened = reader.open(p);
+        EXPECT_FALSE(opened);
+        EXPECT_FALSE(opened.message().isEmpty());
     }
 }
 

@@ -18,6 +18,7 @@
 #include "platform/fake/recording_surface.h"
 #include "printing/data_table.h"
 #include "shared/number_format.h"
+#include "support/status_matchers.h"
 
 namespace mervo {
 namespace {
@@ -40,16 +41,16 @@ QString writeFile(const QString& path, const std::vector<Sample>& samples, bool 
     h.nameplate = nameplate;
     h.channels = channels;
     QString error;
-    EXPECT_TRUE(w.create(path, h, &error)) << error.toStdString();
-    for (const Sample& s : samples) EXPECT_TRUE(w.appendSample(s.data(), &error));
+    EXPECT_TRUE(test::succeeded(w.create(path, h)));
+    for (const Sample& s : samples) EXPECT_TRUE(w.appendSample(s.data()));
     // A trailer of large values: a row that printed it would show them.
     std::array<float, 12> mx, mn;
     mx.fill(9999);
     mn.fill(-9999);
     if (trailer) {
-        EXPECT_TRUE(w.appendTrailer(mx, mn, &error));
+        EXPECT_TRUE(w.appendTrailer(mx, mn));
     }
-    w.close();
+    EXPECT_TRUE(test::succeeded(w.close()));
     return path;
 }
 
@@ -146,7 +147,7 @@ TEST_F(DataTable, PagesHoldSixtyRowsThenSixtyFiveWithNumbersAtTheirFeet) {
         SCOPED_TRACE(testing::Message() << c.first << ".." << c.last);
         RecordingSurface s;
         QString error;
-        ASSERT_TRUE(printDataTable(st, s, PrintHeader{}, {c.first, c.last}, &error)) << error.toStdString();
+        ASSERT_TRUE(test::succeeded(printDataTable(st, s, PrintHeader{}, {c.first, c.last})));
         const auto pages = pagesOf(s);
         ASSERT_EQ(pages.size(), c.rows.size());
         for (size_t p = 0; p < pages.size(); ++p) {
@@ -171,7 +172,7 @@ TEST_F(DataTable, LinesStandWhereTheTextModelPutsThem) {
     h.device = QStringLiteral("泵站3号");
     h.typedDate = {QStringLiteral("2024年?"), QStringLiteral("3"), QStringLiteral("7"), QStringLiteral("9"),
                    QStringLiteral("05")};
-    ASSERT_TRUE(printDataTable(st, page, h, {1, 3}, nullptr));
+    ASSERT_TRUE(printDataTable(st, page, h, {1, 3}));
     const auto t = page.texts();
     // Four empty lines at 10 pt, then the header block at 12 pt from column 5 and 20 (120 twips a character).
     ASSERT_GE(t.size(), 4u);
@@ -232,7 +233,7 @@ TEST_F(DataTable, RowColumnsCarryTheDerivedValues) {
     useFile(writeFile(this->file("m.mtq"), file, true, kNameplate, {1, 1, 0}));
     st.settings.YellowOn = 0;
     st.settings.recomputeWiringCode();
-    ASSERT_TRUE(printDataTable(st, page, PrintHeader{}, {1, 5}, nullptr));
+    ASSERT_TRUE(printDataTable(st, page, PrintHeader{}, {1, 5}));
 
     const auto expectRow = [&](int no, const Sample& s, const QString& pfLetter, std::optional<MotorState> motor) {
         SCOPED_TRACE(no);
@@ -274,7 +275,7 @@ TEST_F(DataTable, WithoutAUsableNameplateTheMotorColumnsStayBlank) {
     confirmNameplate(st.motor, {0, 0, 0, 0, 0, 0, 0});
     // Values an earlier computation left behind must not reach the paper.
     st.motor.MotorOutputPower = 7.5f;
-    ASSERT_TRUE(printDataTable(st, page, PrintHeader{}, {1, 2}, nullptr));
+    ASSERT_TRUE(printDataTable(st, page, PrintHeader{}, {1, 2}));
     EXPECT_EQ(rowOf(2).count(72), 0u);
     EXPECT_EQ(rowOf(2).count(62), 1u);
 }
@@ -284,7 +285,7 @@ TEST_F(DataTable, PrintingLeavesTheSharedSampleAndMotorValuesAlone) {
     st.live.LiveValues.fill(42);
     st.motor.MotorOutputPower = 1.25f;
     const auto live = st.live;
-    ASSERT_TRUE(printDataTable(st, page, PrintHeader{}, {1, 5}, nullptr));
+    ASSERT_TRUE(printDataTable(st, page, PrintHeader{}, {1, 5}));
     EXPECT_EQ(st.live.LiveValues, live.LiveValues);
     EXPECT_EQ(st.live.SampleValues, live.SampleValues);
     EXPECT_EQ(st.motor.MotorOutputPower, 1.25f);
@@ -303,20 +304,18 @@ TEST_F(DataTable, RangesOutsideTheFileOrNotWholeAreRefusedNamingTheValidRange) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << '"' << c.first << "\" \"" << c.last << '"');
-        TableRange r{};
-        QString error;
-        EXPECT_EQ(parseTableRange(QLatin1String(c.first), QLatin1String(c.last), 130, &r, &error), c.ok);
+        const Result<TableRange> r = parseTableRange(QLatin1String(c.first), QLatin1String(c.last), 130);
+        EXPECT_EQ(r.ok(), c.ok);
         if (c.ok) {
-            EXPECT_EQ(r.first, QString::fromLatin1(c.first).trimmed().toDouble());
-            EXPECT_EQ(r.last, QString::fromLatin1(c.last).toDouble());
+            EXPECT_EQ(r->first, QString::fromLatin1(c.first).trimmed().toDouble());
+            EXPECT_EQ(r->last, QString::fromLatin1(c.last).toDouble());
         } else {
-            EXPECT_TRUE(error.contains(QStringLiteral("1 到 130"))) << error.toStdString();
+            EXPECT_TRUE(r.message().contains(QStringLiteral("1 到 130")));
         }
     }
-    QString error;
-    TableRange r{};
-    EXPECT_FALSE(parseTableRange(QStringLiteral("1"), QStringLiteral("1"), 0, &r, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Result<TableRange> none = parseTableRange(QStringLiteral("1"), QStringLiteral("1"), 0);
+    EXPECT_FALSE(none);
+    EXPECT_FALSE(none.message().isEmpty());
 }
 
 TEST_F(DataTable, NothingIsPrintedForARangeReachingTheTrailerOrPastTheEnd) {
@@ -324,17 +323,17 @@ TEST_F(DataTable, NothingIsPrintedForARangeReachingTheTrailerOrPastTheEnd) {
     for (TableRange r : {TableRange{1, 11}, TableRange{11, 12}, TableRange{0, 3}, TableRange{5, 4}}) {
         SCOPED_TRACE(testing::Message() << r.first << ".." << r.last);
         RecordingSurface s;
-        QString error;
-        EXPECT_FALSE(printDataTable(st, s, PrintHeader{}, r, &error));
+        const Status printed = printDataTable(st, s, PrintHeader{}, r);
+        EXPECT_FALSE(printed);
         EXPECT_TRUE(s.calls.empty());
-        EXPECT_TRUE(error.contains(QStringLiteral("1 到 10"))) << error.toStdString();
+        EXPECT_TRUE(printed.message().contains(QStringLiteral("1 到 10")));
     }
 }
 
 TEST_F(DataTable, AFileWithoutTrailerPrintsItsWholeSamplesAndADamagedOneNothing) {
     const QString open = writeFile(file("open.mtq"), numberedSamples(7), false);
-    EXPECT_EQ(tableSampleCount(open, nullptr), 7);
-    EXPECT_EQ(tableSampleCount(writeFile(file("whole.mtq"), numberedSamples(7)), nullptr), 7);
+    EXPECT_EQ(*tableSampleCount(open), 7);
+    EXPECT_EQ(*tableSampleCount(writeFile(file("whole.mtq"), numberedSamples(7))), 7);
 
     const QString damaged = writeFile(file("damaged.mtq"), numberedSamples(7));
     {
@@ -343,14 +342,14 @@ TEST_F(DataTable, AFileWithoutTrailerPrintsItsWholeSamplesAndADamagedOneNothing)
         f.write("\0\0\0\0", 4);  // one record too many: neither complete nor a receive cut short
     }
     useFile(damaged);
-    QString error;
-    EXPECT_EQ(tableSampleCount(damaged, &error), -1);
-    EXPECT_FALSE(printDataTable(st, page, PrintHeader{}, {1, 7}, &error));
+    EXPECT_FALSE(tableSampleCount(damaged));
+    const Status printed = printDataTable(st, page, PrintHeader{}, {1, 7});
+    EXPECT_FALSE(printed);
     EXPECT_TRUE(page.calls.empty());
-    EXPECT_TRUE(error.contains(QStringLiteral("损坏"))) << error.toStdString();
+    EXPECT_TRUE(printed.message().contains(QStringLiteral("损坏")));
 
     useFile(file("missing.mtq"));
-    EXPECT_FALSE(printDataTable(st, page, PrintHeader{}, {1, 1}, &error));
+    EXPECT_FALSE(printDataTable(st, page, PrintHeader{}, {1, 1}));
     EXPECT_TRUE(page.calls.empty());
 }
 

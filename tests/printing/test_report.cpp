@@ -14,6 +14,7 @@
 #include "platform/fake/recording_surface.h"
 #include "printing/report.h"
 #include "shared/number_format.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -44,10 +45,10 @@ void writeMeasurement(const QString& path, const Measurement& m) {
     h.nameplate = m.nameplate;
     h.channels = m.channels;
     QString error;
-    ASSERT_TRUE(w.create(path, h, &error)) << error.toStdString();
-    for (const Sample& s : m.samples) ASSERT_TRUE(w.appendSample(s.data(), &error));
-    ASSERT_TRUE(w.appendTrailer(m.maxima, m.minima, &error));
-    w.close();
+    ASSERT_TRUE(test::succeeded(w.create(path, h)));
+    for (const Sample& s : m.samples) ASSERT_TRUE(w.appendSample(s.data()));
+    ASSERT_TRUE(w.appendTrailer(m.maxima, m.minima));
+    EXPECT_TRUE(test::succeeded(w.close()));
 }
 
 // Extremes of a list of balanced samples in the trailer's layout (only the entries the report reads).
@@ -69,6 +70,7 @@ protected:
     SharedState st;
     RecordingSurface page;
     PrintHeader header;
+    ReportData data;  // what the report drew: the completed extremes and the chart axes
 
     QString path() const { return dir.filePath(QStringLiteral("m.mtx")); }
 
@@ -77,15 +79,17 @@ protected:
         writeMeasurement(path(), m);
         st.file.WorkFile = path();
         AnalysisPass pass(st, nullptr);
-        QString why;
-        if (!pass.begin(QString(), &why)) {
-            ADD_FAILURE() << why.toStdString();
+        if (!test::succeeded(pass.begin(QString()))) {
+            ADD_FAILURE() << "the analysis pass refused the file";
             return false;
         }
         while (!pass.step(1 << 16)) {
         }
         EXPECT_TRUE(pass.finished());
-        return printReport(st, page, header, error ? error : &why, columnWidth);
+        if (auto read = readReportData(st)) data = *read;
+        const Status printed = printReport(st, page, header, columnWidth);
+        if (error) *error = printed.message();
+        return printed.ok();
     }
 
     // Curve segments: the lines drawn after the last frame, within the plot area of chart k.
@@ -286,10 +290,10 @@ TEST_F(ReportTest, samplePointsRunFromOneStepInToTheRightEdge) {
             EXPECT_EQ(segs.front().colour, kBlack);
         }
     }
-    // The axes the curves use are left in the shared slots.
-    EXPECT_EQ(st.curves.CurveAxisMin[8], 0);
-    EXPECT_EQ(st.curves.CurveAxisMax[8], 120);
-    EXPECT_EQ(st.curves.CurveAxisMin[7], 0);
+    // The axes of the efficiency and power-factor charts.
+    EXPECT_EQ(data.axes[4].min, 0);
+    EXPECT_EQ(data.axes[4].max, 120);
+    EXPECT_EQ(data.axes[3].min, 0);
 }
 
 TEST_F(ReportTest, oneSampleDrawsNoCurve) {
@@ -325,10 +329,10 @@ TEST_F(ReportTest, meanCurrentDividesByTheConnectedChannels) {
         ASSERT_TRUE(report(m));
         SCOPED_TRACE(c.mean);
         // The completed extremes: every channel's entries are those of a connected one.
-        EXPECT_EQ(st.live.LiveMax[0], c.mean + 1);
-        EXPECT_EQ(st.live.LiveMax[3], c.mean + 1);
-        EXPECT_EQ(st.live.LiveMin[6], c.mean - 1);
-        const float lo = st.curves.CurveAxisMin[0], hi = st.curves.CurveAxisMax[0];
+        EXPECT_EQ(data.maxima[0], c.mean + 1);
+        EXPECT_EQ(data.maxima[3], c.mean + 1);
+        EXPECT_EQ(data.minima[6], c.mean - 1);
+        const float lo = data.axes[0].min, hi = data.axes[0].max;
         const auto segs = curve(0);
         ASSERT_EQ(segs.size(), 1u);
         EXPECT_NEAR(segs[0].y2, 850 + 1600 - (c.mean - lo) * 1400 / (hi - lo), 1e-3);
@@ -431,19 +435,19 @@ TEST_F(ReportTest, labelsFooterAndTimeUnit) {
 }
 
 TEST_F(ReportTest, refusesWhatItCannotDrawWithoutEndingTheDocument) {
-    QString error;
     st.file.WorkFile = dir.filePath(QStringLiteral("missing.mtx"));
-    EXPECT_FALSE(printReport(st, page, header, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("missing.mtx")));
+    const Status missing = printReport(st, page, header);
+    EXPECT_FALSE(missing);
+    EXPECT_TRUE(missing.message().contains(QStringLiteral("missing.mtx")));
 
     // A duration of 0 would divide every time position by zero.
     Measurement m = ramp(3);
     m.totalTime = 0;
     writeMeasurement(path(), m);
     st.file.WorkFile = path();
-    error.clear();
-    EXPECT_FALSE(printReport(st, page, header, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Status zero = printReport(st, page, header);
+    EXPECT_FALSE(zero);
+    EXPECT_FALSE(zero.message().isEmpty());
     for (const Call& c : page.calls) EXPECT_NE(c.op, Call::Op::EndDoc);
 }
 
@@ -457,7 +461,7 @@ TEST_F(ReportTest, longRecordingIsDrawnPerColumnWithTheSameExtent) {
     const auto segs = curve(0);
     EXPECT_LT(segs.size(), 1855u * 4);
     EXPECT_GT(segs.size(), 1000u);
-    const float lo = st.curves.CurveAxisMin[0], hi = st.curves.CurveAxisMax[0];
+    const float lo = data.axes[0].min, hi = data.axes[0].max;
     double top = 1e9, bottom = -1e9, left = 1e9, right = -1e9;
     for (const Call& c : segs) {
         top = std::min({top, c.y1, c.y2});

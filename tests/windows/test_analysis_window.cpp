@@ -16,6 +16,7 @@
 #include "windows/analysis_window.h"
 #include "platform/qt/picture_box.h"
 #include "windows/gui_test_support.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 using namespace mervo::test;
@@ -30,14 +31,14 @@ void writeMeasurement(const QString& path, int n, std::array<float, 7> nameplate
     h.TotalTime = n / 10.0f;
     h.nameplate = nameplate;
     h.channels = {1, 1, 1};
-    ASSERT_TRUE(w.create(path, h, nullptr));
+    ASSERT_TRUE(w.create(path, h));
     std::array<float, 12> mx{}, mn{};
     mx.fill(-100000);
     mn.fill(100000);
     for (int i = 0; i < n; ++i) {
         const float p = 1.5f + 0.5f * std::sin(i * 0.01f);
         const float s[9] = {-10, 230, p, -10, 231, p, -10, 229, p};
-        w.appendSample(s, nullptr);
+        EXPECT_TRUE(test::succeeded(w.appendSample(s)));
         for (int k = 0; k < 9; ++k) {
             mx[k] = std::max(mx[k], std::fabs(s[k]));
             mn[k] = std::min(mn[k], std::fabs(s[k]));
@@ -47,7 +48,7 @@ void writeMeasurement(const QString& path, int n, std::array<float, 7> nameplate
     mn[2] = 3 * 1.0f;
     mx[8] = 1;
     mn[8] = 0.4f;
-    w.appendTrailer(mx, mn, nullptr);
+    EXPECT_TRUE(test::succeeded(w.appendTrailer(mx, mn)));
 }
 
 bool waitPass(AnalysisWindow* a) {

@@ -17,6 +17,7 @@
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
 #include "windows/gui_test_support.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 using namespace mervo::test;
@@ -103,7 +104,7 @@ TEST_F(MainWindowTest, manualReceiveShowsEachBlockAndAsksToSaveAtTheEnd) {
     EXPECT_EQ(w.controlStates(), ended);
     EXPECT_FALSE(rig.port.isOpen());
     MeasurementReader r;
-    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path())));
     EXPECT_TRUE(r.info().complete);
     EXPECT_EQ(r.info().wholeSamples, 3);
 }
@@ -176,14 +177,14 @@ TEST_F(MainWindowTest, unpluggingKeepsEveryBlockTellsTheOperatorAndKeepsRunning)
     EXPECT_TRUE(w.Command3->isVisible() || !w.isVisible());
     EXPECT_FALSE(w.Command3->isHidden());
     MeasurementReader r;
-    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path())));
     EXPECT_TRUE(r.info().complete);
     EXPECT_EQ(r.info().wholeSamples, 2);
 }
 
 TEST_F(MainWindowTest, aBlockTheArithmeticCannotHoldAbortsAndResets) {
-    w.Command3->click();
     rig.state.settings.CTRatio = 1e10f;
+    w.Command3->click();
     rig.port.deliver(blockBytes({-9e18f, 9e18f, 1, 0, 0, 0, 0, 0, 0}));
     settle();
     ASSERT_EQ(rig.messages.shown.size(), 1u);
@@ -202,7 +203,7 @@ TEST_F(MainWindowTest, closingDuringAReceiveCompletesTheFileFirst) {
     EXPECT_EQ(rig.endProgramCalls, 1);
     EXPECT_TRUE(rig.messages.shown.empty()) << "no question on the way out";
     MeasurementReader r;
-    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path())));
     EXPECT_TRUE(r.info().complete);
     EXPECT_EQ(r.info().header.TotalTime, 1.5f);
 }
@@ -221,10 +222,10 @@ TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
     h.TotalTime = 60;
     h.nameplate = {4, 11, 21.5f, 89.5f, 7.2f, 0.45f, 380};
     h.channels = {1, 0, 1};
-    ASSERT_TRUE(writer.create(rig.path("old.MTQ"), h, nullptr));
+    ASSERT_TRUE(writer.create(rig.path("old.MTQ"), h));
     std::array<float, 12> mx{}, mn{};
-    writer.appendTrailer(mx, mn, nullptr);
-    writer.close();
+    EXPECT_TRUE(test::succeeded(writer.appendTrailer(mx, mn)));
+    EXPECT_TRUE(test::succeeded(writer.close()));
 
     rig.dialogs.answers = {rig.path("old.MTQ")};
     w.mnuFileOpen->trigger();
@@ -255,9 +256,9 @@ TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
 
 TEST_F(MainWindowTest, saveAsAfterACancelledOpenAsksForAFile) {
     WorkingFileWriter writer;
-    ASSERT_TRUE(writer.create(rig.path("a.MTQ"), FileHeader{}, nullptr));
-    writer.appendTrailer({}, {}, nullptr);
-    writer.close();
+    ASSERT_TRUE(writer.create(rig.path("a.MTQ"), FileHeader{}));
+    EXPECT_TRUE(test::succeeded(writer.appendTrailer({}, {})));
+    EXPECT_TRUE(test::succeeded(writer.close()));
     rig.dialogs.answers = {rig.path("a.MTQ")};
     w.mnuFileOpen->trigger();
     w.mnuFileOpen->trigger();  // the script now cancels
@@ -288,11 +289,11 @@ TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly
         WorkingFileWriter writer;
         FileHeader h;
         h.TotalTime = 2;
-        ASSERT_TRUE(writer.create(temp, h, nullptr));
+        ASSERT_TRUE(writer.create(temp, h));
         const float s[9] = {10, 230, 2, -10, 230, 2, 10, 230, 2};
-        ASSERT_TRUE(writer.appendSample(s, nullptr));
-        ASSERT_TRUE(writer.appendSample(s, nullptr));
-        writer.close();
+        ASSERT_TRUE(writer.appendSample(s));
+        ASSERT_TRUE(writer.appendSample(s));
+        EXPECT_TRUE(test::succeeded(writer.close()));
         {
             QFile f(temp);
             ASSERT_TRUE(f.open(QIODevice::Append));
@@ -311,7 +312,7 @@ TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly
         EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("2 组完整的数据")));
         EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("20 字节")));
         MeasurementReader r;
-        ASSERT_TRUE(r.open(temp, nullptr));
+        ASSERT_TRUE(r.open(temp));
         if (answer == MessageAnswer::Yes) {
             EXPECT_TRUE(r.info().complete);
             EXPECT_EQ(r.info().wholeSamples, 2);
@@ -326,8 +327,8 @@ TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly
     // why: no recovery question then.
     MainWindow& again = *rig.window;
     rig.messages.shown.clear();
-    again.Command3->click();
     rig.state.settings.CTRatio = 1e10f;
+    again.Command3->click();
     rig.port.deliver(blockBytes({-9e18f, 9e18f, 1, 0, 0, 0, 0, 0, 0}));
     settle();
     EXPECT_EQ(diagnose(workFilePath(rig.dir.path())).condition, FileCondition::MissingTrailer);
@@ -353,13 +354,11 @@ TEST_F(MainWindowTest, aFullDiskEndsTheReceiveWithAMessageAndTheBlocksWrittenRec
     const Diagnosis d = diagnose(temp);
     EXPECT_TRUE(d.recoverable());
     EXPECT_EQ(d.samples, 4);
-    RecoveryReport r;
-    QString error;
-    ASSERT_TRUE(recover(temp, &r, &error)) << error.toStdString();
+    ASSERT_TRUE(test::succeeded(recover(temp)));
     MeasurementReader reader;
-    ASSERT_TRUE(reader.open(temp, &error));
+    ASSERT_TRUE(reader.open(temp));
     float v[9];
-    ASSERT_TRUE(reader.readSample(3, v, &error));
+    ASSERT_TRUE(reader.readSample(3, v));
     EXPECT_EQ(v[1], 230.0f) << "the last whole block is intact";
 }
 
@@ -439,7 +438,7 @@ TEST_F(MainWindowTest, aDeviceThatVanishesAndReturnsRecordsEveryWholeBlock) {
     w.Command4->click();
     settle();
     MeasurementReader r;
-    ASSERT_TRUE(r.open(workFilePath(rig.dir.path()), nullptr));
+    ASSERT_TRUE(r.open(workFilePath(rig.dir.path())));
     EXPECT_TRUE(r.info().complete);
     EXPECT_EQ(r.info().wholeSamples, 4);
     EXPECT_GT(w.receive().skippedBytes(), 500u);

@@ -15,8 +15,10 @@
 #include "analysis/analysis_pass.h"
 #include "platform/fake/recording_surface.h"
 #include "platform/fake/scripted_dialogs.h"
+#include "platform/qt/printer_output.h"
 #include "windows/print_window.h"
 #include "windows/gui_test_support.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -30,10 +32,9 @@ struct RecordedOutput : PrintOutput {
     bool* finished;
     bool* abandoned;
     Surface& surface() override { return page; }
-    bool finish(QString* error) override {
-        if (failFinish) *error = QStringLiteral("打印机未就绪");
+    Status finish() override {
         *finished = !failFinish;
-        return !failFinish;
+        return failFinish ? Status::failure(QStringLiteral("打印机未就绪")) : Status();
     }
     void abandon() override { *abandoned = true; }
 };
@@ -48,23 +49,23 @@ protected:
         h.TotalTime = 13;
         h.nameplate = {4, 4, 8.5f, 80, 4, 0.2f, 380};
         h.channels = {1, 1, 1};
-        ASSERT_TRUE(w.create(path, h, nullptr));
+        ASSERT_TRUE(w.create(path, h));
         std::array<float, 12> mx{}, mn{};
         mx.fill(12);
         mn.fill(1);
         for (int i = 0; i < 130; ++i) {
             const float s[9] = {-10, 230, 2, -10, 230, 2, -10, 230, 2};
-            w.appendSample(s, nullptr);
+            EXPECT_TRUE(test::succeeded(w.appendSample(s)));
         }
-        w.appendTrailer(mx, mn, nullptr);
-        w.close();
+        EXPECT_TRUE(test::succeeded(w.appendTrailer(mx, mn)));
+        EXPECT_TRUE(test::succeeded(w.close()));
         st.file.WorkFile = path;
         AnalysisPass pass(st, nullptr);
-        ASSERT_TRUE(pass.begin(dir.path(), nullptr));
+        ASSERT_TRUE(pass.begin(dir.path()));
         while (!pass.step(1000)) {
         }
         win = new PrintWindow(st, dialogs, messages);
-        win->openOutput = [this](const QString& name, QString*) -> std::unique_ptr<PrintOutput> {
+        win->openOutput = [this](const QString& name) -> Result<std::unique_ptr<PrintOutput>> {
             kept.emplace_back();
             auto out = std::make_unique<RecordedOutput>(kept.back());
             out->failFinish = failFinish;
@@ -72,7 +73,7 @@ protected:
             out->abandoned = &abandoned[names.size()];
             names << name;
             pages.push_back(&out->page);
-            return out;
+            return std::unique_ptr<PrintOutput>(std::move(out));
         };
         win->show();
     }
@@ -144,12 +145,12 @@ TEST_F(PrintWindowTest, aPdfThatCannotBeCreatedIsRefusedBeforeAnythingIsDrawn) {
     for (const QString& path : {dir.filePath(QStringLiteral("no/such/dir/x.pdf")), dir.filePath(QStringLiteral("taken.pdf"))}) {
         SCOPED_TRACE(path.toStdString());
         dialogs.answers = {path};
-        QString error;
-        EXPECT_EQ(openDefaultOutput(QStringLiteral("数据"), dialogs, &error), nullptr);
-        EXPECT_TRUE(error.contains(path)) << error.toStdString();
-        EXPECT_TRUE(error.contains(QStringLiteral("“数据”未能打印"))) << error.toStdString();
+        const auto out = openDefaultOutput(QStringLiteral("数据"), dialogs);
+        ASSERT_FALSE(out);
+        EXPECT_TRUE(out.message().contains(path));
+        EXPECT_TRUE(out.message().contains(QStringLiteral("“数据”未能打印")));
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"m.MTQ"})) << "no partial file";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"m.MTQ"})) << "no partial file";
 }
 
 TEST_F(PrintWindowTest, aFailedOutputIsReportedNotPassedOffAsDone) {

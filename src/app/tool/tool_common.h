@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "platform/surface.h"
+#include "printing/print_job.h"
+#include "shared/result.h"
+
 namespace mervo {
 struct SharedState;
 class AnalysisPass;
@@ -37,6 +41,19 @@ private:
     QStringList args_;
     int i_ = 0;
 };
+
+// The options of the printing commands: -o OUT.pdf, --org T, --device T, --date Y,M,D,h,m.
+struct PrintOptions {
+    QString output, org, device, date;
+    bool hasOrg = false, hasDevice = false;
+};
+// Takes `a` with its value when it is one of them; sets `missing` when its value is absent.
+bool takePrintOption(const QString& a, Args& args, PrintOptions* o, bool* missing);
+// The printout's header: the file's modification time, then the options; false (reported) for a bad --date.
+bool printHeaderFrom(const QString& cmd, const QString& file, const PrintOptions& o, PrintHeader* header);
+// Prints one document into the PDF file `output` through the print job; the exit status, failures reported.
+int printToPdf(const QString& cmd, const QString& output, const QString& title,
+               const std::function<Status(Surface&)>& draw);
 
 int runReceive(const QString& cmd, Args args);
 int runMotor(const QString& cmd, Args args);

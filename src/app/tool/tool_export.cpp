@@ -147,8 +147,8 @@ int runExport(const QString& cmd, Args args) {
 
     QString error;
     MeasurementReader reader;
-    if (!reader.open(file, &error)) {
-        reportError(cmd, error);
+    if (Status s = reader.open(file); !s) {
+        reportError(cmd, s.message());
         return kExitFailure;
     }
     const float start = reader.info().header.StartTime;

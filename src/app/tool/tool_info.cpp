@@ -32,9 +32,8 @@ int runInfo(const QString& cmd, Args args) {
     QString file;
     if (!takeSingleFile(cmd, args, &file)) return kExitUsage;
     MeasurementReader reader;
-    QString error;
-    if (!reader.open(file, &error)) {
-        reportError(cmd, error);
+    if (Status s = reader.open(file); !s) {
+        reportError(cmd, s.message());
         return kExitFailure;
     }
     const MeasurementInfo& in = reader.info();

@@ -6,13 +6,15 @@
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
 #include "shared/json_writer.h"
+#include "shared/text_parse.h"
 
 namespace mervo::tool {
 
 bool parseMotorCode(const QString& text, int* code) {
-    bool ok = false;
-    *code = text.toInt(&ok);
-    return ok && *code >= 1 && *code <= kMaxCode;
+    const std::optional<int64_t> v = integerFromText(text);
+    if (!v || *v < 1 || *v > kMaxCode) return false;
+    *code = static_cast<int>(*v);
+    return true;
 }
 
 std::optional<std::array<float, 7>> catalogueNameplate(const QString& dir, int code, QString* error) {

@@ -13,13 +13,12 @@ namespace mervo::tool {
 bool runWholePass(const QString& cmd, const QString& file, SharedState& st, AnalysisPass& pass,
                   const std::function<bool()>& keepGoing) {
     st.file.WorkFile = QFileInfo(file).absoluteFilePath();
-    QString error, warning;
+    QString warning;
     // An interrupted recording is named as such, with the command that finishes it.
     const bool interrupted = diagnose(file).recoverable();
     const QString hint = QStringLiteral(" (mervo-tool recover %1 finishes it)").arg(file);
-    if (!pass.begin(programDirectory(), &error, &warning)) {
-        reportError(cmd, (error.isEmpty() ? QStringLiteral("%1: cannot be analysed").arg(file) : error) +
-                             (interrupted ? hint : QString()));
+    if (Status s = pass.begin(programDirectory(), &warning); !s) {
+        reportError(cmd, s.message() + (interrupted ? hint : QString()));
         return false;
     }
     if (!warning.isEmpty()) reportError(cmd, warning + (interrupted ? hint : QString()));

@@ -1,12 +1,7 @@
 // mervo-tool receive: records a measurement from a serial device, as the main window's receive does.
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
@@ -17,28 +12,13 @@
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/stop_signals.h"
 #include "shared/json_writer.h"
+#include "shared/text_parse.h"
 
 namespace mervo::tool {
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    const char c = 's';
-    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
-}
-
-// SIGINT and SIGTERM act like the stop button: they reach the event loop through a pipe.
-bool installStopSignals() {
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
-}
 
 const char* endName(ReceiveEnd e, bool blockLimit) {
     switch (e) {
@@ -52,11 +32,11 @@ const char* endName(ReceiveEnd e, bool blockLimit) {
     return "none";
 }
 
+// A positive number a float can hold.
 bool parsePositive(const QString& text, double* out) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v <= 0 || v > 3.4e38) return false;
-    *out = v;
+    const std::optional<double> v = numberFromText(text);
+    if (!v || *v <= 0 || !std::isfinite(static_cast<float>(*v))) return false;
+    *out = *v;
     return true;
 }
 
@@ -97,9 +77,9 @@ int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
             if (!parsePositive(v, &o->seconds) || o->seconds > 32767.0 * 3600.0)
                 return usage(QStringLiteral("--seconds wants a positive number of seconds, not \"%1\"").arg(v));
         } else if (a == "--blocks") {
-            bool ok = false;
-            o->blocks = v.toLongLong(&ok);
-            if (!ok || o->blocks < 1) return usage(QStringLiteral("--blocks wants a whole number of at least 1, not \"%1\"").arg(v));
+            const std::optional<int64_t> blocks = integerFromText(v);
+            o->blocks = blocks ? *blocks : 0;
+            if (o->blocks < 1) return usage(QStringLiteral("--blocks wants a whole number of at least 1, not \"%1\"").arg(v));
         } else if (a == "--ct" || a == "--pt") {
             if (!parsePositive(v, a == "--ct" ? &o->ct : &o->pt))
                 return usage(QStringLiteral("%1 wants a positive ratio, not \"%2\"").arg(a, v));
@@ -107,11 +87,10 @@ int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
             const QStringList parts = v.split(QLatin1Char(','));
             if (parts.size() != 7) return usage(QStringLiteral("--nameplate wants seven numbers p,PN,IN,eta,I0,P0,UN"));
             for (int i = 0; i < 7; ++i) {
-                bool ok = false;
-                const float x = parts[i].trimmed().toFloat(&ok);
-                if (!ok || !std::isfinite(x) || x < 0)
+                const std::optional<float> x = floatFromText(parts[i]);
+                if (!x || *x < 0)
                     return usage(QStringLiteral("--nameplate: \"%1\" is not a non-negative number").arg(parts[i]));
-                o->nameplate[i] = x;
+                o->nameplate[i] = *x;
             }
             o->haveNameplate = true;
         }
@@ -176,15 +155,16 @@ int runReceive(const QString& cmd, Args args) {
     }
     port.readAll();  // bytes that were waiting before the receive began belong to no measurement
 
-    if (!installStopSignals()) {
+    StopSignals stopSignals;
+    if (!stopSignals.install()) {
         reportError(cmd, QStringLiteral("cannot install the stop signal handlers"));
         return kExitFailure;
     }
 
     SystemClock clock;
     ReceiveCycle cycle(st, clock);
-    if (!cycle.start(mode, QFileInfo(o.output).absoluteFilePath(), &error)) {
-        reportError(cmd, error);
+    if (Status s = cycle.start(mode, QFileInfo(o.output).absoluteFilePath()); !s) {
+        reportError(cmd, s.message());
         return kExitFailure;
     }
 
@@ -211,11 +191,7 @@ int runReceive(const QString& cmd, Args args) {
         drain();
         cycle.portLost(why);
     });
-    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
-        char buf[16];
-        while (::read(signalPipe[0], buf, sizeof buf) > 0) {
-        }
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, [&] {
         drain();  // every block that has arrived is kept
         cycle.requestStop();
     });

@@ -26,12 +26,12 @@ const char* conditionName(FileCondition c) {
 int runRecover(const QString& cmd, Args args) {
     QString file;
     if (!takeSingleFile(cmd, args, &file)) return kExitUsage;
-    RecoveryReport r;
-    QString error;
-    if (!recover(file, &r, &error)) {
-        reportError(cmd, error);
+    const Result<RecoveryReport> recovered = recover(file);
+    if (!recovered) {
+        reportError(cmd, recovered.message());
         return kExitFailure;
     }
+    const RecoveryReport& r = *recovered;
     JsonObject j;
     j.str("file", QFileInfo(file).absoluteFilePath())
         .str("found", QString::fromLatin1(conditionName(r.found.condition)))

@@ -6,6 +6,7 @@
 #include "app/tool/tool_common.h"
 #include "shared/json_writer.h"
 #include "shared/number_format.h"
+#include "shared/text_parse.h"
 
 namespace mervo::tool {
 
@@ -32,9 +33,9 @@ int runSample(const QString& cmd, Args args) {
         return kExitUsage;
     }
     const QString file = positional[0], noText = positional[1];
-    bool isNumber = false;
-    const double wanted = noText.trimmed().toDouble(&isNumber);
-    if (!isNumber || !std::isfinite(wanted) || wanted != std::floor(wanted)) {
+    const std::optional<double> number = numberFromText(noText);
+    const double wanted = number ? *number : 0;
+    if (!number || wanted != std::floor(wanted)) {
         reportError(cmd, QStringLiteral("\"%1\" is not a whole record number").arg(noText));
         return kExitUsage;
     }
@@ -52,9 +53,8 @@ int runSample(const QString& cmd, Args args) {
     const auto no = static_cast<int64_t>(wanted);
     SegmentedCurveState seg;
     PanelContent panel;
-    QString error;
-    if (!FENG(st, nullptr, no, seg, &panel, &error)) {
-        reportError(cmd, error);
+    if (Status s = FENG(st, nullptr, no, seg, &panel); !s) {
+        reportError(cmd, s.message());
         return kExitFailure;
     }
 

@@ -1,0 +1,172 @@
+#include "analysis/plot_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mervo {
+
+ValueAxis valueAxisFor(float MIN, float MAX, float roundUp) {
+    // A damaged trailer may hold NaN or infinities; such a range gets the small default axis.
+    if (!std::isfinite(MIN)) MIN = 0;
+    if (!std::isfinite(MAX)) MAX = 0;
+    ValueAxis a;
+    const float top = std::floor(MAX + roundUp);
+    const float bottom = std::floor(MIN);
+    const float range = top - bottom;
+    if (range > 1.0f && std::isfinite(range)) {
+        static const float bases[] = {1, 2, 5, 10};
+        float r = range;
+        float scale = 1;
+        float step = 0;
+        // Each round divides by ten, so a finite range reaches a base within a few dozen rounds.
+        for (int e = 0; e < 45 && step == 0; ++e) {
+            for (float b : bases) {
+                if (r / b < 6.0f) {
+                    step = scale * b;
+                    break;
+                }
+            }
+            r = r / 10.0f;
+            scale = scale * 10.0f;
+        }
+        a.step = step;
+        a.max = step + std::floor(MAX / step) * step;
+        a.min = std::floor(MIN / step) * step;
+    } else {
+        a.min = std::floor(MIN);
+        a.max = std::floor(MIN) + 1.00001f;
+        a.step = 0.2f;
+    }
+    return a;
+}
+
+float timeStepFor(float totalTime) {
+    static const float bases[] = {1, 2, 5, 10, 30};
+    float t = totalTime;
+    float scale = 1;
+    // Each round divides by 60, so a finite duration ends within a few dozen rounds.
+    for (int m = 0; m < 40 && std::isfinite(t); ++m) {
+        for (float b : bases) {
+            const float q = t / b;
+            if (q < 15.0f) return scale * b;
+        }
+        t = t / 60.0f;
+        scale = scale * 60.0f;
+    }
+    return scale;
+}
+
+QString timeUnitFor(float timeStep) {
+    if (timeStep < 60.0f) return QStringLiteral("秒");
+    if (timeStep < 3600.0f) return QStringLiteral("分");
+    return QStringLiteral("时");
+}
+
+std::vector<float> steppedValues(float from, float to, float step, bool snapToZero, int limit) {
+    std::vector<float> out;
+    for (float v = from; v <= to && static_cast<int>(out.size()) < limit; v += step) {
+        // A sum of steps that should give 0 gives a tiny residue.
+        if (snapToZero && v > -0.000001f && v < 0.000001f) v = 0;
+        out.push_back(v);
+        if (v + step == v) break;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+void ColumnSpan::extend(const SpanPoint& p) {
+    last = p;
+    if (p.y < top.y) top = p;
+    if (p.y > bottom.y) bottom = p;
+}
+
+void ColumnSpan::merge(const ColumnSpan& o) {
+    if (o.first.i < first.i) first = o.first;
+    if (o.last.i > last.i) last = o.last;
+    if (o.top.y < top.y) top = o.top;
+    if (o.bottom.y > bottom.y) bottom = o.bottom;
+}
+
+void ColumnSpan::draw(Surface& s, Colour colour) const {
+    SpanPoint pts[4] = {first, top, bottom, last};
+    std::sort(pts, pts + 4, [](const SpanPoint& a, const SpanPoint& b) { return a.i < b.i; });
+    const SpanPoint* prev = &pts[0];
+    for (int j = 1; j < 4; ++j) {
+        if (pts[j].i == prev->i) continue;
+        s.line(prev->x, prev->y, pts[j].x, pts[j].y, colour);
+        prev = &pts[j];
+    }
+}
+
+namespace {
+// More separate runs than this in one column (a state flapping every few samples between far-apart values)
+// are drawn at once rather than held.
+constexpr size_t kHeldSpans = 8;
+}  // namespace
+
+CurveTrace::CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate)
+    : surface_(&surface), colour_(colour), left_(left), width_(columnWidth), decimate_(decimate && columnWidth > 0) {}
+
+int64_t CurveTrace::columnOf(double x) const { return static_cast<int64_t>(std::floor((x - left_) / width_)); }
+
+void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn) {
+    drawn = drawn && std::isfinite(prev.y) && std::isfinite(p.y);
+    if (!decimate_) {
+        if (drawn) surface_->line(prev.x, prev.y, p.x, p.y, colour_);
+        return;
+    }
+    const int64_t column = columnOf(p.x);
+    if (column != column_) {
+        closeRun();
+        drawHeld();
+        column_ = column;
+    }
+    if (!drawn) {
+        closeRun();
+        return;
+    }
+    if (open_) {
+        run_.extend(p);
+        return;
+    }
+    // A run that starts inside the column takes its first segment into the span; one that enters from another
+    // column draws that segment as it is.
+    if (columnOf(prev.x) == column) {
+        run_ = ColumnSpan(prev);
+        run_.extend(p);
+    } else {
+        surface_->line(prev.x, prev.y, p.x, p.y, colour_);
+        run_ = ColumnSpan(p);
+    }
+    open_ = true;
+}
+
+void CurveTrace::closeRun() {
+    if (!open_) return;
+    open_ = false;
+    // A lone point belongs to no drawn segment: nothing to show.
+    if (run_.single()) return;
+    // Runs broken by left-out samples (a motor hovering at its no-load power) mostly overlap: merging them keeps
+    // a column to a few lines however often the curve is interrupted.
+    for (ColumnSpan& h : held_) {
+        if (h.overlaps(run_)) {
+            h.merge(run_);
+            return;
+        }
+    }
+    held_.push_back(run_);
+    if (held_.size() > kHeldSpans) drawHeld();
+}
+
+void CurveTrace::drawHeld() {
+    for (const ColumnSpan& h : held_) h.draw(*surface_, colour_);
+    held_.clear();
+}
+
+void CurveTrace::finish() {
+    closeRun();
+    drawHeld();
+}
+
+}  // namespace mervo

@@ -1,0 +1,102 @@
+// The geometry every curve drawing shares, on the analysis window's boxes and on the printed report: the value
+// and time axes, the height of a value in a plot band, the values a grid steps through, and the per-column
+// drawing that keeps a long curve as cheap as the plot is wide.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "platform/surface.h"
+
+namespace mervo {
+
+constexpr double kPlotTop = 200;      // y of the axis maximum in a band
+constexpr double kPlotBottom = 1600;  // y of the axis minimum in a band
+constexpr double kPlotWidth = 6000;   // x span of the whole measuring time on a curve box
+
+// The screen rounds the largest value up with 0.999 to find the top of its axis, the printed report with 0.99.
+constexpr float kScreenAxisRoundUp = 0.999f;
+constexpr float kReportAxisRoundUp = 0.99f;
+
+// A value axis for a data range: a round step giving fewer than 6 intervals (10^e times 1, 2 or 5), or 0 to
+// 1.00001 in steps of 0.2 for a range of at most 1. Non-finite inputs get the small default axis; a range near
+// the largest float may give an infinite top, which the grid loops and heights below tolerate.
+struct ValueAxis {
+    float min = 0, max = 0, step = 0;
+};
+ValueAxis valueAxisFor(float MIN, float MAX, float roundUp = kScreenAxisRoundUp);
+
+// The time grid step in seconds: 1, 2, 5, 10 or 30 times 60^m, giving fewer than 15 intervals.
+float timeStepFor(float totalTime);
+// "秒" for steps under a minute, "分" under an hour, "时" from an hour.
+QString timeUnitFor(float timeStep);
+
+// The height of value v in a band whose axis runs from lo (at origin + 1600) up to hi (at origin + 200). In the
+// precision of the caller: the segmented curves keep their heights in single precision.
+template <class T>
+T bandY(T v, T lo, T hi, T origin = 0) {
+    return (origin + static_cast<T>(kPlotBottom)) - (v - lo) * static_cast<T>(kPlotBottom - kPlotTop) / (hi - lo);
+}
+
+// Loops over grid values stop here even if a damaged axis would let them run on.
+constexpr int kGridLineLimit = 64;
+
+// The values from `from` to `to` in steps of `step`, added up in single precision as the grids do. With
+// `snapToZero`, a sum within 0.000001 of 0 becomes exactly 0 and the steps go on from there. At most `limit`
+// values, and none once a step no longer changes the sum (a step lost in the magnitude of the value).
+std::vector<float> steppedValues(float from, float to, float step, bool snapToZero = false,
+                                 int limit = kGridLineLimit);
+
+// ---------------------------------------------------------------------------------------------------------
+// Per-column drawing
+
+struct SpanPoint {
+    double x = 0, y = 0;
+    int64_t i = 0;  // sample number, for the drawing order
+};
+
+// The part of a run of drawn segments that lies in one column (y grows downwards: `top` has the least y).
+struct ColumnSpan {
+    SpanPoint first, last, top, bottom;
+
+    explicit ColumnSpan(const SpanPoint& p = {}) : first(p), last(p), top(p), bottom(p) {}
+    bool single() const { return first.i == last.i; }
+    void extend(const SpanPoint& p);
+    bool overlaps(const ColumnSpan& o) const { return top.y <= o.bottom.y && o.top.y <= bottom.y; }
+    void merge(const ColumnSpan& o);
+    // Consecutive segments share their end points, so inside one column the path first -> extremes -> last
+    // in sample order covers exactly what all of them cover.
+    void draw(Surface& s, Colour colour) const;
+};
+
+// One curve drawn segment by segment. Once samples outnumber the pixel columns of the plot, the segments that
+// fall into a column are reduced to the span from their lowest to their highest point plus the segments that
+// join it to the neighbouring columns: the same picture as every segment, at a cost bounded by the plot's width
+// instead of the sample count.
+class CurveTrace {
+public:
+    // Columns `columnWidth` wide from x = `left`; a width of 0 draws every segment.
+    CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate);
+
+    // The segment from `prev` to `p`, drawn, or left out (`drawn` false, or a height no arithmetic could place).
+    void add(const SpanPoint& prev, const SpanPoint& p, bool drawn);
+    // Draws what the last column still holds.
+    void finish();
+
+private:
+    int64_t columnOf(double x) const;
+    void closeRun();
+    void drawHeld();
+
+    Surface* surface_;
+    Colour colour_;
+    double left_, width_;
+    bool decimate_;
+    int64_t column_ = INT64_MIN;
+    bool open_ = false;  // `run_` goes on: the next drawn segment extends it
+    ColumnSpan run_;
+    std::vector<ColumnSpan> held_;  // finished runs of this column, overlapping ones merged
+};
+
+}  // namespace mervo

@@ -1,0 +1,48 @@
+// The system's files behind a log of every write, sync, truncation, rename and directory sync, in order, for
+// tests that check when data reaches the disk; any one step can be made to fail.
+#pragma once
+
+#include <QString>
+#include <mutex>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace mervo {
+
+class RecordingFileSystem : public FileSystem {
+public:
+    enum class Op { Create, Write, Truncate, Sync, Close, Rename, SyncDirectory, Remove };
+    struct Step {
+        Op op;
+        QString path;  // the file, or for a rename its new name
+        int64_t offset = 0, bytes = 0;  // of a write; a truncation's length in `offset`
+        QString from;  // a rename's old name
+    };
+
+    explicit RecordingFileSystem(FileSystem& inner = systemFileSystem()) : inner_(inner) {}
+
+    // The `nth` step of kind `op` from now (1 = the next one) fails with "No space left on device".
+    void failAt(Op op, int nth);
+    std::vector<Step> steps() const;
+    int count(Op op) const;
+
+    Result<std::unique_ptr<DurableFile>> create(const QString& path) override;
+    Result<std::unique_ptr<DurableFile>> createBeside(const QString& target, const QString& tag) override;
+    Status rename(const QString& from, const QString& to) override;
+    Status syncDirectoryOf(const QString& path) override;
+    void remove(const QString& path) override;
+
+    // Logs a step; a failure when it is the one set to fail.
+    Status record(const Step& step);
+
+private:
+    class File;
+    FileSystem& inner_;
+    mutable std::mutex mutex_;
+    std::vector<Step> steps_;
+    Op failOp_ = Op::Create;
+    int failIn_ = 0;  // 0: nothing set to fail
+};
+
+}  // namespace mervo

@@ -1,0 +1,36 @@
+// A new version of a file written beside it and put in its place only once it is complete and on the disk, so that
+// a failure or a crash at any moment leaves either the old file or the new one, never a mixture or a stub.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "platform/files.h"
+
+namespace mervo {
+
+class FileReplacement {
+public:
+    explicit FileReplacement(FileSystem& fs = systemFileSystem()) : fs_(fs) {}
+    ~FileReplacement();  // abandons a version that was never committed
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Starts the new version of `target` in a hidden file beside it (".NAME.<tag>-XXXXXX").
+    Status begin(const QString& target, const QString& tag = QStringLiteral("part"));
+    DurableFile& file() { return *file_; }
+    // For writers that open the file by name themselves (a PDF writer): the new version's path.
+    QString temporaryPath() const { return file_ ? file_->path() : QString(); }
+    // Syncs and closes the new version, renames it over the target and syncs the directory. On failure the new
+    // version is removed and the target is as it was.
+    Status commit();
+    // Removes the new version.
+    void abandon();
+
+private:
+    FileSystem& fs_;
+    QString target_;
+    std::unique_ptr<DurableFile> file_;
+};
+
+}  // namespace mervo

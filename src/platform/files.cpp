@@ -1,0 +1,168 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+namespace mervo {
+
+namespace {
+
+QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+Status failed(const QString& sentence, int err) {
+    const QString reason = errnoText(err);
+    return Status::failure(QStringLiteral("%1（%2）").arg(sentence, reason), reason);
+}
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+class PosixFile : public DurableFile {
+public:
+    PosixFile(int fd, QString path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    const QString& path() const override { return path_; }
+
+    Status writeAt(int64_t offset, const void* data, size_t n) override {
+        const char* p = static_cast<const char*>(data);
+        while (n > 0) {
+            const ssize_t w = ::pwrite(fd_, p, n, offset);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return failed(QStringLiteral("文件 %1 写入失败").arg(path_), w < 0 ? errno : ENOSPC);
+            p += w;
+            n -= static_cast<size_t>(w);
+            offset += w;
+        }
+        return {};
+    }
+    Status truncate(int64_t length) override {
+        while (::ftruncate(fd_, length) != 0) {
+            if (errno != EINTR) return failed(QStringLiteral("文件 %1 无法截短").arg(path_), errno);
+        }
+        return {};
+    }
+    Status sync() override {
+        // fdatasync also writes the length, which is all the metadata a reader of the file needs.
+        if (::fdatasync(fd_) != 0) return failed(QStringLiteral("文件 %1 无法写入磁盘").arg(path_), errno);
+        return {};
+    }
+    Status close() override {
+        if (fd_ < 0) return {};
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) return failed(QStringLiteral("文件 %1 写入失败").arg(path_), errno);
+        return {};
+    }
+
+private:
+    int fd_;
+    QString path_;
+};
+
+class PosixFileSystem : public FileSystem {
+public:
+    Result<std::unique_ptr<DurableFile>> create(const QString& path) override {
+        const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) return failed(QStringLiteral("文件 %1 无法建立").arg(path), errno);
+        return std::unique_ptr<DurableFile>(std::make_unique<PosixFile>(fd, path));
+    }
+
+    Result<std::unique_ptr<DurableFile>> createBeside(const QString& target, const QString& tag) override {
+        const QFileInfo fi(target);
+        QByteArray name = native(QStringLiteral("%1/.%2.%3-XXXXXX").arg(fi.absolutePath(), fi.fileName(), tag));
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) return failed(QStringLiteral("文件夹 %1 中无法建立新文件").arg(fi.absolutePath()), errno);
+        // mkostemp makes the file private; the new version keeps what the old one allowed.
+        struct stat st {};
+        const mode_t mode = ::stat(native(target).constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+        ::fchmod(fd, mode);
+        return std::unique_ptr<DurableFile>(std::make_unique<PosixFile>(fd, QFile::decodeName(name)));
+    }
+
+    Status rename(const QString& from, const QString& to) override {
+        if (::rename(native(from).constData(), native(to).constData()) != 0)
+            return failed(QStringLiteral("文件 %1 无法替换").arg(to), errno);
+        return {};
+    }
+
+    Status syncDirectoryOf(const QString& path) override {
+        const QString dir = QFileInfo(path).absolutePath();
+        const int fd = ::open(native(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return failed(QStringLiteral("文件夹 %1 无法打开").arg(dir), errno);
+        const int rc = ::fsync(fd);
+        const int err = errno;
+        ::close(fd);
+        if (rc != 0) return failed(QStringLiteral("文件夹 %1 无法写入磁盘").arg(dir), err);
+        return {};
+    }
+
+    void remove(const QString& path) override { ::unlink(native(path).constData()); }
+};
+
+}  // namespace
+
+FileSystem& systemFileSystem() {
+    static PosixFileSystem fs;
+    return fs;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+
+ReadOnlyFile::~ReadOnlyFile() { close(); }
+
+void ReadOnlyFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    size_ = 0;
+}
+
+Status ReadOnlyFile::open(const QString& path) {
+    close();
+    path_ = path;
+    // Non-blocking, so a FIFO without a writer cannot hang the open; the check below refuses it anyway.
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return failed(QStringLiteral("文件 %1 无法打开").arg(path), errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return failed(QStringLiteral("文件 %1 无法读取").arg(path), err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Status::failure(QStringLiteral("%1 不是普通文件").arg(path), QStringLiteral("不是普通文件"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    fd_ = fd;
+    size_ = st.st_size;
+    return {};
+}
+
+Status ReadOnlyFile::readAt(int64_t offset, void* out, size_t n) const {
+    char* p = static_cast<char*>(out);
+    while (n > 0) {
+        const ssize_t r = fd_ >= 0 ? ::pread(fd_, p, n, offset) : -1;
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return failed(QStringLiteral("文件 %1 读取出错").arg(path_), fd_ >= 0 ? errno : EBADF);
+        if (r == 0)
+            return Status::failure(QStringLiteral("文件 %1 在第 %2 字节处提前结束").arg(path_).arg(offset),
+                                   QStringLiteral("文件提前结束"));
+        p += r;
+        n -= static_cast<size_t>(r);
+        offset += r;
+    }
+    return {};
+}
+
+void ReadOnlyFile::adviseSequential() const {
+    if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+}  // namespace mervo

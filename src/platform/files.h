@@ -1,0 +1,72 @@
+// Files as the program needs them from the operating system: a regular file read by offset, and the durable-file
+// seam through which every file the program writes reaches the disk (write, sync, rename, directory sync).
+// Tests put a recording file system behind the seam to see the order of those steps and to make one of them fail.
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "shared/result.h"
+
+namespace mervo {
+
+// A regular file opened for reading. Anything else (a folder, a FIFO, a device, which could block the program) is
+// refused when it is opened.
+class ReadOnlyFile {
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    Status open(const QString& path);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    const QString& path() const { return path_; }
+    int64_t size() const { return size_; }  // as it was when opened
+    // Exactly `n` bytes from `offset`; a file that ends sooner (it shrank since it was opened) is an error.
+    Status readAt(int64_t offset, void* out, size_t n) const;
+    // The file will be read once from start to end: the system may read ahead.
+    void adviseSequential() const;
+
+private:
+    int fd_ = -1;
+    int64_t size_ = 0;
+    QString path_;
+};
+
+// A file being written. Its bytes reach the operating system when a write returns (a killed program loses none
+// of them) and the disk when sync() returns (a power cut loses none of them).
+class DurableFile {
+public:
+    virtual ~DurableFile() = default;
+    virtual const QString& path() const = 0;
+    // All `n` bytes at `offset`, or an error.
+    virtual Status writeAt(int64_t offset, const void* data, size_t n) = 0;
+    virtual Status truncate(int64_t length) = 0;
+    // Data and length to the disk. May run on another thread while writes go on.
+    virtual Status sync() = 0;
+    virtual Status close() = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Creates the file, or empties an existing one.
+    virtual Result<std::unique_ptr<DurableFile>> create(const QString& path) = 0;
+    // A new hidden file beside `target`, named ".NAME.<tag>-XXXXXX", with the permissions `target` has (or those
+    // of a new file), so that it can later be renamed over `target` within one directory.
+    virtual Result<std::unique_ptr<DurableFile>> createBeside(const QString& target, const QString& tag) = 0;
+    // Puts `from` in the place of `to` in one step; `to` may exist.
+    virtual Status rename(const QString& from, const QString& to) = 0;
+    // Makes the names in the directory holding `path` durable (after a create or rename).
+    virtual Status syncDirectoryOf(const QString& path) = 0;
+    virtual void remove(const QString& path) = 0;
+};
+
+// The operating system's files.
+FileSystem& systemFileSystem();
+
+}  // namespace mervo

@@ -1,0 +1,45 @@
+#include "platform/stop_signals.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+
+namespace mervo {
+
+namespace {
+
+// Written by the signal handler, which may do nothing but write; read by the event loop.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 's';
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+StopSignals::StopSignals() = default;
+StopSignals::~StopSignals() = default;
+
+Status StopSignals::install() {
+    if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return Status::failure(QStringLiteral("无法接收停止信号"));
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    if (::sigaction(SIGINT, &sa, nullptr) != 0 || ::sigaction(SIGTERM, &sa, nullptr) != 0)
+        return Status::failure(QStringLiteral("无法接收停止信号"));
+    notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+        char buf[16];
+        while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        emit stopRequested();
+    });
+    return {};
+}
+
+}  // namespace mervo

@@ -1,0 +1,29 @@
+// SIGINT and SIGTERM delivered to the event loop as a request to stop, so a command-line receive ends as the stop
+// button does: the block in hand completes and the file is finished.
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "shared/result.h"
+
+class QSocketNotifier;
+
+namespace mervo {
+
+class StopSignals : public QObject {
+    Q_OBJECT
+public:
+    StopSignals();
+    ~StopSignals() override;
+    // Catches the two signals from now on; at most one object may do so at a time.
+    Status install();
+
+signals:
+    void stopRequested();
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace mervo
