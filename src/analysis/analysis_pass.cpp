@@ -12,13 +12,6 @@
 
 namespace mervo {
 
-QString analysisErrorTitle() {
-    return QStringLiteral("错误警告！！！");
-}
-QString analysisWarningTitle() {
-    return QStringLiteral("数据分析！！！");
-}
-
 namespace {
 
 enum class Phase { Idle, Scanning, Sweeping, Finished, Failed };

@@ -15,10 +15,6 @@
 
 namespace mervo {
 
-// Titles of the message boxes that show begin()'s error and warning.
-QString analysisErrorTitle();    // "错误警告！！！"
-QString analysisWarningTitle();  // "数据分析！！！"
-
 class AnalysisPass {
 public:
     // `boxes` may be null (no drawing, e.g. the command line).

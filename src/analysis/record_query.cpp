@@ -6,6 +6,7 @@
 
 #include "measurement/sample_math.h"
 #include "measurement/reader.h"
+#include "shared/text_parse.h"
 
 namespace mervo {
 
@@ -30,8 +31,6 @@ int64_t queryableSamples(const SharedState& st) {
     return static_cast<int64_t>(std::min(std::nearbyint(static_cast<double>(sc)), limit));
 }
 
-QString queryMessageTitle() { return QStringLiteral("操作错误警告！！！"); }
-
 QueryNumber checkQueryNumber(const QString& text, int64_t sampleCount) {
     QueryNumber q;
     q.text = text;
@@ -39,9 +38,9 @@ QueryNumber checkQueryNumber(const QString& text, int64_t sampleCount) {
         q.message = QStringLiteral("没有可查询的数据，请先分析数据！");
         return q;
     }
-    bool isNumber = false;
-    const double v = text.trimmed().toDouble(&isNumber);
-    if (!isNumber || !std::isfinite(v) || v != std::floor(v)) {
+    const std::optional<double> number = numberFromText(text);
+    const double v = number ? *number : 0;
+    if (!number || v != std::floor(v)) {
         q.message = QStringLiteral("数据号应为 1 到 %1 之间的整数！").arg(sampleCount);
         return q;
     }

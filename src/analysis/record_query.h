@@ -42,7 +42,6 @@ struct QueryNumber {
     QString message;     // why it was refused
 };
 QueryNumber checkQueryNumber(const QString& text, int64_t sampleCount);
-QString queryMessageTitle();  // "操作错误警告！！！"
 
 // One point of the segmented curves: sample `s` of the window (its values in LiveValues, display layout, and
 // the motor outputs of its evaluation), `width` samples spanning the box. Draws on the segmented boxes when

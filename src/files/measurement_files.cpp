@@ -9,6 +9,7 @@
 #include "platform/file_replacement.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"
+#include "shared/message_titles.h"
 
 namespace mervo {
 
@@ -16,7 +17,6 @@ const char kMeasurementFilter[] = "电能综合测试(*.MTQ)";
 
 namespace {
 
-const QString kOperationError = QStringLiteral("操作错误警告！！！");
 
 FileDialogRequest request(FileDialogRequest::Kind kind, const char* title) {
     FileDialogRequest r;
@@ -56,7 +56,7 @@ FileOpResult MeasurementFiles::copyAndTake(const QString& source, const QString&
                                            const ControlStates& after) {
     FileOpResult r;
     if (Status s = copyMeasurementFile(source, destination); !s) {
-        messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(s.message()), kOperationError, MessageButtons::Ok);
+        messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(s.message()), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
     st_.file.WorkFile = destination;
@@ -73,12 +73,12 @@ FileOpResult MeasurementFiles::open() {
         return r;
     }
     // No is fine too: an interrupted file still opens and the analysis works from its samples.
-    offerRecovery(*chosen, messages_, kOperationError);
+    offerRecovery(*chosen, messages_, operationErrorTitle());
     MeasurementReader reader;
     if (Status opened = reader.open(*chosen); !opened) {
         // A file that cannot be read or is too short to hold a header: say so rather than fail silently.
         st_.file.WorkFile.clear();
-        messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(opened.message()), kOperationError, MessageButtons::Ok);
+        messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(opened.message()), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
     st_.file.WorkFile = *chosen;
@@ -105,7 +105,7 @@ FileOpResult MeasurementFiles::open() {
     st_.settings.PTRatio = stored.PTRatio;
     st_.settings.SegmentCount = stored.SegmentCount;
     if (Status s = writeSettingsFile(settingsPath, st_.settings); !s)
-        messages_.show(QStringLiteral("设置文件写入失败！\r\n%1").arg(s.message()), kOperationError, MessageButtons::Ok);
+        messages_.show(QStringLiteral("设置文件写入失败！\r\n%1").arg(s.message()), operationErrorTitle(), MessageButtons::Ok);
     return r;
 }
 
@@ -117,7 +117,7 @@ FileOpResult MeasurementFiles::save() {
     // No file chosen (a cancelled Open): the measurement is in the working file.
     const QString source = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
     if (!QFileInfo(source).isFile()) {
-        messages_.show(QStringLiteral("请先按[接收数据]按钮，或先打开一个文件。"), kOperationError, MessageButtons::Ok);
+        messages_.show(QStringLiteral("请先按[接收数据]按钮，或先打开一个文件。"), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
     return copyAndTake(source, *chosen, states::fileSaved());
@@ -126,7 +126,7 @@ FileOpResult MeasurementFiles::save() {
 FileOpResult MeasurementFiles::saveAs() {
     FileOpResult r;
     if (st_.file.WorkFile.isEmpty()) {
-        messages_.show(QStringLiteral("请[打开]一个文件。"), kOperationError, MessageButtons::Ok);
+        messages_.show(QStringLiteral("请[打开]一个文件。"), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
     const auto chosen = dialogs_.choose(request(FileDialogRequest::Kind::Save, "另存为"));

@@ -1,6 +1,7 @@
 #include "files/recovery_offer.h"
 
 #include "measurement/recovery.h"
+#include "shared/message_titles.h"
 
 namespace mervo {
 
@@ -8,7 +9,7 @@ RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const
                               const QString& lead) {
     const Diagnosis found = diagnose(path);
     if (!found.recoverable()) return RecoveryOutcome::NotNeeded;
-    const QString title = QStringLiteral("数据恢复！！！");
+    const QString title = recoveryTitle();
     const QString text = (lead.isEmpty() ? QString() : lead + QStringLiteral("\r\n")) + found.description +
                          QStringLiteral("\r\n是否恢复该文件？");
     if (messages.show(text, title, MessageButtons::YesNo) != MessageAnswer::Yes) return RecoveryOutcome::Declined;

@@ -7,19 +7,11 @@
 
 #include "platform/file_replacement.h"
 #include "shared/number_format.h"
+#include "shared/text_parse.h"
 
 namespace mervo {
 
 namespace {
-
-std::optional<double> parseNumber(const QByteArray& line) {
-    const QByteArray t = line.trimmed();
-    if (t.isEmpty()) return std::nullopt;
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
 
 // A whole number in [lo, hi] (halves round to even, as the stored 16-bit values are read back).
 std::optional<int16_t> wholeIn(std::optional<double> v, int lo, int hi) {
@@ -61,7 +53,7 @@ SettingsReadReport readSettingsFile(const QString& path, SettingsValues& s, floa
         report.unreadable = f.errorString();
     }
     auto line = [&](int i) -> std::optional<double> {
-        return i < lines.size() ? parseNumber(lines[i]) : std::nullopt;
+        return i < lines.size() ? numberFromText(QString::fromLatin1(lines[i])) : std::nullopt;
     };
     const SettingsValues initial;
     auto take = [&](int i, auto value, auto fallback, auto& target) {

@@ -4,6 +4,22 @@
 
 namespace mervo {
 
+namespace {
+
+// Rounded seconds or minutes that reach 60 carry into the next unit.
+void carrySixty(double& h, double& m, double& s) {
+    if (s >= 60) {
+        s = 0;
+        m += 1;
+    }
+    if (m >= 60) {
+        m = 0;
+        h += 1;
+    }
+}
+
+}  // namespace
+
 void SplitTime(float t, TimeParts& out) {
     // Negative, non-finite or absurd times (a damaged header) show as zero rather than wrapping around.
     if (!(t >= 0.0f) || t >= 32767.0f * 3600.0f) {
@@ -22,18 +38,26 @@ void SplitTime(float t, TimeParts& out) {
         cs = 0;
         s += 1;
     }
-    if (s >= 60) {
-        s = 0;
-        m += 1;
-    }
-    if (m >= 60) {
-        m = 0;
-        h += 1;
-    }
+    carrySixty(h, m, s);
     out.TimeH = static_cast<int16_t>(h);
     out.TimeM = static_cast<int16_t>(m);
     out.TimeS = static_cast<int16_t>(s);
     out.TimeCs = static_cast<float>(cs);
+}
+
+DurationFields splitDuration(float t) {
+    DurationFields d;
+    if (!(t >= 0.0f) || !std::isfinite(t)) return d;
+    const double x = t / 3600.0;
+    double h = std::floor(x);
+    const double y = (x - h) * 60.0;
+    double m = std::floor(y);
+    double s = std::nearbyint((y - m) * 60.0);
+    carrySixty(h, m, s);
+    d.hours = h;
+    d.minutes = static_cast<int>(m);
+    d.seconds = static_cast<int>(s);
+    return d;
 }
 
 }  // namespace mervo

@@ -13,17 +13,18 @@
 #include <cmath>
 
 #include "files/recovery_offer.h"
+#include "analysis/record_sliders.h"
 #include "platform/program_dir.h"
+#include "windows/end_key.h"
 #include "platform/qt/picture_box.h"
 #include "platform/qt/twips_widgets.h"
 #include "shared/number_format.h"
+#include "shared/message_titles.h"
 
 namespace mervo {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("错误警告！！！");
-constexpr int kPage = 32767;       // records one position of the record slider can reach
 constexpr int kSliceMs = 16;       // work per slice, so the window repaints and buttons answer between
 
 struct PanelRow {
@@ -266,7 +267,7 @@ void AnalysisWindow::Command2_Click() {
     // An interrupted recording is offered for recovery first: recovered, its trailer is there and a partial
     // last sample no longer stops the analysis; declined, the pass works from its whole samples as it can.
     offerRecovery(st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile, messages_,
-                  analysisErrorTitle());
+                  errorTitle());
     analysed_ = false;
     pass_ = std::make_unique<AnalysisPass>(st_, &boxes_);
     // Columns of one screen pixel, so long recordings cost no more to draw than the box is wide.
@@ -278,10 +279,10 @@ void AnalysisWindow::Command2_Click() {
         pass_.reset();
         for (PictureBox* b : Picture2) b->refresh();
         setAnalysing(false);
-        messages_.show(s.message(), analysisErrorTitle(), MessageButtons::Ok);
+        messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
         return;
     }
-    if (!warning.isEmpty()) messages_.show(warning, analysisWarningTitle(), MessageButtons::Ok);
+    if (!warning.isEmpty()) messages_.show(warning, analysisTitle(), MessageButtons::Ok);
     if (pass_->axesReady()) showTicks();
     slicer_.start();
 }
@@ -298,7 +299,7 @@ void AnalysisWindow::runSlice() {
     if (!over) return;
     if (pass_->failed()) {
         endPass(false);
-        messages_.show(pass_->error(), analysisErrorTitle(), MessageButtons::Ok);
+        messages_.show(pass_->error(), errorTitle(), MessageButtons::Ok);
         return;
     }
     endPass(true);
@@ -316,15 +317,15 @@ void AnalysisWindow::endPass(bool complete) {
     Label1[13]->setPalette(pal);
     Label1[13]->setText(QStringLiteral("共 %1 组").arg(n));
     // Every record stays reachable: the page slider appears when one slider range cannot hold them all.
-    const int pages = static_cast<int>((n - 1) / kPage) + 1;
+    const RecordSliders at = slidersFor(std::min<int64_t>(n, kRecordsPerPage), n);
     const QSignalBlocker b1(HScroll1), b2(HScroll2);
-    HScroll2->setRange(1, pages);
+    HScroll2->setRange(1, at.pages);
     HScroll2->setPageStep(1);
-    HScroll2->setValue(1);
-    HScroll2->setVisible(pages > 1);
-    HScroll1->setRange(1, static_cast<int>(std::min<int64_t>(n, kPage)));
+    HScroll2->setValue(at.page);
+    HScroll2->setVisible(at.pages > 1);
+    HScroll1->setRange(1, at.maximum);
     HScroll1->setPageStep(10);
-    HScroll1->setValue(static_cast<int>(std::min<int64_t>(n, kPage)));
+    HScroll1->setValue(at.value);
     HScroll1->show();
     for (PictureBox* b : Picture2) b->refresh();
 }
@@ -334,14 +335,12 @@ void AnalysisWindow::endPass(bool complete) {
 
 void AnalysisWindow::Command4_Click() { showCurve((currentCurve_ + 1) % kCurves); }
 
-int64_t AnalysisWindow::sliderNumber() const {
-    return HScroll1->value() + static_cast<int64_t>(kPage) * (HScroll2->value() - 1);
-}
+int64_t AnalysisWindow::sliderNumber() const { return recordAt(HScroll1->value(), HScroll2->value()); }
 
 void AnalysisWindow::query(int64_t no) {
     PanelContent p;
     if (Status s = FENG(st_, &boxes_, no, seg_, &p); !s) {
-        messages_.show(s.message(), kErrorTitle, MessageButtons::Ok);
+        messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
         return;
     }
     showPanel(p);
@@ -353,18 +352,17 @@ void AnalysisWindow::Command3_Click() {
     if (!analysed_) return;
     const QueryNumber q = checkQueryNumber(Text1->text(), queryableSamples(st_));
     if (!q.ok) {
-        messages_.show(q.message, queryMessageTitle(), MessageButtons::Ok);
+        messages_.show(q.message, operationErrorTitle(), MessageButtons::Ok);
         return;
     }
     Text1->setText(q.text);
     {
         // Moving the sliders to the record must not query it a second time.
         const QSignalBlocker b1(HScroll1), b2(HScroll2);
-        const int page = static_cast<int>((q.number - 1) / kPage) + 1;
-        HScroll2->setValue(page);
-        const int64_t remaining = queryableSamples(st_) - static_cast<int64_t>(kPage) * (page - 1);
-        HScroll1->setMaximum(static_cast<int>(std::min<int64_t>(remaining, kPage)));
-        HScroll1->setValue(static_cast<int>(q.number - static_cast<int64_t>(kPage) * (page - 1)));
+        const RecordSliders at = slidersFor(q.number, queryableSamples(st_));
+        HScroll2->setValue(at.page);
+        HScroll1->setMaximum(at.maximum);
+        HScroll1->setValue(at.value);
     }
     query(q.number);
 }
@@ -377,10 +375,9 @@ void AnalysisWindow::HScroll1_Change() {
 
 void AnalysisWindow::HScroll2_Change() {
     if (!analysed_) return;
-    const int64_t remaining = queryableSamples(st_) - static_cast<int64_t>(kPage) * (HScroll2->value() - 1);
     {
         const QSignalBlocker b(HScroll1);
-        HScroll1->setMaximum(static_cast<int>(std::min<int64_t>(remaining, kPage)));
+        HScroll1->setMaximum(slidersFor(recordAt(1, HScroll2->value()), queryableSamples(st_)).maximum);
     }
     if (!HScroll2->isVisibleTo(this)) return;
     Text1->setText(QString::number(sliderNumber()));
@@ -395,7 +392,7 @@ void AnalysisWindow::mnuSegment_Click(int segmentCount) {
     // The number in the box may have been typed but not queried yet: check it as the query does.
     const QueryNumber q = checkQueryNumber(Text1->text(), queryableSamples(st_));
     if (!q.ok) {
-        messages_.show(q.message, queryMessageTitle(), MessageButtons::Ok);
+        messages_.show(q.message, operationErrorTitle(), MessageButtons::Ok);
         return;
     }
     Text1->setText(q.text);
@@ -418,7 +415,7 @@ void AnalysisWindow::closeEvent(QCloseEvent* e) {
 }
 
 void AnalysisWindow::keyReleaseEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_F12 && (e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0) {
+    if (isEndKey(*e)) {
         endProgram();
         return;
     }

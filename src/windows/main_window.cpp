@@ -22,14 +22,15 @@
 #include "platform/qt/twips_widgets.h"
 #include "shared/number_format.h"
 #include "windows/about_window.h"
+#include "windows/end_key.h"
 #include "windows/help_window.h"
+#include "shared/message_titles.h"
 
 namespace mervo {
 
 namespace {
 
 const QString kStartCaption = QStringLiteral("MERVO　电能综合测试仪 ");
-const QString kErrorTitle = QStringLiteral("错误警告！！！");
 
 struct Cell {
     int box;        // Picture1 index
@@ -279,15 +280,15 @@ void MainWindow::Form_Load() {
     if (!report.unreadable.isEmpty())
         messages_.show(QStringLiteral("设置文件 mervo.dft 无法读取（%1），已使用初始值。\r\n请在“设置→选项”中检查并确认。")
                            .arg(report.unreadable),
-                       kErrorTitle, MessageButtons::Ok);
+                       errorTitle(), MessageButtons::Ok);
     else if (report.fileFound && report.fallbacks() > 0)
         messages_.show(QStringLiteral("设置文件 mervo.dft 中有 %1 项无法识别，已使用初始值。\r\n请在“设置→选项”中检查并确认。")
                            .arg(report.fallbacks()),
-                       kErrorTitle, MessageButtons::Ok);
+                       errorTitle(), MessageButtons::Ok);
 }
 
 void MainWindow::offerWorkFileRecovery() {
-    offerRecovery(workFilePath(dir_), messages_, kErrorTitle, QStringLiteral("上次的接收没有正常结束。"));
+    offerRecovery(workFilePath(dir_), messages_, errorTitle(), QStringLiteral("上次的接收没有正常结束。"));
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* e) {
@@ -295,8 +296,7 @@ void MainWindow::mousePressEvent(QMouseEvent* e) {
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* e) {
-    // F12 alone ends the program; with Shift, Ctrl or Alt it does nothing.
-    if (e->key() == Qt::Key_F12 && (e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0) {
+    if (isEndKey(*e)) {
         completeReceiveBeforeExit();
         endProgram();
         return;
@@ -344,7 +344,7 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     auto giveUp = [&](const QString& text) {
         port_.close();
         applyStates(before);
-        messages_.show(text, kErrorTitle, MessageButtons::Ok);
+        messages_.show(text, errorTitle(), MessageButtons::Ok);
     };
     const int n = st_.settings.CommPortNo;
     const QString device = devicePathForPort(n, dir_);
@@ -398,14 +398,14 @@ void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
     if (end == ReceiveEnd::Aborted || end == ReceiveEnd::WriteFailed) {
         messages_.show(end == ReceiveEnd::Aborted ? receiveErrorText(cycle_.errorNumber())
                                                   : receiveEndText(end, cycle_.endDetail()),
-                       kErrorTitle, MessageButtons::Ok);
+                       errorTitle(), MessageButtons::Ok);
         Form_Load();
         return;
     }
     if (mode == ReceiveMode::Manual) applyStates(states::stopPressed());
     applyStates(mode == ReceiveMode::Manual ? states::manualReceiveEnds() : states::timedReceiveEnds());
-    if (end == ReceiveEnd::PortLost) messages_.show(receiveEndText(end, cycle_.endDetail()), kErrorTitle, MessageButtons::Ok);
-    if (messages_.show(QStringLiteral("数据接收完成，是否保存？"), QStringLiteral("数据接收！！！"), MessageButtons::YesNo) ==
+    if (end == ReceiveEnd::PortLost) messages_.show(receiveEndText(end, cycle_.endDetail()), errorTitle(), MessageButtons::Ok);
+    if (messages_.show(QStringLiteral("数据接收完成，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
         MessageAnswer::Yes)
         mnuSAVEFILE_Click();
 }

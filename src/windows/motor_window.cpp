@@ -9,34 +9,27 @@
 #include <cmath>
 #include <optional>
 
+#include "motor/nameplate_entry.h"
 #include "motor/operating_point.h"
 #include "platform/qt/twips_widgets.h"
 #include "shared/number_format.h"
+#include "shared/text_parse.h"
+#include "shared/message_titles.h"
 
 namespace mervo {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("错误警告！！！");
 
+// Where each nameplate value's label stands, and its unit.
 struct Field {
-    const char* label;
     const char* unit;  // empty: none
     int labelLeft, top;
 };
 const Field kFields[7] = {
-    {"电机极数", "", 360, 360},   {"额定功率", "kW", 360, 720}, {"额定电流", "A", 360, 1080},
-    {"额定效率", "%", 360, 1440}, {"空载电流", "A", 2760, 720}, {"空载功率", "kW", 2760, 1080},
-    {"额定电压", "V", 2760, 1440},
+    {"", 360, 360},    {"kW", 360, 720},  {"A", 360, 1080}, {"%", 360, 1440},
+    {"A", 2760, 720},  {"kW", 2760, 1080}, {"V", 2760, 1440},
 };
-
-// A number typed by the operator; nothing for text that is not one.
-std::optional<double> numberIn(const QString& text) {
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
 
 }  // namespace
 
@@ -83,7 +76,7 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
     int unitIndex = 8;
     for (int i = 0; i < 7; ++i) {
         const Field& f = kFields[i];
-        Label1[i + 1] = label(Frame1, QString::fromUtf8(f.label), f.labelLeft, f.top, 840);
+        Label1[i + 1] = label(Frame1, QString::fromUtf8(kNameplateNames[i]), f.labelLeft, f.top, 840);
         Text2[i] = new QLineEdit(QStringLiteral("0"), Frame1);
         Text2[i]->setObjectName(QStringLiteral("Text2_%1").arg(i));
         setTwipsGeometry(Text2[i], f.labelLeft + 840, f.top, 855, 270);
@@ -115,7 +108,7 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
 }
 
 bool MotorWindow::fail(const QString& text) {
-    messages_.show(text, kErrorTitle, MessageButtons::Ok);
+    messages_.show(text, errorTitle(), MessageButtons::Ok);
     return false;
 }
 
@@ -169,8 +162,8 @@ void MotorWindow::List2_DblClick() {
 }
 
 void MotorWindow::Text1_Change() {
-    const auto v = numberIn(Text1->text());
-    if (!Text1->text().isEmpty() && v && *v == 0) {
+    const auto v = numberFromText(Text1->text());
+    if (v && *v == 0) {
         List2->clear();
         Frame4->setTitle(QString());
     }
@@ -180,17 +173,13 @@ void MotorWindow::Command1_Click() { showData(); }
 void MotorWindow::Command4_Click() { showData(); }
 
 void MotorWindow::showData() {
-    const auto code = numberIn(Text1->text());
-    if (!code || *code != std::floor(*code)) {
-        fail(QStringLiteral("编码必须是 0 到 6935 之间的整数，请重新输入！"));
+    const Result<int> code = checkMotorCode(Text1->text());
+    if (!code) {
+        fail(code.message());
+        if (code.status().code() == kCodeOutOfRange) cancel();
         return;
     }
-    if (*code < 0 || *code > kMaxCode) {
-        fail(QStringLiteral("编码错误，请重新输入！"));
-        cancel();
-        return;
-    }
-    const int c = static_cast<int>(*code);
+    const int c = *code;
     std::array<float, 7> v{};
     if (c >= 1) {
         QString error;
@@ -204,15 +193,16 @@ void MotorWindow::showData() {
         st_.motor.MotorRatedVoltage = v[6];
         for (int i = 0; i < 7; ++i) Text2[i]->setText(formatFixed3(v[i]));
     } else {
-        for (int i = 0; i < 7; ++i) {
-            const auto x = numberIn(Text2[i]->text());
-            if (!x || std::fabs(*x) > 3.4e38) {
-                Text2[i]->setFocus();
-                fail(QStringLiteral("“%1”不是有效的数字，请重新输入！").arg(QString::fromUtf8(kFields[i].label)));
-                return;
-            }
-            v[i] = static_cast<float>(*x);
+        std::array<QString, 7> texts;
+        for (int i = 0; i < 7; ++i) texts[static_cast<size_t>(i)] = Text2[i]->text();
+        int field = 0;
+        const Result<std::array<float, 7>> typed = checkNameplateTexts(texts, &field);
+        if (!typed) {
+            Text2[field]->setFocus();
+            fail(typed.message());
+            return;
         }
+        v = *typed;
     }
     for (float x : v)
         if (x == 0.0f) {

@@ -12,13 +12,14 @@
 #include "platform/qt/twips_widgets.h"
 #include "printing/data_table.h"
 #include "printing/report.h"
+#include "shared/text_parse.h"
+#include "shared/message_titles.h"
 
 namespace mervo {
 
 namespace {
 
 const QString kTitle = QStringLiteral("打印设置");
-const QString kErrorTitle = QStringLiteral("错误警告！！！");
 const QString kDateTip = QStringLiteral("默认值为所打印文件的最后修改日期（可更改）");
 
 }  // namespace
@@ -134,7 +135,7 @@ PrintHeader PrintWindow::header() const {
     int* numbers[5] = {&h.year, &h.month, &h.day, &h.hour, &h.minute};
     for (int i = 0; i < 5; ++i) {
         h.typedDate[i] = Text5[i]->text();
-        *numbers[i] = Text5[i]->text().trimmed().toInt();
+        *numbers[i] = static_cast<int>(integerFromText(Text5[i]->text()).value_or(0));
     }
     return h;
 }
@@ -142,13 +143,13 @@ PrintHeader PrintWindow::header() const {
 void PrintWindow::print(const QString& name, const std::function<Status(Surface&)>& draw) {
     Result<std::unique_ptr<PrintOutput>> out = openOutput(name);
     if (!out) {
-        messages_.show(out.message(), kErrorTitle, MessageButtons::Ok);
+        messages_.show(out.message(), errorTitle(), MessageButtons::Ok);
         return;
     }
     // A cancelled save dialog is the operator's choice, not a fault.
     if (!*out) return;
     if (Status s = printDocument(**out, draw); !s)
-        messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), kErrorTitle, MessageButtons::Ok);
+        messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);
 }
 
 void PrintWindow::Command2_Click() {
@@ -162,7 +163,7 @@ void PrintWindow::Command2_Click() {
         const Result<TableRange> checked =
             n ? parseTableRange(Text1->text(), Text2->text(), *n) : Result<TableRange>(n.status());
         if (!checked) {
-            messages_.show(checked.message(), kErrorTitle, MessageButtons::Ok);
+            messages_.show(checked.message(), errorTitle(), MessageButtons::Ok);
             return;
         }
         range = *checked;

@@ -8,53 +8,23 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <cmath>
-#include <optional>
 
+#include "files/settings_entry.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"
 #include "platform/qt/twips_widgets.h"
 #include "shared/number_format.h"
+#include "shared/time_split.h"
+#include "shared/message_titles.h"
 
 namespace mervo {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("错误警告！！！");
 
 // Stored values of the curve and segment options, in control order.
 constexpr int16_t kCurveKinds[6] = {0, 3, 6, 7, 8, 9};
 constexpr float kSegmentCounts[3] = {5, 10, 20};  // half the number in each caption
-
-// A text field as a decimal number; nothing for text that is no number or too large to be stored.
-std::optional<double> numberIn(const QLineEdit* field) {
-    bool ok = false;
-    const double v = field->text().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(static_cast<float>(v))) return std::nullopt;
-    return v;
-}
-
-struct HoursMinutesSeconds {
-    int h, m, s;
-};
-
-// Seconds for the three duration fields: whole seconds rounded half to even, with the carries of 60.
-HoursMinutesSeconds splitDuration(float total) {
-    const double x = total / 3600.0;
-    int h = static_cast<int>(std::floor(x));
-    const double y = (x - h) * 60.0;
-    int m = static_cast<int>(std::floor(y));
-    int s = static_cast<int>(std::nearbyint((y - m) * 60.0));
-    if (s == 60) {
-        s = 0;
-        ++m;
-    }
-    if (m == 60) {
-        m = 0;
-        ++h;
-    }
-    return {h, m, s};
-}
 
 template <class T>
 T* named(T* w, const char* name) {
@@ -177,10 +147,10 @@ void SettingsWindow::Form_Load() {
     SettingsValues& s = st_.settings;
     const SettingsReadReport report = readSettingsFile(settingsFilePath(dir_), s, st_.file.TotalTime);
 
-    const HoursMinutesSeconds d = splitDuration(st_.file.TotalTime);
-    Text1->setText(QString::number(d.h));
-    Text2->setText(QString::number(d.m));
-    Text3->setText(QString::number(d.s));
+    const DurationFields d = splitDuration(st_.file.TotalTime);
+    Text1->setText(QString::number(d.hours, 'f', 0));
+    Text2->setText(QString::number(d.minutes));
+    Text3->setText(QString::number(d.seconds));
     Text4->setText(formatCaption(s.CTRatio));
     Text5->setText(formatCaption(s.PTRatio));
 
@@ -203,7 +173,7 @@ void SettingsWindow::Form_Load() {
     Combo1->setCurrentIndex(s.CommPortNo - 1);
     if (report.fileFound && !report.lineUsed[0])
         messages_.show(QStringLiteral("设置文件中的串行口号不在COM1～COM8之内！\r\n已改选COM1，请确认！"),
-                       kErrorTitle, MessageButtons::Ok);
+                       errorTitle(), MessageButtons::Ok);
 }
 
 void SettingsWindow::Combo1_Click() {
@@ -212,38 +182,32 @@ void SettingsWindow::Combo1_Click() {
 
 void SettingsWindow::Command1_Click() {
     // Every field is checked before anything is taken over: a refused OK leaves memory and file as they were.
-    auto refuse = [this](QLineEdit* field, const QString& text) {
-        messages_.show(text + QStringLiteral("\r\n请重新输入！"), kErrorTitle, MessageButtons::Ok);
+    QLineEdit* timeFields[3] = {Text1, Text2, Text3};
+    SettingsField bad = SettingsField::CTRatio;
+    const Result<SettingsEntry> entry = checkSettingsTexts({Text4->text(), Text5->text(),
+                                                            {Text1->text(), Text2->text(), Text3->text()}},
+                                                           &bad);
+    // Empty duration fields read as 0 once the ratios are accepted, and show it.
+    if (entry || (bad != SettingsField::CTRatio && bad != SettingsField::PTRatio))
+        for (QLineEdit* f : timeFields)
+            if (f->text().trimmed().isEmpty()) f->setText(QStringLiteral("0"));
+    if (!entry) {
+        QLineEdit* const fields[5] = {Text4, Text5, Text1, Text2, Text3};
+        QLineEdit* field = fields[static_cast<int>(bad)];
+        messages_.show(entry.message() + QStringLiteral("\r\n请重新输入！"), errorTitle(), MessageButtons::Ok);
         field->setFocus();
         field->selectAll();
-    };
-    const std::optional<double> ct = numberIn(Text4), pt = numberIn(Text5);
-    if (!ct || static_cast<float>(*ct) <= 0)
-        return refuse(Text4, QStringLiteral("CT倍率必须是大于零的数值！"));
-    if (!pt || static_cast<float>(*pt) <= 0)
-        return refuse(Text5, QStringLiteral("PT倍率必须是大于零的数值！"));
-
-    QLineEdit* timeFields[3] = {Text1, Text2, Text3};
-    const double unit[3] = {3600, 60, 1};
-    double seconds = 0;
-    for (int i = 0; i < 3; ++i) {
-        if (timeFields[i]->text().trimmed().isEmpty()) timeFields[i]->setText(QStringLiteral("0"));
-        const std::optional<double> v = numberIn(timeFields[i]);
-        if (!v || *v < 0)
-            return refuse(timeFields[i], QStringLiteral("累计时间的时、分、秒必须是不小于零的数值！"));
-        seconds += *v * unit[i];
+        return;
     }
-    if (!std::isfinite(static_cast<float>(seconds))) return refuse(Text1, QStringLiteral("累计时间过长！"));
-    if (seconds < 1) return refuse(Text3, QStringLiteral("累计时间至少为1秒！"));
 
     SettingsValues& s = st_.settings;
-    s.CTRatio = static_cast<float>(*ct);
-    s.PTRatio = static_cast<float>(*pt);
-    st_.file.TotalTime = static_cast<float>(seconds);
+    s.CTRatio = entry->CTRatio;
+    s.PTRatio = entry->PTRatio;
+    st_.file.TotalTime = entry->TotalTime;
     s.TotalTimeSetting = st_.file.TotalTime;
 
     if (s.RedOn + s.BlueOn + s.YellowOn == 0) {
-        messages_.show(QStringLiteral("至少需要选择连接一个互感器！\r\n请重新选择！"), kErrorTitle,
+        messages_.show(QStringLiteral("至少需要选择连接一个互感器！\r\n请重新选择！"), errorTitle(),
                        MessageButtons::Ok);
         moveTwips(this, 3000, 2000);
         show();
@@ -251,9 +215,13 @@ void SettingsWindow::Command1_Click() {
     }
     s.recomputeWiringCode();
     if (Status written = writeSettingsFile(settingsFilePath(dir_), s); !written) {
-        messages_.show(QStringLiteral("设置文件保存失败！\r\n") + written.message(), kErrorTitle, MessageButtons::Ok);
+        messages_.show(QStringLiteral("设置文件保存失败！\r\n") + written.message(), errorTitle(), MessageButtons::Ok);
         return;
     }
+    // A receive that is running keeps the ratios, channels and duration it started with.
+    if (st_.receive.Receiving)
+        messages_.show(QStringLiteral("设置已保存，将在下一次接收时生效；正在进行的接收仍按开始时的设置记录。"),
+                       receiveTitle(), MessageButtons::Ok);
     close();
 }
 

@@ -370,7 +370,6 @@ TEST(QueryNumber, correctsOutOfRangeNumbersAndRefusesWhatIsNotAWholeNumber) {
         }
     }
     EXPECT_FALSE(checkQueryNumber(QStringLiteral("1"), 0).ok);  // nothing to query yet
-    EXPECT_TRUE(queryMessageTitle().endsWith(QStringLiteral("！！！")));
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
 // mervo-sim: an instrument on a pseudo-terminal (or a file, or stdout) for demos and tests.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
+#include <csignal>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <cstring>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -19,6 +15,7 @@
 #include "acquisition/instrument_sim.h"
 #include "platform/program_dir.h"
 #include "platform/pty.h"
+#include "shared/text_parse.h"
 
 using namespace mervo;
 
@@ -40,35 +37,13 @@ int usage(const QString& why) {
 }
 
 bool number(const QString& s, double* out) {
-    bool ok = false;
-    *out = s.toDouble(&ok);
-    return ok && std::isfinite(*out);
+    const std::optional<double> v = numberFromText(s);
+    if (v) *out = *v;
+    return v.has_value();
 }
 
 void sleepSeconds(double s) {
     if (s > 0) std::this_thread::sleep_for(std::chrono::duration<double>(s));
-}
-
-// Writes a block whole. A full line buffer (a slow or absent receiver) is waited out, but never past a stop.
-bool writeBlock(int fd, const uint8_t* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w > 0) {
-            p += w;
-            n -= static_cast<size_t>(w);
-            continue;
-        }
-        if (w < 0 && (errno == EINTR || errno == EAGAIN)) {
-            if (stopRequested) return false;
-            struct pollfd pf {
-                fd, POLLOUT, 0
-            };
-            ::poll(&pf, 1, 50);
-            continue;
-        }
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -106,7 +81,7 @@ int main(int argc, char** argv) {
         else if (a == "--tee") teeFile = v;
         else if (a == "--dir") dir = v;
         else if (a == "--com") {
-            com = v.toInt();
+            com = static_cast<int>(integerFromText(v).value_or(0));
             if (com < 1 || com > 8) return usage(QStringLiteral("--com wants 1 to 8"));
         } else if (a == "--scenario") {
             if (!parseScenario(v, &opt.scenario)) return usage(QStringLiteral("unknown scenario %1").arg(v));
@@ -129,24 +104,18 @@ int main(int argc, char** argv) {
     }
     if (seconds > 0 && rate > 0) blocks = static_cast<long long>(std::llround(seconds * rate));
 
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
 
-    int fd = -1;
     QString linkPath;
-    PtyPair pty;
+    std::unique_ptr<ByteOutput> out;
     if (sink == Sink::Pty) {
-        QString error;
-        if (!openRawPty(&pty, &error)) {
-            std::fprintf(stderr, "mervo-sim: cannot open a pseudo-terminal: %s\n", error.toLocal8Bit().constData());
+        auto pty = ByteOutput::openPty();
+        if (!pty) {
+            std::fprintf(stderr, "mervo-sim: cannot open a pseudo-terminal: %s\n", pty.reason().toLocal8Bit().constData());
             return 1;
         }
-        fd = pty.master;
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        out = std::move(*pty);
         if (com > 0) {
             const QString home = dir.isEmpty() ? programDirectory() : dir;
             linkPath = QDir(home).filePath(QStringLiteral("COM%1").arg(com));
@@ -157,30 +126,31 @@ int main(int argc, char** argv) {
                 return 1;
             }
             QFile::remove(linkPath);
-            if (::symlink(pty.slavePath.toLocal8Bit().constData(), linkPath.toLocal8Bit().constData()) != 0) {
-                std::fprintf(stderr, "mervo-sim: cannot link %s: %s\n", linkPath.toLocal8Bit().constData(),
-                             std::strerror(errno));
+            if (!QFile::link(out->slavePath(), linkPath)) {
+                std::fprintf(stderr, "mervo-sim: cannot link %s\n", linkPath.toLocal8Bit().constData());
                 return 1;
             }
         }
-        std::printf("%s\n", pty.slavePath.toLocal8Bit().constData());
+        std::printf("%s\n", out->slavePath().toLocal8Bit().constData());
         std::fflush(stdout);
     } else if (sink == Sink::File) {
-        fd = ::open(outFile.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            std::fprintf(stderr, "mervo-sim: %s: %s\n", outFile.toLocal8Bit().constData(), std::strerror(errno));
+        auto file = ByteOutput::openFile(outFile);
+        if (!file) {
+            std::fprintf(stderr, "mervo-sim: %s\n", file.message().toLocal8Bit().constData());
             return 1;
         }
+        out = std::move(*file);
     } else {
-        fd = STDOUT_FILENO;
+        out = ByteOutput::standardOutput();
     }
-    int teeFd = -1;
+    std::unique_ptr<ByteOutput> tee;
     if (!teeFile.isEmpty()) {
-        teeFd = ::open(teeFile.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (teeFd < 0) {
-            std::fprintf(stderr, "mervo-sim: %s: %s\n", teeFile.toLocal8Bit().constData(), std::strerror(errno));
+        auto file = ByteOutput::openFile(teeFile);
+        if (!file) {
+            std::fprintf(stderr, "mervo-sim: %s\n", file.message().toLocal8Bit().constData());
             return 1;
         }
+        tee = std::move(*file);
     }
     auto cleanup = [&] {
         if (!linkPath.isEmpty()) QFile::remove(linkPath);
@@ -188,7 +158,7 @@ int main(int argc, char** argv) {
 
     // A receiver throws away what was waiting when it opened the port, so start only once it listens.
     if (sink == Sink::Pty && waitReader) {
-        while (!stopRequested && ptySlaveClosed(fd)) sleepSeconds(0.01);
+        while (!stopRequested && out->slaveClosed()) sleepSeconds(0.01);
         for (double waited = 0; !stopRequested && waited < startDelayMs / 1000.0; waited += 0.01) sleepSeconds(0.01);
     }
 
@@ -203,20 +173,19 @@ int main(int argc, char** argv) {
         }
         const auto block = encodeBlock(sim.valuesAt(k / simRate));
         static const uint8_t fill[3] = {0, 0, 0};
-        if (!writeBlock(fd, block.data(), block.size()) || (filler && !writeBlock(fd, fill, 3))) {
+        if (!out->write(block.data(), block.size(), &stopRequested) || (filler && !out->write(fill, 3, &stopRequested))) {
             if (stopRequested) break;
             rc = 1;
             break;
         }
-        if (teeFd >= 0) {
-            writeAllFd(teeFd, block.data(), block.size());
-            if (filler) writeAllFd(teeFd, fill, 3);
+        if (tee) {
+            tee->write(block.data(), block.size());
+            if (filler) tee->write(fill, 3);
         }
     }
     // Give a receiver time to read the last blocks before the line hangs up.
     if (sink == Sink::Pty)
         for (double waited = 0; !stopRequested && waited < linger; waited += 0.05) sleepSeconds(0.05);
-    if (teeFd >= 0) ::close(teeFd);
     cleanup();
     return rc;
 }

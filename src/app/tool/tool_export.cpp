@@ -1,6 +1,5 @@
 // mervo-tool export FILE [-o OUT.csv]: every sample as one CSV row, from one sequential analysis pass.
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -8,6 +7,7 @@
 #include "measurement/reader.h"
 #include "analysis/analysis_pass.h"
 #include "app/tool/tool_common.h"
+#include "platform/file_replacement.h"
 #include "shared/number_format.h"
 
 namespace mervo::tool {
@@ -51,9 +51,9 @@ class CsvSink {
 public:
     bool open(const QString& path, QString* error) {
         if (path.isEmpty()) return true;
-        file_.reset(new QSaveFile(path));
-        if (!file_->open(QIODevice::WriteOnly)) {
-            *error = QStringLiteral("%1: %2").arg(path, file_->errorString());
+        file_ = std::make_unique<FileReplacement>();
+        if (Status s = file_->begin(path); !s) {
+            *error = s.message();
             return false;
         }
         return true;
@@ -67,13 +67,13 @@ public:
             }
             return true;
         }
-        if (file_->write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-            *error = QStringLiteral("%1: %2").arg(file_->fileName(), file_->errorString());
+        if (Status s = file_->file().writeAt(written_, bytes.data(), bytes.size()); !s) {
+            *error = s.message();
             return false;
         }
+        written_ += static_cast<int64_t>(bytes.size());
         return true;
     }
-    // commit() can report success after a failed write, so the flush is checked first.
     bool finish(QString* error) {
         if (!file_) {
             if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -82,23 +82,19 @@ public:
             }
             return true;
         }
-        if (!file_->flush()) {
-            *error = QStringLiteral("%1: %2").arg(file_->fileName(), file_->errorString());
-            file_->cancelWriting();
-            return false;
-        }
-        if (!file_->commit()) {
-            *error = QStringLiteral("%1: %2").arg(file_->fileName(), file_->errorString());
+        if (Status s = file_->commit(); !s) {
+            *error = s.message();
             return false;
         }
         return true;
     }
     void abandon() {
-        if (file_) file_->cancelWriting();
+        if (file_) file_->abandon();
     }
 
 private:
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<FileReplacement> file_;
+    int64_t written_ = 0;
 };
 
 // The clock time of a sample, HH:MM:SS.ss: the start clock plus the elapsed time, past midnight from 00:00.
