@@ -1,10 +1,10 @@
 #include "motor/catalogue.h"
 
-#include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
 
 #include "measurement/codec.h"
+#include "platform/files.h"
 
 namespace mervo {
 
@@ -72,21 +72,17 @@ bool decodeGbk(const QByteArray& bytes, QString* out, QString* error) {
     return true;
 }
 
-bool readText(const QString& path, QByteArray* out, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(error, QStringLiteral("%1: 无法打开（%2）").arg(path, f.errorString()));
-    if (f.size() > kMaxTextBytes)
-        return fail(error, QStringLiteral("%1: 文件过大，不是电机目录文件").arg(path));
-    *out = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        return fail(error, QStringLiteral("%1: 读取失败（%2）").arg(path, f.errorString()));
-    }
-    return true;
+Result<QByteArray> readText(const QString& path) {
+    ReadOnlyFile f;
+    if (Status s = f.open(path); !s) return s;
+    if (f.size() > kMaxTextBytes) return Status::failure(QStringLiteral("%1: 文件过大，不是电机目录文件").arg(path));
+    QByteArray text(static_cast<int>(f.size()), '\0');
+    if (Status s = f.readAt(0, text.data(), static_cast<size_t>(text.size())); !s) return s;
+    return text;
 }
 
-bool lineError(QString* error, const QString& path, int lineNo, const QString& why) {
-    return fail(error, QStringLiteral("%1: 第 %2 行: %3").arg(path).arg(lineNo).arg(why));
+Status lineError(const QString& path, int lineNo, const QString& why) {
+    return Status::failure(QStringLiteral("%1: 第 %2 行: %3").arg(path).arg(lineNo).arg(why));
 }
 
 // A category's line range must lie inside what the 16-bit index and the model arrays can hold.
@@ -103,15 +99,14 @@ QString rangeFault(int first, int last) {
 
 }  // namespace
 
-bool parseCatalogueLine(const QByteArray& line, int* field1, int* field2, QString* rest, QString* error) {
-    int pos = 0, a = 0, b = 0;
-    if (!takeField(line, 1, &pos, &a, error) || !takeField(line, 2, &pos, &b, error)) return false;
-    QString text;
-    if (!decodeGbk(line.mid(pos), &text, error)) return false;
-    *field1 = a;
-    *field2 = b;
-    *rest = std::move(text);
-    return true;
+Result<CatalogueLine> parseCatalogueLine(const QByteArray& line) {
+    CatalogueLine l;
+    int pos = 0;
+    QString why;
+    if (!takeField(line, 1, &pos, &l.field1, &why) || !takeField(line, 2, &pos, &l.field2, &why) ||
+        !decodeGbk(line.mid(pos), &l.rest, &why))
+        return Status::failure(why);
+    return l;
 }
 
 std::vector<QByteArray> splitCatalogueLines(const QByteArray& text) {
@@ -128,68 +123,51 @@ std::vector<QByteArray> splitCatalogueLines(const QByteArray& text) {
     return lines;
 }
 
-bool readCategories(const QString& path, std::vector<CategoryEntry>* out, QString* error) {
-    out->clear();
-    QByteArray text;
-    if (!readText(path, &text, error)) return false;
-    std::vector<QByteArray> lines = splitCatalogueLines(text);
+Result<std::vector<CategoryEntry>> readCategories(const QString& path) {
+    const Result<QByteArray> text = readText(path);
+    if (!text) return text.status();
+    std::vector<QByteArray> lines = splitCatalogueLines(*text);
     // Empty lines after the last category are an editor's leftovers, not categories.
     while (!lines.empty() && lines.back().trimmed().isEmpty()) lines.pop_back();
-    if (lines.empty()) return fail(error, QStringLiteral("%1: 没有电机分类").arg(path));
-    if (lines.size() > static_cast<size_t>(kMaxCategories)) {
-        return fail(
-            error,
+    if (lines.empty()) return Status::failure(QStringLiteral("%1: 没有电机分类").arg(path));
+    if (lines.size() > static_cast<size_t>(kMaxCategories))
+        return Status::failure(
             QStringLiteral("%1: %2 个分类，最多 %3 个").arg(path).arg(lines.size()).arg(kMaxCategories));
-    }
     std::vector<CategoryEntry> categories;
     for (size_t k = 0; k < lines.size(); ++k) {
-        CategoryEntry c;
-        QString why;
-        if (!parseCatalogueLine(lines[k], &c.first, &c.last, &c.name, &why)) {
-            return lineError(error, path, static_cast<int>(k) + 1, why);
-        }
-        why = rangeFault(c.first, c.last);
-        if (!why.isEmpty()) return lineError(error, path, static_cast<int>(k) + 1, why);
-        categories.push_back(std::move(c));
+        const Result<CatalogueLine> l = parseCatalogueLine(lines[k]);
+        if (!l) return lineError(path, static_cast<int>(k) + 1, l.message());
+        const QString why = rangeFault(l->field1, l->field2);
+        if (!why.isEmpty()) return lineError(path, static_cast<int>(k) + 1, why);
+        categories.push_back(CategoryEntry{l->field1, l->field2, l->rest});
     }
-    *out = std::move(categories);
-    return true;
+    return categories;
 }
 
-bool readModels(const QString& path, const CategoryEntry& category, std::vector<ModelEntry>* out,
-                QString* error) {
-    out->clear();
+Result<std::vector<ModelEntry>> readModels(const QString& path, const CategoryEntry& category) {
     const QString badRange = rangeFault(category.first, category.last);
     if (!badRange.isEmpty())
-        return fail(error, QStringLiteral("%1: 分类“%2”的%3").arg(path, category.name, badRange));
-    QByteArray text;
-    if (!readText(path, &text, error)) return false;
-    const std::vector<QByteArray> lines = splitCatalogueLines(text);
-    if (lines.size() < static_cast<size_t>(category.last)) {
-        return fail(error, QStringLiteral("%1: 只有 %2 行，分类“%3”需要第 %4 至 %5 行")
-                               .arg(path)
-                               .arg(lines.size())
-                               .arg(category.name)
-                               .arg(category.first)
-                               .arg(category.last));
-    }
+        return Status::failure(QStringLiteral("%1: 分类“%2”的%3").arg(path, category.name, badRange));
+    const Result<QByteArray> text = readText(path);
+    if (!text) return text.status();
+    const std::vector<QByteArray> lines = splitCatalogueLines(*text);
+    if (lines.size() < static_cast<size_t>(category.last))
+        return Status::failure(QStringLiteral("%1: 只有 %2 行，分类“%3”需要第 %4 至 %5 行")
+                                   .arg(path)
+                                   .arg(lines.size())
+                                   .arg(category.name)
+                                   .arg(category.first)
+                                   .arg(category.last));
     std::vector<ModelEntry> models;
     models.reserve(static_cast<size_t>(category.last - category.first + 1));
     for (int n = category.first; n <= category.last; ++n) {
-        ModelEntry m;
-        QString why;
-        if (!parseCatalogueLine(lines[static_cast<size_t>(n - 1)], &m.serial, &m.code, &m.description,
-                                &why)) {
-            return lineError(error, path, n, why);
-        }
-        if (m.code < 1 || m.code > kMaxCode) {
-            return lineError(error, path, n,
-                             QStringLiteral("技术数据编码 %1 不在 1 - %2 之内").arg(m.code).arg(kMaxCode));
-        }
-        models.push_back(std::move(m));
+        const Result<CatalogueLine> l = parseCatalogueLine(lines[static_cast<size_t>(n - 1)]);
+        if (!l) return lineError(path, n, l.message());
+        if (l->field2 < 1 || l->field2 > kMaxCode)
+            return lineError(path, n, QStringLiteral("技术数据编码 %1 不在 1 - %2 之内").arg(l->field2).arg(kMaxCode));
+        models.push_back(ModelEntry{l->field1, l->field2, l->rest});
     }
-    *out = std::move(models);
-    return true;
+    return models;
 }
 
 float RatedVoltageByCode(int code) {
@@ -209,27 +187,19 @@ float RatedVoltageByCode(int code) {
     return 0.0f;
 }
 
-std::optional<std::array<float, 7>> readNameplate(const QString& path, int code, QString* error) {
-    if (code < 1 || code > kMaxCode) {
-        fail(error, QStringLiteral("技术数据编码 %1 不在 1 - %2 之内").arg(code).arg(kMaxCode));
-        return std::nullopt;
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        fail(error, QStringLiteral("%1: 无法打开（%2）").arg(path, f.errorString()));
-        return std::nullopt;
-    }
-    const qint64 offset = qint64(kNameplateRecordBytes) * (code - 1);
-    QByteArray raw;
-    if (f.seek(offset)) raw = f.read(kNameplateRecordBytes);
-    if (raw.size() != kNameplateRecordBytes) {
-        fail(error, QStringLiteral("%1: 文件只有 %2 字节，读不到编码 %3 的记录（第 %4 字节起）")
-                        .arg(path)
-                        .arg(f.size())
-                        .arg(code)
-                        .arg(offset));
-        return std::nullopt;
-    }
+Result<std::array<float, 7>> readNameplate(const QString& path, int code) {
+    if (code < 1 || code > kMaxCode)
+        return Status::failure(QStringLiteral("技术数据编码 %1 不在 1 - %2 之内").arg(code).arg(kMaxCode));
+    ReadOnlyFile f;
+    if (Status s = f.open(path); !s) return s;
+    const int64_t offset = int64_t{kNameplateRecordBytes} * (code - 1);
+    unsigned char raw[kNameplateRecordBytes];
+    if (offset + kNameplateRecordBytes > f.size() || !f.readAt(offset, raw, sizeof raw))
+        return Status::failure(QStringLiteral("%1: 文件只有 %2 字节，读不到编码 %3 的记录（第 %4 字节起）")
+                                   .arg(path)
+                                   .arg(f.size())
+                                   .arg(code)
+                                   .arg(offset));
     const auto byte = [&](int i) { return static_cast<uint8_t>(raw[i]); };
     std::array<float, 7> v{};
     v[0] = byte(0);

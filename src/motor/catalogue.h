@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "shared/result.h"
+
 namespace mervo {
 
 constexpr int kMaxCode = 6935;
@@ -32,23 +34,27 @@ struct ModelEntry {
 };
 
 // One catalogue line: two whole numbers, each ended by a comma (blanks around them skipped), then the rest of
-// the line verbatim. `line` is GBK without its line end. False (with a reason) for a line that does not fit.
-bool parseCatalogueLine(const QByteArray& line, int* field1, int* field2, QString* rest, QString* error);
+// the line verbatim. `line` is GBK without its line end; a line that does not fit is refused with the reason.
+struct CatalogueLine {
+    int field1 = 0, field2 = 0;
+    QString rest;
+};
+Result<CatalogueLine> parseCatalogueLine(const QByteArray& line);
 
 // Splits text into lines ended by CR, CR LF or LF; a last line without an end counts too.
 std::vector<QByteArray> splitCatalogueLines(const QByteArray& text);
 
 // The category list. Fails with a reason for a missing or damaged file or more than 178 categories.
-bool readCategories(const QString& path, std::vector<CategoryEntry>* out, QString* error);
+Result<std::vector<CategoryEntry>> readCategories(const QString& path);
 
 // The models of one category (lines first..last of the model index; at most 6936).
-bool readModels(const QString& path, const CategoryEntry& category, std::vector<ModelEntry>* out, QString* error);
+Result<std::vector<ModelEntry>> readModels(const QString& path, const CategoryEntry& category);
 
 // The rated voltage a code implies: 380 V up to 4874, then the high-voltage and special bands; 0 outside 1..6935.
 float RatedVoltageByCode(int code);
 
 // The seven nameplate values of code 1..6935 in header order (poles, kW, A, %, no-load A, no-load kW, V).
-std::optional<std::array<float, 7>> readNameplate(const QString& path, int code, QString* error);
+Result<std::array<float, 7>> readNameplate(const QString& path, int code);
 
 // A model list item: n right-aligned to three characters, "(n).", the description: "  (1).MV3-80M1-2 ...".
 QString modelListItem(int n, const QString& description);

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include "shared/result.h"
+
 namespace mervo {
 
 class SerialPort : public QObject {
@@ -15,8 +17,8 @@ public:
     using QObject::QObject;
     ~SerialPort() override = default;
 
-    // Opens a device by path; on failure says why in words and as a kind.
-    virtual bool open(const QString& device, QString* error, OpenError* kind = nullptr) = 0;
+    // Opens a device by path; on failure says why in words and, when asked, as a kind.
+    virtual Status open(const QString& device, OpenError* kind = nullptr) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Returns and removes every byte waiting.

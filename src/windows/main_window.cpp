@@ -348,11 +348,10 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     };
     const int n = st_.settings.CommPortNo;
     const QString device = devicePathForPort(n, dir_);
-    QString error;
-    if (!port_.open(device, &error)) {
+    if (Status opened = port_.open(device); !opened) {
         giveUp(QStringLiteral("串行口 COM%1（%2）无法打开！\r\n%3\r\n请检查仪表连接或在“设置→选项”中选择串行口。")
                    .arg(n)
-                   .arg(device, error));
+                   .arg(device, opened.message()));
         return;
     }
     port_.readAll();  // bytes waiting from before belong to no measurement

@@ -119,9 +119,10 @@ void MotorWindow::Form_Load() {
     List2->clear();
     Frame4->setTitle(QString());
     categories_.clear();
-    QString error;
-    if (!readCategories(QDir(dir_).filePath(QLatin1String(kCategoryFileName)), &categories_, &error))
-        fail(QStringLiteral("电机分类文件无法读取，只能输入自定义数据！\r\n%1").arg(error));
+    if (auto read = readCategories(QDir(dir_).filePath(QLatin1String(kCategoryFileName))))
+        categories_ = std::move(*read);
+    else
+        fail(QStringLiteral("电机分类文件无法读取，只能输入自定义数据！\r\n%1").arg(read.message()));
     for (const CategoryEntry& c : categories_) List1->addItem(c.name);
     const auto values = st_.motor.nameplate();
     for (int i = 0; i < 7; ++i) Text2[i]->setText(formatCaption(values[i]));
@@ -134,14 +135,14 @@ void MotorWindow::List1_Click() {
     const int k = List1->currentRow();
     if (k < 0 || k >= static_cast<int>(categories_.size())) return;
     Frame4->setTitle(categories_[k].name);
-    std::vector<ModelEntry> models;
-    QString error;
     modelSerial_.clear();
     modelCode_.clear();
-    if (!readModels(QDir(dir_).filePath(QLatin1String(kModelFileName)), categories_[k], &models, &error)) {
-        fail(QStringLiteral("电机型号文件无法读取！\r\n%1").arg(error));
+    const Result<std::vector<ModelEntry>> read = readModels(QDir(dir_).filePath(QLatin1String(kModelFileName)), categories_[k]);
+    if (!read) {
+        fail(QStringLiteral("电机型号文件无法读取！\r\n%1").arg(read.message()));
         return;
     }
+    const std::vector<ModelEntry>& models = *read;
     for (size_t j = 0; j < models.size(); ++j) {
         modelSerial_.push_back(models[j].serial);
         modelCode_.push_back(models[j].code);
@@ -182,10 +183,9 @@ void MotorWindow::showData() {
     const int c = *code;
     std::array<float, 7> v{};
     if (c >= 1) {
-        QString error;
-        const auto read = readNameplate(QDir(dir_).filePath(QLatin1String(kNameplateFileName)), c, &error);
+        const auto read = readNameplate(QDir(dir_).filePath(QLatin1String(kNameplateFileName)), c);
         if (!read) {
-            fail(QStringLiteral("电机技术数据文件无法读取！\r\n%1").arg(error));
+            fail(QStringLiteral("电机技术数据文件无法读取！\r\n%1").arg(read.message()));
             return;
         }
         v = *read;

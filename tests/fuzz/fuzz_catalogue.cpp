@@ -37,18 +37,14 @@ std::optional<std::pair<int, int>> referenceFields(const QByteArray& line) {
 }
 
 void checkLine(const QByteArray& line) {
-    int a = 12345, b = 12345;
-    QString rest, error;
-    const bool ok = parseCatalogueLine(line, &a, &b, &rest, &error);
+    const Result<CatalogueLine> l = parseCatalogueLine(line);
     const auto expected = referenceFields(line);
-    if (ok) {
+    if (l) {
         FUZZ_CHECK(expected.has_value());
-        FUZZ_CHECK(a == expected->first && b == expected->second);
-        for (QChar c : rest) FUZZ_CHECK(!(c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF));
+        FUZZ_CHECK(l->field1 == expected->first && l->field2 == expected->second);
+        for (QChar c : l->rest) FUZZ_CHECK(!(c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF));
     } else {
-        FUZZ_CHECK(!error.isEmpty());
-        // Only the text after the numbers can fail a line whose numbers are well formed.
-        FUZZ_CHECK(a == 12345 && b == 12345);
+        FUZZ_CHECK(!l.message().isEmpty());
     }
 }
 
@@ -77,16 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t n;
         const uint8_t* p = in.rest(&n);
         fuzz::TempFile file(p, n);
-        std::vector<CategoryEntry> categories(3);
-        QString error;
-        if (readCategories(file.path(), &categories, &error)) {
-            FUZZ_CHECK(!categories.empty() && categories.size() <= size_t(kMaxCategories));
-            for (const CategoryEntry& c : categories) {
+        const Result<std::vector<CategoryEntry>> categories = readCategories(file.path());
+        if (categories) {
+            FUZZ_CHECK(!categories->empty() && categories->size() <= size_t(kMaxCategories));
+            for (const CategoryEntry& c : *categories) {
                 FUZZ_CHECK(c.first >= 1 && c.last >= c.first);
                 FUZZ_CHECK(c.last - c.first + 1 <= kMaxModelsPerCategory);
             }
         } else {
-            FUZZ_CHECK(categories.empty() && !error.isEmpty());
+            FUZZ_CHECK(!categories.message().isEmpty());
         }
         return 0;
     }
@@ -102,13 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t n;
         const uint8_t* p = in.rest(&n);
         fuzz::TempFile file(p, n);
-        std::vector<ModelEntry> models(2);
-        QString error;
-        if (readModels(file.path(), category, &models, &error)) {
-            FUZZ_CHECK(models.size() == size_t(category.last - category.first + 1));
-            for (const ModelEntry& m : models) FUZZ_CHECK(m.code >= 1 && m.code <= kMaxCode);
+        const Result<std::vector<ModelEntry>> models = readModels(file.path(), category);
+        if (models) {
+            FUZZ_CHECK(models->size() == size_t(category.last - category.first + 1));
+            for (const ModelEntry& m : *models) FUZZ_CHECK(m.code >= 1 && m.code <= kMaxCode);
         } else {
-            FUZZ_CHECK(models.empty() && !error.isEmpty());
+            FUZZ_CHECK(!models.message().isEmpty());
         }
         return 0;
     }
@@ -119,17 +113,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t n;
     const uint8_t* p = in.rest(&n);
     fuzz::TempFile file(p, n);
-    QString error;
-    const auto plate = readNameplate(file.path(), code, &error);
+    const auto plate = readNameplate(file.path(), code);
     const bool fits = code >= 1 && code <= kMaxCode && size_t(kNameplateRecordBytes) * size_t(code) <= n;
-    FUZZ_CHECK(plate.has_value() == fits);
+    FUZZ_CHECK(plate.ok() == fits);
     if (plate) {
         const uint8_t* record = p + kNameplateRecordBytes * (code - 1);
         FUZZ_CHECK((*plate)[0] == float(record[0]));
         for (float v : *plate) FUZZ_CHECK(std::isfinite(v));
         FUZZ_CHECK((*plate)[6] == RatedVoltageByCode(code) && (*plate)[6] > 0);
     } else {
-        FUZZ_CHECK(!error.isEmpty());
+        FUZZ_CHECK(!plate.message().isEmpty());
     }
     return 0;
 }

@@ -32,6 +32,32 @@ std::string str(const QString& s) {
     return s.toStdString();
 }
 
+// The readers' results as the tables below check them: what was read, and the message of a refusal. A refusal
+// leaves nothing read.
+bool parseCatalogueLine(const QByteArray& line, int* a, int* b, QString* rest, QString* error) {
+    const Result<CatalogueLine> l = mervo::parseCatalogueLine(line);
+    *error = l.message();
+    if (l) *a = l->field1, *b = l->field2, *rest = l->rest;
+    return l.ok();
+}
+template <class Entry>
+bool take(Result<std::vector<Entry>> read, std::vector<Entry>* out, QString* error) {
+    *out = read ? *read : std::vector<Entry>{};
+    *error = read.message();
+    return read.ok();
+}
+bool readCategories(const QString& path, std::vector<CategoryEntry>* out, QString* error) {
+    return take(mervo::readCategories(path), out, error);
+}
+bool readModels(const QString& path, const CategoryEntry& c, std::vector<ModelEntry>* out, QString* error) {
+    return take(mervo::readModels(path, c), out, error);
+}
+std::optional<std::array<float, 7>> readNameplate(const QString& path, int code, QString* error) {
+    const Result<std::array<float, 7>> v = mervo::readNameplate(path, code);
+    *error = v.message();
+    return v ? std::optional<std::array<float, 7>>(*v) : std::nullopt;
+}
+
 // ------------------------------------------------------------------------------------------------ lines
 
 TEST(CatalogueLine, twoNumbersEachEndedByACommaThenTheRestVerbatim) {

@@ -60,7 +60,7 @@ int runMotor(const QString& cmd, Args args);
 
 // A catalogue code 1..6935 from text, and that motor's nameplate from the catalogue in `dir`.
 bool parseMotorCode(const QString& text, int* code);
-std::optional<std::array<float, 7>> catalogueNameplate(const QString& dir, int code, QString* error);
+Result<std::array<float, 7>> catalogueNameplate(const QString& dir, int code);
 int runInfo(const QString& cmd, Args args);
 
 // The one FILE argument of a command that takes nothing else; false (usage already reported) otherwise.

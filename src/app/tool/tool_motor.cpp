@@ -17,8 +17,8 @@ bool parseMotorCode(const QString& text, int* code) {
     return true;
 }
 
-std::optional<std::array<float, 7>> catalogueNameplate(const QString& dir, int code, QString* error) {
-    return readNameplate(QDir(dir).filePath(QLatin1String(kNameplateFileName)), code, error);
+Result<std::array<float, 7>> catalogueNameplate(const QString& dir, int code) {
+    return readNameplate(QDir(dir).filePath(QLatin1String(kNameplateFileName)), code);
 }
 
 int runMotor(const QString& cmd, Args args) {
@@ -48,10 +48,9 @@ int runMotor(const QString& cmd, Args args) {
         reportError(cmd, QStringLiteral("\"%1\" is not a catalogue code (1 to %2)").arg(codeText).arg(kMaxCode));
         return kExitFailure;
     }
-    QString error;
-    const auto nameplate = catalogueNameplate(dir.isEmpty() ? programDirectory() : dir, code, &error);
+    const auto nameplate = catalogueNameplate(dir.isEmpty() ? programDirectory() : dir, code);
     if (!nameplate) {
-        reportError(cmd, error);
+        reportError(cmd, nameplate.message());
         return kExitFailure;
     }
     MotorValues m;

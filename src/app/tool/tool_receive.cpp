@@ -124,10 +124,9 @@ int runReceive(const QString& cmd, Args args) {
     }
     st.settings.recomputeWiringCode();
     if (o.motorCode > 0) {
-        QString error;
-        const auto nameplate = catalogueNameplate(dir, o.motorCode, &error);
+        const auto nameplate = catalogueNameplate(dir, o.motorCode);
         if (!nameplate) {
-            reportError(cmd, error);
+            reportError(cmd, nameplate.message());
             return kExitFailure;
         }
         o.nameplate = *nameplate;
@@ -148,9 +147,10 @@ int runReceive(const QString& cmd, Args args) {
     if (com.hasMatch()) device = devicePathForPort(com.captured(1).toInt(), dir);
 
     QtSerialPort port;
-    QString error;
-    if (!port.open(device, &error)) {
-        reportError(cmd, error);
+    SerialPort::OpenError why = SerialPort::OpenError::None;
+    if (Status opened = port.open(device, &why); !opened) {
+        reportError(cmd, why == SerialPort::OpenError::NotFound ? QStringLiteral("%1: no such device").arg(device)
+                                                               : QStringLiteral("%1: %2").arg(device, opened.reason()));
         return kExitFailure;
     }
     port.readAll();  // bytes that were waiting before the receive began belong to no measurement

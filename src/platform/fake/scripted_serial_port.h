@@ -14,15 +14,14 @@ public:
     QString openedDevice;
     QByteArray waiting;  // bytes the port holds
 
-    bool open(const QString& device, QString* error, OpenError* kind = nullptr) override {
+    Status open(const QString& device, OpenError* kind = nullptr) override {
         if (failOpen) {
-            if (error) *error = device + QStringLiteral(": no such device");
             if (kind) *kind = OpenError::NotFound;
-            return false;
+            return Status::failure(QStringLiteral("设备 %1 不存在").arg(device));
         }
         openedDevice = device;
         open_ = true;
-        return true;
+        return {};
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }

@@ -15,25 +15,23 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent) {
 
 QtSerialPort::~QtSerialPort() { close(); }
 
-bool QtSerialPort::open(const QString& device, QString* error, OpenError* kind) {
-    auto fail = [&](OpenError k, const QString& why) {
-        if (error) *error = why;
+Status QtSerialPort::open(const QString& device, OpenError* kind) {
+    auto fail = [&](OpenError k, const QString& sentence, const QString& why) {
         if (kind) *kind = k;
-        return false;
+        return Status::failure(why.isEmpty() ? sentence : QStringLiteral("%1（%2）").arg(sentence, why), why);
     };
     close();
-    if (!QFileInfo::exists(device)) return fail(OpenError::NotFound, QStringLiteral("%1: no such device").arg(device));
+    const QString missing = QStringLiteral("设备 %1 不存在").arg(device);
+    if (!QFileInfo::exists(device)) return fail(OpenError::NotFound, missing, QString());
     port_.setPortName(device);
     if (!port_.open(QIODevice::ReadOnly)) {
         const auto e = port_.error();
         const QString why = port_.errorString();
         port_.clearError();
         if (e == QSerialPort::PermissionError)
-            return fail(OpenError::InUse, QStringLiteral("%1: in use by another program or not permitted (%2)")
-                                               .arg(device, why));
-        if (e == QSerialPort::DeviceNotFoundError)
-            return fail(OpenError::NotFound, QStringLiteral("%1: no such device").arg(device));
-        return fail(OpenError::Other, QStringLiteral("%1: %2").arg(device, why));
+            return fail(OpenError::InUse, QStringLiteral("设备 %1 正被其他程序使用，或没有使用它的权限").arg(device), why);
+        if (e == QSerialPort::DeviceNotFoundError) return fail(OpenError::NotFound, missing, QString());
+        return fail(OpenError::Other, QStringLiteral("设备 %1 无法打开").arg(device), why);
     }
     // Modem-line and some termios calls fail on pseudo-terminals; the line settings matter only on real ports.
     port_.setBaudRate(QSerialPort::Baud9600);
@@ -48,7 +46,7 @@ bool QtSerialPort::open(const QString& device, QString* error, OpenError* kind) 
     tail_.clear();
     watchdog_.start();
     if (kind) *kind = OpenError::None;
-    return true;
+    return {};
 }
 
 void QtSerialPort::close() {
@@ -76,7 +74,7 @@ void QtSerialPort::onError(QSerialPort::SerialPortError e) {
     if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || e == QSerialPort::UnsupportedOperationError)
         return;
     if (!port_.isOpen()) return;
-    lost(port_.errorString());
+    lost(QStringLiteral("读取出错（%1）").arg(port_.errorString()));
 }
 
 void QtSerialPort::checkHangUp() {
@@ -86,7 +84,7 @@ void QtSerialPort::checkHangUp() {
     };
     if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
         // A second look a tick later gives the event loop the chance to read what the driver still holds.
-        if (++hangUps_ >= 2) lost(QStringLiteral("the device hung up"));
+        if (++hangUps_ >= 2) lost(QStringLiteral("设备已断开"));
     } else {
         hangUps_ = 0;
     }

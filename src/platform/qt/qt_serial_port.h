@@ -14,7 +14,7 @@ public:
     explicit QtSerialPort(QObject* parent = nullptr);
     ~QtSerialPort() override;
 
-    bool open(const QString& device, QString* error, OpenError* kind = nullptr) override;
+    Status open(const QString& device, OpenError* kind = nullptr) override;
     void close() override;
     bool isOpen() const override { return port_.isOpen(); }
     QByteArray readAll() override;
