@@ -21,20 +21,15 @@ constexpr int kFieldMax = 32767;
 // memory.
 constexpr qint64 kMaxTextBytes = 16 * 1024 * 1024;
 
-bool fail(QString* error, const QString& why) {
-    if (error) *error = why;
-    return false;
-}
-
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
 // One free-format whole number ended by a comma, starting at *pos; on success *pos is past the comma.
-bool takeField(const QByteArray& line, int n, int* pos, int* value, QString* error) {
+Status takeField(const QByteArray& line, int n, int* pos, int* value) {
     int i = *pos;
     while (i < line.size() && isBlank(line[i])) ++i;
-    if (i == line.size()) return fail(error, QStringLiteral("缺少第 %1 个数").arg(n));
+    if (i == line.size()) return Status::failure(QStringLiteral("缺少第 %1 个数").arg(n));
     bool negative = false;
     if (line[i] == '+' || line[i] == '-') negative = line[i++] == '-';
     const int digits = i;
@@ -48,28 +43,28 @@ bool takeField(const QByteArray& line, int n, int* pos, int* value, QString* err
     const bool noDigits = i == digits;
     while (i < line.size() && isBlank(line[i])) ++i;
     if (noDigits || (i < line.size() && line[i] != ',')) {
-        return fail(error, QStringLiteral("第 %1 个数不是整数").arg(n));
+        return Status::failure(QStringLiteral("第 %1 个数不是整数").arg(n));
     }
-    if (i == line.size()) return fail(error, QStringLiteral("第 %1 个数后缺少逗号").arg(n));
+    if (i == line.size()) return Status::failure(QStringLiteral("第 %1 个数后缺少逗号").arg(n));
     if (signedV < kFieldMin || signedV > kFieldMax)
-        return fail(error, QStringLiteral("第 %1 个数超出范围").arg(n));
+        return Status::failure(QStringLiteral("第 %1 个数超出范围").arg(n));
     *value = static_cast<int>(signedV);
     *pos = i + 1;
-    return true;
+    return {};
 }
 
-bool decodeGbk(const QByteArray& bytes, QString* out, QString* error) {
+Status decodeGbk(const QByteArray& bytes, QString* out) {
     // Stateless, so a lead byte at the end of the line is reported instead of silently held back.
     QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
-    if (!decoder.isValid()) return fail(error, QStringLiteral("本系统没有 GBK 解码器"));
+    if (!decoder.isValid()) return Status::failure(QStringLiteral("本系统没有 GBK 解码器"));
     QString text = decoder.decode(bytes);
     // The decoder maps bytes GBK leaves undefined (0xFF, unassigned code points) into the private use area
     // instead of flagging them; in a catalogue text they are damage just the same.
     const bool privateUse = std::any_of(
         text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF; });
-    if (decoder.hasError() || privateUse) return fail(error, QStringLiteral("含有不能按 GBK 解码的字节"));
+    if (decoder.hasError() || privateUse) return Status::failure(QStringLiteral("含有不能按 GBK 解码的字节"));
     *out = std::move(text);
-    return true;
+    return {};
 }
 
 Result<QByteArray> readText(const QString& path) {
@@ -102,10 +97,9 @@ QString rangeFault(int first, int last) {
 Result<CatalogueLine> parseCatalogueLine(const QByteArray& line) {
     CatalogueLine l;
     int pos = 0;
-    QString why;
-    if (!takeField(line, 1, &pos, &l.field1, &why) || !takeField(line, 2, &pos, &l.field2, &why) ||
-        !decodeGbk(line.mid(pos), &l.rest, &why))
-        return Status::failure(why);
+    if (Status s = takeField(line, 1, &pos, &l.field1); !s) return s;
+    if (Status s = takeField(line, 2, &pos, &l.field2); !s) return s;
+    if (Status s = decodeGbk(line.mid(pos), &l.rest); !s) return s;
     return l;
 }
 

@@ -49,50 +49,33 @@ void appendText(std::string& row, const QString& text) {
 // Where the output goes: stdout, or a file that replaces OUT only once every row is written.
 class CsvSink {
 public:
-    bool open(const QString& path, QString* error) {
-        if (path.isEmpty()) return true;
+    Status open(const QString& path) {
+        if (path.isEmpty()) return {};
         file_ = std::make_unique<FileReplacement>();
-        if (Status s = file_->begin(path); !s) {
-            *error = s.message();
-            return false;
-        }
-        return true;
+        return file_->begin(path);
     }
-    bool write(const std::string& bytes, QString* error) {
-        if (bytes.empty()) return true;
+    Status write(const std::string& bytes) {
+        if (bytes.empty()) return {};
         if (!file_) {
-            if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
-                *error = QStringLiteral("standard output: write failed");
-                return false;
-            }
-            return true;
+            if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return stdoutFailed();
+            return {};
         }
-        if (Status s = file_->file().writeAt(written_, bytes.data(), bytes.size()); !s) {
-            *error = s.message();
-            return false;
-        }
+        if (Status s = file_->file().writeAt(written_, bytes.data(), bytes.size()); !s) return s;
         written_ += static_cast<int64_t>(bytes.size());
-        return true;
+        return {};
     }
-    bool finish(QString* error) {
-        if (!file_) {
-            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-                *error = QStringLiteral("standard output: write failed");
-                return false;
-            }
-            return true;
-        }
-        if (Status s = file_->commit(); !s) {
-            *error = s.message();
-            return false;
-        }
-        return true;
+    Status finish() {
+        if (file_) return file_->commit();
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) return stdoutFailed();
+        return {};
     }
     void abandon() {
         if (file_) file_->abandon();
     }
 
 private:
+    static Status stdoutFailed() { return Status::failure(QStringLiteral("standard output: write failed")); }
+
     std::unique_ptr<FileReplacement> file_;
     int64_t written_ = 0;
 };
@@ -141,7 +124,7 @@ int runExport(const QString& cmd, Args args) {
         return kExitUsage;
     }
 
-    QString error;
+    Status writeStatus;
     MeasurementReader reader;
     if (Status s = reader.open(file); !s) {
         reportError(cmd, s.message());
@@ -151,8 +134,8 @@ int runExport(const QString& cmd, Args args) {
     reader.close();
 
     CsvSink sink;
-    if (!sink.open(output, &error)) {
-        reportError(cmd, error);
+    if (Status s = sink.open(output); !s) {
+        reportError(cmd, s.message());
         return kExitFailure;
     }
     std::string buffer(kHeader);
@@ -187,17 +170,20 @@ int runExport(const QString& cmd, Args args) {
         appendOptional(buffer, s.loadRate);
         buffer += '\n';
         if (buffer.size() >= kFlushBytes) {
-            writeFailed = !sink.write(buffer, &error);
+            writeStatus = sink.write(buffer);
+            writeFailed = !writeStatus;
             buffer.clear();
         }
     };
     if (!runWholePass(cmd, file, st, pass, [&] { return !writeFailed; })) {
-        if (writeFailed) reportError(cmd, error);
+        if (writeFailed) reportError(cmd, writeStatus.message());
         sink.abandon();
         return kExitFailure;
     }
-    if (!sink.write(buffer, &error) || !sink.finish(&error)) {
-        reportError(cmd, error);
+    Status done = sink.write(buffer);
+    if (done) done = sink.finish();
+    if (!done) {
+        reportError(cmd, done.message());
         sink.abandon();
         return kExitFailure;
     }
