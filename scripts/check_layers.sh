@@ -8,22 +8,14 @@ src="${1:-$(dirname "$0")/../src}"
 # Top to bottom; the same list stands in the design notes.
 layers=(shared platform measurement acquisition motor files analysis printing windows app)
 
-rank_of() {
-    local i
-    for i in "${!layers[@]}"; do
-        if [ "${layers[$i]}" = "$1" ]; then
-            echo "$i"
-            return
-        fi
-    done
-    echo -1
-}
+declare -A rank
+for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
 
 status=0
 while IFS= read -r -d '' file; do
     rel="${file#"$src"/}"
     from="${rel%%/*}"
-    from_rank=$(rank_of "$from")
+    from_rank=${rank[$from]:--1}
     if [ "$from_rank" -lt 0 ]; then
         echo "$rel: the folder $from is not in the layer list" >&2
         status=1
@@ -32,7 +24,7 @@ while IFS= read -r -d '' file; do
     while IFS=: read -r line target; do
         to="${target%%/*}"
         [ "$to" = "$target" ] && continue  # a header beside the file
-        to_rank=$(rank_of "$to")
+        to_rank=${rank[$to]:--1}
         [ "$to_rank" -lt 0 ] && continue  # not one of ours
         if [ "$to_rank" -gt "$from_rank" ]; then
             echo "$rel:$line: includes $target, but $to lies below $from" >&2

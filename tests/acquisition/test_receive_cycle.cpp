@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "acquisition/receive_cycle.h"
 #include "measurement/reader.h"
@@ -10,6 +11,7 @@
 #include "measurement/sample_math.h"
 #include "acquisition/instrument_sim.h"
 #include "platform/fake/fake_clock.h"
+#include "platform/fake/recording_file_system.h"
 #include "platform/file_size_limit.h"
 #include "support/status_matchers.h"
 
@@ -140,19 +142,46 @@ TEST_F(Receive, blocksArrivingAfterTheSetTimeAreNotProcessed) {
     EXPECT_EQ(read().bytes, 144);
 }
 
-TEST_F(Receive, storesScaledValuesWithPowersAsReceived) {
+TEST_F(Receive, storesScaledValuesWithPowersAsReceivedAndTheRatiosItStartedWith) {
     st.settings.CTRatio = 100;
     st.settings.PTRatio = 10;
     ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
     // Channel 1's power exceeds U * I / 1000 on purpose: the file keeps it, only memory limits it.
     feed({1.5f, 38, 0.5f, 1, 22, 0.25f, 0, 0, 0});
+    EXPECT_FLOAT_EQ(st.live.LiveValues[2], 57.0f + 22.0f) << "limited to S = 150 * 380 / 1000 and 100 * 220 / 1000";
+    // A settings window open during the receive takes new ratios: they are for the next receive.
+    st.settings.CTRatio = 1;
+    st.settings.PTRatio = 1;
+    feed({1.5f, 38, 0.5f, 1, 22, 0.25f, 0, 0, 0});
     cycle.requestStop();
     std::vector<std::array<float, 9>> s;
     read(&s);
-    ASSERT_EQ(s.size(), 1u);
+    ASSERT_EQ(s.size(), 2u);
     const std::array<float, 9> want{150, 380, 500, 100, 220, 250, 0, 0, 0};
     EXPECT_EQ(s[0], want);
-    EXPECT_FLOAT_EQ(st.live.LiveValues[2], 57.0f + 22.0f) << "limited to S = 150 * 380 / 1000 and 100 * 220 / 1000";
+    EXPECT_EQ(s[1], want);
+}
+
+// Every second of blocks reaches the disk while the receive runs, not only at its end: a power cut loses at most
+// the last second.
+TEST_F(Receive, theFileIsSyncedEverySecondWhileBlocksArrive) {
+    RecordingFileSystem fs;
+    ReceiveCycle synced(st, clock, fs);
+    ASSERT_TRUE(test::succeeded(synced.start(ReceiveMode::Manual, path)));
+    for (int second = 1; second <= 4; ++second) {
+        clock.advance(1.1);
+        const auto b = blockOf(kTypical);
+        synced.feed(b.data(), b.size());
+        // The sync runs on a thread of its own: wait for it to happen, never for a fixed time.
+        for (int waited = 0; fs.count(RecordingFileSystem::Op::Sync) < second && waited < 5000; ++waited)
+            QThread::msleep(1);
+        EXPECT_EQ(fs.count(RecordingFileSystem::Op::Sync), second) << "after second " << second;
+    }
+    synced.requestStop();
+    const auto steps = fs.steps();
+    ASSERT_GE(steps.size(), 2u);
+    EXPECT_EQ(steps[steps.size() - 2].op, RecordingFileSystem::Op::Sync) << "the trailer is synced before closing";
+    EXPECT_EQ(steps.back().op, RecordingFileSystem::Op::Close);
 }
 
 TEST_F(Receive, elapsedTimeStaysMonotonicOverMidnight) {

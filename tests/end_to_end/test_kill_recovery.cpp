@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "measurement/codec.h"
 #include "measurement/reader.h"
+#include "end_to_end/expected_samples.h"
 #include "end_to_end/process.h"
 #include "support/status_matchers.h"
 
@@ -30,20 +30,6 @@ int repeats() {
     const char* v = std::getenv("MERVO_KILL_REPEATS");
     const int n = v ? std::atoi(v) : 0;
     return n > 0 ? n : 3;
-}
-
-// The samples a receiver stores for the first `count` blocks sent back to back: decoded, little-endian.
-std::string expectedSamples(const std::string& sent, size_t count) {
-    std::string out;
-    for (size_t k = 0; k < count && (k + 1) * 30 <= sent.size(); ++k) {
-        std::array<float, 12> v{};
-        const auto* b = reinterpret_cast<const uint8_t*>(sent.data() + k * 30 + 3);
-        for (int i = 0; i < 9; ++i) v[i] = DecodeTriple(b[3 * i], b[3 * i + 1], b[3 * i + 2]);
-        unsigned char bytes[36];
-        encodeRecords(v.data(), 9, bytes);
-        out.append(reinterpret_cast<char*>(bytes), 36);
-    }
-    return out;
 }
 
 // Who records: the command-line receive, or the window's receive (timed or manual button).
@@ -127,7 +113,7 @@ void killAndRecover(const std::vector<Receiver>& receivers) {
         const auto sentBlocks = static_cast<int64_t>(sent.size() / 30);
         const int64_t samples = info.wholeSamples;
         EXPECT_TRUE(recovered.substr(48, static_cast<size_t>(samples) * 36) ==
-                    expectedSamples(sent, static_cast<size_t>(samples)))
+                    expectedSamples(sent, 30, 1, 1, static_cast<size_t>(samples)))
             << "recovered samples differ from the blocks that were sent";
         EXPECT_LE(sentBlocks - samples, kRate) << "more than the last second's blocks are missing";
         EXPECT_GT(samples, 0);

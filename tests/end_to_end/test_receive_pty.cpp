@@ -11,10 +11,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "measurement/codec.h"
-#include "acquisition/record_scaling.h"
 #include "measurement/reader.h"
 #include "measurement/writer.h"
+#include "end_to_end/expected_samples.h"
 #include "end_to_end/process.h"
 #include "support/status_matchers.h"
 
@@ -24,21 +23,6 @@ using namespace mervo::test;
 namespace {
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// The samples a receiver must store for the bytes the simulator sent: decoded, scaled, little-endian.
-std::string expectedSamples(const std::string& sent, size_t stride, float ct, float pt, size_t count) {
-    std::string out;
-    for (size_t k = 0; k < count && (k + 1) * stride <= sent.size() + (stride - 30); ++k) {
-        std::array<float, 12> v{};
-        const auto* b = reinterpret_cast<const uint8_t*>(sent.data() + k * stride + 3);
-        for (int i = 0; i < 9; ++i) v[i] = DecodeTriple(b[3 * i], b[3 * i + 1], b[3 * i + 2]);
-        ScaleRecord(v, ct, pt);
-        unsigned char bytes[36];
-        encodeRecords(v.data(), 9, bytes);
-        out.append(reinterpret_cast<char*>(bytes), 36);
-    }
-    return out;
-}
 
 std::string samplesOf(const std::string& file, int64_t n) {
     return file.substr(kHeaderRecords * kRecordBytes, static_cast<size_t>(n) * kSampleRecords * kRecordBytes);

@@ -10,6 +10,7 @@
 #include "platform/fake/scripted_dialogs.h"
 #include "platform/program_dir.h"
 #include "support/status_matchers.h"
+#include "support/control_table.h"
 
 using namespace mervo;
 
@@ -78,7 +79,7 @@ TEST_F(Files, saveReplacesAnExistingFileWithAnExactCopy) {
     EXPECT_EQ(bytesOf(path("old.MTQ")), bytesOf(path("TEMP.MTX")));
     EXPECT_EQ(st.file.WorkFile, path("old.MTQ"));
     EXPECT_EQ(r.caption, QStringLiteral("电能综合测试仪[%1]").arg(path("old.MTQ")));
-    EXPECT_EQ(r.controls, states::fileSaved());
+    EXPECT_EQ(r.controls, test::controls("1110 -- -11011"));
 }
 
 TEST_F(Files, cancellingSaveKeepsTheMeasurementSaveable) {
@@ -137,7 +138,7 @@ TEST_F(Files, openTakesNameplateAndChannelsAndRewritesTheSettingsFlags) {
     measurement("m.MTQ", {1, 0, 1});
     dialogs.answers = {path("m.MTQ")};
     const FileOpResult r = files.open();
-    EXPECT_EQ(r.controls, states::fileOpened());
+    EXPECT_EQ(r.controls, test::controls("0100 -- -1011-"));
     EXPECT_EQ(st.file.WorkFile, path("m.MTQ"));
     EXPECT_EQ(st.settings.WiringCode, 5);
     EXPECT_EQ(st.motor.MotorRatedPower, 7.5f);
@@ -205,7 +206,7 @@ TEST_F(Files, closeReturnsToTheWorkingFileAndTheSetDuration) {
     EXPECT_EQ(st.file.TotalTime, 90.0f);
     EXPECT_EQ(r.caption, QStringLiteral("电能综合测试仪"));
     EXPECT_TRUE(r.clearPanel);
-    EXPECT_EQ(r.controls, states::fileClosed());
+    EXPECT_EQ(r.controls, test::controls("1011 -- -00001"));
 }
 
 // Which entries each operation leaves on: Close, Save, Save As, analysis, timed receive, settings.
@@ -262,7 +263,7 @@ TEST_F(Files, anInterruptedFileIsOfferedForRecoveryAndOpensEitherWay) {
         EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("3 组完整的数据")));
         EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("10 字节")));
         EXPECT_EQ(st.file.WorkFile, path("cut.MTQ"));
-        EXPECT_EQ(r.controls, states::fileOpened());
+        EXPECT_EQ(r.controls, test::controls("0100 -- -1011-"));
         EXPECT_EQ(st.settings.WiringCode, 5);
         const QByteArray after = bytesOf(path("cut.MTQ"));
         if (answer == MessageAnswer::Yes) {

@@ -14,6 +14,7 @@
 #include "measurement/sample_math.h"
 #include "measurement/recovery.h"
 #include "measurement/writer.h"
+#include "platform/fake/recording_file_system.h"
 #include "shared/shared_state.h"
 #include "support/status_matchers.h"
 
@@ -216,6 +217,27 @@ TEST_F(Recovery, theCopyLeftByAnInterruptedRecoveryIsClearedNextTime) {
     put(".TEMP.MTX.recover-seven77");  // not a name a recovery makes
     ASSERT_TRUE(test::succeeded(recover(path)));
     EXPECT_EQ(leftovers(), QStringList({".OTHER.MTQ.recover-a1B2c3", ".TEMP.MTX.recover-seven77", "TEMP.MTX"}));
+}
+
+TEST_F(Recovery, theFinishedFileIsOnTheDiskBeforeItTakesTheOriginalsName) {
+    writeFile(path, makeSamples(3), 3.0f, false);
+    RecordingFileSystem fs;
+    ASSERT_TRUE(test::succeeded(recover(path, fs)));
+    using Op = RecordingFileSystem::Op;
+    const auto steps = fs.steps();
+    const auto at = [&](Op op, const QString& p) {
+        for (size_t i = 0; i < steps.size(); ++i)
+            if (steps[i].op == op && steps[i].path == p) return static_cast<int>(i);
+        return -1;
+    };
+    const int rename = at(Op::Rename, path);
+    ASSERT_GE(rename, 0);
+    const QString copy = steps[static_cast<size_t>(rename)].from;
+    const int sync = at(Op::Sync, copy);
+    ASSERT_GE(sync, 0) << "the copy is never synced";
+    EXPECT_LT(sync, rename);
+    for (size_t i = static_cast<size_t>(sync); i < steps.size(); ++i) EXPECT_NE(steps[i].op, Op::Write) << i;
+    EXPECT_GT(at(Op::SyncDirectory, path), rename) << "the new name is made durable";
 }
 
 TEST_F(Recovery, aCompleteFileIsNotRewritten) {

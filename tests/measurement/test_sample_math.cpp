@@ -158,6 +158,9 @@ TEST_F(ProcessBlock, energyIsMeanPowerTimesElapsedHours) {
 TEST_F(ProcessBlock, extremesAreSignedForTotalPowerAndAbsoluteElsewhere) {
     ASSERT_EQ(process({-10, 230, -1, 0, 0, 0, 0, 0, 0}), 0);
     ASSERT_EQ(process({5, 230, 0.5f, 0, 0, 0, 0, 0, 0}), 0);
+    // Further blocks that are neither a new maximum nor a new minimum leave both alone.
+    ASSERT_EQ(process({-7, 230, 0.2f, 0, 0, 0, 0, 0, 0}), 0);
+    ASSERT_EQ(process({8, 230, -0.5f, 0, 0, 0, 0, 0, 0}), 0);
     EXPECT_EQ(live.LiveMax[0], 10.0f);
     EXPECT_EQ(live.LiveMin[0], 5.0f);
     EXPECT_EQ(live.LiveMax[2], 0.5f);

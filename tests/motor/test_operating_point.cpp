@@ -44,6 +44,34 @@ TEST(OperatingPoint, inputAtRatedLoadOfAnyMotorGivesItsRatedEfficiency) {
         }
 }
 
+// One evaluation per sample for the panel, the curves, the query and both printouts: the operating point while
+// running, zeros below no-load, nothing (the caller's rule) when generating or without motor data.
+TEST(MotorState, eachSampleIsEvaluatedOnce) {
+    struct Case {
+        MotorValues m;
+        float sumP;
+        MotorState state;
+        std::optional<float> loadRate;
+    } const cases[] = {
+        {fourKilowatt(), 5.0f, MotorState::Running, 100.0f},
+        {fourKilowatt(), 0.1f, MotorState::BelowNoLoad, 0.0f},
+        {fourKilowatt(), -1.0f, MotorState::Generating, std::nullopt},
+        {MotorValues{}, 5.0f, MotorState::NoMotorData, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const MotorSample s = evaluateMotor(c.m, c.sumP);
+        EXPECT_EQ(s.state, c.state) << c.sumP;
+        ASSERT_EQ(s.outputs.has_value(), c.loadRate.has_value()) << c.sumP;
+        if (c.loadRate) {
+            EXPECT_NEAR(s.outputs->loadRate, *c.loadRate, 1e-3) << c.sumP;
+        }
+        MotorValues kept = c.m;
+        kept.MotorLoadRate = 42;
+        updateMotorOutputs(kept, c.sumP);
+        EXPECT_NEAR(kept.MotorLoadRate, c.loadRate.value_or(42), 1e-3) << c.sumP << ": kept where none is given";
+    }
+}
+
 TEST(MotorState, dependsOnTheInputAgainstTheNoLoadPower) {
     const MotorValues m = fourKilowatt();
     struct Case {

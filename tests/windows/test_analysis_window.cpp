@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,7 +15,9 @@
 #include <QTest>
 
 #include "measurement/writer.h"
+#include "platform/fake/recording_surface.h"
 #include "windows/analysis_window.h"
+#include "windows/print_window.h"
 #include "platform/qt/picture_box.h"
 #include "windows/gui_test_support.h"
 #include "support/status_matchers.h"
@@ -220,3 +224,55 @@ TEST_F(AnalysisWindowTest, anInterruptedRecordingIsOfferedForRecoveryAgainBefore
 }
 
 }  // namespace
+
+namespace {
+
+// A print output that keeps the pages on a recording surface.
+struct KeptOutput : PrintOutput {
+    RecordingSurface page;
+    Surface& surface() override { return page; }
+    Status finish() override { return {}; }
+    void abandon() override {}
+};
+
+// What the analysis window shows of every curve: its value and time labels where they stand.
+QStringList labelsOfEveryCurve(AnalysisWindow* a) {
+    QStringList shown;
+    for (int k = 0; k < kCurves; ++k) {
+        a->Command4->click();
+        for (QLabel* l : a->Label5)
+            if (l->isVisibleTo(a)) shown << QStringLiteral("%1@%2").arg(l->text()).arg(l->y());
+        for (QLabel* l : a->Label7)
+            if (l->isVisibleTo(a)) shown << QStringLiteral("%1@%2").arg(l->text()).arg(l->x());
+    }
+    return shown;
+}
+
+}  // namespace
+
+// The report draws its own axes (the voltage chart spans all three channels); printing it must not move the
+// window's labels away from the grids its curves are drawn on.
+TEST_F(AnalysisWindowTest, printingTheReportLeavesTheCurvesAndTheirLabelsAsTheyWere) {
+    AnalysisWindow* a = open(200);
+    ASSERT_TRUE(waitPass(a));
+    const QStringList before = labelsOfEveryCurve(a);
+    const auto liveBefore = rig.state.live;
+    a->mnuPr->trigger();
+    PrintWindow* print = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<PrintWindow*>(w)) print = p;
+    ASSERT_NE(print, nullptr);
+    KeptOutput* kept = nullptr;
+    print->openOutput = [&](const QString&) -> Result<std::unique_ptr<PrintOutput>> {
+        auto out = std::make_unique<KeptOutput>();
+        kept = out.get();
+        return std::unique_ptr<PrintOutput>(std::move(out));
+    };
+    print->Check1->setChecked(true);
+    print->Command2->click();
+    ASSERT_NE(kept, nullptr);
+    EXPECT_FALSE(kept->page.lines().empty()) << "the report was drawn";
+    EXPECT_EQ(labelsOfEveryCurve(a), before);
+    EXPECT_EQ(rig.state.live.LiveMax, liveBefore.LiveMax);
+    EXPECT_EQ(rig.state.live.LiveMin, liveBefore.LiveMin);
+}

@@ -1,7 +1,9 @@
 // The main window driven as an operator drives it: receive, live panel, the end question, files, closing.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -16,7 +18,9 @@
 #include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
+#include "support/control_table.h"
 #include "windows/gui_test_support.h"
+#include "windows/settings_window.h"
 #include "support/status_matchers.h"
 
 using namespace mervo;
@@ -43,6 +47,10 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// At start-up and after a failed receive: both receive buttons, the analysis button off, the file menu's Open and
+// the settings menu on.
+const ControlStates kIdle = controls("1010 10 100001");
+
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowRig rig;
@@ -51,7 +59,7 @@ protected:
 
 TEST_F(MainWindowTest, startsIdleWithAnEmptyPanel) {
     EXPECT_EQ(w.windowTitle(), QStringLiteral("MERVO　电能综合测试仪 "));
-    EXPECT_EQ(w.controlStates(), states::startup());
+    EXPECT_EQ(w.controlStates(), kIdle);
     w.Picture1_Paint();
     const QStringList p = panel(w);
     for (int n = 0; n < 12; ++n) EXPECT_EQ(p[n], QStringLiteral(" 0.000")) << n;
@@ -65,10 +73,7 @@ TEST_F(MainWindowTest, manualReceiveShowsEachBlockAndAsksToSaveAtTheEnd) {
     w.Command3->click();
     EXPECT_TRUE(rig.port.isOpen());
     EXPECT_EQ(rig.port.openedDevice, QStringLiteral("/dev/ttyS0"));
-    ControlStates running = states::startup();
-    running.apply(states::manualReceiveStarts());
-    running.apply(states::receiveLock());
-    EXPECT_EQ(w.controlStates(), running);
+    EXPECT_EQ(w.controlStates(), controls("0001 01 000000")) << "only the stop button, and no menu";
 
     rig.clock.advance(3725.25);
     rig.port.deliver(blockBytes(kLagging));
@@ -98,15 +103,46 @@ TEST_F(MainWindowTest, manualReceiveShowsEachBlockAndAsksToSaveAtTheEnd) {
     EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("数据接收完成，是否保存？"));
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("数据接收！！！"));
     EXPECT_EQ(rig.messages.shown[0].buttons, MessageButtons::YesNo);
-    ControlStates ended = running;
-    ended.apply(states::stopPressed());
-    ended.apply(states::manualReceiveEnds());
-    EXPECT_EQ(w.controlStates(), ended);
+    EXPECT_EQ(w.controlStates(), controls("1110 10 111011"));
     EXPECT_FALSE(rig.port.isOpen());
     MeasurementReader r;
     ASSERT_TRUE(r.open(workFilePath(rig.dir.path())));
     EXPECT_TRUE(r.info().complete);
     EXPECT_EQ(r.info().wholeSamples, 3);
+}
+
+// A settings window left open when the receive starts may still be used, but its ratios are for the next receive:
+// one recording is never scaled two ways.
+TEST_F(MainWindowTest, ratiosChangedDuringAReceiveApplyToTheNextOne) {
+    w.mnuLJtime->trigger();
+    SettingsWindow* settings = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<SettingsWindow*>(top)) settings = s;
+    ASSERT_NE(settings, nullptr);
+    w.Command3->click();
+    rig.port.deliver(blockBytes(kLagging));
+    settings->Text4->setText(QStringLiteral("100"));
+    settings->Text5->setText(QStringLiteral("10"));
+    settings->Command1->click();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("下一次接收"))) << rig.messages.shown[0].text.toStdString();
+    EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("数据接收！！！"));
+    rig.port.deliver(blockBytes(kLagging));
+    rig.messages.answers = {MessageAnswer::No};
+    w.Command4->click();
+    settle();
+
+    MeasurementReader r;
+    ASSERT_TRUE(test::succeeded(r.open(workFilePath(rig.dir.path()))));
+    ASSERT_EQ(r.info().wholeSamples, 2);
+    for (int k = 0; k < 2; ++k) {
+        float v[9];
+        ASSERT_TRUE(test::succeeded(r.readSample(k, v)));
+        EXPECT_EQ(v[0], -10.0f) << "sample " << k + 1 << ": current at the starting CT ratio 1";
+        EXPECT_EQ(v[1], 230.0f) << "sample " << k + 1;
+        EXPECT_EQ(v[2], 2.0f) << "sample " << k + 1;
+    }
+    EXPECT_EQ(rig.state.settings.CTRatio, 100.0f) << "kept for the next receive";
 }
 
 TEST_F(MainWindowTest, answeringYesSavesAByteIdenticalCopy) {
@@ -147,11 +183,7 @@ TEST_F(MainWindowTest, timedReceiveEndsAtTheSetTimeEvenWithoutBytes) {
     EXPECT_FALSE(w.receive().running());
     ASSERT_FALSE(rig.messages.shown.empty());
     EXPECT_EQ(rig.messages.shown.back().text, QStringLiteral("数据接收完成，是否保存？"));
-    ControlStates want = states::startup();
-    want.apply(states::timedReceiveStarts());
-    want.apply(states::receiveLock());
-    want.apply(states::timedReceiveEnds());
-    EXPECT_EQ(w.controlStates(), want);
+    EXPECT_EQ(w.controlStates(), controls("1111 10 111011"));
 }
 
 TEST_F(MainWindowTest, aPortThatCannotBeOpenedIsNamedAndNothingChanges) {
@@ -161,7 +193,7 @@ TEST_F(MainWindowTest, aPortThatCannotBeOpenedIsNamedAndNothingChanges) {
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
     EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("COM1")));
     EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("/dev/ttyS0")));
-    EXPECT_EQ(w.controlStates(), states::startup());
+    EXPECT_EQ(w.controlStates(), kIdle);
     EXPECT_FALSE(QFile::exists(rig.path("TEMP.MTX")));
 }
 
@@ -190,7 +222,7 @@ TEST_F(MainWindowTest, aBlockTheArithmeticCannotHoldAbortsAndResets) {
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("其它错误，错误号： 6！"));
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
-    EXPECT_EQ(w.controlStates(), states::startup());
+    EXPECT_EQ(w.controlStates(), kIdle);
     EXPECT_EQ(rig.state.settings.CTRatio, 1.0f) << "settings read again";
 }
 
@@ -231,9 +263,7 @@ TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
     w.mnuFileOpen->trigger();
     EXPECT_EQ(rig.dialogs.asked.back().title, QStringLiteral("打开"));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪[%1]").arg(rig.path("old.MTQ")));
-    ControlStates want = states::startup();
-    want.apply(states::fileOpened());
-    EXPECT_EQ(w.controlStates(), want);
+    EXPECT_EQ(w.controlStates(), controls("0100 10 110111"));
     EXPECT_EQ(rig.state.settings.WiringCode, 5);
     EXPECT_TRUE(rig.state.motor.MotorDataValid);
     EXPECT_TRUE(fileBytes(rig.path("mervo.dft")).endsWith(" 1\r\n 0\r\n 1\r\n"));
@@ -249,9 +279,7 @@ TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
     w.mnuCLOSE->trigger();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪"));
     EXPECT_EQ(panel(w)[0], QString());
-    want.apply(states::fileSavedAs());
-    want.apply(states::fileClosed());
-    EXPECT_EQ(w.controlStates(), want);
+    EXPECT_EQ(w.controlStates(), controls("1011 10 100001"));
 }
 
 TEST_F(MainWindowTest, saveAsAfterACancelledOpenAsksForAFile) {
@@ -349,7 +377,7 @@ TEST_F(MainWindowTest, aFullDiskEndsTheReceiveWithAMessageAndTheBlocksWrittenRec
     EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("数据文件写入失败，接收已终止！")));
     EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("即可恢复")));
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
-    EXPECT_EQ(w.controlStates(), states::startup());
+    EXPECT_EQ(w.controlStates(), kIdle);
     const QString temp = workFilePath(rig.dir.path());
     const Diagnosis d = diagnose(temp);
     EXPECT_TRUE(d.recoverable());
@@ -411,7 +439,7 @@ TEST_F(MainWindowTest, startUpTellsOfASettingsFileItCannotUseAndLeavesForeignFil
             EXPECT_EQ(rig.state.settings.CTRatio, 1.0f);
         }
         EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("TEMP.MTX"))), temp);
-        EXPECT_EQ(rig.window->controlStates(), states::startup());
+        EXPECT_EQ(rig.window->controlStates(), kIdle);
     }
 }
 

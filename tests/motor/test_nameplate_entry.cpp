@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "motor/nameplate_entry.h"
+
+using namespace mervo;
+
+TEST(NameplateEntry, theCodeIsAWholeNumberUpTo6935) {
+    struct Case {
+        const char* text;
+        std::optional<int> code;
+        bool outOfRange;  // then the window clears what it shows
+    } const cases[] = {
+        {"0", 0, false},          {"1", 1, false},   {" 6935 ", 6935, false}, {"1e3", 1000, false},
+        {"6936", std::nullopt, true},  {"-1", std::nullopt, true},  {"3.5", std::nullopt, false},
+        {"", std::nullopt, false},     {"abc", std::nullopt, false}, {"0x10", std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        const Result<int> r = checkMotorCode(QString::fromLatin1(c.text));
+        ASSERT_EQ(r.ok(), c.code.has_value()) << c.text;
+        if (r) {
+            EXPECT_EQ(*r, *c.code) << c.text;
+        } else {
+            EXPECT_EQ(r.status().code() == kCodeOutOfRange, c.outOfRange) << c.text;
+        }
+    }
+}
+
+TEST(NameplateEntry, aTypedNameplateNamesTheFirstValueThatIsNoNumber) {
+    std::array<QString, 7> texts{"4", "11", "21.5", "89.5", "7.2", "0.45", "380"};
+    int field = -1;
+    const auto ok = checkNameplateTexts(texts, &field);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ((*ok)[2], 21.5f);
+    texts[3] = QStringLiteral("89,5");
+    texts[5] = QStringLiteral("1e39");
+    const auto refused = checkNameplateTexts(texts, &field);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(field, 3);
+    EXPECT_TRUE(refused.message().contains(QStringLiteral("额定效率")));
+}

@@ -1,0 +1,63 @@
+// A new version of a file takes the old one's place only when it is on the disk, whatever step fails.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/fake/recording_file_system.h"
+#include "platform/file_replacement.h"
+
+using namespace mervo;
+using Op = RecordingFileSystem::Op;
+
+namespace {
+
+QByteArray contentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(FileReplacement, theOldFileStaysWholeUntilTheNewOneIsOnTheDisk) {
+    struct Case {
+        const char* what;
+        Op failing;  // Op::Create: nothing fails
+        bool replaced;
+    } const cases[] = {
+        {"every step succeeds", Op::Create, true},     {"the write fails", Op::Write, false},
+        {"the sync fails", Op::Sync, false},           {"the close fails", Op::Close, false},
+        {"the rename fails", Op::Rename, false},       {"the directory sync fails", Op::SyncDirectory, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("mervo.dft"));
+        {
+            QFile f(target);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("old");
+        }
+        RecordingFileSystem fs;
+        if (c.failing != Op::Create) fs.failAt(c.failing, 1);
+        Status done;
+        {
+            // A writer that gives up on a failure just lets the replacement go.
+            FileReplacement r(fs);
+            ASSERT_TRUE(r.begin(target));
+            done = r.file().writeAt(0, "new", 3);
+            if (done) done = r.commit();
+        }
+        EXPECT_EQ(done.ok(), c.replaced);
+        EXPECT_EQ(contentOf(target), c.replaced ? QByteArray("new") : QByteArray("old"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("mervo.dft")})
+            << "no partial copy is left behind";
+        if (!c.replaced) continue;
+        // Data, then name, then the directory that holds the name.
+        std::vector<Op> order;
+        for (const auto& s : fs.steps()) order.push_back(s.op);
+        const std::vector<Op> want{Op::Create, Op::Write, Op::Sync, Op::Close, Op::Rename, Op::SyncDirectory};
+        EXPECT_EQ(order, want);
+    }
+}
