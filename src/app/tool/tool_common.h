@@ -63,7 +63,12 @@ bool parseMotorCode(const QString& text, int* code);
 Result<std::array<float, 7>> catalogueNameplate(const QString& dir, int code);
 int runInfo(const QString& cmd, Args args);
 
-// The one FILE argument of a command that takes nothing else; false (usage already reported) otherwise.
+// The one FILE argument of a command and its options: `option` takes an option it knows (with its value, setting
+// `missing` when the value is absent) and returns true. Anything else starting with '-', a second file or a
+// missing value is reported; false then (the command exits with the usage status).
+bool takeFileAndOptions(const QString& cmd, Args& args, QString* file,
+                        const std::function<bool(const QString& option, bool* missing)>& option);
+// The one FILE argument of a command that takes nothing else.
 bool takeSingleFile(const QString& cmd, Args& args, QString* file);
 int runSample(const QString& cmd, Args args);
 int runExport(const QString& cmd, Args args);

@@ -97,22 +97,12 @@ std::string clockText(float start, float elapsed) {
 
 int runExport(const QString& cmd, Args args) {
     QString file, output;
-    bool missing = false;
-    while (!args.atEnd()) {
-        const QString a = args.next();
-        if (a == QLatin1String("-o")) {
-            output = args.value(a, &missing);
-            if (missing) return kExitUsage;
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            reportError(cmd, QStringLiteral("unknown option %1").arg(a));
-            return kExitUsage;
-        } else if (file.isEmpty()) {
-            file = a;
-        } else {
-            reportError(cmd, QStringLiteral("one file at a time"));
-            return kExitUsage;
-        }
-    }
+    const auto option = [&](const QString& a, bool* missing) {
+        if (a != QLatin1String("-o")) return false;
+        output = args.value(a, missing);
+        return true;
+    };
+    if (!takeFileAndOptions(cmd, args, &file, option)) return kExitUsage;
     if (file.isEmpty()) {
         reportError(cmd, QStringLiteral("which file? usage: mervo-tool export FILE [-o OUT.csv]"));
         return kExitUsage;

@@ -7,20 +7,29 @@
 
 namespace mervo::tool {
 
-bool takeSingleFile(const QString& cmd, Args& args, QString* file) {
+bool takeFileAndOptions(const QString& cmd, Args& args, QString* file,
+                        const std::function<bool(const QString& option, bool* missing)>& option) {
     file->clear();
     while (!args.atEnd()) {
         const QString a = args.next();
-        if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+        bool missing = false;
+        if (option && option(a, &missing)) {
+            if (missing) return false;
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             reportError(cmd, QStringLiteral("unknown option %1").arg(a));
             return false;
-        }
-        if (!file->isEmpty()) {
+        } else if (!file->isEmpty()) {
             reportError(cmd, QStringLiteral("one file at a time"));
             return false;
+        } else {
+            *file = a;
         }
-        *file = a;
     }
+    return true;
+}
+
+bool takeSingleFile(const QString& cmd, Args& args, QString* file) {
+    if (!takeFileAndOptions(cmd, args, file, {})) return false;
     if (file->isEmpty()) {
         reportError(cmd, QStringLiteral("which file? usage: mervo-tool %1 FILE").arg(cmd));
         return false;

@@ -15,21 +15,9 @@ const char kReportUsage[] = "usage: mervo-tool report FILE -o OUT.pdf [--org T] 
 int runReport(const QString& cmd, Args args) {
     QString file;
     PrintOptions o;
-    bool missing = false;
-    while (!args.atEnd()) {
-        const QString a = args.next();
-        if (takePrintOption(a, args, &o, &missing)) {
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            reportError(cmd, QStringLiteral("unknown option %1").arg(a));
-            return kExitUsage;
-        } else if (file.isEmpty()) {
-            file = a;
-        } else {
-            reportError(cmd, QStringLiteral("one file at a time"));
-            return kExitUsage;
-        }
-        if (missing) return kExitUsage;
-    }
+    if (!takeFileAndOptions(cmd, args, &file,
+                            [&](const QString& a, bool* missing) { return takePrintOption(a, args, &o, missing); }))
+        return kExitUsage;
     if (file.isEmpty() || o.output.isEmpty()) {
         reportError(cmd, QString::fromLatin1(kReportUsage));
         return kExitUsage;

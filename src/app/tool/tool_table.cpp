@@ -17,25 +17,13 @@ const char kTableUsage[] =
 int runTable(const QString& cmd, Args args) {
     QString file, from, to;
     PrintOptions o;
-    bool missing = false;
-    while (!args.atEnd()) {
-        const QString a = args.next();
-        if (takePrintOption(a, args, &o, &missing)) {
-        } else if (a == QLatin1String("--from")) {
-            from = args.value(a, &missing);
-        } else if (a == QLatin1String("--to")) {
-            to = args.value(a, &missing);
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            reportError(cmd, QStringLiteral("unknown option %1").arg(a));
-            return kExitUsage;
-        } else if (file.isEmpty()) {
-            file = a;
-        } else {
-            reportError(cmd, QString::fromLatin1(kTableUsage));
-            return kExitUsage;
-        }
-        if (missing) return kExitUsage;
-    }
+    const auto option = [&](const QString& a, bool* missing) {
+        if (a == QLatin1String("--from")) from = args.value(a, missing);
+        else if (a == QLatin1String("--to")) to = args.value(a, missing);
+        else return takePrintOption(a, args, &o, missing);
+        return true;
+    };
+    if (!takeFileAndOptions(cmd, args, &file, option)) return kExitUsage;
     if (file.isEmpty() || o.output.isEmpty()) {
         reportError(cmd, QString::fromLatin1(kTableUsage));
         return kExitUsage;
