@@ -227,9 +227,10 @@ TEST_F(AnalysisWindowTest, anInterruptedRecordingIsOfferedForRecoveryAgainBefore
 
 namespace {
 
-// A print output that keeps the pages on a recording surface.
+// A print output that draws on a recording surface the test keeps after the output is gone.
 struct KeptOutput : PrintOutput {
-    RecordingSurface page;
+    explicit KeptOutput(RecordingSurface& p) : page(p) {}
+    RecordingSurface& page;
     Surface& surface() override { return page; }
     Status finish() override { return {}; }
     void abandon() override {}
@@ -262,16 +263,13 @@ TEST_F(AnalysisWindowTest, printingTheReportLeavesTheCurvesAndTheirLabelsAsTheyW
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* p = qobject_cast<PrintWindow*>(w)) print = p;
     ASSERT_NE(print, nullptr);
-    KeptOutput* kept = nullptr;
+    RecordingSurface page;
     print->openOutput = [&](const QString&) -> Result<std::unique_ptr<PrintOutput>> {
-        auto out = std::make_unique<KeptOutput>();
-        kept = out.get();
-        return std::unique_ptr<PrintOutput>(std::move(out));
+        return std::unique_ptr<PrintOutput>(std::make_unique<KeptOutput>(page));
     };
     print->Check1->setChecked(true);
     print->Command2->click();
-    ASSERT_NE(kept, nullptr);
-    EXPECT_FALSE(kept->page.lines().empty()) << "the report was drawn";
+    EXPECT_FALSE(page.lines().empty()) << "the report was drawn";
     EXPECT_EQ(labelsOfEveryCurve(a), before);
     EXPECT_EQ(rig.state.live.LiveMax, liveBefore.LiveMax);
     EXPECT_EQ(rig.state.live.LiveMin, liveBefore.LiveMin);
