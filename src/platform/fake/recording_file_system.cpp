@@ -2,24 +2,31 @@
 
 namespace mervo {
 
+namespace {
+RecordingFileSystem::Step step(RecordingFileSystem::Op op, const QString& path, int64_t offset = 0, int64_t bytes = 0,
+                               const QString& from = QString()) {
+    return RecordingFileSystem::Step{op, path, offset, bytes, from};
+}
+}  // namespace
+
 class RecordingFileSystem::File : public DurableFile {
 public:
     File(RecordingFileSystem& fs, std::unique_ptr<DurableFile> inner) : fs_(fs), inner_(std::move(inner)) {}
     const QString& path() const override { return inner_->path(); }
     Status writeAt(int64_t offset, const void* data, size_t n) override {
-        Status s = fs_.record({Op::Write, path(), offset, static_cast<int64_t>(n)});
+        Status s = fs_.record(step(Op::Write, path(), offset, static_cast<int64_t>(n)));
         return s ? inner_->writeAt(offset, data, n) : s;
     }
     Status truncate(int64_t length) override {
-        Status s = fs_.record({Op::Truncate, path(), length, 0});
+        Status s = fs_.record(step(Op::Truncate, path(), length, 0));
         return s ? inner_->truncate(length) : s;
     }
     Status sync() override {
-        Status s = fs_.record({Op::Sync, path()});
+        Status s = fs_.record(step(Op::Sync, path()));
         return s ? inner_->sync() : s;
     }
     Status close() override {
-        Status s = fs_.record({Op::Close, path()});
+        Status s = fs_.record(step(Op::Close, path()));
         Status c = inner_->close();
         return s ? c : s;
     }
@@ -57,7 +64,7 @@ Status RecordingFileSystem::record(const Step& step) {
 }
 
 Result<std::unique_ptr<DurableFile>> RecordingFileSystem::create(const QString& path) {
-    if (Status s = record({Op::Create, path}); !s) return s;
+    if (Status s = record(step(Op::Create, path)); !s) return s;
     auto f = inner_.create(path);
     if (!f) return f.status();
     return std::unique_ptr<DurableFile>(std::make_unique<File>(*this, std::move(*f)));
@@ -66,7 +73,7 @@ Result<std::unique_ptr<DurableFile>> RecordingFileSystem::create(const QString& 
 Result<std::unique_ptr<DurableFile>> RecordingFileSystem::createBeside(const QString& target, const QString& tag) {
     auto f = inner_.createBeside(target, tag);
     if (!f) return f.status();
-    if (Status s = record({Op::Create, (*f)->path()}); !s) {
+    if (Status s = record(step(Op::Create, (*f)->path())); !s) {
         inner_.remove((*f)->path());
         return s;
     }
@@ -74,17 +81,17 @@ Result<std::unique_ptr<DurableFile>> RecordingFileSystem::createBeside(const QSt
 }
 
 Status RecordingFileSystem::rename(const QString& from, const QString& to) {
-    Status s = record({Op::Rename, to, 0, 0, from});
+    Status s = record(step(Op::Rename, to, 0, 0, from));
     return s ? inner_.rename(from, to) : s;
 }
 
 Status RecordingFileSystem::syncDirectoryOf(const QString& path) {
-    Status s = record({Op::SyncDirectory, path});
+    Status s = record(step(Op::SyncDirectory, path));
     return s ? inner_.syncDirectoryOf(path) : s;
 }
 
 void RecordingFileSystem::remove(const QString& path) {
-    (void)record({Op::Remove, path});
+    (void)record(step(Op::Remove, path));
     inner_.remove(path);
 }
 
