@@ -37,7 +37,7 @@ QString captionClosed() { return QStringLiteral("电能综合测试仪"); }
 Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs) {
     const QFileInfo src(source), dst(destination);
     if (!src.exists() || !src.isFile()) return Status::failure(QStringLiteral("%1: 文件不存在").arg(source));
-    if (dst.exists() && src.canonicalFilePath() == dst.canonicalFilePath()) return {};
+    if (sameFile(source, destination)) return {};
     ReadOnlyFile in;
     if (Status s = in.open(source); !s) return s;
     FileReplacement out(fs);

@@ -113,6 +113,12 @@ FileSystem& systemFileSystem() {
     return fs;
 }
 
+bool sameFile(const QString& a, const QString& b) {
+    struct stat sa {}, sb {};
+    if (::stat(native(a).constData(), &sa) != 0 || ::stat(native(b).constData(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 // ---------------------------------------------------------------------------------------------------------
 
 ReadOnlyFile::~ReadOnlyFile() { close(); }

@@ -69,4 +69,8 @@ public:
 // The operating system's files.
 FileSystem& systemFileSystem();
 
+// Whether two paths name one file (the same file by identity: a link, another spelling of the path, a hard link).
+// False when either does not exist.
+bool sameFile(const QString& a, const QString& b);
+
 }  // namespace mervo

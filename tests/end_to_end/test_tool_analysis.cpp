@@ -151,12 +151,19 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheClockPastMidnight) {
     EXPECT_EQ(readFile(out), r.out);
 }
 
-TEST_F(ToolAnalysis, exportNeverReplacesTheMeasurementItself) {
+// Under its own name, through a link or a hard link: no command writes its output over the measurement it reads.
+TEST_F(ToolAnalysis, noCommandWritesItsOutputOverTheMeasurementItself) {
     const std::string file = measurement(5, 0, 5, true);
     const std::string before = readFile(file);
-    const ProcessResult r = run("mervo-tool", {"export", file, "-o", file}, d);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(readFile(file), before);
+    ASSERT_EQ(::symlink(file.c_str(), (d + "/link.MTQ").c_str()), 0);
+    ASSERT_EQ(::link(file.c_str(), (d + "/hard.MTQ").c_str()), 0);
+    for (const char* command : {"export", "report", "table"})
+        for (const std::string& out : {file, d + "/link.MTQ", d + "/hard.MTQ", d + "/./m.MTQ"}) {
+            const ProcessResult r = run("mervo-tool", {command, file, "-o", out}, d);
+            EXPECT_EQ(r.status, 2) << command << " -o " << out;
+            EXPECT_NE(r.err.find("would replace the measurement"), std::string::npos) << r.err;
+            EXPECT_EQ(readFile(file), before) << command << " -o " << out;
+        }
 }
 
 TEST_F(ToolAnalysis, exportOfAFileThatCannotBeAnalysedFailsWithoutOutput) {

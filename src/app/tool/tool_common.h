@@ -68,6 +68,9 @@ int runInfo(const QString& cmd, Args args);
 // missing value is reported; false then (the command exits with the usage status).
 bool takeFileAndOptions(const QString& cmd, Args& args, QString* file,
                         const std::function<bool(const QString& option, bool* missing)>& option);
+// True (after reporting it) when `output` is the measurement `input` itself, under any name: writing it would
+// destroy the measurement.
+bool outputIsInput(const QString& cmd, const QString& output, const QString& input);
 // The one FILE argument of a command that takes nothing else.
 bool takeSingleFile(const QString& cmd, Args& args, QString* file);
 int runSample(const QString& cmd, Args args);

@@ -107,12 +107,7 @@ int runExport(const QString& cmd, Args args) {
         reportError(cmd, QStringLiteral("which file? usage: mervo-tool export FILE [-o OUT.csv]"));
         return kExitUsage;
     }
-    // The output replaces its file when complete: named like the measurement, it would replace the data.
-    if (!output.isEmpty() && QFileInfo(output).exists() &&
-        QFileInfo(output).canonicalFilePath() == QFileInfo(file).canonicalFilePath()) {
-        reportError(cmd, QStringLiteral("%1: the output would replace the measurement itself").arg(output));
-        return kExitUsage;
-    }
+    if (!output.isEmpty() && outputIsInput(cmd, output, file)) return kExitUsage;
 
     Status writeStatus;
     MeasurementReader reader;

@@ -3,6 +3,7 @@
 
 #include "measurement/reader.h"
 #include "app/tool/tool_common.h"
+#include "platform/files.h"
 #include "shared/json_writer.h"
 
 namespace mervo::tool {
@@ -25,6 +26,12 @@ bool takeFileAndOptions(const QString& cmd, Args& args, QString* file,
             *file = a;
         }
     }
+    return true;
+}
+
+bool outputIsInput(const QString& cmd, const QString& output, const QString& input) {
+    if (!sameFile(output, input)) return false;
+    reportError(cmd, QStringLiteral("%1: the output would replace the measurement itself").arg(output));
     return true;
 }
 

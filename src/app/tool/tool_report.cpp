@@ -22,11 +22,7 @@ int runReport(const QString& cmd, Args args) {
         reportError(cmd, QString::fromLatin1(kReportUsage));
         return kExitUsage;
     }
-    if (QFileInfo(o.output).exists() &&
-        QFileInfo(o.output).canonicalFilePath() == QFileInfo(file).canonicalFilePath()) {
-        reportError(cmd, QStringLiteral("%1: the output would replace the measurement itself").arg(o.output));
-        return kExitUsage;
-    }
+    if (outputIsInput(cmd, o.output, file)) return kExitUsage;
     PrintHeader header;
     if (!printHeaderFrom(cmd, file, o, &header)) return kExitUsage;
 

@@ -28,6 +28,7 @@ int runTable(const QString& cmd, Args args) {
         reportError(cmd, QString::fromLatin1(kTableUsage));
         return kExitUsage;
     }
+    if (outputIsInput(cmd, o.output, file)) return kExitUsage;
     PrintHeader header;
     if (!printHeaderFrom(cmd, file, o, &header)) return kExitUsage;
 
