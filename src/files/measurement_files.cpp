@@ -38,6 +38,11 @@ Status copyMeasurementFile(const QString& source, const QString& destination, Fi
     const QFileInfo src(source), dst(destination);
     if (!src.exists() || !src.isFile()) return Status::failure(QStringLiteral("%1: 文件不存在").arg(source));
     if (sameFile(source, destination)) return {};
+    // Neither a file being recorded nor one being replaced by a receive's copy: both hold the writer lock.
+    Result<WriterLock> sourceFree = WriterLock::take(source);
+    if (!sourceFree) return sourceFree.status();
+    Result<WriterLock> destinationFree = WriterLock::take(destination);
+    if (!destinationFree) return destinationFree.status();
     ReadOnlyFile in;
     if (Status s = in.open(source); !s) return s;
     FileReplacement out(fs);

@@ -1,14 +1,25 @@
 #include "files/recovery_offer.h"
 
 #include "measurement/recovery.h"
+#include "platform/files.h"
 #include "shared/message_titles.h"
 
 namespace mervo {
+
+QString beingRecordedText(const QString& path) {
+    return QStringLiteral("数据文件 %1 正在记录中：另一个 MERVO 窗口或 mervo-tool 正在接收数据。\r\n"
+                          "接收结束之前，不能恢复、覆盖或再次接收到该文件。")
+        .arg(path);
+}
 
 RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const QString& errorTitle,
                               const QString& lead) {
     const Diagnosis found = diagnose(path);
     if (!found.recoverable()) return RecoveryOutcome::NotNeeded;
+    if (WriterLock::heldElsewhere(path)) {
+        messages.show(beingRecordedText(path), receiveTitle(), MessageButtons::Ok);
+        return RecoveryOutcome::BeingRecorded;
+    }
     const QString title = recoveryTitle();
     const QString text = (lead.isEmpty() ? QString() : lead + QStringLiteral("\r\n")) + found.description +
                          QStringLiteral("\r\n是否恢复该文件？");

@@ -8,11 +8,15 @@
 
 namespace mervo {
 
-enum class RecoveryOutcome { NotNeeded, Recovered, Declined, Failed };
+enum class RecoveryOutcome { NotNeeded, Recovered, Declined, Failed, BeingRecorded };
+
+// What the operator is told about a file that a receive (in another window or mervo-tool) is recording now.
+QString beingRecordedText(const QString& path);
 
 // When the file at `path` is an interrupted recording, says what was found (after `lead`, if any) and offers to
 // recover it; on Yes recovers it and says how many samples it holds, or why it failed (the file is then as it
-// was). A complete file, or one that is no recording at all, is left to the caller without a word.
+// was). A file a receive is recording now is no interrupted recording: the operator is told so, nothing is
+// offered. A complete file, or one that is no recording at all, is left to the caller without a word.
 RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const QString& errorTitle,
                               const QString& lead = QString());
 

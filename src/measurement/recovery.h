@@ -32,7 +32,8 @@ struct RecoveryReport {
 // the maxima and minima gathered from the samples (ExtremesScan: energies from record 2 and the sample count).
 // The header and the samples are copied bit for bit, record 2 included. The result replaces the original only
 // once it is complete on the disk, so a failure or crash at any point leaves either the original or the
-// finished file. A complete file is left untouched (recovered = false); any other file is refused.
+// finished file. A complete file is left untouched (recovered = false); any other file is refused, and so is a
+// file a receive is still recording (kFileBeingWritten): recovery holds the writer lock while it works.
 Result<RecoveryReport> recover(const QString& path, FileSystem& fs = systemFileSystem());
 
 }  // namespace mervo

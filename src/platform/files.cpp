@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,11 @@ Status failed(const QString& sentence, int err) {
 }
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+Status beingWritten(const QString& path) {
+    return Status::failure(QStringLiteral("文件 %1 正在记录中（一个接收正在写入它）").arg(path),
+                           QStringLiteral("正在记录中"), kFileBeingWritten);
+}
 
 class PosixFile : public DurableFile {
 public:
@@ -69,8 +75,20 @@ private:
 class PosixFileSystem : public FileSystem {
 public:
     Result<std::unique_ptr<DurableFile>> create(const QString& path) override {
-        const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        // Emptied only once the lock is ours: a second writer must not wipe what the first is recording.
+        const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) return failed(QStringLiteral("文件 %1 无法建立").arg(path), errno);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            return err == EWOULDBLOCK ? beingWritten(path) : failed(QStringLiteral("文件 %1 无法加锁").arg(path), err);
+        }
+        while (::ftruncate(fd, 0) != 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            return failed(QStringLiteral("文件 %1 无法清空").arg(path), err);
+        }
         return std::unique_ptr<DurableFile>(std::make_unique<PosixFile>(fd, path));
     }
 
@@ -111,6 +129,40 @@ public:
 FileSystem& systemFileSystem() {
     static PosixFileSystem fs;
     return fs;
+}
+
+WriterLock::~WriterLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+WriterLock& WriterLock::operator=(WriterLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+Result<WriterLock> WriterLock::take(const QString& path) {
+    WriterLock lock;
+    // Read-only and non-blocking: taking the lock neither changes the file nor waits on a FIFO.
+    lock.fd_ = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (lock.fd_ < 0) {
+        if (errno == ENOENT) return lock;
+        return failed(QStringLiteral("文件 %1 无法打开").arg(path), errno);
+    }
+    if (::flock(lock.fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        if (err == EWOULDBLOCK) return beingWritten(path);
+        return failed(QStringLiteral("文件 %1 无法加锁").arg(path), err);
+    }
+    return lock;
+}
+
+bool WriterLock::heldElsewhere(const QString& path) {
+    const Result<WriterLock> lock = take(path);
+    return !lock && lock.status().code() == kFileBeingWritten;
 }
 
 bool sameFile(const QString& a, const QString& b) {

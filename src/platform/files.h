@@ -51,10 +51,36 @@ public:
     virtual Status close() = 0;
 };
 
+// The failure code of a file that another writer holds: a receive is recording it.
+constexpr int kFileBeingWritten = 100;
+
+// The single-writer lock of a measurement file. A receive holds it on its file for its whole run (create() takes
+// it), and recovery and Save take it while they replace a file, so no two writers ever meet. It goes with the
+// process that holds it: a killed receive never leaves it behind.
+class WriterLock {
+public:
+    WriterLock() = default;
+    ~WriterLock();
+    WriterLock(WriterLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    WriterLock& operator=(WriterLock&& other) noexcept;
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+    // Takes the lock of the file at `path`, failing with kFileBeingWritten while another writer holds it. A file
+    // that does not exist has nothing to lock: success, holding nothing.
+    static Result<WriterLock> take(const QString& path);
+    // Whether another writer holds the lock of the file at `path` right now.
+    static bool heldElsewhere(const QString& path);
+
+private:
+    int fd_ = -1;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Creates the file, or empties an existing one.
+    // Creates the file, or empties an existing one, and holds its writer lock until the file is closed. A file
+    // another writer holds is refused with kFileBeingWritten and left as it is.
     virtual Result<std::unique_ptr<DurableFile>> create(const QString& path) = 0;
     // A new hidden file beside `target`, named ".NAME.<tag>-XXXXXX", with the permissions `target` has (or those
     // of a new file), so that it can later be renamed over `target` within one directory.

@@ -141,6 +141,25 @@ TEST_F(ReceivePty, killedReceiverLeavesHeaderAndSamplesIntact) {
                 expectedSamples(readFile(d + "/sent.bin"), 30, 1, 1, static_cast<size_t>(info.wholeSamples)));
 }
 
+// One writer at a time: recovery of a file a receive is still recording is refused, and the receive goes on.
+TEST_F(ReceivePty, recoveryRefusesAFileARecordingHolds) {
+    const std::string pty = startSim({"--rate", "200", "--blocks", "300", "--linger", "30"});
+    const std::string file = d + "/busy.MTQ";
+    Child tool = spawn("mervo-tool", {"receive", "--port", pty, "-o", file}, d + "/t.out", d + "/t.err");
+    // Wait for a real event: the first samples written.
+    for (int waited = 0; readFile(file).size() < 48 + 36 * 10 && waited < 1000; ++waited) sleepMs(10);
+    ASSERT_GE(readFile(file).size(), 48u + 36 * 10) << readFile(d + "/t.err");
+    const ProcessResult r = run("mervo-tool", {"recover", file}, d);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("正在记录中"), std::string::npos) << r.err;
+    for (int waited = 0; readFile(file).size() < 48 + 36 * 300 && waited < 1000; ++waited) sleepMs(10);
+    ::kill(tool.pid, SIGINT);
+    ASSERT_EQ(waitExit(tool, 10), 0) << readFile(d + "/t.err");
+    const MeasurementInfo info = infoOf(file);
+    EXPECT_TRUE(info.complete);
+    EXPECT_EQ(info.wholeSamples, 300) << "the receive kept every block";
+}
+
 TEST_F(ReceivePty, timedReceiveEndsAtItsSetTime) {
     const std::string pty = startSim({"--rate", "32"});
     const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/t.MTQ", "--seconds", "1.5"}, d);

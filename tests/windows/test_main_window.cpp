@@ -308,6 +308,54 @@ TEST_F(MainWindowTest, rightClickOpensTheFileMenu) {
 
 }  // namespace
 
+// A second program started while the first is recording TEMP.MTX: it is told the program is recording, never
+// offered to "recover" the file, and neither its receive nor its Save can touch the file.
+TEST_F(MainWindowTest, aSecondWindowSeesTheRecordingInProgressAndLeavesItAlone) {
+    rig.window.reset();
+    const QString temp = workFilePath(rig.dir.path());
+    WorkingFileWriter first;  // the first program's receive, holding the file
+    FileHeader h;
+    h.TotalTime = 2;
+    ASSERT_TRUE(test::succeeded(first.create(temp, h)));
+    const float s[9] = {10, 230, 2, -10, 230, 2, 10, 230, 2};
+    ASSERT_TRUE(test::succeeded(first.appendSample(s)));
+    const QByteArray before = fileBytes(temp);
+    rig.messages.shown.clear();
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.window = std::make_unique<MainWindow>(
+        MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+    rig.window->endProgram = [] {};
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].buttons, MessageButtons::Ok) << "nothing is offered";
+    EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("正在记录中"))) << rig.messages.shown[0].text.toStdString();
+
+    struct Attempt {
+        const char* what;
+        std::function<void()> act;
+    } const attempts[] = {
+        {"receive", [&] { rig.window->Command3->click(); }},
+        {"save onto it", [&] {
+             QFile other(rig.path("other.MTQ"));
+             ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+             other.write(before);
+             other.close();
+             rig.state.file.WorkFile = rig.path("other.MTQ");
+             rig.dialogs.answers = {temp};
+             rig.window->mnuSAVEFILE_Click();
+         }},
+    };
+    for (const Attempt& a : attempts) {
+        SCOPED_TRACE(a.what);
+        rig.messages.shown.clear();
+        a.act();
+        settle();
+        ASSERT_EQ(rig.messages.shown.size(), 1u);
+        EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("正在记录中"))) << rig.messages.shown[0].text.toStdString();
+        EXPECT_EQ(fileBytes(temp), before);
+    }
+    EXPECT_FALSE(rig.window->receive().running());
+}
+
 TEST_F(MainWindowTest, anInterruptedWorkingFileIsOfferedForRecoveryAtStartUpOnly) {
     for (const MessageAnswer answer : {MessageAnswer::Yes, MessageAnswer::No}) {
         SCOPED_TRACE(answer == MessageAnswer::Yes ? "recover" : "leave");

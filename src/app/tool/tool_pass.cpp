@@ -6,6 +6,7 @@
 #include "measurement/recovery.h"
 #include "analysis/analysis_pass.h"
 #include "app/tool/tool_common.h"
+#include "platform/files.h"
 #include "platform/program_dir.h"
 
 namespace mervo::tool {
@@ -16,7 +17,9 @@ bool runWholePass(const QString& cmd, const QString& file, SharedState& st, Anal
     QString warning;
     // An interrupted recording is named as such, with the command that finishes it.
     const bool interrupted = diagnose(file).recoverable();
-    const QString hint = QStringLiteral(" (mervo-tool recover %1 finishes it)").arg(file);
+    const QString hint = WriterLock::heldElsewhere(file)
+                             ? QStringLiteral(" (a receive is still recording it)")
+                             : QStringLiteral(" (mervo-tool recover %1 finishes it)").arg(file);
     if (Status s = pass.begin(programDirectory(), &warning); !s) {
         reportError(cmd, s.message() + (interrupted ? hint : QString()));
         return false;
