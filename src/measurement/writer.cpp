@@ -27,7 +27,12 @@ Status WorkingFileWriter::append(const float* values, size_t n) {
     if (!file_) return Status::failure(QStringLiteral("数据文件没有打开"));
     unsigned char buf[kRecordBytes * kTrailerRecords];
     encodeRecords(values, n, buf);
-    if (Status s = file_->writeAt(end_, buf, n * kRecordBytes); !s) return s;
+    if (Status s = file_->writeAt(end_, buf, n * kRecordBytes); !s) {
+        // A write that failed part way (a full disk) leaves its first bytes behind; cut them off, so the file's
+        // length never passes part of a sample or of the trailer off as data.
+        (void)file_->truncate(end_);
+        return s;
+    }
     end_ += static_cast<int64_t>(n) * kRecordBytes;
     return {};
 }

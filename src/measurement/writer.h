@@ -1,5 +1,6 @@
 // Writes the working file during a receive. Every call hands its bytes to the operating system before it
-// returns, so a killed program loses nothing that was appended; sync() puts them on the disk.
+// returns, so a killed program loses nothing that was appended; sync() puts them on the disk. An append that
+// fails leaves the file as it was before it: header, whole samples, and the trailer only when all of it is there.
 #pragma once
 
 #include <QString>

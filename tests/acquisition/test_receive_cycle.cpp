@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QThread>
 
 #include "acquisition/receive_cycle.h"
@@ -256,6 +257,40 @@ TEST_F(Receive, aFullDiskEndsTheReceiveWithAMessageAndKeepsWhatWasWritten) {
     const MeasurementInfo info = read();
     EXPECT_TRUE(info.complete);
     EXPECT_EQ(info.wholeSamples, 5);
+}
+
+// The disk fills at every byte of the last block and of the trailer: the file is cut back to its last whole
+// sample, never keeps a torn sample or part of a trailer, and recovers to exactly the samples that were written.
+TEST_F(Receive, aDiskFillingAnywhereInTheLastBlockOrTheTrailerLeavesOnlyWholeSamples) {
+    const int64_t fourSamples = 48 + 4 * 36, fiveSamples = fourSamples + 36, complete = fiveSamples + 96;
+    for (int64_t limit = fourSamples + 1; limit < complete; ++limit) {
+        SCOPED_TRACE(testing::Message() << "the disk is full after byte " << limit);
+        SharedState state;
+        ReceiveCycle run(state, clock);
+        ASSERT_TRUE(test::succeeded(run.start(ReceiveMode::Manual, path)));
+        ReceiveEnd ended = ReceiveEnd::None;
+        run.onEnded = [&](ReceiveEnd e) { ended = e; };
+        {
+            test::FileSizeLimit full(static_cast<rlim_t>(limit));
+            ASSERT_TRUE(full.active());
+            for (int i = 0; i < 5; ++i) {
+                const auto b = blockOf(kTypical);
+                run.feed(b.data(), b.size());
+            }
+            run.requestStop();
+        }
+        EXPECT_EQ(ended, ReceiveEnd::WriteFailed);
+        const int64_t kept = limit < fiveSamples ? 4 : 5;
+        EXPECT_EQ(QFileInfo(path).size(), 48 + 36 * kept) << "cut back to the last whole sample";
+        const Result<RecoveryReport> r = recover(path);
+        ASSERT_TRUE(test::succeeded(r));
+        EXPECT_EQ(r->samples, kept);
+        EXPECT_EQ(r->droppedBytes, 0);
+        std::vector<std::array<float, 9>> samples;
+        read(&samples);
+        ASSERT_EQ(static_cast<int64_t>(samples.size()), kept);
+        for (const auto& v : samples) EXPECT_EQ(v[0], -10.0f);
+    }
 }
 
 TEST_F(Receive, startFailsClearlyWhereTheFileCannotBeMade) {
