@@ -52,7 +52,7 @@ Status ReceiveCycle::start(ReceiveMode mode, const QString& workFile) {
     endDetail_.clear();
     errorNumber_ = 0;
     blocks_ = blocksAtLastSync_ = 0;
-    lastBlockElapsed_ = 0;
+    lastBlockElapsed_ = record2_ = 0;
 
     snap_.CTRatio = state_.settings.CTRatio;
     snap_.PTRatio = state_.settings.PTRatio;
@@ -67,7 +67,7 @@ Status ReceiveCycle::start(ReceiveMode mode, const QString& workFile) {
 
     FileHeader h;
     h.StartTime = state_.file.StartTime;
-    h.TotalTime = snap_.TotalTime;
+    h.TotalTime = 0;  // no samples span any time yet; the blocks move it on
     h.nameplate = snap_.nameplate;
     h.channels = snap_.channels;
     if (Status s = writer_.create(workFile, h); !s) return s;
@@ -92,12 +92,15 @@ void ReceiveCycle::feed(const uint8_t* data, size_t n) {
 
 void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
     auto& live = state_.live;
+    // A block that fails leaves the panel on the last good one.
+    const LiveArrays previous = live;
     for (int i = 0; i < 9; ++i) {
         live.SampleValues[i] = DecodeTriple(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]);
         live.LiveValues[i] = live.SampleValues[i];
     }
     ScaleRecord(live.LiveValues, snap_.CTRatio, snap_.PTRatio);
     if (Status s = writer_.appendSample(live.LiveValues.data()); !s) {
+        live = previous;
         endDetail_ = s.message();
         fail(ReceiveEnd::WriteFailed);
         return;
@@ -106,8 +109,15 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
     const float elapsed = static_cast<float>(elapsedNow());
     state_.file.ElapsedTime = elapsed;
     lastBlockElapsed_ = elapsed;
+    // Record 2 follows the samples within a block period, so a file cut short by a kill states the time its
+    // samples span instead of the set duration.
+    if (blocks_ == 1 || elapsed - record2_ >= kRecordTwoInterval) {
+        (void)writer_.writeRecord(2, elapsed);
+        record2_ = elapsed;
+    }
     const int err = ProcessSample(live, state_.sums, elapsed);
     if (err != 0) {
+        live = previous;
         errorNumber_ = err;
         state_.receive.AbortReceive = true;
         fail(ReceiveEnd::Aborted);
@@ -148,8 +158,7 @@ void ReceiveCycle::maybeSync() {
     if (now - lastSync_ < 1.0 || blocks_ == blocksAtLastSync_) return;
     lastSync_ = now;
     blocksAtLastSync_ = blocks_;
-    // Record 2 follows the last synced block, so an interrupted file (timed or manual) has the duration its
-    // samples span; a normal end writes the final value.
+    // What reaches the disk states the duration of the samples synced with it; a normal end writes the final value.
     if (blocks_ > 0) (void)writer_.writeRecord(2, lastBlockElapsed_);
     if (syncer_) syncer_->request();
 }

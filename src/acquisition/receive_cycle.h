@@ -103,6 +103,9 @@ private:
     double monoStart_ = 0;
     double lastSync_ = 0;
     float lastBlockElapsed_ = 0;
+    float record2_ = 0;  // the duration last written into record 2
+    // The instrument's block period at 9600 baud: record 2 is rewritten no more often than blocks can arrive.
+    static constexpr float kRecordTwoInterval = 1.0f / 32.0f;
 };
 
 }  // namespace mervo

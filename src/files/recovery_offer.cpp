@@ -3,6 +3,7 @@
 #include "measurement/recovery.h"
 #include "platform/files.h"
 #include "shared/message_titles.h"
+#include "shared/number_format.h"
 
 namespace mervo {
 
@@ -30,7 +31,8 @@ RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const
                       MessageButtons::Ok);
         return RecoveryOutcome::Failed;
     }
-    messages.show(QStringLiteral("数据文件已恢复，共 %1 组数据。").arg(r->samples), title, MessageButtons::Ok);
+    messages.show(QStringLiteral("数据文件已恢复，共 %1 组数据，测量时间 %2 秒。").arg(r->samples).arg(formatCaption(r->duration)),
+                  title, MessageButtons::Ok);
     return RecoveryOutcome::Recovered;
 }
 

@@ -82,6 +82,7 @@ Result<RecoveryReport> recover(const QString& path, FileSystem& fs) {
     RecoveryReport r;
     r.found = diagnoseOpened(path, reader, opened);
     r.samples = r.found.samples;
+    r.duration = reader.info().header.TotalTime;
     if (r.found.condition == FileCondition::Complete) return r;
     if (!r.found.recoverable()) return Status::failure(r.found.description);
     r.droppedBytes = r.found.partialBytes;
@@ -99,7 +100,8 @@ Result<RecoveryReport> recover(const QString& path, FileSystem& fs) {
     if (Status s = out.file().writeAt(at, bytes, sizeof bytes); !s) return s;
     at += static_cast<int64_t>(sizeof bytes);
 
-    ExtremesScan scan(reader.info().header.TotalTime, r.samples);
+    r.duration = reader.info().header.TotalTime;
+    ExtremesScan scan(r.duration, r.samples);
     constexpr int64_t kChunkSamples = 4096;
     std::vector<float> values(static_cast<size_t>(kChunkSamples * kSampleRecords));
     std::vector<unsigned char> chunk(values.size() * kRecordBytes);

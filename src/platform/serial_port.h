@@ -23,6 +23,9 @@ public:
     virtual bool isOpen() const = 0;
     // Returns and removes every byte waiting.
     virtual QByteArray readAll() = 0;
+    // Throws away what the port holds and what is still on its way, until the line has been quiet for a moment
+    // (at most a quarter of a second): bytes sent before a receive began belong to no measurement.
+    virtual void discardWaiting() = 0;
 
 signals:
     void readyRead();

@@ -354,7 +354,7 @@ void MainWindow::beginReceive(ReceiveMode mode) {
                    .arg(device, opened.message()));
         return;
     }
-    port_.readAll();  // bytes waiting from before belong to no measurement
+    port_.discardWaiting();  // bytes from before the button was pressed belong to no measurement
     drawnBlocks_ = 0;
     if (Status s = cycle_.start(mode, workFilePath(dir_)); !s) {
         giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(s.message()));

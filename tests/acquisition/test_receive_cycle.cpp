@@ -224,18 +224,26 @@ TEST_F(Receive, lostPortEndsNormallyWithEveryBlock) {
     EXPECT_EQ(info.wholeSamples, 2);
 }
 
-TEST_F(Receive, manualReceiveKeepsRecordTwoAtTheLastSyncedBlock) {
-    st.file.TotalTime = 10;
-    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
-    clock.advance(0.5);
-    feed(kTypical);
-    EXPECT_EQ(read().header.TotalTime, 10.0f) << "not a second yet since the start";
-    clock.advance(0.75);
-    cycle.poll();
-    EXPECT_EQ(read().header.TotalTime, 0.5f);
-    clock.advance(0.5);
-    feed(kTypical);  // within the second after the last sync: record 2 not touched yet
-    EXPECT_EQ(read().header.TotalTime, 0.5f);
+// Record 2 states the time the samples so far span, within a block period, whatever duration was set: a file
+// cut short by a kill is analysed over the right time.
+TEST_F(Receive, recordTwoFollowsTheSamplesWithinABlockPeriod) {
+    for (const ReceiveMode mode : {ReceiveMode::Manual, ReceiveMode::Timed}) {
+        SCOPED_TRACE(mode == ReceiveMode::Manual ? "manual" : "timed");
+        st.file.TotalTime = 10;
+        ASSERT_TRUE(cycle.start(mode, path));
+        EXPECT_EQ(read().header.TotalTime, 0.0f) << "no sample yet";
+        const struct {
+            double at;
+            float record2;
+        } steps[] = {{0.5, 0.5f}, {0.51, 0.5f}, {0.55, 0.55f}, {0.56, 0.55f}, {1.75, 1.75f}};
+        const double start = clock.mono;
+        for (const auto& s : steps) {
+            clock.advance(s.at - (clock.mono - start));
+            feed(kTypical);
+            EXPECT_FLOAT_EQ(read().header.TotalTime, s.record2) << "block at " << s.at << " s";
+        }
+        cycle.requestStop();
+    }
 }
 
 TEST_F(Receive, aFullDiskEndsTheReceiveWithAMessageAndKeepsWhatWasWritten) {

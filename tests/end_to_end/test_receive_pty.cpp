@@ -160,6 +160,17 @@ TEST_F(ReceivePty, recoveryRefusesAFileARecordingHolds) {
     EXPECT_EQ(info.wholeSamples, 300) << "the receive kept every block";
 }
 
+// Blocks the instrument sent before the receive began wait in the line; they belong to no measurement.
+TEST_F(ReceivePty, blocksSentBeforeTheReceiveBeganAreNotRecorded) {
+    const std::string pty = startSim({"--no-wait", "--rate", "0", "--blocks", "50", "--linger", "30"});
+    // The real event: all fifty have left the simulator.
+    for (int waited = 0; readFile(d + "/sent.bin").size() < 50 * 30 && waited < 1000; ++waited) sleepMs(10);
+    ASSERT_EQ(readFile(d + "/sent.bin").size(), 50u * 30);
+    const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/late.MTQ", "--seconds", "0.5"}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(infoOf(d + "/late.MTQ").wholeSamples, 0) << r.out;
+}
+
 TEST_F(ReceivePty, timedReceiveEndsAtItsSetTime) {
     const std::string pty = startSim({"--rate", "32"});
     const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/t.MTQ", "--seconds", "1.5"}, d);

@@ -187,7 +187,7 @@ TEST_F(AnalysisWindowTest, anInterruptedRecordingIsOfferedForRecoveryAgainBefore
         bool analysed;
         const char* lastSays;
     } cases[] = {
-        {MessageAnswer::Yes, true, "数据文件已恢复，共 300 组数据。"},
+        {MessageAnswer::Yes, true, "数据文件已恢复，共 300 组数据，测量时间 30 秒。"},
         {MessageAnswer::No, false, "不是完整的数据组"},
     };
     for (const auto& c : cases) {

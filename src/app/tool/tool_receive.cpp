@@ -153,7 +153,7 @@ int runReceive(const QString& cmd, Args args) {
                                                                : QStringLiteral("%1: %2").arg(device, opened.reason()));
         return kExitFailure;
     }
-    port.readAll();  // bytes that were waiting before the receive began belong to no measurement
+    port.discardWaiting();  // bytes sent before the receive began belong to no measurement
 
     StopSignals stopSignals;
     if (!stopSignals.install()) {

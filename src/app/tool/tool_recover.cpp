@@ -37,6 +37,7 @@ int runRecover(const QString& cmd, Args args) {
         .str("found", QString::fromLatin1(conditionName(r.found.condition)))
         .integer("samples", r.samples)
         .integer("dropped_bytes", r.droppedBytes)
+        .num("total_time", r.duration)
         .boolean("recovered", r.recovered);
     if (r.recovered) j.floats("maxima", r.maxima).floats("minima", r.minima);
     printLine(j.text());

@@ -30,6 +30,7 @@ public:
         out.swap(waiting);
         return out;
     }
+    void discardWaiting() override { waiting.clear(); }
     // Bytes arrive from the instrument.
     void deliver(const QByteArray& bytes) {
         waiting += bytes;

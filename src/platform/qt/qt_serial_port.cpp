@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 namespace mervo {
@@ -59,6 +60,19 @@ QByteArray QtSerialPort::readAll() {
     out.swap(tail_);
     if (port_.isOpen()) out += port_.readAll();
     return out;
+}
+
+void QtSerialPort::discardWaiting() {
+    tail_.clear();
+    if (!port_.isOpen()) return;
+    port_.clear(QSerialPort::Input);
+    // The driver's buffer is emptied, but bytes may still be in transit (an adapter's own buffer): read until the
+    // line has been quiet for a few character times.
+    constexpr int kQuietMs = 30, kLongestMs = 250;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < kLongestMs && port_.waitForReadyRead(kQuietMs)) port_.readAll();
+    port_.readAll();
 }
 
 void QtSerialPort::lost(const QString& why) {

@@ -18,6 +18,7 @@ public:
     void close() override;
     bool isOpen() const override { return port_.isOpen(); }
     QByteArray readAll() override;
+    void discardWaiting() override;
 
 private:
     void lost(const QString& why);
