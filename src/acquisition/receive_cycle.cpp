@@ -16,7 +16,9 @@ QString receiveErrorText(int errorNumber) {
 QString receiveEndText(ReceiveEnd end, const QString& detail) {
     switch (end) {
         case ReceiveEnd::PortLost:
-            return QStringLiteral("串行口连接中断，接收已结束！\r\n已收到的数据全部保留在数据文件中。（%1）").arg(detail);
+            // The system's words for a vanished device are stale or misleading ("Inappropriate ioctl for device"):
+            // the operator is told what happened.
+            return QStringLiteral("串行口连接中断：仪表已断开，接收已结束！\r\n已收到的数据全部保留在数据文件中。");
         case ReceiveEnd::WriteFailed:
             return QStringLiteral("数据文件写入失败，接收已终止！\r\n已写入的数据保留在文件中；腾出磁盘空间后，"
                                   "重新启动程序或打开该文件即可恢复。（%1）").arg(detail);

@@ -1,7 +1,7 @@
 #include "files/settings_file.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -38,19 +38,31 @@ int SettingsReadReport::fallbacks() const {
     return n;
 }
 
+QString SettingsReadReport::problem() const {
+    if (!unreadable.isEmpty()) return QStringLiteral("设置文件 mervo.dft 无法读取（%1），已使用初始值。").arg(unreadable);
+    if (fileFound && fallbacks() > 0)
+        return QStringLiteral("设置文件 mervo.dft 中有 %1 项无法识别，已使用初始值。").arg(fallbacks());
+    return QString();
+}
+
 SettingsReadReport readSettingsFile(const QString& path, SettingsValues& s, float& totalTime) {
     SettingsReadReport report;
     QList<QByteArray> lines;
-    QFile f(path);
     const QFileInfo fi(path);
+    ReadOnlyFile f;  // a regular file only: a FIFO named mervo.dft must not hang the program
     if (fi.isDir()) {
         report.unreadable = QStringLiteral("是一个文件夹");
-    } else if (f.open(QIODevice::ReadOnly)) {
-        report.fileFound = true;
+    } else if (const Status opened = f.open(path); opened) {
         // Nine short lines; anything beyond a few kilobytes is not a settings file worth reading further.
-        lines = f.read(4096).split('\n');
+        QByteArray text(static_cast<int>(std::min<int64_t>(f.size(), 4096)), '\0');
+        if (const Status read = f.readAt(0, text.data(), static_cast<size_t>(text.size())); read) {
+            report.fileFound = true;
+            lines = text.split('\n');
+        } else {
+            report.unreadable = read.reason();
+        }
     } else if (fi.exists() || fi.isSymLink()) {
-        report.unreadable = f.errorString();
+        report.unreadable = opened.reason();
     }
     auto line = [&](int i) -> std::optional<double> {
         return i < lines.size() ? numberFromText(QString::fromLatin1(lines[i])) : std::nullopt;

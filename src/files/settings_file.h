@@ -16,6 +16,8 @@ struct SettingsReadReport {
     QString unreadable;  // why a file that is there could not be read (a folder, no permission), else empty
     std::array<bool, 9> lineUsed{};
     int fallbacks() const;
+    // What the operator is told about a file that was there but not wholly usable, or nothing.
+    QString problem() const;
 };
 
 // Reads the file into `settings` and `totalTime` (line 3 fills both TotalTime and TotalTimeSetting).

@@ -30,7 +30,8 @@ Status StopSignals::install() {
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    if (::sigaction(SIGINT, &sa, nullptr) != 0 || ::sigaction(SIGTERM, &sa, nullptr) != 0)
+    if (::sigaction(SIGINT, &sa, nullptr) != 0 || ::sigaction(SIGTERM, &sa, nullptr) != 0 ||
+        ::sigaction(SIGHUP, &sa, nullptr) != 0 || ::signal(SIGXFSZ, SIG_IGN) == SIG_ERR)
         return Status::failure(QStringLiteral("无法接收停止信号"));
     notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {

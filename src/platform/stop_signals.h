@@ -1,5 +1,7 @@
-// SIGINT and SIGTERM delivered to the event loop as a request to stop, so a command-line receive ends as the stop
-// button does: the block in hand completes and the file is finished.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) delivered to the event loop as a request to stop, so a receive
+// ends as the stop button does: the block in hand completes and the file is finished. SIGXFSZ (a file-size limit
+// reached) is ignored, so the write that reaches the limit fails and the receive says so, instead of the program
+// dying without a word.
 #pragma once
 
 #include <QObject>

@@ -277,14 +277,8 @@ void MainWindow::Form_Load() {
     const SettingsReadReport report = readSettingsFile(settingsFilePath(dir_), st_.settings, st_.file.TotalTime);
     setWindowTitle(kStartCaption);
     applyStates(states::startup());
-    if (!report.unreadable.isEmpty())
-        messages_.show(QStringLiteral("设置文件 mervo.dft 无法读取（%1），已使用初始值。\r\n请在“设置→选项”中检查并确认。")
-                           .arg(report.unreadable),
-                       errorTitle(), MessageButtons::Ok);
-    else if (report.fileFound && report.fallbacks() > 0)
-        messages_.show(QStringLiteral("设置文件 mervo.dft 中有 %1 项无法识别，已使用初始值。\r\n请在“设置→选项”中检查并确认。")
-                           .arg(report.fallbacks()),
-                       errorTitle(), MessageButtons::Ok);
+    if (const QString problem = report.problem(); !problem.isEmpty())
+        messages_.show(problem + QStringLiteral("\r\n请在“设置→选项”中检查并确认。"), errorTitle(), MessageButtons::Ok);
 }
 
 void MainWindow::offerWorkFileRecovery() {

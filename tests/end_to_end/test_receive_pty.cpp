@@ -1,6 +1,7 @@
 // The simulator streams into a pseudo-terminal and mervo-tool records from it, as an operator would.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <unistd.h>
 
@@ -171,6 +172,51 @@ TEST_F(ReceivePty, blocksSentBeforeTheReceiveBeganAreNotRecorded) {
     EXPECT_EQ(infoOf(d + "/late.MTQ").wholeSamples, 0) << r.out;
 }
 
+// The settings the receive takes its defaults from: a file with unusable lines is reported, as the window does.
+TEST_F(ReceivePty, aSettingsFileWithUnusableLinesIsReported) {
+    {
+        QFile f(QString::fromStdString(d + "/mervo.dft"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(" 1\r\n 0\r\n ten\r\n 1\r\n 1\r\n 5\r\n 1\r\n 1\r\n 1\r\n");
+    }
+    const std::string pty = startSim({"--rate", "0", "--blocks", "5"});
+    const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/x.MTQ", "--blocks", "5", "--dir", d}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("1 项无法识别"), std::string::npos) << r.err;
+}
+
+// Signals that used to end a receive without a word: a closed terminal stops it as the stop button does, and a
+// file-size limit is a write failure that is reported, with the samples written kept.
+TEST_F(ReceivePty, aClosedTerminalOrAFileSizeLimitEndsTheReceiveWithItsFileFinishedOrRecoverable) {
+    const std::string pty = startSim({"--rate", "200", "--blocks", "100", "--linger", "30"});
+    const std::string hung = d + "/hup.MTQ";
+    Child tool = spawn("mervo-tool", {"receive", "--port", pty, "-o", hung}, d + "/h.out", d + "/h.err");
+    for (int waited = 0; readFile(hung).size() < 48 + 36 * 100 && waited < 1000; ++waited) sleepMs(10);
+    ::kill(tool.pid, SIGHUP);
+    EXPECT_EQ(waitExit(tool, 10), 0) << readFile(d + "/h.err");
+    EXPECT_NE(readFile(d + "/h.out").find("\"end\":\"stopped\""), std::string::npos);
+    EXPECT_TRUE(infoOf(hung).complete);
+    ::kill(sim.pid, SIGTERM);
+    waitExit(sim, 5);
+
+    const std::string pty2 = startSim({"--rate", "200", "--blocks", "100", "--linger", "30"});
+    const std::string limited = d + "/fsize.MTQ";
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit lim = old;
+    lim.rlim_cur = 48 + 36 * 20 + 10;  // the receive inherits it; this process writes no file meanwhile
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+    Child limitedTool = spawn("mervo-tool", {"receive", "--port", pty2, "-o", limited, "--blocks", "100"},
+                              d + "/f.out", d + "/f.err");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(waitExit(limitedTool, 20), 1) << "not killed by SIGXFSZ: " << readFile(d + "/f.err");
+    EXPECT_NE(readFile(d + "/f.err").find("writing the file failed"), std::string::npos) << readFile(d + "/f.err");
+    EXPECT_EQ(readFile(limited).size(), 48u + 36 * 20) << "cut back to the last whole sample";
+    const ProcessResult r = run("mervo-tool", {"recover", limited}, d);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(infoOf(limited).wholeSamples, 20);
+}
+
 TEST_F(ReceivePty, timedReceiveEndsAtItsSetTime) {
     const std::string pty = startSim({"--rate", "32"});
     const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/t.MTQ", "--seconds", "1.5"}, d);
@@ -193,12 +239,14 @@ TEST_F(ReceivePty, timedReceiveEndsEvenWhenTheInstrumentIsSilent) {
     EXPECT_EQ(info.bytes, 144);
 }
 
-TEST_F(ReceivePty, lostPortEndsNormallyAndKeepsEveryBlock) {
+// A lost port keeps every block and ends with the status a script can tell from a normal end: 3.
+TEST_F(ReceivePty, lostPortKeepsEveryBlockAndSaysTheInstrumentWasDisconnected) {
     const std::string pty = startSim({"--rate", "0", "--blocks", "90", "--linger", "0.5"});
     const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/p.MTQ"}, d, 20);
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 3) << r.err;
     EXPECT_NE(r.out.find("\"end\":\"port_lost\""), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("serial port was lost"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the instrument was disconnected"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("ioctl"), std::string::npos) << r.err;
     const MeasurementInfo info = infoOf(d + "/p.MTQ");
     ASSERT_TRUE(info.complete);
     EXPECT_EQ(info.wholeSamples, 90);
@@ -225,6 +273,8 @@ TEST_F(ReceivePty, badRequestsFailWithOneLine) {
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--seconds", "abc"}, 2, "--seconds"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--blocks", "0"}, 2, "--blocks"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--ct", "-1"}, 2, "--ct"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--ct", "1e-50"}, 2, "--ct"},  // 0 as a float
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--pt", "1e-46"}, 2, "--pt"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--channels", "000"}, 2, "at least one"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--channels", "12"}, 2, "--channels"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--nameplate", "1,2,3"}, 2, "seven numbers"},

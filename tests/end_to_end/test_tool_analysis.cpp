@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -226,6 +229,45 @@ TEST_F(ToolAnalysis, everyCommandRefusesAFileOfAnotherKindAndLeavesItAlone) {
             EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/out.csv")));
             EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/out.pdf")));
         }
+    }
+}
+
+// Things that are no measurement file at all: a FIFO (which would block a plain open for ever), a folder and a
+// link to nothing. Every command refuses each at once with one line.
+TEST_F(ToolAnalysis, everyCommandRefusesWhatIsNoFileAtOnce) {
+    const std::string fifo = d + "/fifo.MTQ", folder = d + "/folder.MTQ", dangling = d + "/dangling.MTQ";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_TRUE(QDir().mkdir(QString::fromStdString(folder)));
+    ASSERT_EQ(::symlink((d + "/gone.MTQ").c_str(), dangling.c_str()), 0);
+    for (const std::string& path : {fifo, folder, dangling}) {
+        const std::vector<std::vector<std::string>> commands = {
+            {"info", path},   {"analyze", path}, {"sample", path, "1"}, {"export", path, "-o", d + "/out.csv"},
+            {"report", path, "-o", d + "/out.pdf"}, {"table", path, "-o", d + "/out.pdf"}, {"recover", path},
+        };
+        for (const auto& args : commands) {
+            SCOPED_TRACE(args[0] + " " + path);
+            const ProcessResult r = run("mervo-tool", args, d, 10);
+            EXPECT_EQ(r.status, 1) << "-1 is a hang";
+            EXPECT_TRUE(r.out.empty()) << r.out;
+            EXPECT_EQ(r.err.find("mervo-tool: " + args[0] + ": "), r.err.rfind("\n", r.err.size() - 2) + 1) << r.err;
+        }
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/out.csv")));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(d + "/out.pdf")));
+}
+
+// Output that cannot be written is a failure, not a success with nothing to show.
+TEST_F(ToolAnalysis, aStandardOutputThatCannotBeWrittenFails) {
+    const std::string file = measurement(5, 0, 5, true);
+    const std::vector<std::vector<std::string>> commands = {
+        {"info", file}, {"analyze", file}, {"sample", file, "1"}, {"export", file}, {"recover", file},
+        {"motor", "1", "--dir", MERVO_DATA_DIR},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        Child c = spawn("mervo-tool", args, "/dev/full", d + "/err.txt");
+        EXPECT_EQ(waitExit(c, 30), 1);
+        EXPECT_NE(readFile(d + "/err.txt").find("write failed"), std::string::npos) << readFile(d + "/err.txt");
     }
 }
 

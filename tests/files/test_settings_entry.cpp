@@ -19,6 +19,7 @@ TEST(SettingsEntry, ratiosAboveZeroAndADurationOfAtLeastOneSecond) {
         {"0", "1", "0", "0", "10", false, 0, F::CTRatio},
         {"abc", "1", "0", "0", "10", false, 0, F::CTRatio},
         {"1e39", "1", "0", "0", "10", false, 0, F::CTRatio},
+        {"1e-50", "1", "0", "0", "10", false, 0, F::CTRatio},  // 0 once a float
         {"1", "-1", "0", "0", "10", false, 0, F::PTRatio},
         {"1", "nan", "0", "0", "10", false, 0, F::PTRatio},
         {"1", "1", "-1", "0", "10", false, 0, F::Hours},

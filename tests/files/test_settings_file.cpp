@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -100,6 +101,8 @@ TEST_F(SettingsFile, everyUnusableLineFallsBackToItsInitialValue) {
         {" 0\r\n-1\r\n-5\r\n 0\r\n-2\r\n 7\r\n 2\r\n-1\r\n 0.4\r\n", {1, 0, 10, 1, 1, 5, 1, 1, 0}, 8},
         {" 9\r\n 10\r\n 0\r\n .5\r\n 1e3\r\n 15\r\n 1\r\n 0\r\n 1\r\n", {1, 0, 0, 0.5f, 1000, 5, 1, 0, 1}, 3},
         {" 8\r\n 9\r\n 1\r\n 1\r\n 1\r\n 20\r\n 0\r\n 0\r\n 0\r\n", {8, 9, 1, 1, 1, 20, 0, 0, 0}, 0},
+        // Ratios that round to 0 as floats would store every current and voltage as 0.
+        {" 1\r\n 0\r\n 10\r\n 1e-50\r\n 1e-46\r\n 5\r\n 1\r\n 1\r\n 1\r\n", {1, 0, 10, 1, 1, 5, 1, 1, 1}, 2},
     };
     for (const auto& c : cases) {
         QFile::remove(path);
@@ -129,6 +132,9 @@ TEST_F(SettingsFile, aFileThatIsThereButCannotBeReadSaysWhyAndFallsBack) {
     ASSERT_TRUE(QDir().rmdir(path));
     ASSERT_TRUE(QFile::link(path + QStringLiteral(".gone"), path));
     check("a dangling link");
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    check("a FIFO, which a plain open would wait on for ever");
     QFile::remove(path);
     SettingsValues s = stale();
     float totalTime = -1;

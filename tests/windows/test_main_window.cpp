@@ -217,10 +217,14 @@ TEST_F(MainWindowTest, unpluggingKeepsEveryBlockTellsTheOperatorAndKeepsRunning)
 TEST_F(MainWindowTest, aBlockTheArithmeticCannotHoldAbortsAndResets) {
     rig.state.settings.CTRatio = 1e10f;
     w.Command3->click();
+    rig.port.deliver(blockBytes({-1e-9f, 230, 2e-10f, 0, 0, 0, 0, 0, 0}));  // 10 A and 2 kW at this ratio
     rig.port.deliver(blockBytes({-9e18f, 9e18f, 1, 0, 0, 0, 0, 0, 0}));
     settle();
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("其它错误，错误号： 6！"));
+    // Nothing of the block that failed is shown: the panel stays on the last good one.
+    EXPECT_EQ(panel(w)[0], QStringLiteral(" 10.000"));
+    EXPECT_EQ(panel(w)[2], QStringLiteral(" 2.000"));
     EXPECT_EQ(rig.messages.shown[0].title, QStringLiteral("错误警告！！！"));
     EXPECT_EQ(w.controlStates(), kIdle);
     EXPECT_EQ(rig.state.settings.CTRatio, 1.0f) << "settings read again";

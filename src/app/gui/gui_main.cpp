@@ -6,6 +6,7 @@
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/twips_widgets.h"
 #include "platform/qt/widget_dialogs.h"
+#include "platform/stop_signals.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -17,5 +18,9 @@ int main(int argc, char** argv) {
     mervo::QtSerialPort port;
     mervo::MainWindow window({state, clock, dialogs, messages, port, mervo::programDirectory()});
     window.show();
+    // Ended from outside (a closed terminal, a shutdown), the program closes as from its menu: a receive in
+    // progress finishes its file first.
+    mervo::StopSignals stop;
+    if (stop.install()) QObject::connect(&stop, &mervo::StopSignals::stopRequested, &window, &QWidget::close);
     return app.exec();
 }

@@ -44,8 +44,7 @@ int runAnalyze(const QString& cmd, Args args) {
         .num("total_eq", c.TotalEq)
         .num("time_step", c.TimeStep)
         .raw("axes", axes);
-    printLine(j.text());
-    return kExitOk;
+    return printLine(j.text()) ? kExitOk : kExitFailure;
 }
 
 }  // namespace mervo::tool

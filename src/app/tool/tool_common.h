@@ -22,11 +22,12 @@ namespace mervo::tool {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitPortLost = 3;  // receive: the instrument was disconnected; every block received is kept
 
 // Prints "mervo-tool: <what>: <why>" on stderr.
 void reportError(const QString& what, const QString& why);
-// Prints a line on stdout and flushes it.
-void printLine(const std::string& line);
+// Prints a line on stdout and flushes it; false (reported on stderr) when it could not be written.
+bool printLine(const std::string& line);
 
 // Walks the arguments of one subcommand: options with values, flags and positionals.
 class Args {

@@ -71,8 +71,7 @@ int runInfo(const QString& cmd, Args args) {
     } else {
         j.nul("maxima").nul("minima");
     }
-    printLine(j.text());
-    return kExitOk;
+    return printLine(j.text()) ? kExitOk : kExitFailure;
 }
 
 }  // namespace mervo::tool

@@ -14,10 +14,11 @@ void reportError(const QString& what, const QString& why) {
     std::fflush(stderr);
 }
 
-void printLine(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+bool printLine(const std::string& line) {
+    const bool written = std::fputs(line.c_str(), stdout) != EOF && std::fputc('\n', stdout) != EOF &&
+                         std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (!written) reportError(QStringLiteral("standard output"), QStringLiteral("write failed"));
+    return written;
 }
 
 QString Args::value(const QString& option, bool* missing) {
@@ -54,7 +55,9 @@ const char kUsage[] =
     "  export FILE [-o OUT.csv]\n"
     "  table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  motor CODE [--dir DIR]\n"
-    "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n";
+    "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
+    "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
+    "             3 receive ended because the instrument was disconnected (every block received is kept)\n";
 
 }  // namespace
 

@@ -59,8 +59,7 @@ int runMotor(const QString& cmd, Args args) {
     j.integer("code", code).floats("nameplate", *nameplate).boolean("valid", m.MotorDataValid);
     if (m.MotorDataValid) j.num("rated_loss", m.MotorRatedLoss);
     else j.nul("rated_loss");
-    printLine(j.text());
-    return kExitOk;
+    return printLine(j.text()) ? kExitOk : kExitFailure;
 }
 
 }  // namespace mervo::tool

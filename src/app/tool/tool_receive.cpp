@@ -32,10 +32,10 @@ const char* endName(ReceiveEnd e, bool blockLimit) {
     return "none";
 }
 
-// A positive number a float can hold.
+// A positive number that stays positive and finite as a float: a ratio of 1e-50 would store every value as 0.
 bool parsePositive(const QString& text, double* out) {
-    const std::optional<double> v = numberFromText(text);
-    if (!v || *v <= 0 || !std::isfinite(static_cast<float>(*v))) return false;
+    const std::optional<float> v = floatFromText(text);
+    if (!v || !(*v > 0)) return false;
     *out = *v;
     return true;
 }
@@ -114,7 +114,9 @@ int runReceive(const QString& cmd, Args args) {
     // The program directory's settings give the defaults, as they do for the window.
     const QString dir = o.dir.isEmpty() ? programDirectory() : o.dir;
     SharedState st;
-    readSettingsFile(settingsFilePath(dir), st.settings, st.file.TotalTime);
+    // As the window does, the operator hears of a settings file that is there but not wholly usable.
+    const SettingsReadReport settings = readSettingsFile(settingsFilePath(dir), st.settings, st.file.TotalTime);
+    if (const QString problem = settings.problem(); !problem.isEmpty()) reportError(cmd, problem);
     if (o.ct > 0) st.settings.CTRatio = static_cast<float>(o.ct);
     if (o.pt > 0) st.settings.PTRatio = static_cast<float>(o.pt);
     if (!o.channels.isEmpty()) {
@@ -219,14 +221,13 @@ int runReceive(const QString& cmd, Args args) {
         .num("elapsed", st.file.ElapsedTime)
         .integer("skipped_bytes", static_cast<long long>(cycle.skippedBytes()))
         .str("end", QString::fromLatin1(endName(end, blockLimitHit)));
-    printLine(j.text());
+    const bool printed = printLine(j.text());
     switch (end) {
         case ReceiveEnd::PortLost:
-            reportError(cmd, QStringLiteral("the serial port was lost (%1); the %2 samples received are kept in %3")
-                                 .arg(cycle.endDetail())
+            reportError(cmd, QStringLiteral("the instrument was disconnected; the %1 samples received are kept in %2")
                                  .arg(cycle.blocks())
                                  .arg(o.output));
-            return kExitOk;
+            return kExitPortLost;
         case ReceiveEnd::WriteFailed:
             reportError(cmd, QStringLiteral("writing the file failed (%1); what was written is kept").arg(cycle.endDetail()));
             return kExitFailure;
@@ -235,7 +236,7 @@ int runReceive(const QString& cmd, Args args) {
                                  .arg(cycle.errorNumber()));
             return kExitFailure;
         default:
-            return kExitOk;
+            return printed ? kExitOk : kExitFailure;
     }
 }
 

@@ -40,8 +40,7 @@ int runRecover(const QString& cmd, Args args) {
         .num("total_time", r.duration)
         .boolean("recovered", r.recovered);
     if (r.recovered) j.floats("maxima", r.maxima).floats("minima", r.minima);
-    printLine(j.text());
-    return kExitOk;
+    return printLine(j.text()) ? kExitOk : kExitFailure;
 }
 
 }  // namespace mervo::tool

@@ -75,8 +75,7 @@ int runSample(const QString& cmd, Args args) {
     optionalNumber(j, "output_power", s.outputPower);
     optionalNumber(j, "efficiency", s.efficiency);
     optionalNumber(j, "load_rate", s.loadRate);
-    printLine(j.text());
-    return kExitOk;
+    return printLine(j.text()) ? kExitOk : kExitFailure;
 }
 
 }  // namespace mervo::tool
