@@ -324,7 +324,7 @@ TEST_F(AnalysisPassTest, fileWithoutItsTrailerIsAnalysedFromItsSamples) {
     AnalysisPass pass(st, nullptr);
     int axesInBegin = -1, axes = 0;
     pass.onAxes = [&] { ++axes; };
-    QString error, warning;
+    QString warning;
     st.file.WorkFile = cut;
     ASSERT_TRUE(test::succeeded(pass.begin(QString(), &warning)));
     axesInBegin = axes;

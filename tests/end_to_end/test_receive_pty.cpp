@@ -53,7 +53,6 @@ protected:
     }
     MeasurementInfo infoOf(const std::string& path) {
         MeasurementReader r;
-        QString error;
         EXPECT_TRUE(test::succeeded(r.open(QString::fromStdString(path))));
         return r.info();
     }
@@ -131,7 +130,6 @@ TEST_F(ReceivePty, killedReceiverLeavesHeaderAndSamplesIntact) {
     waitExit(sim, 5);
     const std::string file = readFile(d + "/k.MTQ");
     MeasurementReader reader;
-    QString error;
     ASSERT_TRUE(test::succeeded(reader.open(QString::fromStdString(d + "/k.MTQ"))));
     const MeasurementInfo& info = reader.info();
     EXPECT_FALSE(info.complete);
@@ -352,7 +350,6 @@ TEST_F(ReceivePty, infoDescribesCompleteAndInterruptedFiles) {
     h.TotalTime = 2;
     h.nameplate = {4, 11, 21.5f, 89.5f, 7.2f, 0.45f, 380};
     h.channels = {1, 0, 1};
-    QString error;
     ASSERT_TRUE(w.create(QString::fromStdString(d + "/a.MTQ"), h));
     const float s[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     EXPECT_TRUE(test::succeeded(w.appendSample(s)));

@@ -43,7 +43,6 @@ protected:
         if (motor) h.nameplate = kMotor;
         h.channels = {1, 1, 1};
         WorkingFileWriter w;
-        QString error;
         EXPECT_TRUE(test::succeeded(w.create(QString::fromStdString(path), h)));
         std::array<float, 12> mx{}, mn{};
         mn.fill(1e9f);

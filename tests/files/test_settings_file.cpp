@@ -68,7 +68,6 @@ TEST_F(SettingsFile, writesNineLinesInTheStoredNumberFormWithCrLf) {
     SettingsValues s;
     s.CommPortNo = 1, s.CurveKind = 0, s.TotalTimeSetting = 5400, s.CTRatio = 0.5f, s.PTRatio = 100;
     s.SegmentCount = 10, s.RedOn = 1, s.BlueOn = 0, s.YellowOn = 1;
-    QString error;
     ASSERT_TRUE(test::succeeded(writeSettingsFile(path, s)));
     EXPECT_EQ(content(), QByteArray(" 1\r\n 0\r\n 5400\r\n .5\r\n 100\r\n 10\r\n 1\r\n 0\r\n 1\r\n"));
 }
@@ -77,7 +76,6 @@ TEST_F(SettingsFile, readsBackWhatWasWritten) {
     SettingsValues s;
     s.CommPortNo = 8, s.CurveKind = 7, s.TotalTimeSetting = 86399, s.CTRatio = 0.1f, s.PTRatio = 2.5f;
     s.SegmentCount = 20, s.RedOn = 1, s.BlueOn = 1, s.YellowOn = 1;
-    QString error;
     ASSERT_TRUE(writeSettingsFile(path, s));
     SettingsValues r = stale();
     float totalTime = 0;
