@@ -1,6 +1,7 @@
 #include "analysis/analysis_pass.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "measurement/reader.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
+#include "shared/time_split.h"
 
 namespace mervo {
 
@@ -17,6 +19,25 @@ namespace {
 enum class Phase { Idle, Scanning, Sweeping, Finished, Failed };
 
 constexpr int kMotorBoxes[] = {16, 17, 18};
+
+// The arrays of one chunk of samples, allocated once per pass.
+struct SampleChunk {
+    static constexpr int64_t kSamples = 4096;
+    std::vector<float> raw, sumP, sumQ, pf, s, elapsed, ep, eq;
+    std::vector<double> cumP, cumQ, count;
+    std::vector<MotorState> state;
+    std::vector<MotorOutputs> outputs;
+
+    void ensure(int64_t n) {
+        const size_t u = static_cast<size_t>(std::max<int64_t>(n, 1));
+        if (sumP.size() >= u) return;
+        raw.resize(u * kSampleRecords);
+        for (auto* a : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq}) a->resize(u);
+        for (auto* a : {&cumP, &cumQ, &count}) a->resize(u);
+        state.resize(u);
+        outputs.resize(u);
+    }
+};
 
 }  // namespace
 
@@ -29,8 +50,9 @@ struct AnalysisPass::Impl {
     Phase phase = Phase::Idle;
     QString path;
     int64_t n = 0, i = 0;
-    float dt = 0, t = 0;
+    bool keepSeries = true;
     SampleStream stream;
+    SampleChunk chunk;
     bool axesReady = false;
     QString error;
 
@@ -38,6 +60,8 @@ struct AnalysisPass::Impl {
     std::optional<ExtremesScan> scan;
 
     std::vector<float> ep, eq;  // handed to the shared state once complete
+    // What the motor outputs hold after the samples so far: a generating sample keeps the earlier ones.
+    MotorOutputs shownOutputs;
     std::optional<PanelSample> last, lastMotorTouch;
 
     Impl(SharedState& s, CurveBoxes* b) : st(s), boxes(b) {}
@@ -49,7 +73,8 @@ struct AnalysisPass::Impl {
         st.file.SampleCount = 0;
     }
     void setUpAxes();
-    void sweepOne(const float v[9], const std::function<void(const PanelContent&)>& onSample);
+    int64_t sweepChunk(int64_t count, const std::function<void(const PanelSample&)>& onSample);
+    PanelSample panelOf(int64_t j) const;
     void finish();
 };
 
@@ -76,28 +101,112 @@ void AnalysisPass::Impl::setUpAxes() {
     axesReady = true;
 }
 
-void AnalysisPass::Impl::sweepOne(const float v[9],
-                                  const std::function<void(const PanelContent&)>& onSample) {
-    auto& live = st.live;
-    for (int k = 0; k < 9; ++k) live.LiveValues[k] = live.SampleValues[k] = v[k];
-    t = t + dt;
-    const PanelSample s = sweepSample(st, t);
-    if (onSample) onSample(panelTexts(s));
-    ++i;
-    ep[static_cast<size_t>(i)] = live.LiveValues[10];
-    eq[static_cast<size_t>(i)] = live.LiveValues[11];
+PanelSample AnalysisPass::Impl::panelOf(int64_t j) const {
+    const SampleChunk& b = chunk;
+    PanelSample s;
+    const float* v = &b.raw[static_cast<size_t>(j) * kSampleRecords];
+    for (int k = 0; k < kSampleRecords; ++k) s.fileValues[static_cast<size_t>(k)] = s.values[static_cast<size_t>(k)] = v[k];
+    const size_t u = static_cast<size_t>(j);
+    s.values[2] = b.sumP[u];
+    s.values[5] = b.sumQ[u];
+    s.values[8] = b.pf[u];
+    s.values[9] = b.s[u];
+    s.values[10] = b.ep[u];
+    s.values[11] = b.eq[u];
+    s.elapsed = b.elapsed[u];
+    SplitTime(s.elapsed, s.time);
+    s.state = b.state[u];
+    if (s.state == MotorState::Running || s.state == MotorState::BelowNoLoad) {
+        s.outputPower = b.outputs[u].outputPower;
+        s.efficiency = b.outputs[u].efficiency;
+        s.loadRate = b.outputs[u].loadRate;
+    }
+    return s;
+}
+
+// Up to `count` samples in three passes over the chunk: the arithmetic each sample needs on its own (totals,
+// motor evaluation), then what carries from sample to sample (running sums, clock, shown motor outputs and
+// their extremes, the curves), then the energies where something reads them. The shared state and the panel
+// are brought up to date for the chunk's last sample only: the same values as sample-by-sample work leaves.
+int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(const PanelSample&)>& onSample) {
+    SampleChunk& b = chunk;
+    b.ensure(count);
+    const int64_t got = stream.nextBlock(b.raw.data(), count);
+    if (got <= 0) return got;
+    deriveTotalsBlock(b.raw.data(), got, b.sumP.data(), b.sumQ.data(), b.pf.data(), b.s.data());
+    evaluateMotorBlock(st.motor, b.sumP.data(), got, b.state.data(), b.outputs.data());
 
     auto& c = st.curves;
-    const MotorValues& m = st.motor;
-    if (c.EfficiencyMax < m.MotorEfficiency) c.EfficiencyMax = m.MotorEfficiency;
-    if (c.EfficiencyMin > m.MotorEfficiency) c.EfficiencyMin = m.MotorEfficiency;
-    if (c.LoadRateMax < m.MotorLoadRate) c.LoadRateMax = m.MotorLoadRate;
-    if (c.LoadRateMin > m.MotorLoadRate) c.LoadRateMin = m.MotorLoadRate;
+    RunningSums& sums = st.sums;
+    const float totalTime = st.file.TotalTime;
+    int64_t lastTouch = -1;
+    for (int64_t j = 0; j < got; ++j) {
+        const size_t u = static_cast<size_t>(j);
+        sums.SumP = sums.SumP + b.sumP[u];
+        sums.SumQ = sums.SumQ + b.sumQ[u];
+        sums.BlockCount = sums.BlockCount + 1;
+        b.cumP[u] = sums.SumP;
+        b.cumQ[u] = sums.SumQ;
+        b.count[u] = sums.BlockCount;
+        b.elapsed[u] = sampleElapsed(totalTime, i + j + 1, n);
 
-    if (plotter) plotter->step(st);
+        // The pass clears the outputs where there is no motor data; a generating sample keeps the earlier ones.
+        switch (b.state[u]) {
+            case MotorState::Running:
+            case MotorState::BelowNoLoad: shownOutputs = b.outputs[u]; break;
+            case MotorState::NoMotorData: shownOutputs = MotorOutputs{}; break;
+            case MotorState::Generating: break;
+        }
+        if (b.state[u] != MotorState::NoMotorData) lastTouch = j;
+        const float eff = shownOutputs.efficiency, load = shownOutputs.loadRate;
+        if (c.EfficiencyMax < eff) c.EfficiencyMax = eff;
+        if (c.EfficiencyMin > eff) c.EfficiencyMin = eff;
+        if (c.LoadRateMax < load) c.LoadRateMax = load;
+        if (c.LoadRateMin > load) c.LoadRateMin = load;
 
-    last = s;
-    if (s.state != MotorState::NoMotorData) lastMotorTouch = s;
+        if (plotter) {
+            const float* v = &b.raw[u * kSampleRecords];
+            plotter->step({v[0], v[3], v[6], v[1], v[4], v[7], b.sumP[u], b.pf[u], eff, load},
+                          b.state[u] == MotorState::Running, c);
+        }
+    }
+
+    // The energy reached at each sample, over its elapsed time itself: the difference of two clock readings
+    // near midnight would lose the hundredths a float can still hold in the elapsed time.
+    const bool everySample = keepSeries || onSample;
+    for (int64_t j = everySample ? 0 : got - 1; j < got; ++j) {
+        const size_t u = static_cast<size_t>(j);
+        const float energyP = static_cast<float>(b.cumP[u] / b.count[u] * b.elapsed[u] / 3600.0);
+        const float energyQ = static_cast<float>(b.cumQ[u] / b.count[u] * b.elapsed[u] / 3600.0);
+        b.ep[u] = std::fabs(energyP) * 1000.0f;
+        b.eq[u] = std::fabs(energyQ) * 1000.0f;
+        if (j == got - 1) {
+            sums.EnergyP = energyP;
+            sums.EnergyQ = energyQ;
+        }
+    }
+    if (keepSeries) {
+        ep.insert(ep.end(), b.ep.begin(), b.ep.begin() + got);
+        eq.insert(eq.end(), b.eq.begin(), b.eq.begin() + got);
+    }
+    if (onSample)
+        for (int64_t j = 0; j < got; ++j) onSample(panelOf(j));
+
+    // The state a sample-by-sample pass leaves after the chunk's last sample.
+    const size_t lastU = static_cast<size_t>(got - 1);
+    auto& live = st.live;
+    for (int k = 0; k < kSampleRecords; ++k)
+        live.LiveValues[static_cast<size_t>(k)] = live.SampleValues[static_cast<size_t>(k)] =
+            b.raw[lastU * kSampleRecords + static_cast<size_t>(k)];
+    DeriveRecord(live.SampleValues, live.LiveValues);
+    live.LiveValues[10] = b.ep[lastU];
+    live.LiveValues[11] = b.eq[lastU];
+    setMotorOutputs(st.motor, shownOutputs);
+    last = panelOf(got - 1);
+    st.time = last->time;
+    if (lastTouch >= 0) lastMotorTouch = panelOf(lastTouch);
+    i += got;
+    return got;
 }
 
 void AnalysisPass::Impl::finish() {
@@ -121,6 +230,10 @@ AnalysisPass::AnalysisPass(SharedState& state, CurveBoxes* boxes)
 
 AnalysisPass::~AnalysisPass() = default;
 
+void AnalysisPass::keepEnergySeries(bool keep) {
+    d_->keepSeries = keep;
+}
+
 void AnalysisPass::setColumnWidth(double twips) {
     d_->columnWidth = twips;
 }
@@ -133,7 +246,7 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
     d.phase = Phase::Idle;
     d.error.clear();
     d.n = d.i = 0;
-    d.t = 0;
+    d.shownOutputs = MotorOutputs{};
     d.axesReady = false;
     d.last.reset();
     d.lastMotorTouch.reset();
@@ -188,20 +301,26 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
             QStringLiteral("数据文件 %1 的测量时间（%2 秒）无效，无法分析！").arg(d.path).arg(h.TotalTime));
     st.file.TotalTime = h.TotalTime;
     st.file.SampleCount = static_cast<float>(d.n);
-    d.dt = st.file.TotalTime / st.file.SampleCount;
     confirmNameplate(st.motor, h.nameplate);
     reader.close();
 
     if (Status s = d.stream.open(d.path, d.n); !s)
         return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, s.reason()));
-    try {
-        d.ep.assign(static_cast<size_t>(d.n) + 1, 0.0f);
-        d.eq.assign(static_cast<size_t>(d.n) + 1, 0.0f);
-    } catch (const std::bad_alloc&) {
-        d.ep = {};
-        d.eq = {};
-        return refuse(
-            QStringLiteral("数据文件 %1 太大（%2 组数据），内存不足，无法分析！").arg(d.path).arg(d.n));
+    // Reserved, not filled: the pages are touched as the samples arrive, so a day-long pass starts at once.
+    d.ep.clear();
+    d.eq.clear();
+    if (d.keepSeries) {
+        try {
+            d.ep.reserve(static_cast<size_t>(d.n) + 1);
+            d.eq.reserve(static_cast<size_t>(d.n) + 1);
+            d.ep.push_back(0.0f);
+            d.eq.push_back(0.0f);
+        } catch (const std::bad_alloc&) {
+            d.ep = {};
+            d.eq = {};
+            return refuse(
+                QStringLiteral("数据文件 %1 太大（%2 组数据），内存不足，无法分析！").arg(d.path).arg(d.n));
+        }
     }
     if (d.plotter) d.plotter->reset(d.n);
 
@@ -260,9 +379,16 @@ bool AnalysisPass::step(int64_t maxSamples) {
     }
     if (d.phase != Phase::Sweeping) return true;
 
-    while (budget-- > 0 && d.i < d.n) {
-        if (!readNext()) return true;
-        d.sweepOne(v, onSample);
+    while (budget > 0 && d.i < d.n) {
+        const int64_t want = std::min<int64_t>({budget, d.n - d.i, SampleChunk::kSamples});
+        const int64_t got = d.sweepChunk(want, onSample);
+        if (got < want) {
+            const Status& s = d.stream.status();
+            d.fail(QStringLiteral("读取数据文件 %1 时出错（%2），分析中止！")
+                       .arg(d.path, s ? QStringLiteral("文件提前结束") : s.reason()));
+            return true;
+        }
+        budget -= got;
     }
     if (d.i < d.n) return false;
     d.finish();

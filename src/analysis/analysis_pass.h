@@ -32,10 +32,13 @@ public:
     int64_t done() const;
     int64_t total() const;
 
-    // After each sample's panel fill (the window shows it; the command line ignores it). Formatting the
-    // panel's texts costs more than the rest of a sample's work: a window that shows the panel once per slice
-    // should leave this unset and use lastPanel().
-    std::function<void(const PanelContent&)> onSample;
+    // Each sample's panel numbers, in order (an export writes them). Left unset, the pass works out the panel
+    // for the last sample of each chunk only: a window shows lastPanel() once per slice.
+    std::function<void(const PanelSample&)> onSample;
+
+    // Whether the pass keeps the energy series the record query reads (default yes); a job that never
+    // queries saves their memory and time.
+    void keepEnergySeries(bool keep);
 
     // Once the axes are set up (CurveUnit, CurveAxisMin/Max/Step, TimeStep): the tick labels can be shown.
     // Within begin() for a complete file; for a file without its trailer after the scan that finds the

@@ -135,6 +135,7 @@ void CumulativePlotter::reset(int64_t sampleCount) {
     n_ = sampleCount;
     i_ = 0;
     curveX_ = curvePrevX_ = 0;
+    prevColumn_ = 0;
     prevY_.fill(0);
     const double columns = columnWidth_ > 0 ? std::ceil(kPlotWidth / columnWidth_) : 0;
     decimate_ = columnWidth_ > 0 && static_cast<double>(n_) > columns;
@@ -145,32 +146,40 @@ void CumulativePlotter::reset(int64_t sampleCount) {
 }
 
 void CumulativePlotter::step(const SharedState& st) {
+    const auto& lv = st.live.LiveValues;
+    std::array<float, kCurves> v{};
+    for (int k = 0; k < kPowerFactorCurve; ++k) v[k] = lv[kCurveTable[k].element];
+    v[kPowerFactorCurve] = lv[8];
+    v[kEfficiencyCurve] = st.motor.MotorEfficiency;
+    v[kLoadRateCurve] = st.motor.MotorLoadRate;
+    // Efficiency and load rate mean something only while the motor runs (a nameplate the loss model cannot
+    // evaluate counts as none).
+    step(v, classifyMotorState(st.motor, lv[2]) == MotorState::Running, st.curves);
+}
+
+void CumulativePlotter::step(const std::array<float, kCurves>& v, bool running, const CurveValues& c) {
     if (n_ <= 0) return;
     ++i_;
-    const auto& lv = st.live.LiveValues;
-    const auto& c = st.curves;
     // Directly from the sample number: adding 6000 / n sample by sample drifts visibly over a long recording.
     curveX_ = kPlotWidth * static_cast<double>(i_) / static_cast<double>(n_);
 
     std::array<double, kCurves> y{};
-    for (int k = 0; k < kPowerFactorCurve; ++k) {
-        const int e = kCurveTable[k].element;
-        const float v = k == 6 ? lv[e] : std::fabs(lv[e]);
-        y[k] = bandY<double>(v, c.CurveAxisMin[k], c.CurveAxisMax[k]);
-    }
-    y[kPowerFactorCurve] = bandY<double>(std::fabs(lv[8]), 0, 1);
-    y[kEfficiencyCurve] = bandY<double>(st.motor.MotorEfficiency, 0, 120);
-    y[kLoadRateCurve] = bandY<double>(st.motor.MotorLoadRate, 0, 120);
+    for (int k = 0; k < kPowerFactorCurve; ++k)
+        y[k] = bandY<double>(k == 6 ? v[k] : std::fabs(v[k]), c.CurveAxisMin[k], c.CurveAxisMax[k]);
+    y[kPowerFactorCurve] = bandY<double>(std::fabs(v[kPowerFactorCurve]), 0, 1);
+    y[kEfficiencyCurve] = bandY<double>(v[kEfficiencyCurve], 0, 120);
+    y[kLoadRateCurve] = bandY<double>(v[kLoadRateCurve], 0, 120);
 
-    // Efficiency and load rate mean something only while the motor runs (a nameplate the loss model cannot
-    // evaluate counts as none).
-    const bool running = classifyMotorState(st.motor, lv[2]) == MotorState::Running;
+    // Every curve shares the x positions: their columns are worked out once.
+    const int64_t column = decimate_ ? columnAt(curveX_, 0.0, columnWidth_) : 0;
     for (int k = 0; k < kCurves; ++k) {
         if (!traces_[static_cast<size_t>(k)]) continue;
         const bool drawn = i_ > 1 && (k < kEfficiencyCurve || running);
-        traces_[static_cast<size_t>(k)]->add({curvePrevX_, prevY_[k], i_ - 1}, {curveX_, y[k], i_}, drawn);
+        traces_[static_cast<size_t>(k)]->add({curvePrevX_, prevY_[k], i_ - 1}, {curveX_, y[k], i_}, drawn,
+                                             prevColumn_, column);
     }
     curvePrevX_ = curveX_;
+    prevColumn_ = column;
     prevY_ = y;
 }
 

@@ -87,6 +87,9 @@ public:
     // One sample (DrawCurveStep): LiveValues in display layout, the motor outputs of the sample, the axes of
     // the pass in st.curves.
     void step(const SharedState& st);
+    // One sample as the ten plotted values (curve order, efficiency and load rate as the motor outputs hold
+    // them) and whether the motor runs, with the axes of the pass.
+    void step(const std::array<float, kCurves>& values, bool running, const CurveValues& axes);
     // Draws what a column still holds; at the end of the pass.
     void finish();
 
@@ -101,6 +104,7 @@ private:
     int64_t n_ = 0, i_ = 0;
     bool decimate_ = false;
     double curveX_ = 0, curvePrevX_ = 0;
+    int64_t prevColumn_ = 0;  // the column of curvePrevX_
     std::array<double, kCurves> prevY_{};
     std::vector<std::optional<CurveTrace>> traces_;  // one per curve with a box
 };

@@ -108,15 +108,17 @@ constexpr size_t kHeldSpans = 8;
 CurveTrace::CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate)
     : surface_(&surface), colour_(colour), left_(left), width_(columnWidth), decimate_(decimate && columnWidth > 0) {}
 
-int64_t CurveTrace::columnOf(double x) const { return static_cast<int64_t>(std::floor((x - left_) / width_)); }
-
 void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn) {
+    if (!decimate_) return add(prev, p, drawn, 0, 0);
+    add(prev, p, drawn, columnAt(prev.x, left_, width_), columnAt(p.x, left_, width_));
+}
+
+void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int64_t prevColumn, int64_t column) {
     drawn = drawn && std::isfinite(prev.y) && std::isfinite(p.y);
     if (!decimate_) {
         if (drawn) surface_->line(prev.x, prev.y, p.x, p.y, colour_);
         return;
     }
-    const int64_t column = columnOf(p.x);
     if (column != column_) {
         closeRun();
         drawHeld();
@@ -132,7 +134,7 @@ void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn) {
     }
     // A run that starts inside the column takes its first segment into the span; one that enters from another
     // column draws that segment as it is.
-    if (columnOf(prev.x) == column) {
+    if (prevColumn == column) {
         run_ = ColumnSpan(prev);
         run_.extend(p);
     } else {

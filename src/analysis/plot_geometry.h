@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -70,6 +71,13 @@ struct ColumnSpan {
     void draw(Surface& s, Colour colour) const;
 };
 
+// The column of x when columns `width` wide start at `left`.
+inline int64_t columnAt(double x, double left, double width) {
+    const double c = (x - left) / width;
+    // Truncation is the floor for the columns at and right of `left`, without a call into the maths library.
+    return c >= 0 && c < 9.0e18 ? static_cast<int64_t>(c) : static_cast<int64_t>(std::floor(c));
+}
+
 // One curve drawn segment by segment. Once samples outnumber the pixel columns of the plot, the segments that
 // fall into a column are reduced to the span from their lowest to their highest point plus the segments that
 // join it to the neighbouring columns: the same picture as every segment, at a cost bounded by the plot's width
@@ -81,11 +89,15 @@ public:
 
     // The segment from `prev` to `p`, drawn, or left out (`drawn` false, or a height no arithmetic could place).
     void add(const SpanPoint& prev, const SpanPoint& p, bool drawn);
+    // The same with the columns of prev.x and p.x already known (columnAt): curves that share their x positions
+    // work out the columns once for all of them.
+    void add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int64_t prevColumn, int64_t column);
+    double left() const { return left_; }
+    double columnWidth() const { return width_; }
     // Draws what the last column still holds.
     void finish();
 
 private:
-    int64_t columnOf(double x) const;
     void closeRun();
     void drawHeld();
 

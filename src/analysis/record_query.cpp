@@ -122,7 +122,7 @@ Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurve
     loadSample(live, stored);
     live.LiveValues[10] = st.curves.EpSeries[static_cast<size_t>(no)];
     live.LiveValues[11] = st.curves.EqSeries[static_cast<size_t>(no)];
-    st.file.ElapsedTime = static_cast<float>(no) * totalTime / st.file.SampleCount;
+    st.file.ElapsedTime = sampleElapsed(totalTime, no, n);
     PanelSample shown = panelSample(st, st.file.ElapsedTime, false);
     for (int i = 0; i < kSampleRecords; ++i) shown.fileValues[i] = stored[i];
     if (panel) *panel = panelTexts(shown);

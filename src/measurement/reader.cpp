@@ -131,4 +131,23 @@ bool SampleStream::next(float out[9]) {
     return true;
 }
 
+int64_t SampleStream::nextBlock(float* out, int64_t maxSamples) {
+    constexpr size_t sampleBytes = kSampleRecords * kRecordBytes;
+    int64_t got = 0;
+    while (got < maxSamples && file_.isOpen() && read_ < samples_) {
+        if (end_ - pos_ < sampleBytes) {
+            status_ = fill();
+            if (!status_ || end_ - pos_ < sampleBytes) break;
+        }
+        // Every whole sample the buffer holds in one decode.
+        const int64_t whole = static_cast<int64_t>((end_ - pos_) / sampleBytes);
+        const int64_t take = std::min({whole, maxSamples - got, samples_ - read_});
+        decodeRecords(buf_.data() + pos_, static_cast<size_t>(take) * kSampleRecords, out + got * kSampleRecords);
+        pos_ += static_cast<size_t>(take) * sampleBytes;
+        read_ += take;
+        got += take;
+    }
+    return got;
+}
+
 }  // namespace mervo

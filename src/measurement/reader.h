@@ -56,6 +56,9 @@ public:
     // The next sample's nine values in file order; false after the last one, or on a read error, which status()
     // then tells.
     bool next(float out[9]);
+    // Up to `maxSamples` next samples, nine values each, into `out`; how many. Fewer than asked only at the end
+    // of the samples or on a read error (then status() tells).
+    int64_t nextBlock(float* out, int64_t maxSamples);
     const Status& status() const { return status_; }
     int64_t samplesRead() const { return read_; }
 

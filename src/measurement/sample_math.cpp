@@ -1,48 +1,14 @@
 #include "measurement/sample_math.h"
 
+#include "measurement/sample_totals.h"
+#include "shared/wide_vectors.h"
+
 #include <cmath>
 #include <limits>
 
 namespace mervo {
 
 namespace {
-
-float signOf(float x) { return x > 0 ? 1.0f : (x < 0 ? -1.0f : 0.0f); }
-
-// U * I / 1000 rounded once to float (the product of two floats is exact in a double).
-float apparentPower(float u, float i) {
-    return static_cast<float>(static_cast<double>(u) * static_cast<double>(i) / 1000.0);
-}
-
-struct Totals {
-    float sumP, sumQ, s, pf;
-};
-
-// Given per-channel S and limited P with the currents' signs: Q per channel, totals, S and signed PF.
-Totals formTotals(const float sk[3], const float pk[3], const float ik[3]) {
-    float qk[3];
-    for (int k = 0; k < 3; ++k) {
-        const double d = static_cast<double>(sk[k]) * sk[k] - static_cast<double>(pk[k]) * pk[k];
-        qk[k] = static_cast<float>(std::sqrt(d) * signOf(ik[k]));
-    }
-    Totals t{};
-    t.sumQ = (qk[0] + qk[1]) + qk[2];
-    t.sumP = (pk[0] + pk[1]) + pk[2];
-    t.s = static_cast<float>(
-        std::sqrt(static_cast<double>(t.sumQ) * t.sumQ + static_cast<double>(t.sumP) * t.sumP));
-    t.pf = t.sumQ == 0.0f ? 1.0f : t.sumP * signOf(t.sumQ) / t.s;
-    return t;
-}
-
-// Limits |P| of each channel to its apparent power; channel values are read from `v` (file-sample order).
-void limitChannels(const float* v, float sk[3], float pk[3], float ik[3]) {
-    for (int k = 0; k < 3; ++k) {
-        ik[k] = v[3 * k];
-        sk[k] = apparentPower(v[3 * k + 1], ik[k]);
-        pk[k] = v[3 * k + 2];
-        if (std::fabs(sk[k]) < std::fabs(pk[k])) pk[k] = std::fabs(sk[k]) * signOf(pk[k]);
-    }
-}
 
 bool allFinite(const float* v, int n) {
     for (int i = 0; i < n; ++i)
@@ -62,11 +28,14 @@ int ProcessSample(LiveArrays& live, RunningSums& sums, float elapsed) {
     for (int k = 0; k < 3; ++k)
         if (std::fabs(static_cast<double>(lv[3 * k]) * lv[3 * k + 1]) > std::numeric_limits<float>::max())
             return kErrOverflow;
-    float sk[3], pk[3], ik[3];
-    limitChannels(lv.data(), sk, pk, ik);
-    if (!allFinite(sk, 3)) return kErrOverflow;
-    for (int k = 0; k < 3; ++k) lv[3 * k + 2] = pk[k];
-    const Totals t = formTotals(sk, pk, ik);
+    const ChannelPowers a = channelPowers(lv[0], lv[1], lv[2]);
+    const ChannelPowers b = channelPowers(lv[3], lv[4], lv[5]);
+    const ChannelPowers c = channelPowers(lv[6], lv[7], lv[8]);
+    if (!std::isfinite(a.s) || !std::isfinite(b.s) || !std::isfinite(c.s)) return kErrOverflow;
+    lv[2] = a.p;
+    lv[5] = b.p;
+    lv[8] = c.p;
+    const Totals t = formTotals(a, b, c);
     if (!std::isfinite(t.sumP) || !std::isfinite(t.sumQ) || !std::isfinite(t.s)) return kErrOverflow;
     if (!std::isfinite(t.pf)) return kErrInvalidArgument;
 
@@ -105,27 +74,50 @@ int ProcessSample(LiveArrays& live, RunningSums& sums, float elapsed) {
 }
 
 void DeriveRecord(std::array<float, 9>& sampleValues, std::array<float, 12>& target) {
-    float sk[3], pk[3], ik[3];
-    limitChannels(sampleValues.data(), sk, pk, ik);
-    for (int k = 0; k < 3; ++k) sampleValues[3 * k + 2] = pk[k];
-    const Totals t = formTotals(sk, pk, ik);
+    float limited[3];
+    const Totals t = sampleTotals(sampleValues.data(), limited);
+    for (int k = 0; k < 3; ++k) sampleValues[3 * k + 2] = limited[k];
     target[2] = t.sumP;
     target[5] = t.sumQ;
     target[8] = t.pf;
     target[9] = t.s;
 }
 
+// Where the processor has them, wider vectors take twice the samples a step; the arithmetic is the same IEEE
+// operations either way (no fused multiply-add), so every result is identical.
+MERVO_WIDE_VECTORS
+void deriveTotalsBlock(const float* samples, int64_t count, float* sumP, float* sumQ, float* pf, float* s) {
+    // The nine values of a run of samples side by side first: unit-stride columns are what vectorises.
+    constexpr int64_t kRun = 256;
+    float column[9][kRun];
+    for (int64_t j0 = 0; j0 < count; j0 += kRun) {
+        const int64_t m = count - j0 < kRun ? count - j0 : kRun;
+        const float* in = samples + 9 * j0;
+        for (int64_t j = 0; j < m; ++j)
+            for (int k = 0; k < 9; ++k) column[k][j] = in[9 * j + k];
+        for (int64_t j = 0; j < m; ++j) {
+            const ChannelPowers a = channelPowers(column[0][j], column[1][j], column[2][j]);
+            const ChannelPowers b = channelPowers(column[3][j], column[4][j], column[5][j]);
+            const ChannelPowers c = channelPowers(column[6][j], column[7][j], column[8][j]);
+            const Totals t = formTotals(a, b, c);
+            sumP[j0 + j] = t.sumP;
+            sumQ[j0 + j] = t.sumQ;
+            pf[j0 + j] = t.pf;
+            s[j0 + j] = t.s;
+        }
+    }
+}
+
 ExtremesScan::ExtremesScan(float duration, int64_t samples) {
     live_.resetExtremes();
-    const float d = std::isfinite(duration) && duration > 0 ? duration : 0.0f;
-    step_ = samples > 0 ? d / static_cast<float>(samples) : 0.0f;
+    duration_ = std::isfinite(duration) && duration > 0 ? duration : 0.0f;
+    samples_ = samples;
 }
 
 void ExtremesScan::add(const float v[9]) {
     for (int k = 0; k < 9; ++k) live_.LiveValues[k] = v[k];
-    // Accumulated like the analysis pass's own clock, so the energies agree with what it shows.
-    t_ = t_ + step_;
-    ProcessSample(live_, sums_, t_);
+    // The analysis pass's own clock, so the energies agree with what it shows.
+    ProcessSample(live_, sums_, sampleElapsed(duration_, ++added_, samples_));
 }
 
 }  // namespace mervo

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "shared/wide_vectors.h"
+
 namespace mervo {
 
 QString motorStateMessage(MotorState state) {
@@ -27,14 +29,18 @@ bool motorModelUsable(const MotorValues& m) {
            std::isfinite(m.MotorRatedPower);
 }
 
-MotorState classifyMotorState(const MotorValues& m, float sumP) {
-    if (!m.MotorDataValid) return MotorState::NoMotorData;
-    if (sumP > m.MotorNoLoadPower) return motorModelUsable(m) ? MotorState::Running : MotorState::NoMotorData;
+namespace {
+
+// The state rule, with what depends only on the nameplate worked out by the caller.
+inline MotorState classify(bool valid, bool usable, float noLoadPower, float sumP) {
+    if (!valid) return MotorState::NoMotorData;
+    if (sumP > noLoadPower) return usable ? MotorState::Running : MotorState::NoMotorData;
     if (sumP >= 0.0f) return MotorState::BelowNoLoad;
     return MotorState::Generating;
 }
 
-MotorOutputs operatingPoint(const MotorValues& m, float pIn) {
+// The loss model; local, so the loop over many samples below gets it inlined.
+inline MotorOutputs operatingPointOf(const MotorValues& m, float pIn) {
     const float k = m.MotorRatedLoss - m.MotorNoLoadPower;
     const double a = static_cast<double>(m.MotorRatedPower) * m.MotorRatedPower / 4.0;
     const float d = pIn - m.MotorNoLoadPower;
@@ -45,6 +51,14 @@ MotorOutputs operatingPoint(const MotorValues& m, float pIn) {
     o.efficiency = o.outputPower / pIn * 100.0f;
     return o;
 }
+
+}  // namespace
+
+MotorState classifyMotorState(const MotorValues& m, float sumP) {
+    return classify(m.MotorDataValid, m.MotorDataValid && motorModelUsable(m), m.MotorNoLoadPower, sumP);
+}
+
+MotorOutputs operatingPoint(const MotorValues& m, float pIn) { return operatingPointOf(m, pIn); }
 
 void setMotorOutputs(MotorValues& m, const MotorOutputs& o) {
     m.MotorLoadRate = o.loadRate;
@@ -60,6 +74,26 @@ MotorSample evaluateMotor(const MotorValues& m, float sumP) {
     if (s.state == MotorState::Running) s.outputs = operatingPoint(m, sumP);
     else if (s.state == MotorState::BelowNoLoad) s.outputs = MotorOutputs{};
     return s;
+}
+
+MERVO_WIDE_VECTORS
+void evaluateMotorBlock(const MotorValues& m, const float* sumP, int64_t count, MotorState* states,
+                        MotorOutputs* outputs) {
+    // The nameplate is the same for every sample: whether the model can evaluate it is asked once.
+    const bool valid = m.MotorDataValid, usable = motorModelUsable(m);
+    const float noLoad = m.MotorNoLoadPower;
+    for (int64_t j = 0; j < count; ++j) {
+        states[j] = classify(valid, usable, noLoad, sumP[j]);
+    }
+    // The operating point of every sample, kept only where the motor runs: a loop without branches vectorises,
+    // and what it works out for the other samples (a square root of a negative number, say) is thrown away.
+    for (int64_t j = 0; j < count; ++j) {
+        const MotorOutputs o = operatingPointOf(m, sumP[j]);
+        const bool running = states[j] == MotorState::Running;
+        outputs[j].loadRate = running ? o.loadRate : 0.0f;
+        outputs[j].outputPower = running ? o.outputPower : 0.0f;
+        outputs[j].efficiency = running ? o.efficiency : 0.0f;
+    }
 }
 
 MotorSample updateMotorOutputs(MotorValues& m, float sumP) {

@@ -50,6 +50,9 @@ struct MotorSample {
     std::optional<MotorOutputs> outputs;
 };
 MotorSample evaluateMotor(const MotorValues& m, float sumP);
+// evaluateMotor for `count` samples at once; `outputs[j]` is meaningful where evaluateMotor gives outputs.
+void evaluateMotorBlock(const MotorValues& m, const float* sumP, int64_t count, MotorState* states,
+                        MotorOutputs* outputs);
 // Puts outputs into m's MotorLoadRate, MotorOutputPower and MotorEfficiency.
 void setMotorOutputs(MotorValues& m, const MotorOutputs& outputs);
 // evaluateMotor, with the outputs it gives put into m; m keeps the earlier ones where it gives none.

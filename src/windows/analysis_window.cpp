@@ -291,7 +291,7 @@ void AnalysisWindow::runSlice() {
     QElapsedTimer t;
     t.start();
     bool over = false;
-    while (!over && t.elapsed() < kSliceMs) over = pass_->step(64);
+    while (!over && t.elapsed() < kSliceMs) over = pass_->step(1024);
     // The panel shows the latest sample once per slice; drawing it for every sample would cost more than the pass.
     if (pass_->done() > 0) showPanel(pass_->lastPanel());
     Text1->setText(QString::number(pass_->done()));

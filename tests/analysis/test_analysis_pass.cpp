@@ -10,6 +10,7 @@
 #include "analysis/recording_boxes.h"
 #include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
+#include "analysis/record_query.h"
 #include "motor/operating_point.h"
 #include "platform/fake/recording_surface.h"
 #include "support/status_matchers.h"
@@ -163,10 +164,10 @@ TEST_F(AnalysisPassTest, efficiencyAndLoadRateExtremesCountEverySample) {
         SharedState st;
         AnalysisPass pass(st, nullptr);
         std::vector<float> eff, load;
-        pass.onSample = [&](const PanelContent& p) {
+        pass.onSample = [&](const PanelSample& p) {
             if (p.state == MotorState::Running) {
-                eff.push_back(*p.sample.efficiency);
-                load.push_back(*p.sample.loadRate);
+                eff.push_back(*p.efficiency);
+                load.push_back(*p.loadRate);
             }
         };
         ASSERT_TRUE(runPass(pass, st, file)) << c.what;
@@ -363,6 +364,28 @@ TEST_F(AnalysisPassTest, fileWithoutItsTrailerIsAnalysedFromItsSamples) {
     EXPECT_EQ(st2.curves.TotalEq, st.curves.TotalEq);
 }
 
+TEST_F(AnalysisPassTest, aDayOfSamplesEndsAtItsMeasuringTimeWithTheEnergyOfADay) {
+    // 50000 samples over 24 h: a clock adding 1.728 s in single precision would end 42 s early.
+    FileContent f;
+    f.totalTime = 86400;
+    f.samples.assign(50000, balanced(10, 400, 3));
+    const QString file = writeMeasurement(path("day.MTQ"), f);
+    SharedState st;
+    AnalysisPass pass(st, nullptr);
+    ASSERT_TRUE(runPass(pass, st, file, nullptr, nullptr, 4096));
+    // 3 kW for 24 h.
+    EXPECT_EQ(st.curves.TotalEp, 72000.0f);
+    EXPECT_EQ(pass.lastPanel().sample.elapsed, 86400.0f);
+    EXPECT_EQ(st.time.TimeH, 24);
+    EXPECT_EQ(st.time.TimeM, 0);
+
+    SegmentedCurveState seg;
+    PanelContent shown;
+    ASSERT_TRUE(FENG(st, nullptr, 50000, seg, &shown));
+    EXPECT_EQ(shown.sample.elapsed, 86400.0f);
+    EXPECT_EQ(shown.sample.values[10], 72000.0f);
+}
+
 TEST_F(AnalysisPassTest, fileCutShortDuringThePassFailsWithoutHalfResults) {
     FileContent f;
     // Longer than one read of the pass, so the samples cut off are still to be read.
@@ -420,7 +443,8 @@ TEST_F(AnalysisPassTest, lastPanelIsWhatShowingEverySampleLeavesOnThePanel) {
         AnalysisPass pass(st, nullptr);
         std::map<int, QString> shown;  // what each box shows after every sample was shown in turn
         QString caption;
-        pass.onSample = [&](const PanelContent& p) {
+        pass.onSample = [&](const PanelSample& s) {
+            const PanelContent p = panelTexts(s);
             for (int b = 0; b < 20; ++b)
                 if (p.boxes[b]) shown[b] = *p.boxes[b];
             caption = p.motorCaption;

@@ -11,6 +11,7 @@ int runAnalyze(const QString& cmd, Args args) {
 
     SharedState st;
     AnalysisPass pass(st, nullptr);
+    pass.keepEnergySeries(false);  // nothing here queries a record
     if (!runWholePass(cmd, file, st, pass)) return kExitFailure;
     if (!pass.finished()) {
         reportError(cmd,
