@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "measurement/writer.h"
+#include "day_file.h"
 #include "analysis/analysis_pass.h"
 #include "platform/qt/painter_surface.h"
 
@@ -33,68 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 double since(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// A motor that starts, runs with a varying load and noise, idles and now and then feeds back.
-bool generate(const std::string& path, long samples) {
-    mervo::WorkingFileWriter w;
-    mervo::FileHeader h;
-    h.StartTime = 8 * 3600;
-    h.TotalTime = static_cast<float>(samples / 32.0);
-    h.nameplate = {4, 11, 22.6f, 88, 7, 0.5f, 380};
-    h.channels = {1, 1, 1};
-    if (!w.create(QString::fromStdString(path), h)) return false;
-    (void)w.close();
-    uint32_t s = 12345;
-    const auto noise = [&s] {
-        s = s * 1664525u + 1013904223u;
-        return (s >> 8) / 16777216.0f - 0.5f;
-    };
-    std::array<float, 12> mx, mn;
-    mx.fill(-100000);
-    mn.fill(100000);
-    // Written in blocks: one write per sample would measure the disk, not the pass.
-    std::vector<unsigned char> block;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
-    for (long i = 0; i < samples; ++i) {
-        const float u = static_cast<float>(i) / samples;
-        const float load =
-            u < 0.01f ? u * 100 : (std::fmod(u * 20, 1.0f) < 0.1f ? 0.05f : 0.5f + 0.4f * std::sin(u * 40));
-        float v[9];
-        for (int k = 0; k < 3; ++k) {
-            const float i1 = 8 + 14 * load + noise();
-            const float u1 = 380 + 5 * noise();
-            const float p =
-                (std::fmod(u * 97, 1.0f) < 0.01f ? -0.3f : 1.0f) * (0.2f + 3.6f * load) + 0.05f * noise();
-            v[3 * k] = i1;
-            v[3 * k + 1] = u1;
-            v[3 * k + 2] = p;
-        }
-        unsigned char b[36];
-        mervo::encodeRecords(v, 9, b);
-        block.insert(block.end(), b, b + 36);
-        if (block.size() >= (1 << 20) || i + 1 == samples) {
-            if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) return false;
-            block.clear();
-        }
-        // Rough extremes for the axes; the pass uses them only to scale.
-        const float sp = v[2] + v[5] + v[8];
-        for (int n : {0, 1, 3, 4, 6, 7}) {
-            mx[n] = std::max(mx[n], std::fabs(v[n]));
-            mn[n] = std::min(mn[n], std::fabs(v[n]));
-        }
-        mx[2] = std::max(mx[2], sp);
-        mn[2] = std::min(mn[2], sp);
-    }
-    ::close(fd);
-    mx[8] = 1, mn[8] = 0.2f;
-    unsigned char t[96];
-    mervo::encodeRecords(mx.data(), 12, t);
-    mervo::encodeRecords(mn.data(), 12, t + 48);
-    const int fd2 = ::open(path.c_str(), O_WRONLY | O_APPEND);
-    const bool ok = ::write(fd2, t, sizeof t) == static_cast<ssize_t>(sizeof t);
-    ::close(fd2);
-    return ok;
 }
 
 // Drops the file from the page cache, so the next read comes from the disk.
@@ -207,7 +145,7 @@ int main(int argc, char** argv) {
     const std::string d = dir.path().toStdString();
     const std::string big = d + "/big.MTQ", tiny = d + "/tiny.MTQ";
     const pid_t gen = ::fork();
-    if (gen == 0) ::_exit(generate(big, samples) && generate(tiny, 10) ? 0 : 1);
+    if (gen == 0) ::_exit(bench::generate(big, samples) && bench::generate(tiny, 10) ? 0 : 1);
     int genStatus = 0;
     ::waitpid(gen, &genStatus, 0);
     if (!WIFEXITED(genStatus) || WEXITSTATUS(genStatus) != 0) {

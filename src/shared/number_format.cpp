@@ -106,20 +106,35 @@ QString formatSettingsValue(float v) {
     return core.startsWith(QLatin1Char('-')) ? core : QLatin1Char(' ') + core;
 }
 
-std::string formatShortestFloat(float v) {
-    if (!std::isfinite(v)) return "null";
+void appendShortestFloat(std::string& out, float v) {
+    if (!std::isfinite(v)) {
+        out += "null";
+        return;
+    }
     // std::to_chars gives the shortest digits that read back to the float without trying precisions one by
     // one, which matters when a million-sample export prints twenty numbers a row.
-    char buf[80];
-    auto r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::scientific);
-    *r.ptr = '\0';
-    const int exp10 = std::atoi(std::strchr(buf, 'e') + 1);
-    // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form only where it is shorter.
-    if (exp10 >= -5 && exp10 < 16) {
-        r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::fixed);
-        *r.ptr = '\0';
+    char buf[64];
+    std::to_chars_result r;
+    const float a = std::fabs(v);
+    // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form only where it is shorter:
+    // from a shortest decimal exponent of -5 up to 15. Well inside that range the magnitude tells without
+    // writing the digits twice; near its ends the shortest digits may round to the next power of ten, so
+    // they decide.
+    if ((a >= 1.001e-5f && a <= 9.99e15f) || a == 0.0f) {
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    } else {
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+        const char* e = std::find(buf, r.ptr, 'e');
+        const int exp10 = std::atoi(e + 1);
+        if (exp10 >= -5 && exp10 < 16) r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
     }
-    return buf;
+    out.append(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+std::string formatShortestFloat(float v) {
+    std::string s;
+    appendShortestFloat(s, v);
+    return s;
 }
 
 }  // namespace mervo

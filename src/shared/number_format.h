@@ -26,5 +26,7 @@ QString formatSettingsValue(float v);
 // The shortest decimal text that reads back to the same float (up to nine digits), for JSON and CSV;
 // "null" for NaN and infinities, which JSON cannot hold.
 std::string formatShortestFloat(float v);
+// The same, appended to `out`.
+void appendShortestFloat(std::string& out, float v);
 
 }  // namespace mervo

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <array>
 #include <functional>
 #include <optional>
@@ -26,6 +27,8 @@ constexpr int kExitPortLost = 3;  // receive: the instrument was disconnected; e
 
 // Prints "mervo-tool: <what>: <why>" on stderr.
 void reportError(const QString& what, const QString& why);
+// The message handler both tool programs install: Qt's own warnings only with MERVO_QT_MESSAGES set.
+void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text);
 // Prints a line on stdout and flushes it; false (reported on stderr) when it could not be written.
 bool printLine(const std::string& line);
 

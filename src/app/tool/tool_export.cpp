@@ -1,5 +1,7 @@
 // mervo-tool export FILE [-o OUT.csv]: every sample as one CSV row, from one sequential analysis pass.
 #include <QFileInfo>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -22,12 +24,12 @@ constexpr size_t kFlushBytes = 1 << 20;
 
 // An empty field where a number has no value, rather than a word a spreadsheet would take for text.
 void appendNumber(std::string& row, float v) {
-    if (std::isfinite(v)) row += formatShortestFloat(v);
+    if (std::isfinite(v)) appendShortestFloat(row, v);
     row += ',';
 }
 
 void appendOptional(std::string& row, const std::optional<float>& v) {
-    if (v && std::isfinite(*v)) row += formatShortestFloat(*v);
+    if (v && std::isfinite(*v)) appendShortestFloat(row, *v);
 }
 
 // Field text with the quoting CSV needs when it holds a separator, a quote or a line break.
@@ -81,16 +83,21 @@ private:
 };
 
 // The clock time of a sample, HH:MM:SS.ss: the start clock plus the elapsed time, past midnight from 00:00.
-std::string clockText(float start, float elapsed) {
+void appendClock(std::string& row, float start, float elapsed) {
     double t = static_cast<double>(start) + static_cast<double>(elapsed);
-    if (!std::isfinite(t)) return std::string();
-    t = std::fmod(t, 86400.0);
-    if (t < 0) t += 86400.0;
-    long long cs = std::llround(t * 100.0) % 8640000;  // 23:59:59.996 rounds to 00:00:00.00
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%02lld", cs / 360000, cs / 6000 % 60, cs / 100 % 60,
-                  cs % 100);
-    return buf;
+    if (std::isfinite(t)) {
+        t = std::fmod(t, 86400.0);
+        if (t < 0) t += 86400.0;
+        const long long cs = std::llround(t * 100.0) % 8640000;  // 23:59:59.996 rounds to 00:00:00.00
+        const long long parts[] = {cs / 360000, cs / 6000 % 60, cs / 100 % 60, cs % 100};
+        const char separators[] = ":::.";
+        for (int k = 0; k < 4; ++k) {
+            if (k > 0) row += separators[k];
+            row += static_cast<char>('0' + parts[k] / 10);
+            row += static_cast<char>('0' + parts[k] % 10);
+        }
+    }
+    row += ',';
 }
 
 }  // namespace
@@ -130,24 +137,30 @@ int runExport(const QString& cmd, Args args) {
 
     SharedState st;
     AnalysisPass pass(st, nullptr);
+    pass.keepEnergySeries(false);  // nothing here queries a record
     // One row per sample as the pass reaches it; only the unwritten rows are held.
-    pass.onSample = [&](const PanelContent& c) {
+    // The two texts of a row by motor state, made once rather than per row.
+    std::array<std::string, 4> captions;
+    for (MotorState m : {MotorState::NoMotorData, MotorState::Running, MotorState::BelowNoLoad, MotorState::Generating}) {
+        std::string& c = captions[static_cast<size_t>(m)];
+        appendText(c, motorStateMessage(m));
+    }
+    pass.onSample = [&](const PanelSample& s) {
         if (writeFailed) return;
-        const PanelSample& s = c.sample;
-        buffer += std::to_string(++no);
+        char digits[24];
+        buffer.append(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, ++no).ptr - digits));
         buffer += ',';
         appendNumber(buffer, s.elapsed);
-        buffer += clockText(start, s.elapsed);
-        buffer += ',';
+        appendClock(buffer, start, s.elapsed);
         for (float v : s.fileValues) appendNumber(buffer, v);
         appendNumber(buffer, s.values[2]);
         appendNumber(buffer, s.values[5]);
         appendNumber(buffer, s.values[9]);
         appendNumber(buffer, s.values[8]);
-        appendText(buffer, c.indicator);
+        buffer += s.values[8] < 0 ? "L," : "C,";  // the panel's L/C indicator
         appendNumber(buffer, s.values[10]);
         appendNumber(buffer, s.values[11]);
-        appendText(buffer, c.motorCaption);
+        buffer += captions[static_cast<size_t>(s.state)];
         appendOptional(buffer, s.outputPower);
         buffer += ',';
         appendOptional(buffer, s.efficiency);

@@ -1,47 +1,14 @@
 // mervo-tool: the measurement logic from the command line, for batch work and scripts.
+#include <unistd.h>
+
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "app/tool/tool_common.h"
 
-namespace mervo::tool {
-
-void reportError(const QString& what, const QString& why) {
-    std::fprintf(stderr, "mervo-tool: %s: %s\n", what.toLocal8Bit().constData(), why.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
-bool printLine(const std::string& line) {
-    const bool written = std::fputs(line.c_str(), stdout) != EOF && std::fputc('\n', stdout) != EOF &&
-                         std::fflush(stdout) == 0 && !std::ferror(stdout);
-    if (!written) reportError(QStringLiteral("standard output"), QStringLiteral("write failed"));
-    return written;
-}
-
-QString Args::value(const QString& option, bool* missing) {
-    if (atEnd()) {
-        reportError(option, QStringLiteral("needs a value"));
-        *missing = true;
-        return QString();
-    }
-    return next();
-}
-
-}  // namespace mervo::tool
-
 namespace {
-
-// Qt's own warnings (a runtime directory it would like, a font it substitutes) mean nothing to a script that
-// reads stderr for our one error line; they are shown only with MERVO_QT_MESSAGES set. Critical and fatal
-// messages always pass.
-void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    static const bool show = qEnvironmentVariableIsSet("MERVO_QT_MESSAGES");
-    if (!show && type != QtCriticalMsg && type != QtFatalMsg) return;
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-}
 
 const char kUsage[] =
     "usage: mervo-tool <command> [options]\n"
@@ -59,19 +26,22 @@ const char kUsage[] =
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept)\n";
 
+// The printing commands live in a program of their own beside this one, so the other commands start without
+// loading the GUI, font and printing libraries: it is started in this process's place with the same arguments.
+int runPrintingProgram(const QString& cmd, char** argv) {
+    const QByteArray path = (QCoreApplication::applicationDirPath() + QStringLiteral("/mervo-tool-print")).toLocal8Bit();
+    ::execv(path.constData(), argv);
+    mervo::tool::reportError(cmd, QStringLiteral("cannot start %1: %2")
+                                      .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(std::strerror(errno))));
+    return mervo::tool::kExitFailure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    qInstallMessageHandler(quietQtMessages);
-    // Printed documents lay out text with fonts, which needs a GUI application; headless, on no display.
-    const bool prints = argc > 1 && (std::strcmp(argv[1], "report") == 0 || std::strcmp(argv[1], "table") == 0);
-    if (prints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app;
-    if (prints)
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    else
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    QStringList args = app->arguments().mid(1);
+    qInstallMessageHandler(mervo::tool::quietQtMessages);
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? mervo::tool::kExitUsage : mervo::tool::kExitOk;
@@ -84,9 +54,8 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("analyze")) return mervo::tool::runAnalyze(cmd, rest);
     if (cmd == QLatin1String("sample")) return mervo::tool::runSample(cmd, rest);
     if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
-    if (cmd == QLatin1String("table")) return mervo::tool::runTable(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
-    if (cmd == QLatin1String("report")) return mervo::tool::runReport(cmd, rest);
+    if (cmd == QLatin1String("table") || cmd == QLatin1String("report")) return runPrintingProgram(cmd, argv);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);
     return mervo::tool::kExitUsage;

@@ -1,0 +1,21 @@
+// mervo-tool-print: the printing commands of mervo-tool (report, table), which mervo-tool starts in its place.
+// Printed documents lay out text with fonts, which needs a GUI application; headless, on no display.
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "app/tool/tool_common.h"
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(mervo::tool::quietQtMessages);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const QString cmd = args.isEmpty() ? QString() : args.takeFirst();
+    mervo::tool::Args rest(args);
+    if (cmd == QLatin1String("table")) return mervo::tool::runTable(cmd, rest);
+    if (cmd == QLatin1String("report")) return mervo::tool::runReport(cmd, rest);
+    std::fputs("usage: mervo-tool table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
+               "       mervo-tool report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n",
+               stderr);
+    return mervo::tool::kExitUsage;
+}
