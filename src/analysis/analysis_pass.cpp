@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -20,22 +23,84 @@ enum class Phase { Idle, Scanning, Sweeping, Finished, Failed };
 
 constexpr int kMotorBoxes[] = {16, 17, 18};
 
+// A second processor core that works out half of a large chunk's per-sample arithmetic while the caller does
+// the other half. Started at the first such chunk; a machine with one core never starts it.
+class HalfHelper {
+public:
+    ~HalfHelper() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            quit_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    static bool worthIt() { return std::thread::hardware_concurrency() > 1; }
+
+    // Runs `theirs` on the helper and `mine` here; returns once both are done.
+    void together(const std::function<void()>& theirs, const std::function<void()>& mine) {
+        if (!thread_.joinable()) thread_ = std::thread([this] { serve(); });
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            job_ = &theirs;
+            done_ = false;
+        }
+        cv_.notify_all();
+        mine();
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait(lock, [this] { return done_; });
+    }
+
+private:
+    void serve() {
+        std::unique_lock<std::mutex> lock(m_);
+        for (;;) {
+            cv_.wait(lock, [this] { return quit_ || job_ != nullptr; });
+            if (quit_) return;
+            const std::function<void()>* job = job_;
+            lock.unlock();
+            (*job)();
+            lock.lock();
+            job_ = nullptr;
+            done_ = true;
+            cv_.notify_all();
+        }
+    }
+
+    std::thread thread_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    const std::function<void()>* job_ = nullptr;
+    bool done_ = false, quit_ = false;
+};
+
+// Chunks at least this long are shared with the helper: below it the hand-over costs more than it saves.
+constexpr int64_t kSharedChunk = 8192;
+
 // The arrays of one chunk of samples, allocated once per pass.
 struct SampleChunk {
-    static constexpr int64_t kSamples = 4096;
-    std::vector<float> raw, sumP, sumQ, pf, s, elapsed, ep, eq;
+    static constexpr int64_t kSamples = 16384;
+    std::vector<float> raw, sumP, sumQ, pf, s, elapsed, ep, eq, loadRate, outputPower, efficiency;
     std::vector<double> cumP, cumQ, count;
     std::vector<MotorState> state;
-    std::vector<MotorOutputs> outputs;
+
+    MotorOutputs outputsOf(size_t j) const {
+        MotorOutputs o;
+        o.loadRate = loadRate[j];
+        o.outputPower = outputPower[j];
+        o.efficiency = efficiency[j];
+        return o;
+    }
 
     void ensure(int64_t n) {
         const size_t u = static_cast<size_t>(std::max<int64_t>(n, 1));
         if (sumP.size() >= u) return;
         raw.resize(u * kSampleRecords);
-        for (auto* a : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq}) a->resize(u);
+        for (auto* a : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq, &loadRate, &outputPower, &efficiency})
+            a->resize(u);
         for (auto* a : {&cumP, &cumQ, &count}) a->resize(u);
         state.resize(u);
-        outputs.resize(u);
     }
 };
 
@@ -53,6 +118,7 @@ struct AnalysisPass::Impl {
     bool keepSeries = true;
     SampleStream stream;
     SampleChunk chunk;
+    std::unique_ptr<HalfHelper> helper;
     bool axesReady = false;
     QString error;
 
@@ -117,24 +183,37 @@ PanelSample AnalysisPass::Impl::panelOf(int64_t j) const {
     SplitTime(s.elapsed, s.time);
     s.state = b.state[u];
     if (s.state == MotorState::Running || s.state == MotorState::BelowNoLoad) {
-        s.outputPower = b.outputs[u].outputPower;
-        s.efficiency = b.outputs[u].efficiency;
-        s.loadRate = b.outputs[u].loadRate;
+        s.outputPower = b.outputPower[u];
+        s.efficiency = b.efficiency[u];
+        s.loadRate = b.loadRate[u];
     }
     return s;
 }
 
 // Up to `count` samples in three passes over the chunk: the arithmetic each sample needs on its own (totals,
-// motor evaluation), then what carries from sample to sample (running sums, clock, shown motor outputs and
-// their extremes, the curves), then the energies where something reads them. The shared state and the panel
+// motor evaluation), then what carries from sample to sample (running sums, shown motor outputs and their
+// extremes, the curves), then the clock and the energies where something reads them. The shared state and the panel
 // are brought up to date for the chunk's last sample only: the same values as sample-by-sample work leaves.
 int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(const PanelSample&)>& onSample) {
     SampleChunk& b = chunk;
     b.ensure(count);
     const int64_t got = stream.nextBlock(b.raw.data(), count);
     if (got <= 0) return got;
-    deriveTotalsBlock(b.raw.data(), got, b.sumP.data(), b.sumQ.data(), b.pf.data(), b.s.data());
-    evaluateMotorBlock(st.motor, b.sumP.data(), got, b.state.data(), b.outputs.data());
+    // Samples [from, to): what each needs on its own. Nothing here writes what the other half reads.
+    const auto independent = [&b, this](int64_t from, int64_t to) {
+        const size_t f = static_cast<size_t>(from);
+        deriveTotalsBlock(b.raw.data() + f * kSampleRecords, to - from, b.sumP.data() + f, b.sumQ.data() + f,
+                          b.pf.data() + f, b.s.data() + f);
+        evaluateMotorBlock(st.motor, b.sumP.data() + f, to - from, b.state.data() + f,
+                           {b.loadRate.data() + f, b.outputPower.data() + f, b.efficiency.data() + f});
+    };
+    if (got >= kSharedChunk && HalfHelper::worthIt()) {
+        if (!helper) helper = std::make_unique<HalfHelper>();
+        const int64_t half = got / 2;
+        helper->together([&] { independent(half, got); }, [&] { independent(0, half); });
+    } else {
+        independent(0, got);
+    }
 
     auto& c = st.curves;
     RunningSums& sums = st.sums;
@@ -148,12 +227,11 @@ int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(c
         b.cumP[u] = sums.SumP;
         b.cumQ[u] = sums.SumQ;
         b.count[u] = sums.BlockCount;
-        b.elapsed[u] = sampleElapsed(totalTime, i + j + 1, n);
 
         // The pass clears the outputs where there is no motor data; a generating sample keeps the earlier ones.
         switch (b.state[u]) {
             case MotorState::Running:
-            case MotorState::BelowNoLoad: shownOutputs = b.outputs[u]; break;
+            case MotorState::BelowNoLoad: shownOutputs = b.outputsOf(u); break;
             case MotorState::NoMotorData: shownOutputs = MotorOutputs{}; break;
             case MotorState::Generating: break;
         }
@@ -176,6 +254,7 @@ int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(c
     const bool everySample = keepSeries || onSample;
     for (int64_t j = everySample ? 0 : got - 1; j < got; ++j) {
         const size_t u = static_cast<size_t>(j);
+        b.elapsed[u] = sampleElapsed(totalTime, i + j + 1, n);
         const float energyP = static_cast<float>(b.cumP[u] / b.count[u] * b.elapsed[u] / 3600.0);
         const float energyQ = static_cast<float>(b.cumQ[u] / b.count[u] * b.elapsed[u] / 3600.0);
         b.ep[u] = std::fabs(energyP) * 1000.0f;
@@ -204,7 +283,10 @@ int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(c
     setMotorOutputs(st.motor, shownOutputs);
     last = panelOf(got - 1);
     st.time = last->time;
-    if (lastTouch >= 0) lastMotorTouch = panelOf(lastTouch);
+    if (lastTouch >= 0) {
+        b.elapsed[static_cast<size_t>(lastTouch)] = sampleElapsed(totalTime, i + lastTouch + 1, n);
+        lastMotorTouch = panelOf(lastTouch);
+    }
     i += got;
     return got;
 }

@@ -1,6 +1,8 @@
 #include "motor/operating_point.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "shared/wide_vectors.h"
 
@@ -37,6 +39,15 @@ inline MotorState classify(bool valid, bool usable, float noLoadPower, float sum
     if (sumP > noLoadPower) return usable ? MotorState::Running : MotorState::NoMotorData;
     if (sumP >= 0.0f) return MotorState::BelowNoLoad;
     return MotorState::Generating;
+}
+
+// x where every bit of `keep` is set, +0 where none is.
+inline float masked(float x, uint32_t keep) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits &= keep;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
 }
 
 // The loss model; local, so the loop over many samples below gets it inlined.
@@ -78,7 +89,7 @@ MotorSample evaluateMotor(const MotorValues& m, float sumP) {
 
 MERVO_WIDE_VECTORS
 void evaluateMotorBlock(const MotorValues& m, const float* sumP, int64_t count, MotorState* states,
-                        MotorOutputs* outputs) {
+                        MotorOutputBlock outputs) {
     // The nameplate is the same for every sample: whether the model can evaluate it is asked once.
     const bool valid = m.MotorDataValid, usable = motorModelUsable(m);
     const float noLoad = m.MotorNoLoadPower;
@@ -87,12 +98,15 @@ void evaluateMotorBlock(const MotorValues& m, const float* sumP, int64_t count, 
     }
     // The operating point of every sample, kept only where the motor runs: a loop without branches vectorises,
     // and what it works out for the other samples (a square root of a negative number, say) is thrown away.
+    // A copy of the nameplate: the stores below cannot then touch it, so it stays in registers.
+    const MotorValues plate = m;
     for (int64_t j = 0; j < count; ++j) {
-        const MotorOutputs o = operatingPointOf(m, sumP[j]);
-        const bool running = states[j] == MotorState::Running;
-        outputs[j].loadRate = running ? o.loadRate : 0.0f;
-        outputs[j].outputPower = running ? o.outputPower : 0.0f;
-        outputs[j].efficiency = running ? o.efficiency : 0.0f;
+        const MotorOutputs o = operatingPointOf(plate, sumP[j]);
+        // A mask rather than a choice: the compiler would turn a choice back into a branch.
+        const uint32_t keep = states[j] == MotorState::Running ? ~0u : 0u;
+        outputs.loadRate[j] = masked(o.loadRate, keep);
+        outputs.outputPower[j] = masked(o.outputPower, keep);
+        outputs.efficiency[j] = masked(o.efficiency, keep);
     }
 }
 

@@ -50,9 +50,15 @@ struct MotorSample {
     std::optional<MotorOutputs> outputs;
 };
 MotorSample evaluateMotor(const MotorValues& m, float sumP);
-// evaluateMotor for `count` samples at once; `outputs[j]` is meaningful where evaluateMotor gives outputs.
+// evaluateMotor for `count` samples at once, into arrays: the outputs of sample j are meaningful where
+// evaluateMotor gives outputs (and 0 elsewhere).
+struct MotorOutputBlock {
+    float* loadRate;
+    float* outputPower;
+    float* efficiency;
+};
 void evaluateMotorBlock(const MotorValues& m, const float* sumP, int64_t count, MotorState* states,
-                        MotorOutputs* outputs);
+                        MotorOutputBlock outputs);
 // Puts outputs into m's MotorLoadRate, MotorOutputPower and MotorEfficiency.
 void setMotorOutputs(MotorValues& m, const MotorOutputs& outputs);
 // evaluateMotor, with the outputs it gives put into m; m keeps the earlier ones where it gives none.
