@@ -11,6 +11,7 @@
 #include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
 #include "analysis/record_query.h"
+#include "measurement/sample_math.h"
 #include "motor/operating_point.h"
 #include "platform/fake/recording_surface.h"
 #include "support/status_matchers.h"
@@ -362,6 +363,45 @@ TEST_F(AnalysisPassTest, fileWithoutItsTrailerIsAnalysedFromItsSamples) {
     EXPECT_EQ(st2.curves.CurveAxisMax, st.curves.CurveAxisMax);
     EXPECT_EQ(st2.curves.EpSeries, st.curves.EpSeries);
     EXPECT_EQ(st2.curves.TotalEq, st.curves.TotalEq);
+}
+
+TEST_F(AnalysisPassTest, largeChunksAgreeWithThePerSampleStep) {
+    // Loads that run, idle below no-load, generate and lie beyond the apparent power, long enough for the
+    // chunks that a second core shares.
+    FileContent f;
+    f.totalTime = 1234.5f;
+    const int n = 40000;
+    for (int i = 0; i < n; ++i) {
+        const float p = 12.0f * std::sin(i * 0.001f) + 0.3f * std::sin(i * 1.3f);
+        f.samples.push_back({8 + p, 380, p / 3, -(9 + p), 381, p / 2, 7 + p, 379, p});
+    }
+    const QString file = writeMeasurement(path("long.MTQ"), f);
+    SharedState st;
+    AnalysisPass pass(st, nullptr);
+    ASSERT_TRUE(runPass(pass, st, file, nullptr, nullptr, 1 << 16));
+
+    SharedState one;
+    confirmNameplate(one.motor, kMotor);
+    float effMax = 0, effMin = 150, loadMax = 0, loadMin = 100;
+    PanelSample last;
+    for (int i = 0; i < n; ++i) {
+        for (int k = 0; k < 9; ++k) one.live.LiveValues[k] = f.samples[i][k];
+        last = sweepSample(one, sampleElapsed(f.totalTime, i + 1, n));
+        ASSERT_EQ(st.curves.EpSeries[i + 1], one.live.LiveValues[10]) << i;
+        ASSERT_EQ(st.curves.EqSeries[i + 1], one.live.LiveValues[11]) << i;
+        effMax = std::max(effMax, one.motor.MotorEfficiency);
+        effMin = std::min(effMin, one.motor.MotorEfficiency);
+        loadMax = std::max(loadMax, one.motor.MotorLoadRate);
+        loadMin = std::min(loadMin, one.motor.MotorLoadRate);
+    }
+    EXPECT_EQ(st.curves.EfficiencyMax, effMax);
+    EXPECT_EQ(st.curves.EfficiencyMin, effMin);
+    EXPECT_EQ(st.curves.LoadRateMax, loadMax);
+    EXPECT_EQ(st.curves.LoadRateMin, loadMin);
+    EXPECT_EQ(st.live.LiveValues, one.live.LiveValues);
+    EXPECT_EQ(st.live.SampleValues, one.live.SampleValues);
+    const PanelContent shown = pass.lastPanel(), expected = panelTexts(last);
+    for (int b = 0; b < 16; ++b) EXPECT_EQ(shown.boxes[b], expected.boxes[b]) << b;
 }
 
 TEST_F(AnalysisPassTest, aDayOfSamplesEndsAtItsMeasuringTimeWithTheEnergyOfADay) {
