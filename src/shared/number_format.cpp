@@ -125,7 +125,8 @@ void appendShortestFloat(std::string& out, float v) {
     } else {
         r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
         const char* e = std::find(buf, r.ptr, 'e');
-        const int exp10 = std::atoi(e + 1);
+        int exp10 = 0;
+        std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exp10);  // from_chars takes a minus, not a plus
         if (exp10 >= -5 && exp10 < 16) r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
     }
     out.append(buf, static_cast<size_t>(r.ptr - buf));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -145,5 +147,14 @@ TEST(ShortestFloat, usesNoMoreDigitsThanNeeded) {
     EXPECT_EQ(formatShortestFloat(100.0f), "100");
     // 3.1415927f needs eight digits and gets them, unlike the printed form.
     EXPECT_EQ(formatShortestFloat(3.1415927f), "3.1415927");
+    // Plain decimals from a shortest exponent of -5 up to 15, on both sides of each end.
+    const std::pair<float, const char*> ends[] = {{9.99999975e-06f, "0.00001"},
+                                                  {1.0000002e-05f, "0.000010000002"},
+                                                  {9.9999e-06f, "9.9999e-06"},
+                                                  {9.9e-07f, "9.9e-07"},
+                                                  {9.99e15f, "9990000514957312"},
+                                                  {1e16f, "1e+16"},
+                                                  {-1e16f, "-1e+16"}};
+    for (const auto& [v, text] : ends) EXPECT_EQ(formatShortestFloat(v), text) << text;
 }
 
