@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <memory>
@@ -23,10 +24,27 @@ public:
 
 protected:
     virtual QPainter& painter() = 0;  // active, with twips as its units
+    // Called by painter() when it begins anew: a fresh painter has not got the current font yet.
+    void painterBegun() { cache_.onPainter = false; }
     void doLine(double x1, double y1, double x2, double y2, const Pen& pen) override;
     void doBox(double x1, double y1, double x2, double y2, const Pen& pen) override;
     void doText(double x, double y, const QString& text, Colour colour) override;
     QPen qtPen(const Pen& pen) const;
+
+private:
+    // The font and metrics of the current spec, built once per spec: building a QFont with its family fallback
+    // list and its metrics for every text item cost a third of a long table's printing time.
+    struct FontCache {
+        FontSpec spec;
+        QFont font;
+        QFontMetricsF metrics{QFont()};
+        double ascent = 0, height = 0, averageWidth = 0;
+        bool valid = false;
+        bool onPainter = false;  // the painter has this font (setFont copies and resolves it on every call)
+    };
+    const FontCache& fontCache() const;
+
+    mutable FontCache cache_;
 };
 
 // A picture box: what is drawn stays in the image until cleared, crisp at any device pixel ratio.
