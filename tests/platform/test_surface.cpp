@@ -176,6 +176,38 @@ TEST(ImageSurface, aFontSpecMeasuresAndPaintsTheSameAfterOtherSpecs) {
     EXPECT_NEAR(big.lineHeight(), 2 * small.lineHeight(), 30) << "twice the size, about twice the line";
 }
 
+// A painted line measures its texts only where it must; where it does, it must agree with the exact width: a
+// text reaching past the next column moves to the next line, a short one does not, an item after a text and a
+// statement that continues start where the text ends.
+TEST(ImageSurface, printMovesPastTextsByTheirWidthAndWrapsOnlyTextsReachingTheColumn) {
+    ensureApp();
+    const QString digits = QStringLiteral("1234567890123456789012345678901234567890");
+    const QString chinese = QStringLiteral("数据数据数据数据数据数据数据数据");
+    const struct {
+        QString text;
+        int column;  // the column after the text
+        bool wraps;
+    } cases[] = {
+        {QStringLiteral(" 12 "), 40, false}, {digits, 3, true},   {chinese, 3, true},
+        {QStringLiteral("-- END --"), 60, false}, {QStringLiteral("数据"), 60, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        ImageSurface s(12000, 1200);
+        s.setFont({QStringLiteral("宋体"), 10, false});
+        const double line = s.lineHeight();
+        s.print({PrintItem::textItem(c.text), PrintItem::columnItem(c.column)}, true);
+        EXPECT_EQ(s.currentY(), c.wraps ? line : 0);
+        EXPECT_EQ(s.currentX(), (c.column - 1) * s.averageCharWidth());
+        s.setPosition(0, 0);
+        s.print({PrintItem::textItem(c.text)}, true);
+        EXPECT_EQ(s.currentX(), s.textWidth(c.text));
+        s.setPosition(0, 0);
+        s.print({PrintItem::textItem(c.text), PrintItem::textItem(c.text)}, true);
+        EXPECT_EQ(s.currentX(), 2 * s.textWidth(c.text));
+    }
+}
+
 TEST(PagedSurface, writesPagesToAPdfAndReportsAFailedDevice) {
     ensureApp();
     QTemporaryDir dir;

@@ -34,12 +34,31 @@ const PainterSurface::FontCache& PainterSurface::fontCache() const {
     cache_.ascent = cache_.metrics.ascent();
     cache_.height = cache_.metrics.height();
     cache_.averageWidth = cache_.metrics.averageCharWidth();
+    cache_.latin1Known.fill(false);
     cache_.valid = true;
     cache_.onPainter = false;
     return cache_;
 }
 
 double PainterSurface::textWidth(const QString& text) const { return fontCache().metrics.horizontalAdvance(text); }
+double PainterSurface::textWidthBound(const QString& text) const {
+    // Shaping a string costs as much as drawing it. Latin-1 text is no wider than its characters' own advances
+    // apart from kerning, which is far less than the average character width allowed on top; other text
+    // (Chinese, marks, other scripts) is measured exactly.
+    const FontCache& f = fontCache();
+    double sum = f.averageWidth;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u > 0xFF) return textWidth(text);
+        if (!f.latin1Known[u]) {
+            cache_.latin1Advance[u] = f.metrics.horizontalAdvance(c);
+            cache_.latin1Known[u] = true;
+        }
+        sum += f.latin1Advance[u];
+    }
+    return sum;
+}
+
 double PainterSurface::lineHeight() const { return fontCache().height; }
 double PainterSurface::averageCharWidth() const { return fontCache().averageWidth; }
 

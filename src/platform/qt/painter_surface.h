@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <array>
 #include <memory>
 
 #include "platform/surface.h"
@@ -19,6 +20,7 @@ QFont qtFontFor(const FontSpec& face);
 class PainterSurface : public Surface {
 public:
     double textWidth(const QString& text) const override;
+    double textWidthBound(const QString& text) const override;
     double lineHeight() const override;
     double averageCharWidth() const override;
 
@@ -39,6 +41,8 @@ private:
         QFont font;
         QFontMetricsF metrics{QFont()};
         double ascent = 0, height = 0, averageWidth = 0;
+        std::array<double, 256> latin1Advance{};  // advance of each Latin-1 character, measured when first met
+        std::array<bool, 256> latin1Known{};
         bool valid = false;
         bool onPainter = false;  // the painter has this font (setFont copies and resolves it on every call)
     };
