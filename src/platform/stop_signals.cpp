@@ -43,4 +43,12 @@ Status StopSignals::install() {
     return {};
 }
 
+bool StopSignals::takeRequest() {
+    if (signalPipe[0] < 0) return false;
+    char buf[16];
+    bool any = false;
+    while (::read(signalPipe[0], buf, sizeof buf) > 0) any = true;
+    return any;
+}
+
 }  // namespace mervo

@@ -20,6 +20,8 @@ public:
     ~StopSignals() override;
     // Catches the two signals from now on; at most one object may do so at a time.
     Status install();
+    // Whether a stop signal arrived since the last call, for work that runs without the event loop.
+    bool takeRequest();
 
 signals:
     void stopRequested();

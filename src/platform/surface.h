@@ -76,6 +76,9 @@ public:
 
     // Text metrics of the current font, in twips.
     virtual double textWidth(const QString& text) const = 0;
+    // A width never below textWidth(text); a surface whose exact measuring is costly gives a cheaper one, used
+    // where only "does the text reach that column" matters and it plainly does not.
+    virtual double textWidthBound(const QString& text) const { return textWidth(text); }
     virtual double lineHeight() const = 0;
     virtual double averageCharWidth() const = 0;
 

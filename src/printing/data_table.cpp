@@ -73,6 +73,12 @@ std::vector<PI> row(int64_t no, const std::array<float, 12>& v, const MotorValue
 
 }  // namespace
 
+int64_t tablePageCount(int64_t rows) {
+    if (rows <= 0) return 0;
+    if (rows < kTableFirstPageRows) return 1;
+    return (rows - kTableFirstPageRows) / kTableOtherPageRows + 2;
+}
+
 QString tableColumnHeader() {
     return QStringLiteral("    序号") + QChar(0x3000) +
            QStringLiteral("  电  流     电  压  视在功率  功率因数  无功功率  有功功率  输出功率   效  率    负载率");
@@ -113,7 +119,8 @@ Result<TableRange> parseTableRange(const QString& firstText, const QString& last
     return TableRange{*a, *b};
 }
 
-Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& header, const TableRange& range) {
+Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& header, const TableRange& range,
+                      const PrintProgress& progress) {
     const QString path = st.file.WorkFile.isEmpty() ? workFilePath(programDirectory()) : st.file.WorkFile;
 
     // Everything that can be known in advance is checked before the first line is printed.
@@ -138,6 +145,8 @@ Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& head
     emptyLines(s, 1);
     columnLines(s);
 
+    const int64_t pages = tablePageCount(range);
+    const auto goOn = [&](int64_t done) { return !progress || progress(done, pages); };
     std::array<float, 9> sample{};
     std::array<float, 12> values{};
     int64_t rows = 0;
@@ -154,6 +163,7 @@ Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& head
         ++rows;
         if (rows == static_cast<int64_t>(s.page() - 1) * kTableOtherPageRows + kTableFirstPageRows) {
             pageFoot(s);
+            if (!goOn(s.page())) return printCancelledStatus(s.page(), pages);
             s.newPage();
             emptyLines(s, 4);
             columnLines(s);
@@ -162,6 +172,7 @@ Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& head
     stream.close();
     pageFoot(s);
     s.printText(tableEndLine());
+    if (!goOn(s.page())) return printCancelledStatus(s.page(), pages);
     if (!s.endDoc()) return Status::failure(QStringLiteral("打印数据表时出错，打印未完成！"));
     return {};
 }

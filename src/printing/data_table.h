@@ -20,6 +20,12 @@ struct TableRange {
 constexpr int kTableFirstPageRows = 60;
 constexpr int kTableOtherPageRows = 65;
 
+// The pages a table of `rows` rows takes: 60 rows on the first page, 65 on each further one, and a page break
+// after every full page, so rows that fill the last page exactly leave the page number and end line to a page of
+// their own. 0 rows take no page.
+int64_t tablePageCount(int64_t rows);
+inline int64_t tablePageCount(const TableRange& r) { return tablePageCount(r.last - r.first + 1); }
+
 // The fixed lines of the table.
 QString tableColumnHeader();
 QString tableUnitLine();
@@ -37,7 +43,9 @@ Result<TableRange> parseTableRange(const QString& firstText, const QString& last
 // Prints the table of `range` from the file st.file.WorkFile (the program's working file when empty) with the
 // nameplate in st.motor, and ends the document. The range and the file are checked before anything is
 // printed; a failure then, or when the file cannot be read on the way (the document is then incomplete and
-// must be discarded). `st` is only read.
-Status printDataTable(const SharedState& st, Surface& surface, const PrintHeader& header, const TableRange& range);
+// must be discarded). `st` is only read. `progress`, when given, is told of every finished page, the last one
+// included, and may stop the printing (which then fails as cancelled, without the next page begun).
+Status printDataTable(const SharedState& st, Surface& surface, const PrintHeader& header, const TableRange& range,
+                      const PrintProgress& progress = {});
 
 }  // namespace mervo

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <functional>
 
 #include "platform/printer.h"
@@ -28,6 +29,14 @@ struct PrintHeader {
         return (i >= 0 && i < 5) ? QString::number(v[i]) : QString();
     }
 };
+
+// Told after each finished page how many of how many pages are done; false stops the printing, which then
+// fails as cancelled (see printCancelled) and the document is abandoned. Never called for the report's one page.
+using PrintProgress = std::function<bool(int64_t pagesDone, int64_t pageTotal)>;
+
+// A printout stopped because its progress callback said so: the operator's choice, not a fault.
+Status printCancelledStatus(int64_t pagesDone, int64_t pageTotal);
+bool printCancelled(const Status& s);
 
 // The header date from a file's modification time (the print window's default).
 PrintHeader headerForFile(const QString& measurementPath);

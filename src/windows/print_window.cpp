@@ -1,11 +1,15 @@
 #include "windows/print_window.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 
 #include "platform/qt/printer_output.h"
@@ -21,6 +25,8 @@ namespace {
 
 const QString kTitle = QStringLiteral("打印设置");
 const QString kDateTip = QStringLiteral("默认值为所打印文件的最后修改日期（可更改）");
+// A table longer than this many pages is printed only once the operator has confirmed its length.
+constexpr int64_t kConfirmPages = 100;
 
 }  // namespace
 
@@ -140,16 +146,19 @@ PrintHeader PrintWindow::header() const {
     return h;
 }
 
-void PrintWindow::print(const QString& name, const std::function<Status(Surface&)>& draw) {
+Status PrintWindow::print(const QString& name, const std::function<Status(Surface&)>& draw) {
     Result<std::unique_ptr<PrintOutput>> out = openOutput(name);
     if (!out) {
         messages_.show(out.message(), errorTitle(), MessageButtons::Ok);
-        return;
+        return out.status();
     }
     // A cancelled save dialog is the operator's choice, not a fault.
-    if (!*out) return;
-    if (Status s = printDocument(**out, draw); !s)
+    if (!*out) return {};
+    const Status s = printDocument(**out, draw);
+    // A cancelled printout is the operator's choice: the document is abandoned (a PDF is not written).
+    if (!s && !printCancelled(s))
         messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);
+    return s;
 }
 
 void PrintWindow::Command2_Click() {
@@ -167,9 +176,37 @@ void PrintWindow::Command2_Click() {
             return;
         }
         range = *checked;
+        // A long table takes much paper and time: its length is confirmed before either document starts.
+        const int64_t pages = tablePageCount(range);
+        if (pages > kConfirmPages &&
+            messages_.show(QStringLiteral("数据表第 %1 到 %2 组数据共 %3 页，确定打印吗？")
+                               .arg(range.first)
+                               .arg(range.last)
+                               .arg(pages),
+                           QStringLiteral("打印数据"), MessageButtons::YesNo) != MessageAnswer::Yes)
+            return;
     }
-    if (report) print(QStringLiteral("工况运行曲线"), [&](Surface& s) { return printReport(st_, s, h); });
-    if (table) print(QStringLiteral("数据"), [&](Surface& s) { return printDataTable(st_, s, h, range); });
+    // A failed report is told to the operator; the table is still printed.
+    if (report) (void)print(QStringLiteral("工况运行曲线"), [&](Surface& s) { return printReport(st_, s, h); });
+    if (table) {
+        // A modal progress dialog keeps the windows painted while the pages are drawn on this thread (setValue
+        // processes events once it shows), and its Cancel stops the printing after the page in hand. Modal to
+        // the whole program, so nothing changes the measurement while it is printed.
+        QProgressDialog progress(QStringLiteral("正在打印数据表……"), QStringLiteral("取消"), 0,
+                                 static_cast<int>(std::min<int64_t>(tablePageCount(range), INT_MAX)), this);
+        progress.setWindowTitle(QStringLiteral("打印数据"));
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setValue(0);
+        const Status printed = print(QStringLiteral("数据"), [&](Surface& s) {
+            return printDataTable(st_, s, h, range, [&](int64_t done, int64_t total) {
+                progress.setLabelText(QStringLiteral("正在打印数据表：第 %1 页，共 %2 页").arg(done).arg(total));
+                progress.setValue(static_cast<int>(std::min<int64_t>(done, INT_MAX)));
+                return !progress.wasCanceled();
+            });
+        });
+        // Cancelled: the window stays, so a shorter range can be chosen.
+        if (printCancelled(printed)) return;
+    }
     close();
 }
 

@@ -46,7 +46,8 @@ public:
     std::function<Result<std::unique_ptr<PrintOutput>>(const QString& documentName)> openOutput;
 
 private:
-    void print(const QString& name, const std::function<Status(Surface&)>& draw);
+    // Prints one document, telling the operator of a failure; what became of it.
+    Status print(const QString& name, const std::function<Status(Surface&)>& draw);
 
     SharedState& st_;
     FileDialogs& dialogs_;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <sys/stat.h>
 
 #include <QDir>
@@ -268,6 +270,20 @@ TEST_F(ToolAnalysis, aStandardOutputThatCannotBeWrittenFails) {
         EXPECT_EQ(waitExit(c, 30), 1);
         EXPECT_NE(readFile(d + "/err.txt").find("write failed"), std::string::npos) << readFile(d + "/err.txt");
     }
+}
+
+// Ctrl-C while a long table prints stops it between pages and leaves no PDF, whole or partial, behind.
+TEST_F(ToolAnalysis, tableStoppedByASignalLeavesNoPdf) {
+    const std::string file = measurement(60000, 0, 60000, true);
+    Child c = spawn("mervo-tool", {"table", file, "-o", d + "/t.pdf"}, d + "/out.txt", d + "/err.txt");
+    const std::string first = waitFirstLine(d + "/err.txt", 30);
+    EXPECT_EQ(first, "table: 924 pages for rows 1 to 60000");  // (60000 - 60) / 65 + 2
+    ASSERT_EQ(::kill(c.pid, SIGINT), 0);
+    EXPECT_EQ(waitExit(c, 60), 1);
+    const std::string err = readFile(d + "/err.txt");
+    EXPECT_NE(err.find("mervo-tool: table: stopped; " + d + "/t.pdf was not written"), std::string::npos) << err;
+    EXPECT_EQ(QDir(QString::fromStdString(d)).entryList(QDir::Files | QDir::Hidden), QStringList({"err.txt", "m.MTQ", "out.txt"}))
+        << "no partial PDF";
 }
 
 }  // namespace

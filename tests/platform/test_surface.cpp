@@ -139,6 +139,75 @@ TEST(ImageSurface, keepsWhatWasDrawnUntilCleared) {
     EXPECT_EQ(inkPixels(s.image(), qRgb(0, 0, 0)), 0);
 }
 
+// The surface keeps the font of one spec between calls: after other sizes and faces it must measure each spec as
+// a surface that never saw another one does, and paint it so even when the spec changes within one painting.
+TEST(ImageSurface, aFontSpecMeasuresAndPaintsTheSameAfterOtherSpecs) {
+    ensureApp();
+    const FontSpec specs[] = {
+        {QStringLiteral("宋体"), 10, false}, {QStringLiteral("宋体"), 20, false}, {QStringLiteral("宋体"), 10, false},
+        {QStringLiteral("黑体"), 10, false}, {QStringLiteral("宋体"), 10, true},  {QStringLiteral("宋体"), 10, false},
+    };
+    const QString text = QStringLiteral("数据 12.345");
+    ImageSurface used(4000, 1200);
+    for (size_t i = 1; i < std::size(specs); ++i) {
+        const FontSpec& spec = specs[i];
+        SCOPED_TRACE(testing::Message() << spec.name.toStdString() << ' ' << spec.size << (spec.bold ? " bold" : ""));
+        // The same two lines, the fresh surface beginning a new painting for the second.
+        ImageSurface fresh(4000, 1200);
+        fresh.clear();
+        fresh.setFont(specs[i - 1]);
+        fresh.printText(text);
+        (void)fresh.image();
+        fresh.setFont(spec);
+        used.clear();
+        used.setFont(specs[i - 1]);
+        used.printText(text);
+        used.setFont(spec);
+        EXPECT_EQ(used.textWidth(text), fresh.textWidth(text));
+        EXPECT_EQ(used.lineHeight(), fresh.lineHeight());
+        EXPECT_EQ(used.averageCharWidth(), fresh.averageCharWidth());
+        used.printText(text);
+        fresh.printText(text);
+        EXPECT_EQ(used.image(), fresh.image());
+    }
+    ImageSurface small(4000, 600), big(4000, 600);
+    small.setFont(specs[0]);
+    big.setFont(specs[1]);
+    EXPECT_NEAR(big.lineHeight(), 2 * small.lineHeight(), 30) << "twice the size, about twice the line";
+}
+
+// A painted line measures its texts only where it must; where it does, it must agree with the exact width: a
+// text reaching past the next column moves to the next line, a short one does not, an item after a text and a
+// statement that continues start where the text ends.
+TEST(ImageSurface, printMovesPastTextsByTheirWidthAndWrapsOnlyTextsReachingTheColumn) {
+    ensureApp();
+    const QString digits = QStringLiteral("1234567890123456789012345678901234567890");
+    const QString chinese = QStringLiteral("数据数据数据数据数据数据数据数据");
+    const struct {
+        QString text;
+        int column;  // the column after the text
+        bool wraps;
+    } cases[] = {
+        {QStringLiteral(" 12 "), 40, false}, {digits, 3, true},   {chinese, 3, true},
+        {QStringLiteral("-- END --"), 60, false}, {QStringLiteral("数据"), 60, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        ImageSurface s(12000, 1200);
+        s.setFont({QStringLiteral("宋体"), 10, false});
+        const double line = s.lineHeight();
+        s.print({PrintItem::textItem(c.text), PrintItem::columnItem(c.column)}, true);
+        EXPECT_EQ(s.currentY(), c.wraps ? line : 0);
+        EXPECT_EQ(s.currentX(), (c.column - 1) * s.averageCharWidth());
+        s.setPosition(0, 0);
+        s.print({PrintItem::textItem(c.text)}, true);
+        EXPECT_EQ(s.currentX(), s.textWidth(c.text));
+        s.setPosition(0, 0);
+        s.print({PrintItem::textItem(c.text), PrintItem::textItem(c.text)}, true);
+        EXPECT_EQ(s.currentX(), 2 * s.textWidth(c.text));
+    }
+}
+
 TEST(PagedSurface, writesPagesToAPdfAndReportsAFailedDevice) {
     ensureApp();
     QTemporaryDir dir;

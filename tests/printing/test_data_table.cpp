@@ -150,6 +150,7 @@ TEST_F(DataTable, PagesHoldSixtyRowsThenSixtyFiveWithNumbersAtTheirFeet) {
         ASSERT_TRUE(test::succeeded(printDataTable(st, s, PrintHeader{}, {c.first, c.last})));
         const auto pages = pagesOf(s);
         ASSERT_EQ(pages.size(), c.rows.size());
+        EXPECT_EQ(tablePageCount(TableRange{c.first, c.last}), int64_t(c.rows.size())) << "announced as printed";
         for (size_t p = 0; p < pages.size(); ++p) {
             SCOPED_TRACE(testing::Message() << "page " << p + 1);
             EXPECT_EQ(pages[p].rows, c.rows[p]);
@@ -162,6 +163,49 @@ TEST_F(DataTable, PagesHoldSixtyRowsThenSixtyFiveWithNumbersAtTheirFeet) {
         EXPECT_TRUE(pages.back().endAfterPageNumber);
         ASSERT_FALSE(s.calls.empty());
         EXPECT_EQ(s.calls.back().op, Call::Op::EndDoc);
+    }
+}
+
+// Worked by hand from 60 rows on the first page and 65 on the others, with a break after every full page.
+TEST(DataTablePages, countFollowsSixtyRowsThenSixtyFiveAndABreakAfterEveryFullPage) {
+    const struct {
+        int64_t rows, pages;
+    } cases[] = {{0, 0},     {1, 1},     {59, 1},    {60, 2},   {61, 2},  {124, 2},
+                 {125, 3},   {126, 3},   {189, 3},   {190, 4},  {1000000, 15385}};
+    for (const auto& c : cases) EXPECT_EQ(tablePageCount(c.rows), c.pages) << c.rows << " rows";
+    EXPECT_EQ(tablePageCount(TableRange{999941, 1000000}), 2) << "60 rows from the range";
+}
+
+// The progress callback hears of each finished page; saying stop after page K leaves K pages drawn, no page
+// begun after them and no document ended, and the printing fails as cancelled.
+TEST_F(DataTable, progressHearsEveryPageAndStopsThePrintingAfterThePageItRefuses) {
+    useFile(writeFile(file("m.mtq"), numberedSamples(130)));
+    using Heard = std::vector<std::pair<int64_t, int64_t>>;
+    const struct {
+        int stopAfter;  // 0: never
+        int pages;
+        Heard heard;
+    } cases[] = {
+        {1, 1, {{1, 3}}},
+        {2, 2, {{1, 3}, {2, 3}}},
+        {3, 3, {{1, 3}, {2, 3}, {3, 3}}},
+        {0, 3, {{1, 3}, {2, 3}, {3, 3}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "stop after " << c.stopAfter);
+        RecordingSurface s;
+        Heard heard;
+        const Status printed = printDataTable(st, s, PrintHeader{}, {1, 130}, [&](int64_t done, int64_t total) {
+            heard.emplace_back(done, total);
+            return done != c.stopAfter;
+        });
+        EXPECT_EQ(heard, c.heard);
+        EXPECT_EQ(s.page(), c.pages);
+        EXPECT_EQ(pagesOf(s).size(), size_t(c.pages));
+        const bool ended = !s.calls.empty() && s.calls.back().op == Call::Op::EndDoc;
+        EXPECT_EQ(ended, c.stopAfter == 0);
+        EXPECT_EQ(printed.ok(), c.stopAfter == 0);
+        EXPECT_EQ(printCancelled(printed), c.stopAfter != 0);
     }
 }
 
@@ -366,7 +410,10 @@ TEST(DataTableTool, PdfTextHasAlignedColumnsAndEveryRow) {
                    QStringLiteral("2"), QStringLiteral("--org"), QStringLiteral("某某厂"), QStringLiteral("--date"),
                    QStringLiteral("2024,3,7,9,5")});
     ASSERT_TRUE(p.waitForFinished(60000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    ASSERT_EQ(p.exitCode(), 0) << err.toStdString();
+    // 129 rows: 60, 65 and 4 on three pages, announced before the first.
+    EXPECT_TRUE(err.startsWith(QStringLiteral("table: 3 pages for rows 2 to 130\n"))) << err.toStdString();
 
     QProcess t;
     t.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), out, QStringLiteral("-")});

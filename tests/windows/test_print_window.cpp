@@ -163,4 +163,64 @@ TEST_F(PrintWindowTest, aFailedOutputIsReportedNotPassedOffAsDone) {
     EXPECT_FALSE(finished[0]);
 }
 
+// 6495 rows take 101 pages (60, then 99 pages of 65, and the last row's page break leaves a page for the end
+// line); 6494 rows take 100. Beyond 100 pages the operator confirms first; No prints nothing, not even the report.
+TEST_F(PrintWindowTest, aTableOfMoreThanAHundredPagesIsPrintedOnlyWhenConfirmed) {
+    const QString path = dir.filePath("long.MTQ");
+    WorkingFileWriter w;
+    FileHeader h;
+    h.TotalTime = 6495;
+    h.channels = {1, 1, 1};
+    ASSERT_TRUE(w.create(path, h));
+    const float s[9] = {1, 220, 1, 1, 220, 1, 1, 220, 1};
+    for (int i = 0; i < 6495; ++i) ASSERT_TRUE(test::succeeded(w.appendSample(s)));
+    ASSERT_TRUE(test::succeeded(w.close()));
+    st.file.WorkFile = path;
+    const struct {
+        const char* to;
+        std::optional<MessageAnswer> answer;  // nothing: no question expected
+        int pages;                            // 0: nothing printed
+    } cases[] = {{"6494", std::nullopt, 100}, {"6495", MessageAnswer::No, 0}, {"6495", MessageAnswer::Yes, 101}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.to);
+        if (win.isNull()) {
+            win = new PrintWindow(st, dialogs, messages);
+            win->openOutput = [this](const QString& name) -> Result<std::unique_ptr<PrintOutput>> {
+                kept.emplace_back();
+                auto out = std::make_unique<RecordedOutput>(kept.back());
+                out->finished = &finished[0];
+                out->abandoned = &abandoned[0];
+                names << name;
+                pages.push_back(&out->page);
+                return std::unique_ptr<PrintOutput>(std::move(out));
+            };
+            win->show();
+        }
+        names.clear();
+        pages.clear();
+        messages.shown.clear();
+        messages.answers.clear();
+        if (c.answer) messages.answers.push_back(*c.answer);
+        win->Check1->setChecked(true);
+        win->Check2->setChecked(true);
+        win->Check2_Click();
+        win->Text2->setText(QString::fromLatin1(c.to));
+        win->Command2->click();
+        test::settle();
+        ASSERT_EQ(messages.shown.size(), c.answer ? 1u : 0u);
+        if (c.answer) {
+            EXPECT_EQ(messages.shown[0].buttons, MessageButtons::YesNo);
+            EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("101"))) << messages.shown[0].text.toStdString();
+        }
+        if (c.pages == 0) {
+            EXPECT_TRUE(names.isEmpty());
+            EXPECT_FALSE(win.isNull()) << "the window stays for another range";
+            continue;
+        }
+        ASSERT_EQ(names, QStringList({QStringLiteral("工况运行曲线"), QStringLiteral("数据")}));
+        EXPECT_EQ(pages[1]->page(), c.pages);
+        EXPECT_TRUE(win.isNull());
+    }
+}
+
 }  // namespace

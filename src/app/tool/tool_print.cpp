@@ -48,7 +48,8 @@ int printToPdf(const QString& cmd, const QString& output, const QString& title,
         return kExitFailure;
     }
     if (Status s = printDocument(**pdf, draw); !s) {
-        reportError(cmd, s.message());
+        // A stopped printout leaves nothing behind; the message says so in the tool's words.
+        reportError(cmd, printCancelled(s) ? QStringLiteral("stopped; %1 was not written").arg(output) : s.message());
         return kExitFailure;
     }
     return kExitOk;

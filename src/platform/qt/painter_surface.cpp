@@ -24,11 +24,43 @@ QFont qtFontFor(const FontSpec& face) {
     return f;
 }
 
-double PainterSurface::textWidth(const QString& text) const {
-    return QFontMetricsF(qtFontFor(font())).horizontalAdvance(text);
+const PainterSurface::FontCache& PainterSurface::fontCache() const {
+    const FontSpec& f = font();
+    if (cache_.valid && cache_.spec.size == f.size && cache_.spec.bold == f.bold && cache_.spec.name == f.name)
+        return cache_;
+    cache_.spec = f;
+    cache_.font = qtFontFor(f);
+    cache_.metrics = QFontMetricsF(cache_.font);
+    cache_.ascent = cache_.metrics.ascent();
+    cache_.height = cache_.metrics.height();
+    cache_.averageWidth = cache_.metrics.averageCharWidth();
+    cache_.latin1Known.fill(false);
+    cache_.valid = true;
+    cache_.onPainter = false;
+    return cache_;
 }
-double PainterSurface::lineHeight() const { return QFontMetricsF(qtFontFor(font())).height(); }
-double PainterSurface::averageCharWidth() const { return QFontMetricsF(qtFontFor(font())).averageCharWidth(); }
+
+double PainterSurface::textWidth(const QString& text) const { return fontCache().metrics.horizontalAdvance(text); }
+double PainterSurface::textWidthBound(const QString& text) const {
+    // Shaping a string costs as much as drawing it. Latin-1 text is no wider than its characters' own advances
+    // apart from kerning, which is far less than the average character width allowed on top; other text
+    // (Chinese, marks, other scripts) is measured exactly.
+    const FontCache& f = fontCache();
+    double sum = f.averageWidth;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u > 0xFF) return textWidth(text);
+        if (!f.latin1Known[u]) {
+            cache_.latin1Advance[u] = f.metrics.horizontalAdvance(c);
+            cache_.latin1Known[u] = true;
+        }
+        sum += f.latin1Advance[u];
+    }
+    return sum;
+}
+
+double PainterSurface::lineHeight() const { return fontCache().height; }
+double PainterSurface::averageCharWidth() const { return fontCache().averageWidth; }
 
 QPen PainterSurface::qtPen(const Pen& pen) const {
     // Width 1 is a hairline of one screen pixel (15 twips); wider pens scale with it.
@@ -53,11 +85,14 @@ void PainterSurface::doBox(double x1, double y1, double x2, double y2, const Pen
 
 void PainterSurface::doText(double x, double y, const QString& text, Colour colour) {
     QPainter& p = painter();
-    const QFont f = qtFontFor(font());
-    p.setFont(f);
+    const FontCache& f = fontCache();
+    if (!f.onPainter) {
+        p.setFont(f.font);
+        cache_.onPainter = true;
+    }
     p.setPen(toQColor(colour));
     // The position is the top of the text line.
-    p.drawText(QPointF(x, y + QFontMetricsF(f).ascent()), text);
+    p.drawText(QPointF(x, y + f.ascent), text);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -78,6 +113,7 @@ ImageSurface::~ImageSurface() {
 QPainter& ImageSurface::painter() {
     if (!painter_.isActive()) {
         painter_.begin(&image_);
+        painterBegun();
         painter_.setRenderHint(QPainter::TextAntialiasing);
         painter_.scale(1.0 / 15.0, 1.0 / 15.0);
     }
@@ -110,6 +146,7 @@ QPainter& PagedSurface::painter() {
             failed_ = true;
             painter_.begin(&sink_);
         }
+        painterBegun();
         const double scale = device_->logicalDpiX() / 1440.0;
         painter_.scale(scale, device_->logicalDpiY() / 1440.0);
     }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <array>
 #include <memory>
 
 #include "platform/surface.h"
@@ -18,15 +20,35 @@ QFont qtFontFor(const FontSpec& face);
 class PainterSurface : public Surface {
 public:
     double textWidth(const QString& text) const override;
+    double textWidthBound(const QString& text) const override;
     double lineHeight() const override;
     double averageCharWidth() const override;
 
 protected:
     virtual QPainter& painter() = 0;  // active, with twips as its units
+    // Called by painter() when it begins anew: a fresh painter has not got the current font yet.
+    void painterBegun() { cache_.onPainter = false; }
     void doLine(double x1, double y1, double x2, double y2, const Pen& pen) override;
     void doBox(double x1, double y1, double x2, double y2, const Pen& pen) override;
     void doText(double x, double y, const QString& text, Colour colour) override;
     QPen qtPen(const Pen& pen) const;
+
+private:
+    // The font and metrics of the current spec, built once per spec: building a QFont with its family fallback
+    // list and its metrics for every text item cost a third of a long table's printing time.
+    struct FontCache {
+        FontSpec spec;
+        QFont font;
+        QFontMetricsF metrics{QFont()};
+        double ascent = 0, height = 0, averageWidth = 0;
+        std::array<double, 256> latin1Advance{};  // advance of each Latin-1 character, measured when first met
+        std::array<bool, 256> latin1Known{};
+        bool valid = false;
+        bool onPainter = false;  // the painter has this font (setFont copies and resolves it on every call)
+    };
+    const FontCache& fontCache() const;
+
+    mutable FontCache cache_;
 };
 
 // A picture box: what is drawn stays in the image until cleared, crisp at any device pixel ratio.
