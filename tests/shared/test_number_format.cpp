@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "shared/number_format.h"
 
@@ -76,7 +77,12 @@ TEST(Fixed3, floatClassesRoundTheExactBinaryValue) {
         {kInf, " Inf"},
         {-kInf, " -Inf"},
     };
-    for (const Case& c : cases) EXPECT_EQ(formatFixed3(c.value), QString::fromLatin1(c.text)) << c.value;
+    for (const Case& c : cases) {
+        EXPECT_EQ(formatFixed3(c.value), QString::fromLatin1(c.text)) << c.value;
+        std::string row = "x;";
+        appendFixed3(row, c.value);
+        EXPECT_EQ(row, std::string("x;") + c.text);
+    }
 }
 
 // A damaged file may hold NaN or infinities; every form must still give some text that is no number.
@@ -178,6 +184,11 @@ TEST(GeneralForms, floatClassesExtremesAndSevenDigitTies) {
         EXPECT_EQ(formatGeneralCore(c.value), QString::fromLatin1(c.core)) << c.value;
         EXPECT_EQ(formatPrintNumber(c.value), QString::fromLatin1(c.print)) << c.value;
         EXPECT_EQ(formatCaption(c.value), QString::fromLatin1(c.caption)) << c.value;
+        std::string row = "x;";
+        appendGeneralCore(row, c.value);
+        appendPrintNumber(row, c.value);
+        appendCaption(row, c.value);
+        EXPECT_EQ(row, std::string("x;") + c.core + c.print + c.caption);
     }
 }
 
