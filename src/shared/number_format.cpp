@@ -1,9 +1,7 @@
 #include "shared/number_format.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,99 +9,160 @@ namespace mervo {
 
 namespace {
 
-QString nonFinite(float v) {
-    if (std::isnan(v)) return QStringLiteral("NaN");
-    return v < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+char* put(char* out, const char* text) {
+    while (*text) *out++ = *text++;
+    return out;
 }
 
-// Fewest significant digits (1..maxDigits) whose %g form reads back as v; maxDigits when none does.
-int shortestPrecision(float v, int maxDigits) {
-    char buf[64];
-    for (int p = 1; p < maxDigits; ++p) {
-        std::snprintf(buf, sizeof buf, "%.*g", p, static_cast<double>(v));
-        if (std::strtof(buf, nullptr) == v) return p;
+char* putNonFinite(char* out, float v) {
+    if (std::isnan(v)) return put(out, "NaN");
+    return put(out, v < 0 ? "-Inf" : "Inf");
+}
+
+// The significant digits of a finite, positive float, at most seven and without trailing zeros, and the power of
+// ten of the first one.
+struct Digits {
+    char digit[10];
+    int count;
+    int exp10;
+};
+
+// Reads to_chars' scientific text "d.ddde+XX" (no point when there is one digit).
+Digits parseScientific(const char* first, const char* last) {
+    Digits d{};
+    const char* e = first;
+    while (*e != 'e') {
+        if (*e != '.') d.digit[d.count++] = *e;
+        ++e;
     }
-    return maxDigits;
+    while (d.count > 1 && d.digit[d.count - 1] == '0') --d.count;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), last, d.exp10);
+    return d;
 }
 
-// Shortest form of |v| with a zero before the point: "0.2", "12", "1.234568E+07".
-std::string absoluteGeneral(float v) {
-    const float a = std::fabs(v);
-    if (a == 0.0f) return "0";
-    const int p = shortestPrecision(a, 7);
-    char buf[64];
-    const int exp10 = static_cast<int>(std::floor(std::log10(static_cast<double>(a))));
-    std::snprintf(buf, sizeof buf, "%.*e", p - 1, static_cast<double>(a));
-    // Recompute the exponent from the rounded mantissa (9.9999995 rounds up to 1E+01).
-    const char* e = std::strchr(buf, 'e');
-    const int roundedExp = e ? std::atoi(e + 1) : exp10;
-    if (roundedExp >= 7 || roundedExp < -4) {
-        std::string mant(buf, static_cast<size_t>(e - buf));
-        if (mant.find('.') != std::string::npos) {
-            while (!mant.empty() && mant.back() == '0') mant.pop_back();
-            if (!mant.empty() && mant.back() == '.') mant.pop_back();
+Digits generalDigits(float a) {
+    char buf[32];
+    // The shortest digits that read back to the float. Where at most six do, they are also the value rounded to
+    // that many digits (the form wants the fewest digits whose rounding reads back, and a shortest candidate is
+    // the nearest one).
+    auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific);
+    Digits d = parseScientific(buf, r.ptr);
+    if (d.count <= 6) return d;
+    // Otherwise the exact value rounded to seven digits, half-way cases to the even digit, as the form always
+    // gave; the shortest seven-digit text could differ from that on a tie.
+    r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 6);
+    return parseScientific(buf, r.ptr);
+}
+
+// |v| in the general form: plain from 1E-04 up to below 1E+07, otherwise a mantissa and a two-digit exponent.
+char* putAbsoluteGeneral(char* out, float a, bool zeroBeforePoint) {
+    if (a == 0.0f) {
+        *out++ = '0';
+        return out;
+    }
+    const Digits d = generalDigits(a);
+    if (d.exp10 >= 7 || d.exp10 < -4) {
+        *out++ = d.digit[0];
+        if (d.count > 1) {
+            *out++ = '.';
+            for (int i = 1; i < d.count; ++i) *out++ = d.digit[i];
         }
-        char tail[16];
-        std::snprintf(tail, sizeof tail, "E%c%02d", roundedExp < 0 ? '-' : '+', std::abs(roundedExp));
-        return mant + tail;
+        const int e = std::abs(d.exp10);  // below 100 for every float
+        *out++ = 'E';
+        *out++ = d.exp10 < 0 ? '-' : '+';
+        *out++ = static_cast<char>('0' + e / 10);
+        *out++ = static_cast<char>('0' + e % 10);
+        return out;
     }
-    const int decimals = std::max(0, p - 1 - roundedExp);
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, static_cast<double>(a));
-    std::string s(buf);
-    if (s.find('.') != std::string::npos) {
-        while (s.back() == '0') s.pop_back();
-        if (s.back() == '.') s.pop_back();
+    if (d.exp10 >= 0) {
+        for (int i = 0; i <= d.exp10; ++i) *out++ = i < d.count ? d.digit[i] : '0';
+        if (d.count > d.exp10 + 1) {
+            *out++ = '.';
+            for (int i = d.exp10 + 1; i < d.count; ++i) *out++ = d.digit[i];
+        }
+        return out;
     }
-    return s;
+    if (zeroBeforePoint) *out++ = '0';
+    *out++ = '.';
+    for (int i = -1; i > d.exp10; --i) *out++ = '0';
+    for (int i = 0; i < d.count; ++i) *out++ = d.digit[i];
+    return out;
 }
 
-std::string withoutLeadingZero(std::string s) {
-    if (s.size() > 1 && s[0] == '0' && s[1] == '.') s.erase(0, 1);
-    return s;
+char* putGeneral(char* out, float v, bool zeroBeforePoint) {
+    if (!std::isfinite(v)) return putNonFinite(out, v);
+    if (v < 0) *out++ = '-';
+    return putAbsoluteGeneral(out, std::fabs(v), zeroBeforePoint);
+}
+
+template <int N, typename Write>
+QString toQString(float v, Write write) {
+    char buf[N];
+    return QString::fromLatin1(buf, static_cast<qsizetype>(write(buf, v) - buf));
+}
+
+template <int N, typename Write>
+void appendTo(std::string& out, float v, Write write) {
+    char buf[N];
+    out.append(buf, static_cast<size_t>(write(buf, v) - buf));
 }
 
 }  // namespace
 
-QString formatFixed3(float v) {
-    if (!std::isfinite(v)) return QLatin1Char(' ') + nonFinite(v);
+char* writeFixed3(char* out, float v) {
+    if (!std::isfinite(v)) {
+        *out++ = ' ';
+        return putNonFinite(out, v);
+    }
     const double a = std::fabs(static_cast<double>(v));
-    char buf[80];
-    bool zero;
     if (a >= 1e15) {
         // Floats this large are whole numbers; print them exactly.
-        std::snprintf(buf, sizeof buf, "%.0f.000", a);
-        zero = false;
-    } else {
-        // A float times 1000 is exact in a double, so the half-way test below is exact too.
-        const double r = std::floor(a * 1000.0 + 0.5);
-        const auto units = static_cast<unsigned long long>(r);
-        std::snprintf(buf, sizeof buf, "%llu.%03llu", units / 1000, units % 1000);
-        zero = units == 0;
+        if (v < 0) *out++ = '-';
+        *out++ = ' ';
+        out = std::to_chars(out, out + 40, a, std::chars_format::fixed, 0).ptr;
+        return put(out, ".000");
     }
-    const QString body = QLatin1Char(' ') + QString::fromLatin1(buf);
-    return (v < 0 && !zero) ? QLatin1Char('-') + body : body;
+    // A float times 1000 is exact in a double, and so is adding the half, so this rounds the exact value half
+    // away from zero (the sum is not negative, so the conversion truncates as floor would).
+    const auto units = static_cast<unsigned long long>(a * 1000.0 + 0.5);
+    if (v < 0 && units != 0) *out++ = '-';
+    *out++ = ' ';
+    out = std::to_chars(out, out + 20, units / 1000).ptr;
+    const auto decimals = static_cast<unsigned>(units % 1000);
+    out[0] = '.';
+    out[1] = static_cast<char>('0' + decimals / 100);
+    out[2] = static_cast<char>('0' + decimals / 10 % 10);
+    out[3] = static_cast<char>('0' + decimals % 10);
+    return out + 4;
 }
 
-QString formatGeneralCore(float v) {
-    if (!std::isfinite(v)) return nonFinite(v);
-    const std::string s = withoutLeadingZero(absoluteGeneral(v));
-    return QString::fromLatin1(((v < 0) ? "-" + s : s).c_str());
+char* writeGeneralCore(char* out, float v) { return putGeneral(out, v, false); }
+
+char* writePrintNumber(char* out, float v) {
+    if (!(v < 0)) *out++ = ' ';
+    out = putGeneral(out, v, false);
+    *out++ = ' ';
+    return out;
 }
 
-QString formatPrintNumber(float v) {
-    const QString core = formatGeneralCore(v);
-    return (core.startsWith(QLatin1Char('-')) ? core : QLatin1Char(' ') + core) + QLatin1Char(' ');
-}
+char* writeCaption(char* out, float v) { return putGeneral(out, v, true); }
 
-QString formatCaption(float v) {
-    if (!std::isfinite(v)) return nonFinite(v);
-    const std::string s = absoluteGeneral(v);
-    return QString::fromLatin1(((v < 0) ? "-" + s : s).c_str());
-}
+void appendFixed3(std::string& out, float v) { appendTo<kFixed3MaxChars>(out, v, writeFixed3); }
+void appendGeneralCore(std::string& out, float v) { appendTo<kGeneralMaxChars>(out, v, writeGeneralCore); }
+void appendPrintNumber(std::string& out, float v) { appendTo<kGeneralMaxChars>(out, v, writePrintNumber); }
+void appendCaption(std::string& out, float v) { appendTo<kGeneralMaxChars>(out, v, writeCaption); }
+
+QString formatFixed3(float v) { return toQString<kFixed3MaxChars>(v, writeFixed3); }
+QString formatGeneralCore(float v) { return toQString<kGeneralMaxChars>(v, writeGeneralCore); }
+QString formatPrintNumber(float v) { return toQString<kGeneralMaxChars>(v, writePrintNumber); }
+QString formatCaption(float v) { return toQString<kGeneralMaxChars>(v, writeCaption); }
 
 QString formatSettingsValue(float v) {
-    const QString core = formatGeneralCore(v);
-    return core.startsWith(QLatin1Char('-')) ? core : QLatin1Char(' ') + core;
+    char buf[kGeneralMaxChars];
+    char* out = buf;
+    if (!(v < 0)) *out++ = ' ';
+    out = putGeneral(out, v, false);
+    return QString::fromLatin1(buf, static_cast<qsizetype>(out - buf));
 }
 
 void appendShortestFloat(std::string& out, float v) {

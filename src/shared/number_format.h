@@ -23,6 +23,22 @@ QString formatCaption(float v);
 // A settings-file value: a blank or the minus sign, then the general form: " 5400", " .5", "-2".
 QString formatSettingsValue(float v);
 
+// The same forms written into a caller's buffer, for rows built without a QString per number. Each writes from
+// `out` at most kFixed3MaxChars (the fixed form) or kGeneralMaxChars (the others) characters, adds no
+// terminating zero, and returns one past the last character written.
+inline constexpr int kFixed3MaxChars = 45;   // "- ", the 39 digits of the largest float, ".000"
+inline constexpr int kGeneralMaxChars = 14;  // "-1.175494E-38 " as a printed number
+char* writeFixed3(char* out, float v);
+char* writeGeneralCore(char* out, float v);
+char* writePrintNumber(char* out, float v);
+char* writeCaption(char* out, float v);
+
+// ... and appended to a std::string.
+void appendFixed3(std::string& out, float v);
+void appendGeneralCore(std::string& out, float v);
+void appendPrintNumber(std::string& out, float v);
+void appendCaption(std::string& out, float v);
+
 // The shortest decimal text that reads back to the same float (up to nine digits), for JSON and CSV;
 // "null" for NaN and infinities, which JSON cannot hold.
 std::string formatShortestFloat(float v);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "shared/number_format.h"
 
@@ -50,6 +51,40 @@ TEST(Fixed3, minusGoesBeforeTheBlankAndRoundingIsHalfAwayFromZero) {
         {-0.0006f, "- 0.001"},
     };
     for (const Case& c : cases) EXPECT_EQ(formatFixed3(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+// Every class of float, and the values where rounding the exact binary value matters: a float just above or
+// below a decimal half, an exact binary half (which goes away from zero, not to the even digit), the switch to
+// whole floats printed digit for digit at 1e15, and non-finite values.
+TEST(Fixed3, floatClassesRoundTheExactBinaryValue) {
+    const Case cases[] = {
+        {std::numeric_limits<float>::denorm_min(), " 0.000"},
+        {FLT_MIN, " 0.000"},
+        {-FLT_MIN, " 0.000"},
+        {0.0005f, " 0.001"},  // 0.000500000024...
+        {-0.0005f, "- 0.001"},
+        {1.0005f, " 1.000"},  // 1.000499963...
+        {2.5e-4f, " 0.000"},
+        {-2.5e-4f, " 0.000"},
+        {0.3125f, " 0.313"},  // exact half: away from zero, not to the even .312
+        {-524287.0625f, "- 524287.063"},
+        {9999999.0f, " 9999999.000"},
+        {1e7f, " 10000000.000"},
+        {123456789.0f, " 123456792.000"},
+        {1e9f, " 1000000000.000"},
+        {1e15f, " 999999986991104.000"},
+        {1.00000005e15f, " 1000000054099968.000"},
+        {kNaN, " NaN"},
+        {-kNaN, " NaN"},
+        {kInf, " Inf"},
+        {-kInf, " -Inf"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(formatFixed3(c.value), QString::fromLatin1(c.text)) << c.value;
+        std::string row = "x;";
+        appendFixed3(row, c.value);
+        EXPECT_EQ(row, std::string("x;") + c.text);
+    }
 }
 
 // A damaged file may hold NaN or infinities; every form must still give some text that is no number.
@@ -113,6 +148,49 @@ TEST(PrintNumber, sevenDigitDecimalsReadBackToTheSameFloat) {
             if (ch >= '0' && ch <= '9' && (significant > 0 || ch != '0')) ++significant;
         EXPECT_LE(significant, 7) << core;
         EXPECT_NE(core.rfind("0.", 0), 0u) << "no zero before the point: " << core;
+    }
+}
+
+// The general form in its three dresses over every class of float. Eight-digit values that lie exactly half-way
+// at seven digits go to the even digit (8388606.5, 12345.625, 10000005).
+TEST(GeneralForms, floatClassesExtremesAndSevenDigitTies) {
+    struct Forms {
+        float value;
+        const char* core;
+        const char* print;
+        const char* caption;
+    };
+    const Forms cases[] = {
+        {-0.0f, "0", " 0 ", "0"},
+        {3 * std::numeric_limits<float>::denorm_min(), "4E-45", " 4E-45 ", "4E-45"},
+        {1e-40f, "1E-40", " 1E-40 ", "1E-40"},
+        {FLT_MIN, "1.175494E-38", " 1.175494E-38 ", "1.175494E-38"},
+        {-FLT_MIN, "-1.175494E-38", "-1.175494E-38 ", "-1.175494E-38"},
+        {FLT_MAX, "3.402823E+38", " 3.402823E+38 ", "3.402823E+38"},
+        {-FLT_MAX, "-3.402823E+38", "-3.402823E+38 ", "-3.402823E+38"},
+        {9.999999e-5f, "9.999999E-05", " 9.999999E-05 ", "9.999999E-05"},
+        {0.00012345678f, ".0001234568", " .0001234568 ", "0.0001234568"},
+        {0.0625f, ".0625", " .0625 ", "0.0625"},
+        {-12345.625f, "-12345.62", "-12345.62 ", "-12345.62"},
+        {8388606.5f, "8388606", " 8388606 ", "8388606"},
+        {10000005.0f, "1E+07", " 1E+07 ", "1E+07"},
+        {10000015.0f, "1.000002E+07", " 1.000002E+07 ", "1.000002E+07"},
+        {123456789.0f, "1.234568E+08", " 1.234568E+08 ", "1.234568E+08"},
+        {1e9f, "1E+09", " 1E+09 ", "1E+09"},
+        {kNaN, "NaN", " NaN ", "NaN"},
+        {-kNaN, "NaN", " NaN ", "NaN"},
+        {kInf, "Inf", " Inf ", "Inf"},
+        {-kInf, "-Inf", "-Inf ", "-Inf"},
+    };
+    for (const Forms& c : cases) {
+        EXPECT_EQ(formatGeneralCore(c.value), QString::fromLatin1(c.core)) << c.value;
+        EXPECT_EQ(formatPrintNumber(c.value), QString::fromLatin1(c.print)) << c.value;
+        EXPECT_EQ(formatCaption(c.value), QString::fromLatin1(c.caption)) << c.value;
+        std::string row = "x;";
+        appendGeneralCore(row, c.value);
+        appendPrintNumber(row, c.value);
+        appendCaption(row, c.value);
+        EXPECT_EQ(row, std::string("x;") + c.core + c.print + c.caption);
     }
 }
 
