@@ -2,9 +2,10 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "measurement/reader.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
+#include "shared/second_core.h"
 #include "shared/time_split.h"
 
 namespace mervo {
@@ -23,67 +25,29 @@ enum class Phase { Idle, Scanning, Sweeping, Finished, Failed };
 
 constexpr int kMotorBoxes[] = {16, 17, 18};
 
-// A second processor core that works out half of a large chunk's per-sample arithmetic while the caller does
-// the other half. Started at the first such chunk; a machine with one core never starts it.
-class HalfHelper {
-public:
-    ~HalfHelper() {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            quit_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
+// Waiting a moment for the other core: the chunk it works on is a fraction of a millisecond away, so spin
+// first; then give the core away, briefly (`sleepy`, for a wait that may last) or just to let others run.
+void waitAMoment(int& spins, bool sleepy) {
+    if (++spins < 2048) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+        return;
     }
-    static bool worthIt() { return std::thread::hardware_concurrency() > 1; }
+    if (sleepy)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    else
+        std::this_thread::yield();
+}
 
-    // Runs `theirs` on the helper and `mine` here; returns once both are done.
-    void together(const std::function<void()>& theirs, const std::function<void()>& mine) {
-        if (!thread_.joinable()) thread_ = std::thread([this] { serve(); });
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            job_ = &theirs;
-            done_ = false;
-        }
-        cv_.notify_all();
-        mine();
-        std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [this] { return done_; });
-    }
-
-private:
-    void serve() {
-        std::unique_lock<std::mutex> lock(m_);
-        for (;;) {
-            cv_.wait(lock, [this] { return quit_ || job_ != nullptr; });
-            if (quit_) return;
-            const std::function<void()>* job = job_;
-            lock.unlock();
-            (*job)();
-            lock.lock();
-            job_ = nullptr;
-            done_ = true;
-            cv_.notify_all();
-        }
-    }
-
-    std::thread thread_;
-    std::mutex m_;
-    std::condition_variable cv_;
-    const std::function<void()>* job_ = nullptr;
-    bool done_ = false, quit_ = false;
-};
-
-// Chunks at least this long are shared with the helper: below it the hand-over costs more than it saves.
-constexpr int64_t kSharedChunk = 8192;
-
-// The arrays of one chunk of samples, allocated once per pass.
+// The arrays of one chunk of samples, allocated once per pass. Small enough to stay in the processor's
+// cache from the read through the last of the three steps over it.
 struct SampleChunk {
-    static constexpr int64_t kSamples = 16384;
+    static constexpr int64_t kSamples = 2048;
     std::vector<float> raw, sumP, sumQ, pf, s, elapsed, ep, eq, loadRate, outputPower, efficiency;
     std::vector<double> cumP, cumQ, count;
     std::vector<MotorState> state;
+    Status read;  // how reading the chunk went
 
     MotorOutputs outputsOf(size_t j) const {
         MotorOutputs o;
@@ -104,6 +68,11 @@ struct SampleChunk {
     }
 };
 
+// Chunks a long step keeps in flight: the helper works at most this many ahead of the caller.
+constexpr int kRing = 4;
+// A step this long is worth handing chunks to the helper.
+constexpr int64_t kAheadFrom = 4 * SampleChunk::kSamples;
+
 }  // namespace
 
 struct AnalysisPass::Impl {
@@ -117,8 +86,9 @@ struct AnalysisPass::Impl {
     int64_t n = 0, i = 0;
     bool keepSeries = true;
     SampleStream stream;
-    SampleChunk chunk;
-    std::unique_ptr<HalfHelper> helper;
+    std::vector<SampleChunk> ring = std::vector<SampleChunk>(1);  // ring[0] for chunks done one by one
+    const SampleChunk* cur = nullptr;                             // the chunk panelOf() reads
+    std::unique_ptr<SecondCore> helper;  // reads and works out chunks ahead during a long step
     bool axesReady = false;
     QString error;
 
@@ -139,7 +109,11 @@ struct AnalysisPass::Impl {
         st.file.SampleCount = 0;
     }
     void setUpAxes();
-    int64_t sweepChunk(int64_t count, const std::function<void(const PanelSample&)>& onSample);
+    static void prepare(SampleChunk& b, const SampleStream& stream, const MotorValues& motor, int64_t first,
+                        int64_t count);
+    void carry(SampleChunk& b, int64_t got, const AnalysisPass& pass);
+    bool sweepChunk(int64_t count, const AnalysisPass& pass);
+    bool sweepAhead(int64_t count, const AnalysisPass& pass);
     PanelSample panelOf(int64_t j) const;
     void finish();
 };
@@ -168,7 +142,7 @@ void AnalysisPass::Impl::setUpAxes() {
 }
 
 PanelSample AnalysisPass::Impl::panelOf(int64_t j) const {
-    const SampleChunk& b = chunk;
+    const SampleChunk& b = *cur;
     PanelSample s;
     const float* v = &b.raw[static_cast<size_t>(j) * kSampleRecords];
     for (int k = 0; k < kSampleRecords; ++k) s.fileValues[static_cast<size_t>(k)] = s.values[static_cast<size_t>(k)] = v[k];
@@ -190,68 +164,81 @@ PanelSample AnalysisPass::Impl::panelOf(int64_t j) const {
     return s;
 }
 
-// Up to `count` samples in three passes over the chunk: the arithmetic each sample needs on its own (totals,
-// motor evaluation), then what carries from sample to sample (running sums, shown motor outputs and their
-// extremes, the curves), then the clock and the energies where something reads them. The shared state and the panel
-// are brought up to date for the chunk's last sample only: the same values as sample-by-sample work leaves.
-int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(const PanelSample&)>& onSample) {
-    SampleChunk& b = chunk;
+// Samples first+1 .. first+count into `b` with what each needs on its own: the totals and the motor
+// evaluation. Touches nothing but `b`, so the helper can prepare one chunk while the caller carries another.
+void AnalysisPass::Impl::prepare(SampleChunk& b, const SampleStream& stream, const MotorValues& motor,
+                                 int64_t first, int64_t count) {
     b.ensure(count);
-    const int64_t got = stream.nextBlock(b.raw.data(), count);
-    if (got <= 0) return got;
-    // Samples [from, to): what each needs on its own. Nothing here writes what the other half reads.
-    const auto independent = [&b, this](int64_t from, int64_t to) {
-        const size_t f = static_cast<size_t>(from);
-        deriveTotalsBlock(b.raw.data() + f * kSampleRecords, to - from, b.sumP.data() + f, b.sumQ.data() + f,
-                          b.pf.data() + f, b.s.data() + f);
-        evaluateMotorBlock(st.motor, b.sumP.data() + f, to - from, b.state.data() + f,
-                           {b.loadRate.data() + f, b.outputPower.data() + f, b.efficiency.data() + f});
-    };
-    if (got >= kSharedChunk && HalfHelper::worthIt()) {
-        if (!helper) helper = std::make_unique<HalfHelper>();
-        const int64_t half = got / 2;
-        helper->together([&] { independent(half, got); }, [&] { independent(0, half); });
-    } else {
-        independent(0, got);
-    }
+    b.read = stream.readSamples(first, count, b.raw.data());
+    if (!b.read) return;
+    deriveTotalsBlock(b.raw.data(), count, b.sumP.data(), b.sumQ.data(), b.pf.data(), b.s.data());
+    evaluateMotorBlock(motor, b.sumP.data(), count, b.state.data(),
+                       {b.loadRate.data(), b.outputPower.data(), b.efficiency.data()});
+}
 
+// The prepared chunk's samples in order: what carries from sample to sample (running sums, shown motor
+// outputs and their extremes, the curves), then the clock and the energies where something reads them. The
+// shared state and the panel are brought up to date for the chunk's last sample only: the same values as
+// sample-by-sample work leaves.
+void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& pass) {
+    cur = &b;
     auto& c = st.curves;
     RunningSums& sums = st.sums;
     const float totalTime = st.file.TotalTime;
+    const bool everySample = keepSeries || pass.onRows || pass.onSample;
+    // Held in locals for the loop: written through the shared state, every sum and extreme would make a
+    // round trip through memory per sample.
+    double sumP = sums.SumP, sumQ = sums.SumQ, blocks = sums.BlockCount;
+    MotorOutputs shown = shownOutputs;
+    float effMax = c.EfficiencyMax, effMin = c.EfficiencyMin, loadMax = c.LoadRateMax, loadMin = c.LoadRateMin;
     int64_t lastTouch = -1;
     for (int64_t j = 0; j < got; ++j) {
         const size_t u = static_cast<size_t>(j);
-        sums.SumP = sums.SumP + b.sumP[u];
-        sums.SumQ = sums.SumQ + b.sumQ[u];
-        sums.BlockCount = sums.BlockCount + 1;
-        b.cumP[u] = sums.SumP;
-        b.cumQ[u] = sums.SumQ;
-        b.count[u] = sums.BlockCount;
+        sumP = sumP + b.sumP[u];
+        sumQ = sumQ + b.sumQ[u];
+        blocks = blocks + 1;
+        if (everySample) {
+            b.cumP[u] = sumP;
+            b.cumQ[u] = sumQ;
+            b.count[u] = blocks;
+        }
 
         // The pass clears the outputs where there is no motor data; a generating sample keeps the earlier ones.
-        switch (b.state[u]) {
+        const MotorState state = b.state[u];
+        switch (state) {
             case MotorState::Running:
-            case MotorState::BelowNoLoad: shownOutputs = b.outputsOf(u); break;
-            case MotorState::NoMotorData: shownOutputs = MotorOutputs{}; break;
+            case MotorState::BelowNoLoad: shown = b.outputsOf(u); break;
+            case MotorState::NoMotorData: shown = MotorOutputs{}; break;
             case MotorState::Generating: break;
         }
-        if (b.state[u] != MotorState::NoMotorData) lastTouch = j;
-        const float eff = shownOutputs.efficiency, load = shownOutputs.loadRate;
-        if (c.EfficiencyMax < eff) c.EfficiencyMax = eff;
-        if (c.EfficiencyMin > eff) c.EfficiencyMin = eff;
-        if (c.LoadRateMax < load) c.LoadRateMax = load;
-        if (c.LoadRateMin > load) c.LoadRateMin = load;
+        if (state != MotorState::NoMotorData) lastTouch = j;
+        const float eff = shown.efficiency, load = shown.loadRate;
+        if (effMax < eff) effMax = eff;
+        if (effMin > eff) effMin = eff;
+        if (loadMax < load) loadMax = load;
+        if (loadMin > load) loadMin = load;
 
         if (plotter) {
             const float* v = &b.raw[u * kSampleRecords];
             plotter->step({v[0], v[3], v[6], v[1], v[4], v[7], b.sumP[u], b.pf[u], eff, load},
-                          b.state[u] == MotorState::Running, c);
+                          state == MotorState::Running, c);
         }
     }
+    sums.SumP = sumP;
+    sums.SumQ = sumQ;
+    sums.BlockCount = blocks;
+    shownOutputs = shown;
+    c.EfficiencyMax = effMax;
+    c.EfficiencyMin = effMin;
+    c.LoadRateMax = loadMax;
+    c.LoadRateMin = loadMin;
+    const size_t lastU = static_cast<size_t>(got - 1);
+    b.cumP[lastU] = sumP;
+    b.cumQ[lastU] = sumQ;
+    b.count[lastU] = blocks;
 
     // The energy reached at each sample, over its elapsed time itself: the difference of two clock readings
     // near midnight would lose the hundredths a float can still hold in the elapsed time.
-    const bool everySample = keepSeries || onSample;
     for (int64_t j = everySample ? 0 : got - 1; j < got; ++j) {
         const size_t u = static_cast<size_t>(j);
         b.elapsed[u] = sampleElapsed(totalTime, i + j + 1, n);
@@ -268,11 +255,28 @@ int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(c
         ep.insert(ep.end(), b.ep.begin(), b.ep.begin() + got);
         eq.insert(eq.end(), b.eq.begin(), b.eq.begin() + got);
     }
-    if (onSample)
-        for (int64_t j = 0; j < got; ++j) onSample(panelOf(j));
+    if (pass.onRows) {
+        SampleRows r;
+        r.first = i;
+        r.count = got;
+        r.fileValues = b.raw.data();
+        r.sumP = b.sumP.data();
+        r.sumQ = b.sumQ.data();
+        r.pf = b.pf.data();
+        r.s = b.s.data();
+        r.elapsed = b.elapsed.data();
+        r.ep = b.ep.data();
+        r.eq = b.eq.data();
+        r.outputPower = b.outputPower.data();
+        r.efficiency = b.efficiency.data();
+        r.loadRate = b.loadRate.data();
+        r.state = b.state.data();
+        pass.onRows(r);
+    }
+    if (pass.onSample)
+        for (int64_t j = 0; j < got; ++j) pass.onSample(panelOf(j));
 
     // The state a sample-by-sample pass leaves after the chunk's last sample.
-    const size_t lastU = static_cast<size_t>(got - 1);
     auto& live = st.live;
     for (int k = 0; k < kSampleRecords; ++k)
         live.LiveValues[static_cast<size_t>(k)] = live.SampleValues[static_cast<size_t>(k)] =
@@ -288,7 +292,73 @@ int64_t AnalysisPass::Impl::sweepChunk(int64_t count, const std::function<void(c
         lastMotorTouch = panelOf(lastTouch);
     }
     i += got;
-    return got;
+}
+
+// One chunk read, worked out and carried here.
+bool AnalysisPass::Impl::sweepChunk(int64_t count, const AnalysisPass& pass) {
+    SampleChunk& b = ring[0];
+    prepare(b, stream, st.motor, i, count);
+    if (!b.read) return false;
+    carry(b, count, pass);
+    return true;
+}
+
+// `count` samples in chunks that the helper and this thread prepare as each is free, up to kRing ahead of
+// the one carried here, in order. Either side takes the next chunk nobody has taken, so the work shares
+// itself out however long each part takes. False on a read error, which the failed chunk's `read` tells.
+bool AnalysisPass::Impl::sweepAhead(int64_t count, const AnalysisPass& pass) {
+    if (ring.size() < static_cast<size_t>(kRing)) ring.resize(kRing);
+    if (!helper) helper = std::make_unique<SecondCore>();
+    constexpr int64_t kChunk = SampleChunk::kSamples;
+    const int64_t chunks = (count + kChunk - 1) / kChunk;
+    const int64_t base = i;
+    const MotorValues motor = st.motor;  // the nameplate for the helper, away from what the carry writes
+    std::atomic<int64_t> taken{0}, carried{0};
+    std::atomic<bool> stop{false};
+    std::array<std::atomic<int64_t>, kRing> ready;  // the chunk number + 1 each slot holds once prepared
+    for (auto& r : ready) r.store(0);
+    // Takes and prepares the next chunk if one is free; false when none is.
+    const auto takeOne = [&]() {
+        int64_t k = taken.load();
+        do {
+            if (k >= chunks || k >= carried.load(std::memory_order_acquire) + kRing || stop.load()) return false;
+        } while (!taken.compare_exchange_weak(k, k + 1));
+        SampleChunk& b = ring[static_cast<size_t>(k % kRing)];
+        prepare(b, stream, motor, base + k * kChunk, std::min(kChunk, count - k * kChunk));
+        ready[static_cast<size_t>(k % kRing)].store(k + 1, std::memory_order_release);
+        return true;
+    };
+    helper->start([&] {
+        int spins = 0;
+        while (taken.load() < chunks && !stop.load()) {
+            if (takeOne())
+                spins = 0;
+            else
+                waitAMoment(spins, true);
+        }
+    });
+    bool ok = true;
+    for (int64_t k = 0; k < chunks && ok; ++k) {
+        const size_t slot = static_cast<size_t>(k % kRing);
+        int spins = 0;
+        while (ready[slot].load(std::memory_order_acquire) != k + 1) {
+            if (takeOne())
+                spins = 0;
+            else
+                waitAMoment(spins, false);
+        }
+        SampleChunk& b = ring[slot];
+        if (!b.read) {
+            ok = false;
+            break;
+        }
+        carry(b, std::min(kChunk, count - k * kChunk), pass);
+        carried.store(k + 1, std::memory_order_release);
+    }
+    stop.store(true);
+    helper->finish();
+    if (!ok) ring[0].read = ring[static_cast<size_t>(carried.load() % kRing)].read;
+    return ok;
 }
 
 void AnalysisPass::Impl::finish() {
@@ -462,15 +532,14 @@ bool AnalysisPass::step(int64_t maxSamples) {
     if (d.phase != Phase::Sweeping) return true;
 
     while (budget > 0 && d.i < d.n) {
-        const int64_t want = std::min<int64_t>({budget, d.n - d.i, SampleChunk::kSamples});
-        const int64_t got = d.sweepChunk(want, onSample);
-        if (got < want) {
-            const Status& s = d.stream.status();
-            d.fail(QStringLiteral("读取数据文件 %1 时出错（%2），分析中止！")
-                       .arg(d.path, s ? QStringLiteral("文件提前结束") : s.reason()));
+        const int64_t want = std::min<int64_t>(budget, d.n - d.i);
+        const bool ahead = want >= kAheadFrom && SecondCore::available();
+        const int64_t now = ahead ? want : std::min<int64_t>(want, SampleChunk::kSamples);
+        if (!(ahead ? d.sweepAhead(now, *this) : d.sweepChunk(now, *this))) {
+            d.fail(QStringLiteral("读取数据文件 %1 时出错（%2），分析中止！").arg(d.path, d.ring[0].read.reason()));
             return true;
         }
-        budget -= got;
+        budget -= now;
     }
     if (d.i < d.n) return false;
     d.finish();

@@ -15,6 +15,17 @@
 
 namespace mervo {
 
+// Consecutive samples of a pass side by side: row r is sample first + r + 1.
+struct SampleRows {
+    int64_t first = 0, count = 0;
+    const float* fileValues = nullptr;  // nine per row, as read from the file
+    const float *sumP = nullptr, *sumQ = nullptr, *pf = nullptr, *s = nullptr;
+    const float *elapsed = nullptr, *ep = nullptr, *eq = nullptr;  // seconds; W·h and var·h reached
+    // The motor outputs, meaningful where the state is Running or BelowNoLoad.
+    const float *outputPower = nullptr, *efficiency = nullptr, *loadRate = nullptr;
+    const MotorState* state = nullptr;
+};
+
 class AnalysisPass {
 public:
     // `boxes` may be null (no drawing, e.g. the command line).
@@ -32,8 +43,11 @@ public:
     int64_t done() const;
     int64_t total() const;
 
-    // Each sample's panel numbers, in order (an export writes them). Left unset, the pass works out the panel
-    // for the last sample of each chunk only: a window shows lastPanel() once per slice.
+    // Every sample's numbers, a chunk of them at a time, in order (an export writes them). Left unset, the
+    // pass works out the clock and the panel for the last sample of each chunk only: a window shows
+    // lastPanel() once per slice.
+    std::function<void(const SampleRows&)> onRows;
+    // The same one sample at a time, as the panel would show it.
     std::function<void(const PanelSample&)> onSample;
 
     // Whether the pass keeps the energy series the record query reads (default yes); a job that never

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace mervo {
 
@@ -35,6 +36,17 @@ void encodeRecords(const float* values, size_t n, unsigned char* out) {
         std::memcpy(&bits, &values[i], 4);
         for (int b = 0; b < 4; ++b) out[4 * i + b] = static_cast<unsigned char>(bits >> (8 * b));
     }
+}
+
+void decodeRecordsInPlace(float* values, size_t n) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    (void)values;
+    (void)n;
+#else
+    std::vector<unsigned char> bytes(n * sizeof(float));
+    std::memcpy(bytes.data(), values, bytes.size());
+    decodeRecords(bytes.data(), n, values);
+#endif
 }
 
 void decodeRecords(const unsigned char* in, size_t n, float* values) {

@@ -42,5 +42,7 @@ float sampleCountFromLength(int64_t bytes);
 // Little-endian conversion of records, independent of the host's byte order.
 void encodeRecords(const float* values, size_t n, unsigned char* out);
 void decodeRecords(const unsigned char* in, size_t n, float* values);
+// The same for records read straight into `values`.
+void decodeRecordsInPlace(float* values, size_t n);
 
 }  // namespace mervo

@@ -131,6 +131,17 @@ bool SampleStream::next(float out[9]) {
     return true;
 }
 
+Status SampleStream::readSamples(int64_t first, int64_t count, float* out) const {
+    if (!file_.isOpen() || first < 0 || count < 0 || first + count > samples_)
+        return Status::failure(QStringLiteral("数据文件中没有第 %1 到 %2 组数据").arg(first + 1).arg(first + count),
+                               QStringLiteral("文件提前结束"));
+    const size_t values = static_cast<size_t>(count) * kSampleRecords;
+    const int64_t at = recordOffset(kHeaderRecords + 1) + first * kSampleRecords * kRecordBytes;
+    if (Status s = file_.readAt(at, out, values * sizeof(float)); !s) return s;
+    decodeRecordsInPlace(out, values);
+    return {};
+}
+
 int64_t SampleStream::nextBlock(float* out, int64_t maxSamples) {
     constexpr size_t sampleBytes = kSampleRecords * kRecordBytes;
     int64_t got = 0;

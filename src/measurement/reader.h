@@ -61,6 +61,9 @@ public:
     int64_t nextBlock(float* out, int64_t maxSamples);
     const Status& status() const { return status_; }
     int64_t samplesRead() const { return read_; }
+    // Samples first+1 .. first+count straight into `out`, wherever the stream stands; several threads may
+    // read disjoint runs at once. A run past the samples opened for, or a read error, is a failure.
+    Status readSamples(int64_t first, int64_t count, float* out) const;
 
 private:
     Status fill();

@@ -1,9 +1,12 @@
 #include "shared/number_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#include "shared/shortest_decimal.h"
 
 namespace mervo {
 
@@ -165,30 +168,58 @@ QString formatSettingsValue(float v) {
     return QString::fromLatin1(buf, static_cast<qsizetype>(out - buf));
 }
 
+char* writeShortestFloat(char* out, float v) {
+    if (!std::isfinite(v)) return std::copy_n("null", 4, out);
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    if (bits >> 31) *out++ = '-';
+    bits &= 0x7fffffffu;
+    if (bits == 0) {
+        *out++ = '0';
+        return out;
+    }
+    // The shortest digits, without trying precisions one by one: a million-sample export prints twenty
+    // numbers a row.
+    const ShortestDecimal d = shortestDecimal(bits);
+    // The digits, then copies of a fixed 16 bytes (single moves) that callers' kShortestMaxChars leave room for.
+    char digits[32] = {};
+    const int n = static_cast<int>(std::to_chars(digits, digits + 16, d.digits).ptr - digits);
+    const int point = n + d.exponent;  // digits before the decimal point
+    // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form where the first digit
+    // stands 10^-6 or less, or 10^16 or more.
+    const int exp10 = point - 1;
+    if (exp10 < -5 || exp10 >= 16) {
+        *out++ = digits[0];
+        if (n > 1) {
+            *out++ = '.';
+            out = std::copy(digits + 1, digits + n, out);
+        }
+        *out++ = 'e';
+        *out++ = exp10 < 0 ? '-' : '+';
+        const int e = exp10 < 0 ? -exp10 : exp10;
+        if (e < 10) *out++ = '0';
+        return std::to_chars(out, out + 3, e).ptr;
+    }
+    if (point >= n) {
+        // A whole number: of the texts of as many digits that read back to it, its own value is the nearest
+        // (37462168, not 37462170).
+        const auto whole = static_cast<uint64_t>(std::fabs(v));
+        return std::to_chars(out, out + 20, whole).ptr;
+    }
+    if (point > 0) {
+        std::memcpy(out, digits, 16);
+        out[point] = '.';
+        std::memcpy(out + point + 1, digits + point, 16);
+        return out + n + 1;
+    }
+    std::memcpy(out, "0.00000", 8);  // at most five zeros after the point here
+    std::memcpy(out + 2 - point, digits, 16);
+    return out + 2 - point + n;
+}
+
 void appendShortestFloat(std::string& out, float v) {
-    if (!std::isfinite(v)) {
-        out += "null";
-        return;
-    }
-    // std::to_chars gives the shortest digits that read back to the float without trying precisions one by
-    // one, which matters when a million-sample export prints twenty numbers a row.
-    char buf[64];
-    std::to_chars_result r;
-    const float a = std::fabs(v);
-    // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form only where it is shorter:
-    // from a shortest decimal exponent of -5 up to 15. Well inside that range the magnitude tells without
-    // writing the digits twice; near its ends the shortest digits may round to the next power of ten, so
-    // they decide.
-    if ((a >= 1.001e-5f && a <= 9.99e15f) || a == 0.0f) {
-        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-    } else {
-        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-        const char* e = std::find(buf, r.ptr, 'e');
-        int exp10 = 0;
-        std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exp10);  // from_chars takes a minus, not a plus
-        if (exp10 >= -5 && exp10 < 16) r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-    }
-    out.append(buf, static_cast<size_t>(r.ptr - buf));
+    char buf[kShortestMaxChars];
+    out.append(buf, static_cast<size_t>(writeShortestFloat(buf, v) - buf));
 }
 
 std::string formatShortestFloat(float v) {

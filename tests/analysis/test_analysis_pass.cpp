@@ -404,6 +404,27 @@ TEST_F(AnalysisPassTest, largeChunksAgreeWithThePerSampleStep) {
     for (int b = 0; b < 16; ++b) EXPECT_EQ(shown.boxes[b], expected.boxes[b]) << b;
 }
 
+TEST_F(AnalysisPassTest, aFileCutShortDuringThePassEndsItWithTheReason) {
+    // Cut to half its samples once the pass has opened it: in small steps and in a long one worked out ahead.
+    for (int64_t slice : {int64_t{3}, int64_t{1} << 16}) {
+        FileContent f;
+        f.totalTime = 100;
+        for (int i = 0; i < 20000; ++i) f.samples.push_back(balanced(10, 400, 5));
+        const QString file = writeMeasurement(path("cut.MTQ"), f);
+        SharedState st;
+        AnalysisPass pass(st, nullptr);
+        st.file.WorkFile = file;
+        ASSERT_TRUE(test::succeeded(pass.begin(QString())));
+        ASSERT_TRUE(QFile::resize(file, recordOffset(kHeaderRecords + 1) + 10000 * kSampleRecords * kRecordBytes));
+        int guard = 0;
+        while (!pass.step(slice) && ++guard < 100000) {
+        }
+        EXPECT_TRUE(pass.failed()) << slice;
+        EXPECT_TRUE(pass.error().contains(QStringLiteral("文件提前结束"))) << pass.error().toStdString();
+        EXPECT_LE(pass.done(), 10000) << slice;
+    }
+}
+
 TEST_F(AnalysisPassTest, aDayOfSamplesEndsAtItsMeasuringTimeWithTheEnergyOfADay) {
     // 50000 samples over 24 h: a clock adding 1.728 s in single precision would end 42 s early.
     FileContent f;

@@ -1,0 +1,19 @@
+// The shortest decimal of a float: the fewest significant digits that read back to it, and of those the
+// nearest to it, as digits times a power of ten. Exact integer arithmetic on the float's bits, with 64-bit
+// approximations of the powers of five that are close enough for every float (checked against the standard
+// library's conversion on every bit pattern by bench/shortest_float_check).
+#pragma once
+
+#include <cstdint>
+
+namespace mervo {
+
+struct ShortestDecimal {
+    uint32_t digits;  // no trailing zero
+    int exponent;     // the value is digits * 10^exponent
+};
+
+// For the bits of a finite, non-zero float with the sign bit cleared.
+ShortestDecimal shortestDecimal(uint32_t magnitudeBits);
+
+}  // namespace mervo
