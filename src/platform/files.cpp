@@ -59,6 +59,14 @@ public:
         if (::fdatasync(fd_) != 0) return failed(QStringLiteral("文件 %1 无法写入磁盘").arg(path_), errno);
         return {};
     }
+    void startWriteback(int64_t offset, int64_t n) override {
+#ifdef SYNC_FILE_RANGE_WRITE
+        if (fd_ >= 0) (void)::sync_file_range(fd_, offset, n, SYNC_FILE_RANGE_WRITE);
+#else
+        (void)offset;
+        (void)n;
+#endif
+    }
     Status close() override {
         if (fd_ < 0) return {};
         const int fd = fd_;

@@ -48,6 +48,12 @@ public:
     virtual Status truncate(int64_t length) = 0;
     // Data and length to the disk. May run on another thread while writes go on.
     virtual Status sync() = 0;
+    // Starts sending the bytes written at [offset, offset + n) to the disk without waiting for them, so that a
+    // long write leaves little for sync() to wait for. A hint: nothing depends on it.
+    virtual void startWriteback(int64_t offset, int64_t n) {
+        (void)offset;
+        (void)n;
+    }
     virtual Status close() = 0;
 };
 

@@ -155,6 +155,28 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheClockPastMidnight) {
     EXPECT_EQ(readFile(out), r.out);
 }
 
+// Long enough for rows to be worked out ahead and written in batches on several threads: every row once, in
+// order, with its own sample's numbers.
+TEST_F(ToolAnalysis, aLongExportHasEverySampleOnceInOrder) {
+    constexpr int kSamples = 40000;
+    const auto power = [](int i) { return static_cast<float>(i % 7 - 1); };  // -1 (generating) to 5 kW
+    const std::string file = measurement(kSamples, 0, kSamples / 32.0f, true, power);
+    const std::string out = d + "/long.csv";
+    const ProcessResult r = run("mervo-tool", {"export", file, "-o", out}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QStringList lines = QString::fromStdString(readFile(out)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), kSamples + 1);
+    for (int i = 1; i <= kSamples; ++i) {
+        const QStringList f = lines[i].split(QLatin1Char(','));
+        ASSERT_EQ(f.size(), 23) << i;
+        ASSERT_EQ(f[0].toInt(), i);
+        ASSERT_EQ(f[1].toFloat(), i / 32.0f) << i;
+        ASSERT_EQ(f[3].toFloat(), 10.0f + i) << i;
+        ASSERT_EQ(f[12].toFloat(), power(i)) << i;  // channel 1 alone, well within its apparent power
+        ASSERT_EQ(f[19] == QStringLiteral("电动机处于发电状态"), power(i) < 0) << i;
+    }
+}
+
 // Under its own name, through a link or a hard link: no command writes its output over the measurement it reads.
 TEST_F(ToolAnalysis, noCommandWritesItsOutputOverTheMeasurementItself) {
     const std::string file = measurement(5, 0, 5, true);
