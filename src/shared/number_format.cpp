@@ -168,6 +168,24 @@ QString formatSettingsValue(float v) {
     return QString::fromLatin1(buf, static_cast<qsizetype>(out - buf));
 }
 
+namespace {
+// Two digits 00..99 written just before `p`; returns where they start.
+char* putPair(char* p, uint32_t twoDigits) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839404142434445464748495051525354"
+        "555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+    std::memcpy(p - 2, kPairs + 2 * twoDigits, 2);
+    return p - 2;
+}
+
+// How many decimal digits a number of at most nine digits has.
+int decimalDigits(uint32_t v) {
+    int n = 1;
+    for (uint32_t limit = 10; n < 10 && v >= limit; limit *= 10) ++n;
+    return n;
+}
+}  // namespace
+
 char* writeShortestFloat(char* out, float v) {
     if (!std::isfinite(v)) return std::copy_n("null", 4, out);
     uint32_t bits;
@@ -181,14 +199,14 @@ char* writeShortestFloat(char* out, float v) {
     // The shortest digits, without trying precisions one by one: a million-sample export prints twenty
     // numbers a row.
     const ShortestDecimal d = shortestDecimal(bits);
-    // The digits, then copies of a fixed 16 bytes (single moves) that callers' kShortestMaxChars leave room for.
-    char digits[32] = {};
-    const int n = static_cast<int>(std::to_chars(digits, digits + 16, d.digits).ptr - digits);
+    const int n = decimalDigits(d.digits);
     const int point = n + d.exponent;  // digits before the decimal point
     // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form where the first digit
     // stands 10^-6 or less, or 10^16 or more.
     const int exp10 = point - 1;
     if (exp10 < -5 || exp10 >= 16) {
+        char digits[10];
+        std::to_chars(digits, digits + sizeof digits, d.digits);
         *out++ = digits[0];
         if (n > 1) {
             *out++ = '.';
@@ -206,15 +224,33 @@ char* writeShortestFloat(char* out, float v) {
         const auto whole = static_cast<uint64_t>(std::fabs(v));
         return std::to_chars(out, out + 20, whole).ptr;
     }
-    if (point > 0) {
-        std::memcpy(out, digits, 16);
-        out[point] = '.';
-        std::memcpy(out + point + 1, digits + point, 16);
-        return out + n + 1;
+    // The digits from the last, with the point among them or "0." and zeros before them.
+    const int lead = point > 0 ? 0 : 2 - point;  // "0." and the zeros after the point
+    char* const end = out + lead + n + 1 - (point > 0 ? 0 : 1);
+    char* p = end;
+    uint32_t x = d.digits;
+    int fraction = n - (point > 0 ? point : 0);
+    for (; fraction >= 2; fraction -= 2) {
+        p = putPair(p, x % 100);
+        x /= 100;
     }
-    std::memcpy(out, "0.00000", 8);  // at most five zeros after the point here
-    std::memcpy(out + 2 - point, digits, 16);
-    return out + 2 - point + n;
+    if (fraction == 1) {
+        *--p = static_cast<char>('0' + x % 10);
+        x /= 10;
+    }
+    if (point > 0) {
+        *--p = '.';
+        for (; x >= 100; x /= 100) p = putPair(p, x % 100);
+        if (x >= 10)
+            putPair(p, x);
+        else
+            *--p = static_cast<char>('0' + x);
+        return end;
+    }
+    out[0] = '0';
+    out[1] = '.';
+    std::fill(out + 2, out + lead, '0');
+    return end;
 }
 
 void appendShortestFloat(std::string& out, float v) {

@@ -72,9 +72,13 @@ public:
             return {};
         }
         if (Status s = file_->file().writeAt(written_, bytes, n); !s) return s;
-        // Hundreds of megabytes would otherwise all wait for the disk at the end.
-        file_->file().startWriteback(written_, static_cast<int64_t>(n));
         written_ += static_cast<int64_t>(n);
+        // Hundreds of megabytes would otherwise all wait for the disk at the end; a few megabytes at a time
+        // keep it busy with requests it can merge.
+        if (written_ - sent_ >= kWritebackBytes) {
+            file_->file().startWriteback(sent_, written_ - sent_);
+            sent_ = written_;
+        }
         return {};
     }
     Status finish() {
@@ -90,7 +94,8 @@ private:
     static Status stdoutFailed() { return Status::failure(QStringLiteral("standard output: write failed")); }
 
     std::unique_ptr<FileReplacement> file_;
-    int64_t written_ = 0;
+    static constexpr int64_t kWritebackBytes = 8 << 20;
+    int64_t written_ = 0, sent_ = 0;  // bytes written, and of those sent to the disk
 };
 
 // The clock time of a sample, HH:MM:SS.ss (11 characters, or none for a clock that cannot be told): the
