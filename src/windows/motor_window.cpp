@@ -11,6 +11,7 @@
 
 #include "motor/nameplate_entry.h"
 #include "motor/operating_point.h"
+#include "platform/qt/designed_controls.h"
 #include "platform/qt/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/text_parse.h"
@@ -96,8 +97,8 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
     Command4 = button(Frame2, QStringLiteral("确　定"), 4800, 240, 1215, 495, "Command4");
     Command3 = button(this, QStringLiteral("关　闭　窗　口"), 2400, 6120, 2055, 375, "Command3");
 
-    connect(List1, &QListWidget::itemClicked, this, &MotorWindow::List1_Click);
-    connect(List2, &QListWidget::itemClicked, this, &MotorWindow::List2_Click);
+    onListClick(List1, [this] { List1_Click(); });
+    onListClick(List2, [this] { List2_Click(); });
     connect(List2, &QListWidget::itemDoubleClicked, this, &MotorWindow::List2_DblClick);
     connect(Text1, &QLineEdit::textChanged, this, &MotorWindow::Text1_Change);
     connect(Command1, &QPushButton::clicked, this, &MotorWindow::Command1_Click);

@@ -106,6 +106,32 @@ TEST_F(MotorWindowTest, categoryModelAndDetailsTakeTheCatalogueNameplate) {
     EXPECT_FLOAT_EQ(st.motor.MotorRatedLoss, (100.0f / 75.0f - 1.0f) * 0.5f);
 }
 
+// Moving through the lists with the keys chooses as a click does, so 确　定 takes the motor highlighted.
+TEST_F(MotorWindowTest, arrowKeysInTheListsChooseAsClicksDo) {
+    clickItem(w->List1, 0);
+    const QString first = QStringLiteral("甲类 三相电机, 380V"), second = QStringLiteral("乙类");
+    const struct {
+        QListWidget* list;
+        Qt::Key key;
+        QString frame, code;
+    } steps[] = {
+        {w->List1, Qt::Key_Down, second, "0"}, {w->List2, Qt::Key_End, second, "7"},
+        {w->List2, Qt::Key_Up, second, "6935"}, {w->List1, Qt::Key_Up, first, "6935"},
+        {w->List2, Qt::Key_End, first, "30"},  {w->List2, Qt::Key_Up, first, "12"},
+    };
+    for (const auto& s : steps) {
+        s.list->setFocus();
+        QTest::keyClick(s.list, s.key);
+        SCOPED_TRACE(s.list->currentItem() ? s.list->currentItem()->text().toStdString() : "none");
+        EXPECT_EQ(w->Frame4->title(), s.frame);
+        EXPECT_EQ(w->List2->count(), 2);
+        EXPECT_EQ(w->Text1->text(), s.code);
+    }
+    w->Command4->click();
+    EXPECT_TRUE(st.motor.MotorDataValid);
+    EXPECT_EQ(st.motor.MotorRatedPower, 4.0f) << "code 12, the model highlighted";
+}
+
 TEST_F(MotorWindowTest, doubleClickingAModelConfirmsIt) {
     clickItem(w->List1, 0);
     clickItem(w->List2, 0, true);
