@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -73,6 +72,7 @@ AnalysisWindow::AnalysisWindow(SharedState& state, MessageBoxes& messages, QStri
     slicer_.setInterval(0);
     connect(&slicer_, &QTimer::timeout, this, &AnalysisWindow::runSlice);
     endProgram = [] { qApp->quit(); };
+    watchEndKey(this, this, [this] { endProgram(); });
     Form_Load();
 }
 
@@ -404,7 +404,7 @@ void AnalysisWindow::mnuPr_Click() {
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// Closing, keys, mouse
+// Closing, mouse
 
 void AnalysisWindow::Command1_Click() { close(); }
 
@@ -412,14 +412,6 @@ void AnalysisWindow::closeEvent(QCloseEvent* e) {
     slicer_.stop();
     e->accept();
     if (onClosed) onClosed();
-}
-
-void AnalysisWindow::keyReleaseEvent(QKeyEvent* e) {
-    if (isEndKey(*e)) {
-        endProgram();
-        return;
-    }
-    QWidget::keyReleaseEvent(e);
 }
 
 void AnalysisWindow::mousePressEvent(QMouseEvent* e) {

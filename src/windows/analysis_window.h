@@ -69,7 +69,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void keyReleaseEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
 
 private:

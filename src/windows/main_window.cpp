@@ -7,7 +7,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <cmath>
 
 #include "shared/time_split.h"
@@ -83,6 +82,11 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     endProgram = [] { QApplication::quit(); };
+    // F12 ends the program from every window; a window that ends it its own way watches its own controls first.
+    watchEndKey(this, nullptr, [this] {
+        completeReceiveBeforeExit();
+        endProgram();
+    });
 
     cycle_.onEnded = [this](ReceiveEnd end) { onReceiveEnded(end); };
     connect(&port_, &SerialPort::readyRead, this, &MainWindow::drainPort);
@@ -287,15 +291,6 @@ void MainWindow::offerWorkFileRecovery() {
 
 void MainWindow::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::RightButton) FILE->popup(e->globalPosition().toPoint());
-}
-
-void MainWindow::keyReleaseEvent(QKeyEvent* e) {
-    if (isEndKey(*e)) {
-        completeReceiveBeforeExit();
-        endProgram();
-        return;
-    }
-    QMainWindow::keyReleaseEvent(e);
 }
 
 void MainWindow::completeReceiveBeforeExit() {

@@ -80,7 +80,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void keyReleaseEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
 

@@ -156,6 +156,48 @@ TEST_F(AnalysisWindowTest, f12EndsTheProgramEvenDuringThePass) {
     EXPECT_EQ(rig.endProgramCalls, 1);
 }
 
+// The end key works wherever the operator has put the focus, in every window of the program.
+TEST_F(AnalysisWindowTest, f12EndsTheProgramWhateverControlHasTheFocus) {
+    AnalysisWindow* a = open(200);
+    ASSERT_TRUE(waitPass(a));
+    rig.window->mnuLJtime->trigger();
+    rig.window->mnuMOTO->trigger();
+    rig.window->mnuHE->trigger();
+    a->mnuPr->trigger();
+    auto find = [](const char* className) -> QWidget* {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->inherits(className)) return w;
+        return nullptr;
+    };
+    auto child = [&](const char* className, const char* name) -> QWidget* {
+        QWidget* top = find(className);
+        return top ? top->findChild<QWidget*>(QLatin1String(name)) : nullptr;
+    };
+    const struct {
+        const char* where;
+        QWidget* control;
+        Qt::KeyboardModifiers modifiers;
+        int ends;
+    } cases[] = {
+        {"analysis: record number", a->Text1, {}, 1},
+        {"analysis: record number, Shift held", a->Text1, Qt::ShiftModifier, 0},
+        {"analysis: record slider", a->HScroll1, {}, 1},
+        {"settings: hours", child("mervo::SettingsWindow", "Text1"), {}, 1},
+        {"motor: category list", child("mervo::MotorWindow", "List1"), {}, 1},
+        {"help: the notes", child("mervo::HelpWindow", "OLE1"), {}, 1},
+        {"print: organisation", child("mervo::PrintWindow", "Text3"), {}, 1},
+        {"print: organisation, Ctrl held", child("mervo::PrintWindow", "Text3"), Qt::ControlModifier, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        ASSERT_NE(c.control, nullptr);
+        rig.endProgramCalls = 0;
+        c.control->setFocus();
+        QTest::keyClick(c.control, Qt::Key_F12, c.modifiers);
+        EXPECT_EQ(rig.endProgramCalls, c.ends);
+    }
+}
+
 TEST_F(AnalysisWindowTest, longMeasurementsShowThePageSliderAndReachTheLastRecord) {
     AnalysisWindow* a = open(40000);
     ASSERT_TRUE(waitPass(a));
