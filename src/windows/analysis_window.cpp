@@ -96,6 +96,13 @@ void AnalysisWindow::buildPanel() {
         box(Frame5, r.box, 1080, r.top, 975);
         Label1[r.box] = label(Frame5, QString::fromUtf8(r.caption), 240, r.top);
         Label2[r.box] = label(Frame5, QString::fromUtf8(r.unit), 2160, r.top, 600);
+        // The frame's caption turns red for a motor that is not running; its labels keep their own black
+        // rather than inherit the frame's colour.
+        for (QLabel* l : {Label1[r.box], Label2[r.box]}) {
+            QPalette pal = l->palette();
+            pal.setColor(QPalette::WindowText, Qt::black);
+            l->setPalette(pal);
+        }
     }
     Label1[12] = label(Frame1, QStringLiteral("累计时间"), 360, 6720);
     const char* units[3] = {"时", "分", "秒"};

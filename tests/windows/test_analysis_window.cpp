@@ -62,8 +62,8 @@ bool waitPass(AnalysisWindow* a) {
 
 class AnalysisWindowTest : public ::testing::Test {
 protected:
-    AnalysisWindow* open(int samples) {
-        writeMeasurement(rig.path("m.MTQ"), samples);
+    AnalysisWindow* open(int samples, std::array<float, 7> nameplate = {4, 4, 8.5f, 80, 4, 0.2f, 380}) {
+        writeMeasurement(rig.path("m.MTQ"), samples, nameplate);
         rig.dialogs.answers = {rig.path("m.MTQ")};
         rig.window->mnuFileOpen->trigger();
         rig.window->show();
@@ -72,6 +72,16 @@ protected:
     }
     MainWindowRig rig;
 };
+
+// Without usable motor data the frame's caption turns red; its labels and units keep their black.
+TEST_F(AnalysisWindowTest, onlyTheMotorFramesCaptionTurnsRed) {
+    AnalysisWindow* a = open(200, {0, 0, 0, 0, 0, 0, 0});
+    ASSERT_TRUE(waitPass(a));
+    EXPECT_EQ(a->Frame5->palette().color(QPalette::WindowText), QColor(Qt::red));
+    for (int b : {16, 17, 18})
+        for (QLabel* l : {a->Label1[b], a->Label2[b]})
+            EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(Qt::black)) << l->text().toStdString();
+}
 
 TEST_F(AnalysisWindowTest, opensFromTheMainWindowAndAnalysesInSlices) {
     AnalysisWindow* a = open(3000);
