@@ -53,12 +53,15 @@ int unitLabelOf(int box) { return box == 8 ? 10 : (box == 10 ? 8 : box); }
 namespace {
 // Modeless windows open once: a second click brings the open one forward.
 template <class Window, class Make>
-void showSingle(QPointer<Window>& window, Make make, int left, int top) {
-    if (!window) {
+// A window the program keeps one of: made and placed at (left, top) twips when it is not open, otherwise raised
+// with what it holds; `placeAgain` puts an open one back at its place too.
+void showSingle(QPointer<Window>& window, Make make, int left, int top, bool placeAgain = false) {
+    const bool made = !window;
+    if (made) {
         window = make();
         window->setAttribute(Qt::WA_DeleteOnClose);
-        moveTwips(window, left, top);
     }
+    if (made || placeAgain) moveTwips(window, left, top);
     window->show();
     window->raise();
 }
@@ -424,7 +427,7 @@ void MainWindow::openAnalysis(bool fromMenu) {
     analysisWindow_->endProgram = [this] { endProgram(); };
     analysisWindow_->onClosed = [this] { show(); };
     analysisWindow_->openPrint = [this] {
-        showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_); }, 1000, 1000);
+        showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_); }, 1000, 1000, true);
     };
     // The button places the window at a fixed place, the menu item near the top left.
     if (fromMenu) moveTwips(analysisWindow_, 60, 285);

@@ -303,6 +303,23 @@ QStringList labelsOfEveryCurve(AnalysisWindow* a) {
 
 }  // namespace
 
+// Choosing print again while its window is open puts the window back at 1000, 1000 twips (67, 67 pixels)
+// and keeps what was typed.
+TEST_F(AnalysisWindowTest, printAgainPutsTheOpenPrintWindowBackWithItsFields) {
+    AnalysisWindow* a = open(200);
+    ASSERT_TRUE(waitPass(a));
+    a->mnuPr->trigger();
+    PrintWindow* print = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<PrintWindow*>(w)) print = p;
+    ASSERT_NE(print, nullptr);
+    print->move(300, 250);
+    print->Text3->setText(QStringLiteral("电机试验站"));
+    a->mnuPr->trigger();
+    EXPECT_EQ(print->pos(), QPoint(67, 67));
+    EXPECT_EQ(print->Text3->text(), QStringLiteral("电机试验站"));
+}
+
 // The report draws its own axes (the voltage chart spans all three channels); printing it must not move the
 // window's labels away from the grids its curves are drawn on.
 TEST_F(AnalysisWindowTest, printingTheReportLeavesTheCurvesAndTheirLabelsAsTheyWere) {
