@@ -85,6 +85,7 @@ struct AnalysisPass::Impl {
     QString path;
     int64_t n = 0, i = 0;
     bool keepSeries = true;
+    bool allowEmpty = false;
     SampleStream stream;
     std::vector<SampleChunk> ring = std::vector<SampleChunk>(1);  // ring[0] for chunks done one by one
     const SampleChunk* cur = nullptr;                             // the chunk panelOf() reads
@@ -382,6 +383,10 @@ AnalysisPass::AnalysisPass(SharedState& state, CurveBoxes* boxes)
 
 AnalysisPass::~AnalysisPass() = default;
 
+void AnalysisPass::allowNoSamples(bool allow) {
+    d_->allowEmpty = allow;
+}
+
 void AnalysisPass::keepEnergySeries(bool keep) {
     d_->keepSeries = keep;
 }
@@ -445,7 +450,10 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
     if (in.shape.condition == FileCondition::PartialSample) return badLength();
     const bool hasTrailer = in.complete;
     d.n = in.wholeSamples;
-    if (d.n == 0) return refuse(QStringLiteral("数据文件 %1 中没有测量数据，无法分析！").arg(d.path));
+    // A measurement without samples still has its axes (from its trailer) for a printed report.
+    const bool empty = d.n == 0;
+    if (empty && !(d.allowEmpty && hasTrailer))
+        return refuse(QStringLiteral("数据文件 %1 中没有测量数据，无法分析！").arg(d.path));
 
     const FileHeader& h = in.header;
     if (!(h.TotalTime > 0.0f) || !std::isfinite(h.TotalTime))
@@ -483,6 +491,10 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
         st.sums.reset();
         d.phase = Phase::Sweeping;
         if (onAxes) onAxes();
+        if (empty) {
+            st.live.LiveValues[10] = st.live.LiveValues[11] = 0;
+            d.finish();
+        }
     } else {
         d.scan.emplace(st.file.TotalTime, d.n);
         d.phase = Phase::Scanning;

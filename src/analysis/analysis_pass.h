@@ -53,6 +53,9 @@ public:
     // Whether the pass keeps the energy series the record query reads (default yes); a job that never
     // queries saves their memory and time.
     void keepEnergySeries(bool keep);
+    // Whether a complete measurement without samples is accepted (default no): the pass then ends in begin()
+    // with the axes of its trailer and nothing drawn, for a report that prints its frames and grids.
+    void allowNoSamples(bool allow);
 
     // Once the axes are set up (CurveUnit, CurveAxisMin/Max/Step, TimeStep): the tick labels can be shown.
     // Within begin() for a complete file; for a file without its trailer after the scan that finds the

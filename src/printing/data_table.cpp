@@ -74,7 +74,7 @@ std::vector<PI> row(int64_t no, const std::array<float, 12>& v, const MotorValue
 }  // namespace
 
 int64_t tablePageCount(int64_t rows) {
-    if (rows <= 0) return 0;
+    if (rows <= 0) return 1;  // the header page, printed even for a measurement without samples
     if (rows < kTableFirstPageRows) return 1;
     return (rows - kTableFirstPageRows) / kTableOtherPageRows + 2;
 }
@@ -109,8 +109,12 @@ Result<int64_t> tableSampleCount(const QString& path) {
 }
 
 Result<TableRange> parseTableRange(const QString& firstText, const QString& lastText, int64_t sampleCount) {
-    if (sampleCount < 1) return Status::failure(QStringLiteral("数据文件中没有测量数据，无法打印数据！"));
     const std::optional<int64_t> a = wholeNumberFromText(firstText), b = wholeNumberFromText(lastText);
+    // A measurement without samples prints its whole range, 1 to 0: the header page and no row.
+    if (sampleCount < 1) {
+        if (a == 1 && b == 0) return TableRange{1, 0};
+        return Status::failure(QStringLiteral("数据文件中没有测量数据，无法打印数据！"));
+    }
     if (!a || !b || *a < 1 || *b > sampleCount || *a > *b)
         return Status::failure(
             QStringLiteral("打印范围“%1”到“%2”无效：序号应为 1 到 %3 之间的整数，且起始序号不大于终止序号。")
@@ -126,7 +130,8 @@ Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& head
     // Everything that can be known in advance is checked before the first line is printed.
     const Result<int64_t> n = tableSampleCount(path);
     if (!n) return n.status();
-    if (range.first < 1 || range.last > *n || range.first > range.last)
+    const bool wholeOfNone = *n == 0 && range.first == 1 && range.last == 0;
+    if (!wholeOfNone && (range.first < 1 || range.last > *n || range.first > range.last))
         return parseTableRange(QString::number(range.first), QString::number(range.last), *n).status();
     SampleStream stream;
     const auto unreadable = [&](const QString& why) {

@@ -166,11 +166,28 @@ TEST_F(DataTable, PagesHoldSixtyRowsThenSixtyFiveWithNumbersAtTheirFeet) {
     }
 }
 
+// A measurement without samples: its whole range, 1 to 0, is one page with the header, no row, the page
+// number and the end line.
+TEST_F(DataTable, aMeasurementWithoutSamplesPrintsItsHeaderPage) {
+    useFile(writeFile(file("e.mtq"), numberedSamples(0)));
+    const Result<TableRange> whole = parseTableRange(QStringLiteral("1"), QStringLiteral("0"), 0);
+    ASSERT_TRUE(whole.ok());
+    RecordingSurface s;
+    ASSERT_TRUE(test::succeeded(printDataTable(st, s, PrintHeader{}, *whole)));
+    const auto pages = pagesOf(s);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].rows.empty());
+    EXPECT_EQ(pages[0].headerBlocks, 1);
+    EXPECT_EQ(pages[0].pageNumber, QStringLiteral(" 1 "));
+    EXPECT_TRUE(pages[0].endLine);
+    EXPECT_EQ(s.calls.back().op, Call::Op::EndDoc);
+}
+
 // Worked by hand from 60 rows on the first page and 65 on the others, with a break after every full page.
 TEST(DataTablePages, countFollowsSixtyRowsThenSixtyFiveAndABreakAfterEveryFullPage) {
     const struct {
         int64_t rows, pages;
-    } cases[] = {{0, 0},     {1, 1},     {59, 1},    {60, 2},   {61, 2},  {124, 2},
+    } cases[] = {{0, 1},     {1, 1},     {59, 1},    {60, 2},   {61, 2},  {124, 2},
                  {125, 3},   {126, 3},   {189, 3},   {190, 4},  {1000000, 15385}};
     for (const auto& c : cases) EXPECT_EQ(tablePageCount(c.rows), c.pages) << c.rows << " rows";
     EXPECT_EQ(tablePageCount(TableRange{999941, 1000000}), 2) << "60 rows from the range";

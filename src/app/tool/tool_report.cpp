@@ -29,6 +29,7 @@ int runReport(const QString& cmd, Args args) {
     SharedState st;
     AnalysisPass pass(st, nullptr);
     pass.keepEnergySeries(false);  // nothing here queries a record
+    pass.allowNoSamples(true);     // a measurement without samples prints its empty charts
     if (!runWholePass(cmd, file, st, pass)) return kExitFailure;
     return printToPdf(cmd, o.output, QStringLiteral("工况运行曲线"),
                       [&](Surface& page) { return printReport(st, page, header); });
