@@ -64,7 +64,9 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& messages, QStri
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("MERVO...设置"));
     setFont(designedFont());
-    setFixedTwipsSize(this, 7200, 5925);
+    // Designed as the window's outer size, 7200 x 5925 twips, with the controls placed in its client area: that
+    // is the outer size less a 45-twip border on each side and a 300-twip caption bar.
+    setFixedTwipsSize(this, 7200 - 2 * 45, 5925 - 2 * 45 - 300);
 
     Frame1 = frame(this, "Frame1", QStringLiteral("1.串行口选择："), QStringLiteral("与仪表联接的串行口号"),
                    360, 240, 6375, 615);
