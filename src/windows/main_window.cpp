@@ -425,7 +425,13 @@ void MainWindow::openAnalysis(bool fromMenu) {
     analysisWindow_ = new AnalysisWindow(st_, messages_, dir_);
     analysisWindow_->setAttribute(Qt::WA_DeleteOnClose);
     analysisWindow_->endProgram = [this] { endProgram(); };
-    analysisWindow_->onClosed = [this] { show(); };
+    // The analysis leaves its own figures in the live values (energies in W·h, the queried record); back here
+    // the panel shows again what it showed before, in the units its labels name.
+    const std::array<float, 12> panelBefore = st_.live.LiveValues;
+    analysisWindow_->onClosed = [this, panelBefore] {
+        st_.live.LiveValues = panelBefore;
+        show();
+    };
     analysisWindow_->openPrint = [this] {
         showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_); }, 1000, 1000, true);
     };

@@ -150,13 +150,23 @@ TEST_F(AnalysisWindowTest, segmentMenuSetsTheWidthAndMovesTheCheckMark) {
     EXPECT_FALSE(a->mnu20->isChecked());
 }
 
-TEST_F(AnalysisWindowTest, closingGoesBackToTheMainWindow) {
+// Back in the main window, its panel shows what it showed before the analysis, not the analysis's figures
+// (energies in W·h under kWh labels).
+TEST_F(AnalysisWindowTest, closingGoesBackToTheMainWindowAndItsOwnPanel) {
+    rig.state.live.LiveValues = {12.5f, 380, 4.75f, 12.5f, 381, 4.75f, 12.5f, 379, 0.85f, 16.8f, 0.029f, 0.018f};
+    rig.window->show();
+    rig.window->Picture1_Paint();
+    QStringList before;
+    for (PictureBox* p : rig.window->Picture1) before << p->shownText();
     AnalysisWindow* a = open(100);
     ASSERT_TRUE(waitPass(a));
     a->Command1->click();
     settle();
     EXPECT_TRUE(rig.window->isVisible());
     EXPECT_EQ(rig.window->analysisWindow(), nullptr);
+    QStringList after;
+    for (PictureBox* p : rig.window->Picture1) after << p->shownText();
+    EXPECT_EQ(after.mid(0, 12), before.mid(0, 12));
 }
 
 TEST_F(AnalysisWindowTest, f12EndsTheProgramEvenDuringThePass) {
