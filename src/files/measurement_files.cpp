@@ -74,7 +74,11 @@ FileOpResult MeasurementFiles::open() {
     FileOpResult r;
     const auto chosen = dialogs_.choose(request(FileDialogRequest::Kind::Open, "打开"));
     if (!chosen || chosen->isEmpty()) {
-        if (!chosen) st_.file.WorkFile.clear();
+        // A cancelled Open leaves the working file chosen, and the title says so.
+        if (!chosen) {
+            st_.file.WorkFile.clear();
+            r.caption = captionClosed();
+        }
         return r;
     }
     // No is fine too: an interrupted file still opens and the analysis works from its samples.
@@ -83,6 +87,7 @@ FileOpResult MeasurementFiles::open() {
     if (Status opened = reader.open(*chosen); !opened) {
         // A file that cannot be read or is too short to hold a header: say so rather than fail silently.
         st_.file.WorkFile.clear();
+        r.caption = captionClosed();
         messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(opened.message()), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }

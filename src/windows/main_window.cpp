@@ -352,6 +352,7 @@ void MainWindow::beginReceive(ReceiveMode mode) {
         giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(s.message()));
         return;
     }
+    setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
     poll_.start();
     drainPort();
 }
