@@ -73,6 +73,8 @@ public:
     virtual void newPage() {}
     virtual bool endDoc() { return true; }
     virtual int page() const { return 1; }
+    // The height a page can be printed on, in twips; 0 for a surface without pages, or pages as long as needed.
+    virtual double pageHeight() const { return 0; }
 
     // Text metrics of the current font, in twips.
     virtual double textWidth(const QString& text) const = 0;

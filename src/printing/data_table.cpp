@@ -1,5 +1,6 @@
 #include "printing/data_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -152,9 +153,18 @@ Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& head
 
     const int64_t pages = tablePageCount(range);
     const auto goOn = [&](int64_t done) { return !progress || progress(done, pages); };
+    // The rows a page holds: 60 on the first and 65 on the others, as long as the paper has room for them
+    // and the page's foot (two empty lines and the page number); a shorter paper takes fewer, so no row and
+    // no page number falls off its edge.
+    const auto rowsThatFit = [&s](int64_t designed) {
+        const double height = s.pageHeight();
+        if (height <= 0) return designed;
+        const auto room = static_cast<int64_t>(std::floor((height - s.currentY()) / s.lineHeight())) - 3;
+        return std::max<int64_t>(1, std::min(designed, room));
+    };
+    int64_t pageRows = rowsThatFit(kTableFirstPageRows), onPage = 0;
     std::array<float, 9> sample{};
     std::array<float, 12> values{};
-    int64_t rows = 0;
     for (int64_t i = range.first; i <= range.last; ++i) {
         if (!stream.next(stored)) {
             const Status& s = stream.status();
@@ -165,13 +175,14 @@ Status printDataTable(const SharedState& st, Surface& s, const PrintHeader& head
         for (int k = 0; k < kSampleRecords; ++k) values[k] = sample[k] = stored[k];
         DeriveRecord(sample, values);
         s.print(row(i, values, st.motor));
-        ++rows;
-        if (rows == static_cast<int64_t>(s.page() - 1) * kTableOtherPageRows + kTableFirstPageRows) {
+        if (++onPage == pageRows) {
             pageFoot(s);
             if (!goOn(s.page())) return printCancelledStatus(s.page(), pages);
             s.newPage();
             emptyLines(s, 4);
             columnLines(s);
+            onPage = 0;
+            pageRows = rowsThatFit(kTableOtherPageRows);
         }
     }
     stream.close();

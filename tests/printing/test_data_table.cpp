@@ -183,6 +183,25 @@ TEST_F(DataTable, aMeasurementWithoutSamplesPrintsItsHeaderPage) {
     EXPECT_EQ(s.calls.back().op, Call::Op::EndDoc);
 }
 
+// On Letter paper (11 in less two 6.35 mm margins: 15120 twips printable) a page holds fewer rows than on A4:
+// every row is printed once, in order, and nothing, the page number included, runs past the paper's edge.
+TEST_F(DataTable, rowsFitAShorterPaper) {
+    useFile(writeFile(file("m.mtq"), numberedSamples(130)));
+    RecordingSurface s;
+    s.pageHeightTwips = 15120;
+    ASSERT_TRUE(test::succeeded(printDataTable(st, s, PrintHeader{}, {1, 130})));
+    const auto pages = pagesOf(s);
+    ASSERT_FALSE(pages.empty());
+    EXPECT_LT(pages[0].rows.size(), 60u) << "60 lines of 250 twips is all the paper has";
+    std::vector<int> rows;
+    for (const auto& p : pages) {
+        rows.insert(rows.end(), p.rows.begin(), p.rows.end());
+        EXPECT_FALSE(p.pageNumber.isEmpty());
+    }
+    EXPECT_EQ(rows, seq(1, 130));
+    for (const Call& c : s.texts()) EXPECT_LE(c.y1 + c.fontSize * 25.0, 15120.0) << c.text.toStdString();
+}
+
 // Worked by hand from 60 rows on the first page and 65 on the others, with a break after every full page.
 TEST(DataTablePages, countFollowsSixtyRowsThenSixtyFiveAndABreakAfterEveryFullPage) {
     const struct {

@@ -29,6 +29,8 @@ public:
     void newPage() override;
     bool endDoc() override;
     int page() const override { return pages; }
+    double pageHeight() const override { return pageHeightTwips; }
+    double pageHeightTwips = 0;  // as long as needed unless a test sets a paper
 
     std::vector<Call> texts() const;
     std::vector<Call> lines() const;

@@ -1,6 +1,7 @@
 #include "platform/qt/painter_surface.h"
 
 #include <QFontMetricsF>
+#include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <cmath>
 
@@ -136,6 +137,11 @@ PagedSurface::PagedSurface(QPagedPaintDevice* device) : device_(device) {}
 
 PagedSurface::~PagedSurface() {
     if (painter_.isActive()) painter_.end();
+}
+
+double PagedSurface::pageHeight() const {
+    // The painter's origin is the printable area's corner: its height, in twips (20 to a point).
+    return device_->pageLayout().paintRect(QPageLayout::Point).height() * 20.0;
 }
 
 QPainter& PagedSurface::painter() {

@@ -79,6 +79,7 @@ public:
     void newPage() override;
     bool endDoc() override;  // false when the device could not be written
     int page() const override { return page_; }
+    double pageHeight() const override;
 
 protected:
     QPainter& painter() override;
