@@ -75,6 +75,8 @@ public:
     virtual int page() const { return 1; }
     // The height a page can be printed on, in twips; 0 for a surface without pages, or pages as long as needed.
     virtual double pageHeight() const { return 0; }
+    // Likewise the width a line can be printed on.
+    virtual double pageWidth() const { return 0; }
 
     // Text metrics of the current font, in twips.
     virtual double textWidth(const QString& text) const = 0;

@@ -8,6 +8,7 @@
 #include "measurement/reader.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
+#include "printing/long_text.h"
 #include "shared/number_format.h"
 #include "shared/text_parse.h"
 
@@ -26,17 +27,21 @@ void emptyLines(Surface& s, int n) {
 
 void headerBlock(Surface& s, const PrintHeader& h, const QString& path) {
     s.setFontSize(kHeaderFontSize);
-    s.print({PI::columnItem(5), PI::textItem(QStringLiteral("使 用 单 位 ：")), PI::columnItem(20),
-             PI::textItem(h.organisation)});
-    s.print({PI::columnItem(5), PI::textItem(QStringLiteral("被测设备编号：")), PI::columnItem(20),
-             PI::textItem(h.device)});
+    // The values start at column 20; a long one is fitted to the paper's width rather than run off its edge.
+    const double valueX = 19 * s.averageCharWidth();
+    const double room = s.pageWidth() > 0 ? s.pageWidth() - valueX : 0;
+    const auto field = [&](const QString& label, const QString& value) {
+        s.print({PI::columnItem(5), PI::textItem(label)}, true);
+        printFitted(s, valueX, s.currentY(), value, room);
+    };
+    field(QStringLiteral("使 用 单 位 ："), h.organisation);
+    field(QStringLiteral("被测设备编号："), h.device);
     s.print({PI::columnItem(5), PI::textItem(QStringLiteral("测 试 日 期 ：")), PI::columnItem(20),
              PI::textItem(h.dateText(0)), PI::textItem(QStringLiteral("年")), PI::textItem(h.dateText(1)),
              PI::textItem(QStringLiteral("月")), PI::textItem(h.dateText(2)), PI::textItem(QStringLiteral("日")),
              PI::columnItem(38), PI::textItem(h.dateText(3)), PI::textItem(QStringLiteral("时")),
              PI::textItem(h.dateText(4)), PI::textItem(QStringLiteral("分"))});
-    s.print({PI::columnItem(5), PI::textItem(QStringLiteral("数据文件名称：")), PI::columnItem(20),
-             PI::textItem(path)});
+    field(QStringLiteral("数据文件名称："), elideMiddle(s, path, room));
 }
 
 void columnLines(Surface& s) {

@@ -9,6 +9,7 @@
 #include "measurement/sample_math.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
+#include "printing/long_text.h"
 #include "shared/number_format.h"
 #include "shared/time_split.h"
 
@@ -136,13 +137,20 @@ void printFooter(const ReportData& d, const CurveValues& pass, Surface& page, co
     page.print({P::columnItem(14), text("无功电量："), P::numberItem(pass.TotalEq), text("Var·h")});
     page.printText(QStringLiteral(" "));
     page.setFontSize(12);
-    page.print({P::columnItem(10), text("数据文件名称："), P::columnItem(25), P::textItem(d.path)});
-    page.print({P::columnItem(10), text("被测设备编号："), P::columnItem(25), P::textItem(h.device)});
+    // The values start at column 25; a long one is fitted to the paper's width rather than run off its edge.
+    const double valueX = 24 * page.averageCharWidth();
+    const double room = page.pageWidth() > 0 ? page.pageWidth() - valueX : 0;
+    const auto field = [&](const char* label, const QString& value) {
+        page.print({P::columnItem(10), text(label)}, true);
+        printFitted(page, valueX, page.currentY(), value, room);
+    };
+    field("数据文件名称：", elideMiddle(page, d.path, room));
+    field("被测设备编号：", h.device);
     // The date as the operator typed it in the print window.
     page.print({P::columnItem(10), text("测 试 日 期 ："), P::columnItem(25), P::textItem(h.dateText(0)),
                 text("年"), P::textItem(h.dateText(1)), text("月"), P::textItem(h.dateText(2)), text("日"),
                 P::columnItem(43), P::textItem(h.dateText(3)), text("时"), P::textItem(h.dateText(4)), text("分")});
-    page.print({P::columnItem(10), text("使 用 单 位 ："), P::columnItem(25), P::textItem(h.organisation)});
+    field("使 用 单 位 ：", h.organisation);
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ public:
     bool endDoc() override;
     int page() const override { return pages; }
     double pageHeight() const override { return pageHeightTwips; }
-    double pageHeightTwips = 0;  // as long as needed unless a test sets a paper
+    double pageWidth() const override { return pageWidthTwips; }
+    double pageHeightTwips = 0, pageWidthTwips = 0;  // as large as needed unless a test sets a paper
 
     std::vector<Call> texts() const;
     std::vector<Call> lines() const;

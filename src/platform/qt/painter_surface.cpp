@@ -144,6 +144,8 @@ double PagedSurface::pageHeight() const {
     return device_->pageLayout().paintRect(QPageLayout::Point).height() * 20.0;
 }
 
+double PagedSurface::pageWidth() const { return device_->pageLayout().paintRect(QPageLayout::Point).width() * 20.0; }
+
 QPainter& PagedSurface::painter() {
     if (!painter_.isActive()) {
         // A device that cannot be written (no such directory, no permission) fails once; the rest of the

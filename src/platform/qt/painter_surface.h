@@ -80,6 +80,7 @@ public:
     bool endDoc() override;  // false when the device could not be written
     int page() const override { return page_; }
     double pageHeight() const override;
+    double pageWidth() const override;
 
 protected:
     QPainter& painter() override;
