@@ -4,12 +4,14 @@
 #include "windows/main_window.h"
 #include "platform/program_dir.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/translations.h"
 #include "platform/qt/twips_widgets.h"
 #include "platform/qt/widget_dialogs.h"
 #include "platform/stop_signals.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    mervo::installChineseTranslations(app);  // Qt's dialogs and buttons speak the program's language
     app.setFont(mervo::designedFont());
     mervo::SharedState state;
     mervo::SystemClock clock;
