@@ -177,6 +177,25 @@ TEST_F(ToolAnalysis, aLongExportHasEverySampleOnceInOrder) {
     }
 }
 
+TEST_F(ToolAnalysis, helpAndVersionAnswerOnStandardOutput) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* starts;
+    } cases[] = {
+        {{"receive", "--help"}, 0, "usage: mervo-tool receive --port DEV"},
+        {{"help", "export"}, 0, "usage: mervo-tool export FILE"},
+        {{"table", "-h"}, 0, "usage: mervo-tool table FILE"},
+        {{"--version"}, 0, "mervo-tool 6.18\n"},
+        {{"help", "launch"}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = run("mervo-tool", c.args, d);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_EQ(r.out.rfind(c.starts, 0), 0u) << r.out;
+    }
+}
+
 // Under its own name, through a link or a hard link: no command writes its output over the measurement it reads.
 TEST_F(ToolAnalysis, noCommandWritesItsOutputOverTheMeasurementItself) {
     const std::string file = measurement(5, 0, 5, true);

@@ -5,13 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/tool/tool_common.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: mervo-tool <command> [options]\n"
+    "usage: mervo-tool <command> [options]   (mervo-tool help COMMAND, mervo-tool --version)\n"
     "commands:\n"
     "  receive --port DEV -o FILE [--seconds T | --blocks N] [--ct R] [--pt R] [--channels RBY]\n"
     "          [--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR]\n"
@@ -25,6 +26,23 @@ const char kUsage[] =
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept)\n";
+
+const char kVersion[] = "mervo-tool 6.18\n";
+
+// The usage of one command: its lines of kUsage with the exit statuses; empty for a name that is no command.
+std::string usageOf(const QString& cmd) {
+    std::string out;
+    bool inCommand = false;
+    for (const QString& line : QString::fromLatin1(kUsage).split(QLatin1Char('\n'))) {
+        const bool commandLine = line.startsWith(QLatin1String("  ")) && !line.startsWith(QLatin1String("   "));
+        if (commandLine) inCommand = line.mid(2).section(QLatin1Char(' '), 0, 0) == cmd;
+        else if (!line.startsWith(QLatin1String("   "))) inCommand = false;
+        if (inCommand) out += (commandLine ? "usage: mervo-tool " + line.mid(2) : line).toStdString() + "\n";
+    }
+    if (out.empty()) return out;
+    const QString text = QString::fromLatin1(kUsage);
+    return out + text.mid(text.indexOf(QLatin1String("exit status"))).toStdString();
+}
 
 // The printing commands live in a program of their own beside this one, so the other commands start without
 // loading the GUI, font and printing libraries: it is started in this process's place with the same arguments.
@@ -46,7 +64,27 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? mervo::tool::kExitUsage : mervo::tool::kExitOk;
     }
-    const QString cmd = args.takeFirst();
+    if (args.first() == QLatin1String("--version")) {
+        std::fputs(kVersion, stdout);
+        return mervo::tool::kExitOk;
+    }
+    // "help CMD" and "CMD --help" print the command's usage.
+    const bool helpFirst = args.first() == QLatin1String("help");
+    if (helpFirst && args.size() == 1) {
+        std::fputs(kUsage, stdout);
+        return mervo::tool::kExitOk;
+    }
+    const QString cmd = helpFirst ? args.at(1) : args.takeFirst();
+    if (helpFirst || args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        const std::string usage = usageOf(cmd);
+        if (usage.empty()) {
+            mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
+            std::fputs(kUsage, stderr);
+            return mervo::tool::kExitUsage;
+        }
+        std::fputs(usage.c_str(), stdout);
+        return mervo::tool::kExitOk;
+    }
     mervo::tool::Args rest(args);
     if (cmd == QLatin1String("receive")) return mervo::tool::runReceive(cmd, rest);
     if (cmd == QLatin1String("recover")) return mervo::tool::runRecover(cmd, rest);
