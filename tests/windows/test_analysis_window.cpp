@@ -102,6 +102,24 @@ TEST_F(AnalysisWindowTest, opensFromTheMainWindowAndAnalysesInSlices) {
     EXPECT_FALSE(a->Picture1[17]->shownText().isEmpty()) << "the panel ran along with the pass";
 }
 
+// The first time line (x = 0) is solid; a frame painted over the drawing's first column used to hide it.
+TEST_F(AnalysisWindowTest, theSolidTimeLineAtZeroShowsInsideTheBoxFrame) {
+    AnalysisWindow* a = open(200);
+    ASSERT_TRUE(waitPass(a));
+    for (PictureBox* box : {a->Picture2[0], a->Picture2[8]}) {
+        // The box stands at (600, 480) twips of its frame, that is (40, 32) pixels; its drawing begins inside
+        // the box's own frame.
+        const int f = PictureBox::kFramePx;
+        EXPECT_EQ(box->pos(), QPoint(40, 32));
+        const QImage shown = box->grab().toImage();
+        // The line runs from y = 200 to y = 1600 twips: rows 14 to 106 of the drawing area, in black.
+        for (int row = 14; row <= 106; ++row) {
+            ASSERT_EQ(shown.pixel(f, f + row), qRgb(0, 0, 0)) << "row " << row;
+            ASSERT_NE(shown.pixel(f - 1, f + row), qRgb(0, 0, 0)) << "the frame lies outside the drawing";
+        }
+    }
+}
+
 TEST_F(AnalysisWindowTest, queriesAreCorrectedOrRefused) {
     AnalysisWindow* a = open(200);
     ASSERT_TRUE(waitPass(a));
