@@ -62,6 +62,29 @@ QString timeUnitFor(float timeStep) {
     return QStringLiteral("时");
 }
 
+float timeUnitSeconds(float timeStep) {
+    if (timeStep < 60.0f) return 1;
+    if (timeStep < 3600.0f) return 60;
+    return 3600;
+}
+
+std::vector<float> gridLabelValues(float from, float step, size_t count) {
+    // The decimals of the step: 0 for the whole-number steps, 1 for 0.2.
+    double scale = 1;
+    for (int d = 0; d < 6; ++d, scale *= 10) {
+        const double s = static_cast<double>(step) * scale;
+        if (std::fabs(s - std::nearbyint(s)) <= 1e-4 * std::fabs(s)) break;
+    }
+    std::vector<float> out;
+    out.reserve(count);
+    for (size_t k = 0; k < count; ++k) {
+        const double v = static_cast<double>(from) + static_cast<double>(k) * static_cast<double>(step);
+        // Adding 0 turns a rounded -0 into 0, which prints without its sign.
+        out.push_back(static_cast<float>(std::nearbyint(v * scale) / scale + 0.0));
+    }
+    return out;
+}
+
 std::vector<float> steppedValues(float from, float to, float step, bool snapToZero, int limit) {
     std::vector<float> out;
     for (float v = from; v <= to && static_cast<int>(out.size()) < limit; v += step) {

@@ -32,6 +32,8 @@ ValueAxis valueAxisFor(float MIN, float MAX, float roundUp = kScreenAxisRoundUp)
 float timeStepFor(float totalTime);
 // "秒" for steps under a minute, "分" under an hour, "时" from an hour.
 QString timeUnitFor(float timeStep);
+// The seconds in the unit timeUnitFor names (1, 60 or 3600): time labels are written in that unit.
+float timeUnitSeconds(float timeStep);
 
 // The height of value v in a band whose axis runs from lo (at origin + 1600) up to hi (at origin + 200). In the
 // precision of the caller: the segmented curves keep their heights in single precision.
@@ -48,6 +50,11 @@ constexpr int kGridLineLimit = 64;
 // values, and none once a step no longer changes the sum (a step lost in the magnitude of the value).
 std::vector<float> steppedValues(float from, float to, float step, bool snapToZero = false,
                                  int limit = kGridLineLimit);
+
+// What the labels of `count` grid lines from `from` in steps of `step` read: from + k * step, rounded to the
+// decimals of the step. Adding a step that a float cannot hold exactly line by line shows as noise (4.799999
+// for 4.8); each label worked out on its own does not.
+std::vector<float> gridLabelValues(float from, float step, size_t count);
 
 // ---------------------------------------------------------------------------------------------------------
 // Per-column drawing

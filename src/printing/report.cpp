@@ -252,14 +252,18 @@ Status printReport(const SharedState& st, Surface& page, const PrintHeader& head
     page.setFontSize(8);
     for (int k = 0; k < kReportCharts; ++k) {
         const ValueAxis& a = d.axes[static_cast<size_t>(k)];
-        for (float v : steppedValues(a.min, a.max, a.step, true)) {
+        // One label for each line of the chart's grid, worked out on its own so no float noise shows.
+        for (float v : gridLabelValues(a.min, a.step, steppedValues(a.min, a.max, a.step).size())) {
             page.setPosition(600, bandY<double>(v, a.min, a.max, chartOrigin(k) - 100));
             page.print({PrintItem::numberItem(v)});
         }
     }
-    for (float tau : steppedValues(0, d.totalTime, d.timeStep)) {
-        page.setPosition(950 + tau * (8900.0f / d.totalTime), kTimeLabelY);
-        page.print({PrintItem::numberItem(tau)});
+    // At the time lines, in the unit printed beside them: a 300 s step under "分" reads 0, 5, 10 ...
+    const std::vector<float> ticks = steppedValues(0, d.totalTime, d.timeStep);
+    const std::vector<float> inUnit = gridLabelValues(0, d.timeStep / timeUnitSeconds(d.timeStep), ticks.size());
+    for (size_t j = 0; j < ticks.size(); ++j) {
+        page.setPosition(950 + ticks[j] * (8900.0f / d.totalTime), kTimeLabelY);
+        page.print({PrintItem::numberItem(inUnit[j])});
     }
 
     // 3. Titles and frames: each title one line below the previous frame, where the box left the position.

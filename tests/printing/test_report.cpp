@@ -379,25 +379,30 @@ TEST_F(ReportTest, motorCurvesLeaveGapsWhereTheMotorDoesNotRun) {
 TEST_F(ReportTest, labelsFooterAndTimeUnit) {
     Measurement m = ramp(3);
     m.totalTime = 3725;  // 1 h 2 min 5 s: a 300 s step, unit minutes
-    // A power axis from -1 to 0.00001: the label accumulated to almost 0 prints as 0.
-    m.samples = {balanced(10, 220, -0.5f), balanced(11, 221, -0.2f), balanced(12, 222, -0.3f)};
+    // A power axis from -1 to 0.00001: the label accumulated to almost 0 prints as 0. A current axis from 4 to
+    // 5.00001, whose labels once showed steps of 0.2 added up in floats (4.5999994).
+    m.samples = {balanced(4.3f, 220, -0.5f), balanced(4.5f, 221, -0.2f), balanced(4.8f, 222, -0.3f)};
     fillExtremes(m);
     header.organisation = QStringLiteral("测试单位");
     header.device = QStringLiteral("设123");
     header.year = 2024, header.month = 3, header.day = 15, header.hour = 9, header.minute = 5;
     ASSERT_TRUE(report(m));
 
-    std::vector<QString> powerLabels;
+    std::vector<QString> powerLabels, currentLabels;
     std::vector<Call> timeLabels;
     for (const Call& c : page.texts()) {
         if (c.x1 == 600 && c.y1 > 4850 - 100 && c.y1 < 4850 + 1600) powerLabels.push_back(c.text);
+        if (c.x1 == 600 && c.y1 > 850 - 100 && c.y1 < 850 + 1600) currentLabels.push_back(c.text);
         if (c.y1 == 12550 && c.fontSize == 8) timeLabels.push_back(c);
     }
     EXPECT_EQ(powerLabels, (std::vector<QString>{"-1 ", "-.8 ", "-.6 ", "-.4 ", "-.2 ", " 0 "}));
+    EXPECT_EQ(currentLabels, (std::vector<QString>{" 4 ", " 4.2 ", " 4.4 ", " 4.6 ", " 4.8 ", " 5 "}));
+    // Every 300 s, labelled in the minutes the unit beside them names.
     ASSERT_EQ(timeLabels.size(), 13u);
-    EXPECT_EQ(timeLabels[0].text, " 0 ");
-    EXPECT_EQ(timeLabels[1].text, " 300 ");
-    EXPECT_NEAR(timeLabels[1].x1, 950 + 300 * 8900.0 / 3725, 0.01);
+    for (size_t j = 0; j < timeLabels.size(); ++j) {
+        EXPECT_EQ(timeLabels[j].text, QStringLiteral(" %1 ").arg(5 * j)) << j;
+        EXPECT_NEAR(timeLabels[j].x1, 950 + 300.0 * j * 8900.0 / 3725, 0.01) << j;
+    }
 
     // Footer: position (0, 12300) at size 10; the unit on the second line at column 104.
     const Call* unit = text(QStringLiteral("分"));
