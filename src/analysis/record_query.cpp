@@ -138,11 +138,10 @@ Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurve
         for (int k = 0; k < kCurves; ++k) {
             Surface* box = boxes->segmented[k];
             if (!box) continue;
-            const int e = kCurveTable[k].element;
-            if (k <= 6)
-                ZBX_DS(live.LiveMin[e], live.LiveMax[e], *box, *boxes, totalTime, st.curves);
-            else
-                ZBX_DS(0, 1, *box, *boxes, totalTime, st.curves);
+            // The axis input of the pass: its labels, beside the box, and the scale of the points are those
+            // axes, so the grid must be too (0 to 120 % for efficiency and load rate, not 0 to 1).
+            const CurveRange in = curveAxisInput(k, live);
+            ZBX_DS(in.min, in.max, *box, *boxes, totalTime, st.curves);
         }
     }
     const float width = 2 * segmentCount;

@@ -198,8 +198,14 @@ TEST_F(RecordQuery, crossMarksTheQueriedSampleOnEveryBoxInWhite) {
 TEST_F(RecordQuery, valueGridOfEachBoxComesFromTheExtremesOfItsQuantity) {
     measure(30, true);
     ASSERT_TRUE(query(3));
+    // Efficiency and load rate are plotted and labelled 0 to 120 %: their grid lies at every 20 %.
+    for (int k : {8, 9}) {
+        const auto got = grid(seg[k]);
+        ASSERT_EQ(got.size(), 7u) << k;
+        for (size_t j = 0; j < got.size(); ++j) EXPECT_NEAR(got[j].y1, 1600 - 1400 * (20.0 * j) / 120, 0.01) << k;
+    }
     const int element[7] = {0, 3, 6, 1, 4, 7, 2};
-    for (int k = 0; k < kCurves; ++k) {
+    for (int k = 0; k < 8; ++k) {
         RecordingSurface expected;
         std::array<RecordingSurface, kCurves> otherCum;
         CurveBoxes other;
