@@ -145,7 +145,8 @@ void CumulativePlotter::reset(int64_t sampleCount) {
     decimate_ = columnWidth_ > 0 && static_cast<double>(n_) > columns;
     traces_.clear();
     for (Surface* box : boxes_.cumulative)
-        traces_.push_back(box ? std::optional<CurveTrace>(std::in_place, *box, kRed, 0.0, columnWidth_, decimate_)
+        traces_.push_back(box ? std::optional<CurveTrace>(std::in_place, *box, kRed, 0.0, columnWidth_, decimate_,
+                                                          curveBandClip())
                               : std::nullopt);
 }
 

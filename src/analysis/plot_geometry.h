@@ -56,6 +56,13 @@ std::vector<float> steppedValues(float from, float to, float step, bool snapToZe
 // for 4.8); each label worked out on its own does not.
 std::vector<float> gridLabelValues(float from, float step, size_t count);
 
+// A segment cut to the rectangle from (left, top) to (right, bottom), y growing downwards: false when no part
+// of it lies inside.
+struct ClipRect {
+    double left = -INFINITY, top = -INFINITY, right = INFINITY, bottom = INFINITY;
+};
+bool clipSegment(double& x1, double& y1, double& x2, double& y2, const ClipRect& r);
+
 // ---------------------------------------------------------------------------------------------------------
 // Per-column drawing
 
@@ -75,7 +82,7 @@ struct ColumnSpan {
     void merge(const ColumnSpan& o);
     // Consecutive segments share their end points, so inside one column the path first -> extremes -> last
     // in sample order covers exactly what all of them cover.
-    void draw(Surface& s, Colour colour) const;
+    void draw(Surface& s, Colour colour, const ClipRect& clip = {}) const;
 };
 
 // The column of x when columns `width` wide start at `left`.
@@ -91,8 +98,10 @@ inline int64_t columnAt(double x, double left, double width) {
 // instead of the sample count.
 class CurveTrace {
 public:
-    // Columns `columnWidth` wide from x = `left`; a width of 0 draws every segment.
-    CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate);
+    // Columns `columnWidth` wide from x = `left`; a width of 0 draws every segment. Every line is cut to `clip`,
+    // the curve's frame, so a value beyond its axis never draws over the title above it.
+    CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate,
+               const ClipRect& clip = {});
 
     // The segment from `prev` to `p`, drawn, or left out (`drawn` false, or a height no arithmetic could place).
     void add(const SpanPoint& prev, const SpanPoint& p, bool drawn);
@@ -108,8 +117,11 @@ private:
     void closeRun();
     void drawHeld();
 
+    void line(double x1, double y1, double x2, double y2);
+
     Surface* surface_;
     Colour colour_;
+    ClipRect clip_;
     double left_, width_;
     bool decimate_;
     int64_t column_ = INT64_MIN;

@@ -74,7 +74,8 @@ void PlotTimeSharePoint(SharedState& st, const CurveBoxes* boxes, SegmentedCurve
             if (!box || (k >= 8 && !running)) continue;
             // A value no float arithmetic could place (a damaged sample) leaves a gap rather than a wild line.
             if (!finite(seg.CurvePrevX, seg.CurvePrevY[k], seg.CurveX, y[k])) continue;
-            box->line(seg.CurvePrevX, seg.CurvePrevY[k], seg.CurveX, y[k], kSegmentColour);
+            double x1 = seg.CurvePrevX, y1 = seg.CurvePrevY[k], x2 = seg.CurveX, y2 = y[k];
+            if (clipSegment(x1, y1, x2, y2, curveBandClip())) box->line(x1, y1, x2, y2, kSegmentColour);
         }
     }
     seg.CurvePrevX = seg.CurveX;

@@ -62,7 +62,12 @@ Status drawCurves(const ReportData& d, Surface& page, double columnWidth) {
     if (Status s = in.open(d.path, n); !s)
         return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2）").arg(d.path, s.reason()), s.reason());
     const bool decimate = columnWidth > 0 && static_cast<double>(n) > std::ceil(kPlotSpan / columnWidth);
-    std::vector<CurveTrace> traces(kReportCharts, CurveTrace(page, kBlack, kPlotLeft, columnWidth, decimate));
+    // Each curve inside its chart's frame: a load rate over 120 % must not run through the title above it.
+    std::vector<CurveTrace> traces;
+    traces.reserve(kReportCharts);
+    for (int k = 0; k < kReportCharts; ++k)
+        traces.emplace_back(page, kBlack, kPlotLeft, columnWidth, decimate,
+                            ClipRect{kFrameLeft, chartOrigin(k) + 150, kFrameRight, chartOrigin(k) + 1650});
     // The report's own copies: printing leaves the window's current sample and motor values as they were.
     MotorValues motor = d.motor;
     std::array<float, 9> sample{};

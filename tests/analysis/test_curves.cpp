@@ -350,6 +350,37 @@ TEST(DrawCurveStep, motorCurvesOnlyTowardsSamplesOfARunningMotor) {
     }
 }
 
+// A load rate over the 120 % axis used to run on over the maximum/minimum text at the top of the box.
+TEST(DrawCurveStep, curvesStopAtTheEdgesOfTheValueBand) {
+    for (double columnWidth : {0.0, 15.0}) {  // every segment, and per pixel column
+        RecordingBoxes r;
+        SharedState st;
+        runningMotor(st);
+        setAxes(st);
+        CumulativePlotter plot(r.boxes, columnWidth);
+        const int n = 1000;
+        plot.reset(n);
+        for (int i = 1; i <= n; ++i) {
+            // 60 % and 180 % by turns, every 100 samples: the second lies 700 twips above the band.
+            const float load = (i / 100) % 2 ? 180 : 60;
+            setSample(st, 10, 5, 1, 80, load);
+            plot.step(st);
+        }
+        plot.finish();
+        const auto lines = r.cumulative[9].lines();
+        ASSERT_FALSE(lines.empty()) << columnWidth;
+        double top = 1600;
+        for (const auto& l : lines) {
+            for (double y : {l.y1, l.y2}) {
+                ASSERT_GE(y, 200) << columnWidth;
+                ASSERT_LE(y, 1600) << columnWidth;
+                top = std::min(top, y);
+            }
+        }
+        EXPECT_EQ(top, 200) << "the curve runs up to the edge, cut there; width " << columnWidth;
+    }
+}
+
 TEST(DrawCurveStep, oneSampleDrawsNoSegment) {
     for (double columnWidth : {15.0, 0.0}) {
         RecordingBoxes r;

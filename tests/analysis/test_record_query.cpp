@@ -225,6 +225,25 @@ TEST_F(RecordQuery, valueGridOfEachBoxComesFromTheExtremesOfItsQuantity) {
     }
 }
 
+// A value beyond the pass's axis used to run on over the top of the box.
+TEST_F(RecordQuery, segmentedCurvesStopAtTheEdgesOfTheValueBand) {
+    measure(30, true);
+    // Box 0 from 0 to 20 A: I1 = 10 + i reaches the top of the band (y = 200) at sample 10 and leaves it after.
+    st.curves.CurveAxisMax[0] = 20;
+    ASSERT_TRUE(query(10));
+    const auto g = green(seg[0]);
+    ASSERT_FALSE(g.empty());
+    double top = 1600;
+    for (const Call& c : g) {
+        for (double y : {c.y1, c.y2}) {
+            ASSERT_GE(y, 200);
+            ASSERT_LE(y, 1600);
+            top = std::min(top, y);
+        }
+    }
+    EXPECT_EQ(top, 200);
+}
+
 TEST_F(RecordQuery, panelShowsTheQueriedSampleWithTheEnergyThePassReached) {
     measure(30, true);
     st.settings.SegmentCount = 10;
@@ -254,6 +273,7 @@ TEST_F(RecordQuery, panelShowsTheQueriedSampleWithTheEnergyThePassReached) {
 TEST_F(RecordQuery, withoutMotorDataTheEfficiencyAndLoadRateBoxesHoldOnlyGridAndCross) {
     measure(30, false);
     st.settings.SegmentCount = 10;
+    st.curves.CurveAxisMax[3] = 500;  // U1 = 400 V inside its band, where its curve shows
     ASSERT_TRUE(query(15));
     for (int k = 0; k <= 7; ++k) EXPECT_EQ(green(seg[k]).size(), 20u) << k;
     for (int k : {8, 9}) {

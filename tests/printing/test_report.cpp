@@ -376,6 +376,34 @@ TEST_F(ReportTest, motorCurvesLeaveGapsWhereTheMotorDoesNotRun) {
     EXPECT_EQ(curve(0).size(), 3u);
 }
 
+// A load rate over 120 % used to draw through the chart's title above its frame.
+TEST_F(ReportTest, curvesStayInsideTheirFrames) {
+    // 40 and 60 kW on an 11 kW motor: load rates far above the 120 % of the axis.
+    Measurement m;
+    for (float p : {5.0f, 40.0f, 60.0f, 6.0f}) m.samples.push_back(balanced(60, 380, p));
+    fillExtremes(m);
+    ASSERT_TRUE(report(m));
+    size_t start = 0;  // the curves come after the last frame
+    for (size_t j = 0; j < page.calls.size(); ++j)
+        if (page.calls[j].op == Call::Op::Box) start = j + 1;
+    double loadTop = 20000;
+    for (size_t j = start; j < page.calls.size(); ++j) {
+        const Call& c = page.calls[j];
+        if (c.op != Call::Op::Line) continue;
+        // Chart k's frame runs from y = 850 + 2000 k + 150 to + 1650, x from 1000 to 10000.
+        const int k = static_cast<int>((std::min(c.y1, c.y2) - 850) / 2000);
+        const double o = 850 + 2000.0 * k;
+        for (double y : {c.y1, c.y2}) {
+            EXPECT_GE(y, o + 150) << "chart " << k;
+            EXPECT_LE(y, o + 1650) << "chart " << k;
+        }
+        EXPECT_GE(std::min(c.x1, c.x2), 1000);
+        EXPECT_LE(std::max(c.x1, c.x2), 10000);
+        if (k == 5) loadTop = std::min({loadTop, c.y1, c.y2});
+    }
+    EXPECT_EQ(loadTop, 10850 + 150) << "the load-rate curve runs up to its frame, cut there";
+}
+
 TEST_F(ReportTest, labelsFooterAndTimeUnit) {
     Measurement m = ramp(3);
     m.totalTime = 3725;  // 1 h 2 min 5 s: a 300 s step, unit minutes
