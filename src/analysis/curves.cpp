@@ -89,16 +89,20 @@ TickLabels tickLabels(const CurveValues& curves, int c, float totalTime) {
     TickLabels out;
     const float lo = curves.CurveAxisMin[c], hi = curves.CurveAxisMax[c], step = curves.CurveAxisStep[c];
     if (step > 0.0f && std::isfinite(step) && hi > lo) {
-        for (float v : steppedValues(lo, hi, step, true, kValueLabels))
+        // One label for each line of the value grid, which ZBX_DS steps through the same way.
+        const size_t lines = std::min<size_t>(steppedValues(lo, hi, step).size(), kValueLabels);
+        for (float v : gridLabelValues(lo, step, lines))
             out.value.push_back({formatCaption(v), bandY<double>(v, lo, hi) + 430});
     }
 
     const float timeStep = curves.TimeStep;
     if (totalTime > 0.0f && std::isfinite(totalTime) && timeStep > 0.0f) {
         const std::vector<float> ticks = steppedValues(0, totalTime, timeStep);
+        // In the unit the axis names: a 300 s step under "分" reads 0, 5, 10 ...
+        const std::vector<float> inUnit = gridLabelValues(0, timeStep / timeUnitSeconds(timeStep), ticks.size());
         const size_t stride = (ticks.size() + kTimeLabels - 1) / kTimeLabels;
         for (size_t j = 0; j < ticks.size(); j += std::max<size_t>(stride, 1))
-            out.time.push_back({formatCaption(ticks[j]), kPlotWidth * ticks[j] / totalTime + 400});
+            out.time.push_back({formatCaption(inUnit[j]), kPlotWidth * ticks[j] / totalTime + 400});
     }
     out.timeUnit = timeUnitFor(timeStep);
     out.valueUnit = curves.CurveUnit[c];
@@ -141,7 +145,8 @@ void CumulativePlotter::reset(int64_t sampleCount) {
     decimate_ = columnWidth_ > 0 && static_cast<double>(n_) > columns;
     traces_.clear();
     for (Surface* box : boxes_.cumulative)
-        traces_.push_back(box ? std::optional<CurveTrace>(std::in_place, *box, kRed, 0.0, columnWidth_, decimate_)
+        traces_.push_back(box ? std::optional<CurveTrace>(std::in_place, *box, kRed, 0.0, columnWidth_, decimate_,
+                                                          curveBandClip())
                               : std::nullopt);
 }
 

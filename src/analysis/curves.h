@@ -35,6 +35,11 @@ struct CurveBoxes {
     std::array<Surface*, kCurves> segmented{};
 };
 
+// Where a curve may draw on a box: the value band from y = 200 to 1600, so a value beyond its axis (a load
+// rate over 120 %) stops at the band's edge instead of running over the maximum/minimum text at the top.
+// Across, the box's own edge clips.
+inline ClipRect curveBandClip() { return {-INFINITY, kPlotTop, INFINITY, kPlotBottom}; }
+
 // Clears all twenty boxes and sets their light-grey background.
 void clearCurveBoxes(CurveBoxes& boxes);
 

@@ -62,6 +62,51 @@ QString timeUnitFor(float timeStep) {
     return QStringLiteral("时");
 }
 
+float timeUnitSeconds(float timeStep) {
+    if (timeStep < 60.0f) return 1;
+    if (timeStep < 3600.0f) return 60;
+    return 3600;
+}
+
+std::vector<float> gridLabelValues(float from, float step, size_t count) {
+    // The decimals of the step: 0 for the whole-number steps, 1 for 0.2.
+    double scale = 1;
+    for (int d = 0; d < 6; ++d, scale *= 10) {
+        const double s = static_cast<double>(step) * scale;
+        if (std::fabs(s - std::nearbyint(s)) <= 1e-4 * std::fabs(s)) break;
+    }
+    std::vector<float> out;
+    out.reserve(count);
+    for (size_t k = 0; k < count; ++k) {
+        const double v = static_cast<double>(from) + static_cast<double>(k) * static_cast<double>(step);
+        // Adding 0 turns a rounded -0 into 0, which prints without its sign.
+        out.push_back(static_cast<float>(std::nearbyint(v * scale) / scale + 0.0));
+    }
+    return out;
+}
+
+bool clipSegment(double& x1, double& y1, double& x2, double& y2, const ClipRect& r) {
+    // Liang-Barsky: the part of the parameter range [0, 1] on the inner side of all four edges.
+    const double dx = x2 - x1, dy = y2 - y1;
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - r.left, r.right - x1, y1 - r.top, r.bottom - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;  // parallel to this edge and outside it
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    const double ox = x1, oy = y1;
+    if (t1 < 1) x2 = ox + t1 * dx, y2 = oy + t1 * dy;
+    if (t0 > 0) x1 = ox + t0 * dx, y1 = oy + t0 * dy;
+    return true;
+}
+
 std::vector<float> steppedValues(float from, float to, float step, bool snapToZero, int limit) {
     std::vector<float> out;
     for (float v = from; v <= to && static_cast<int>(out.size()) < limit; v += step) {
@@ -88,13 +133,14 @@ void ColumnSpan::merge(const ColumnSpan& o) {
     if (o.bottom.y > bottom.y) bottom = o.bottom;
 }
 
-void ColumnSpan::draw(Surface& s, Colour colour) const {
+void ColumnSpan::draw(Surface& s, Colour colour, const ClipRect& clip) const {
     SpanPoint pts[4] = {first, top, bottom, last};
     std::sort(pts, pts + 4, [](const SpanPoint& a, const SpanPoint& b) { return a.i < b.i; });
     const SpanPoint* prev = &pts[0];
     for (int j = 1; j < 4; ++j) {
         if (pts[j].i == prev->i) continue;
-        s.line(prev->x, prev->y, pts[j].x, pts[j].y, colour);
+        double x1 = prev->x, y1 = prev->y, x2 = pts[j].x, y2 = pts[j].y;
+        if (clipSegment(x1, y1, x2, y2, clip)) s.line(x1, y1, x2, y2, colour);
         prev = &pts[j];
     }
 }
@@ -105,8 +151,18 @@ namespace {
 constexpr size_t kHeldSpans = 8;
 }  // namespace
 
-CurveTrace::CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate)
-    : surface_(&surface), colour_(colour), left_(left), width_(columnWidth), decimate_(decimate && columnWidth > 0) {}
+CurveTrace::CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate,
+                       const ClipRect& clip)
+    : surface_(&surface),
+      colour_(colour),
+      clip_(clip),
+      left_(left),
+      width_(columnWidth),
+      decimate_(decimate && columnWidth > 0) {}
+
+void CurveTrace::line(double x1, double y1, double x2, double y2) {
+    if (clipSegment(x1, y1, x2, y2, clip_)) surface_->line(x1, y1, x2, y2, colour_);
+}
 
 void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn) {
     if (!decimate_) return add(prev, p, drawn, 0, 0);
@@ -116,7 +172,7 @@ void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn) {
 void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int64_t prevColumn, int64_t column) {
     drawn = drawn && std::isfinite(prev.y) && std::isfinite(p.y);
     if (!decimate_) {
-        if (drawn) surface_->line(prev.x, prev.y, p.x, p.y, colour_);
+        if (drawn) line(prev.x, prev.y, p.x, p.y);
         return;
     }
     if (column != column_) {
@@ -138,7 +194,7 @@ void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int6
         run_ = ColumnSpan(prev);
         run_.extend(p);
     } else {
-        surface_->line(prev.x, prev.y, p.x, p.y, colour_);
+        line(prev.x, prev.y, p.x, p.y);
         run_ = ColumnSpan(p);
     }
     open_ = true;
@@ -162,7 +218,7 @@ void CurveTrace::closeRun() {
 }
 
 void CurveTrace::drawHeld() {
-    for (const ColumnSpan& h : held_) h.draw(*surface_, colour_);
+    for (const ColumnSpan& h : held_) h.draw(*surface_, colour_, clip_);
     held_.clear();
 }
 

@@ -32,6 +32,8 @@ ValueAxis valueAxisFor(float MIN, float MAX, float roundUp = kScreenAxisRoundUp)
 float timeStepFor(float totalTime);
 // "秒" for steps under a minute, "分" under an hour, "时" from an hour.
 QString timeUnitFor(float timeStep);
+// The seconds in the unit timeUnitFor names (1, 60 or 3600): time labels are written in that unit.
+float timeUnitSeconds(float timeStep);
 
 // The height of value v in a band whose axis runs from lo (at origin + 1600) up to hi (at origin + 200). In the
 // precision of the caller: the segmented curves keep their heights in single precision.
@@ -48,6 +50,18 @@ constexpr int kGridLineLimit = 64;
 // values, and none once a step no longer changes the sum (a step lost in the magnitude of the value).
 std::vector<float> steppedValues(float from, float to, float step, bool snapToZero = false,
                                  int limit = kGridLineLimit);
+
+// What the labels of `count` grid lines from `from` in steps of `step` read: from + k * step, rounded to the
+// decimals of the step. Adding a step that a float cannot hold exactly line by line shows as noise (4.799999
+// for 4.8); each label worked out on its own does not.
+std::vector<float> gridLabelValues(float from, float step, size_t count);
+
+// A segment cut to the rectangle from (left, top) to (right, bottom), y growing downwards: false when no part
+// of it lies inside.
+struct ClipRect {
+    double left = -INFINITY, top = -INFINITY, right = INFINITY, bottom = INFINITY;
+};
+bool clipSegment(double& x1, double& y1, double& x2, double& y2, const ClipRect& r);
 
 // ---------------------------------------------------------------------------------------------------------
 // Per-column drawing
@@ -68,7 +82,7 @@ struct ColumnSpan {
     void merge(const ColumnSpan& o);
     // Consecutive segments share their end points, so inside one column the path first -> extremes -> last
     // in sample order covers exactly what all of them cover.
-    void draw(Surface& s, Colour colour) const;
+    void draw(Surface& s, Colour colour, const ClipRect& clip = {}) const;
 };
 
 // The column of x when columns `width` wide start at `left`.
@@ -84,8 +98,10 @@ inline int64_t columnAt(double x, double left, double width) {
 // instead of the sample count.
 class CurveTrace {
 public:
-    // Columns `columnWidth` wide from x = `left`; a width of 0 draws every segment.
-    CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate);
+    // Columns `columnWidth` wide from x = `left`; a width of 0 draws every segment. Every line is cut to `clip`,
+    // the curve's frame, so a value beyond its axis never draws over the title above it.
+    CurveTrace(Surface& surface, Colour colour, double left, double columnWidth, bool decimate,
+               const ClipRect& clip = {});
 
     // The segment from `prev` to `p`, drawn, or left out (`drawn` false, or a height no arithmetic could place).
     void add(const SpanPoint& prev, const SpanPoint& p, bool drawn);
@@ -101,8 +117,11 @@ private:
     void closeRun();
     void drawHeld();
 
+    void line(double x1, double y1, double x2, double y2);
+
     Surface* surface_;
     Colour colour_;
+    ClipRect clip_;
     double left_, width_;
     bool decimate_;
     int64_t column_ = INT64_MIN;

@@ -74,7 +74,8 @@ void PlotTimeSharePoint(SharedState& st, const CurveBoxes* boxes, SegmentedCurve
             if (!box || (k >= 8 && !running)) continue;
             // A value no float arithmetic could place (a damaged sample) leaves a gap rather than a wild line.
             if (!finite(seg.CurvePrevX, seg.CurvePrevY[k], seg.CurveX, y[k])) continue;
-            box->line(seg.CurvePrevX, seg.CurvePrevY[k], seg.CurveX, y[k], kSegmentColour);
+            double x1 = seg.CurvePrevX, y1 = seg.CurvePrevY[k], x2 = seg.CurveX, y2 = y[k];
+            if (clipSegment(x1, y1, x2, y2, curveBandClip())) box->line(x1, y1, x2, y2, kSegmentColour);
         }
     }
     seg.CurvePrevX = seg.CurveX;
@@ -138,11 +139,10 @@ Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurve
         for (int k = 0; k < kCurves; ++k) {
             Surface* box = boxes->segmented[k];
             if (!box) continue;
-            const int e = kCurveTable[k].element;
-            if (k <= 6)
-                ZBX_DS(live.LiveMin[e], live.LiveMax[e], *box, *boxes, totalTime, st.curves);
-            else
-                ZBX_DS(0, 1, *box, *boxes, totalTime, st.curves);
+            // The axis input of the pass: its labels, beside the box, and the scale of the points are those
+            // axes, so the grid must be too (0 to 120 % for efficiency and load rate, not 0 to 1).
+            const CurveRange in = curveAxisInput(k, live);
+            ZBX_DS(in.min, in.max, *box, *boxes, totalTime, st.curves);
         }
     }
     const float width = 2 * segmentCount;

@@ -63,7 +63,12 @@ Status drawCurves(const ReportData& d, Surface& page, double columnWidth) {
     if (Status s = in.open(d.path, n); !s)
         return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2）").arg(d.path, s.reason()), s.reason());
     const bool decimate = columnWidth > 0 && static_cast<double>(n) > std::ceil(kPlotSpan / columnWidth);
-    std::vector<CurveTrace> traces(kReportCharts, CurveTrace(page, kBlack, kPlotLeft, columnWidth, decimate));
+    // Each curve inside its chart's frame: a load rate over 120 % must not run through the title above it.
+    std::vector<CurveTrace> traces;
+    traces.reserve(kReportCharts);
+    for (int k = 0; k < kReportCharts; ++k)
+        traces.emplace_back(page, kBlack, kPlotLeft, columnWidth, decimate,
+                            ClipRect{kFrameLeft, chartOrigin(k) + 150, kFrameRight, chartOrigin(k) + 1650});
     // The report's own copies: printing leaves the window's current sample and motor values as they were.
     MotorValues motor = d.motor;
     std::array<float, 9> sample{};
@@ -260,14 +265,18 @@ Status printReport(const SharedState& st, Surface& page, const PrintHeader& head
     page.setFontSize(8);
     for (int k = 0; k < kReportCharts; ++k) {
         const ValueAxis& a = d.axes[static_cast<size_t>(k)];
-        for (float v : steppedValues(a.min, a.max, a.step, true)) {
+        // One label for each line of the chart's grid, worked out on its own so no float noise shows.
+        for (float v : gridLabelValues(a.min, a.step, steppedValues(a.min, a.max, a.step).size())) {
             page.setPosition(600, bandY<double>(v, a.min, a.max, chartOrigin(k) - 100));
             page.print({PrintItem::numberItem(v)});
         }
     }
-    for (float tau : steppedValues(0, d.totalTime, d.timeStep)) {
-        page.setPosition(950 + tau * (8900.0f / d.totalTime), kTimeLabelY);
-        page.print({PrintItem::numberItem(tau)});
+    // At the time lines, in the unit printed beside them: a 300 s step under "分" reads 0, 5, 10 ...
+    const std::vector<float> ticks = steppedValues(0, d.totalTime, d.timeStep);
+    const std::vector<float> inUnit = gridLabelValues(0, d.timeStep / timeUnitSeconds(d.timeStep), ticks.size());
+    for (size_t j = 0; j < ticks.size(); ++j) {
+        page.setPosition(950 + ticks[j] * (8900.0f / d.totalTime), kTimeLabelY);
+        page.print({PrintItem::numberItem(inUnit[j])});
     }
 
     // 3. Titles and frames: each title one line below the previous frame, where the box left the position.

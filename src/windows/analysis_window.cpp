@@ -126,11 +126,19 @@ void AnalysisWindow::buildCurves() {
         boxes_.cumulative[k] = &Picture2[k]->surface();
         boxes_.segmented[k] = &Picture3[k]->surface();
     }
+    // A value label's place is where its text begins, top left: centred in its height, it sank several pixels
+    // below its grid line. A time label's place is the left of its 495 twips, which begin 230 twips left of its
+    // grid line: its caption is centred in that width, so it stands under the line rather than beside it.
     for (int j = 0; j < kValueLabels; ++j) {
         Label5[j] = label(Frame3, QString(), 120, 480, 495);
         Label6[j] = label(Frame2, QString(), 120, 480, 495);
+        Label5[j]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        Label6[j]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
-    for (int j = 0; j < kTimeLabels; ++j) Label7[j] = label(Frame3, QString(), 600, 2280, 495);
+    for (int j = 0; j < kTimeLabels; ++j) {
+        Label7[j] = label(Frame3, QString(), 600, 2280, 495);
+        Label7[j]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    }
     Label3 = label(Frame3, QString(), 6960, 2280, 300);
     Label4 = label(Frame3, QString(), 480, 240, 3015);
     HScroll1 = place<QScrollBar>(Frame3, 360, 2640, 6615, 255);

@@ -172,6 +172,8 @@ TEST(TickLabels, valueCaptionsAndTopsOfTheDisplayedCurve) {
         {-1.2f, 3.4f, {"-2", "0", "2", "4"}},
         // Five steps of 0.2 up from -1 leave a residue that shows as 0.
         {-0.5f, -0.2f, {"-1", "-0.8", "-0.6", "-0.4", "-0.2", "0"}},
+        // Steps of 0.2 added up in floats from 4 read 4.5999994 and 4.999999.
+        {4.2f, 4.9f, {"4", "4.2", "4.4", "4.6", "4.8", "5"}},
     };
     for (const Case& c : cases) {
         CurveValues cv;
@@ -193,18 +195,21 @@ TEST(TickLabels, valueCaptionsAndTopsOfTheDisplayedCurve) {
     }
 }
 
-TEST(TickLabels, timeCaptionsInSecondsAtMostThirteen) {
+TEST(TickLabels, timeCaptionsInTheUnitOfTheAxisAtMostThirteen) {
     struct Case {
         float totalTime;
-        std::vector<float> labelled;
+        std::vector<float> labelled;  // seconds of the labelled lines
+        std::vector<int> captions;    // what they read, in the unit
         const char* unit;
     } cases[] = {
-        {3600, {0, 300, 600, 900, 1200, 1500, 1800, 2100, 2400, 2700, 3000, 3300, 3600}, "分"},
-        {86400, {0, 7200, 14400, 21600, 28800, 36000, 43200, 50400, 57600, 64800, 72000, 79200, 86400}, "时"},
+        {3600, {0, 300, 600, 900, 1200, 1500, 1800, 2100, 2400, 2700, 3000, 3300, 3600},
+         {0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60}, "分"},
+        {86400, {0, 7200, 14400, 21600, 28800, 36000, 43200, 50400, 57600, 64800, 72000, 79200, 86400},
+         {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24}, "时"},
         // Fourteen grid lines: every second one is labelled.
-        {4000, {0, 600, 1200, 1800, 2400, 3000, 3600}, "分"},
-        {14.9f, {0, 2, 4, 6, 8, 10, 12, 14}, "秒"},
-        {10.5f, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "秒"},
+        {4000, {0, 600, 1200, 1800, 2400, 3000, 3600}, {0, 10, 20, 30, 40, 50, 60}, "分"},
+        {14.9f, {0, 2, 4, 6, 8, 10, 12, 14}, {0, 2, 4, 6, 8, 10, 12, 14}, "秒"},
+        {10.5f, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "秒"},
     };
     for (const Case& c : cases) {
         CurveValues cv;
@@ -213,7 +218,7 @@ TEST(TickLabels, timeCaptionsInSecondsAtMostThirteen) {
         ASSERT_EQ(t.time.size(), c.labelled.size()) << c.totalTime;
         ASSERT_LE(t.time.size(), 13u);
         for (size_t j = 0; j < t.time.size(); ++j) {
-            EXPECT_EQ(t.time[j].caption, QString::number(static_cast<double>(c.labelled[j]))) << c.totalTime;
+            EXPECT_EQ(t.time[j].caption, QString::number(c.captions[j])) << c.totalTime;
             EXPECT_DOUBLE_EQ(t.time[j].pos, 6000.0 * c.labelled[j] / c.totalTime + 400) << c.totalTime;
         }
         EXPECT_EQ(t.timeUnit, QString::fromUtf8(c.unit));
@@ -342,6 +347,37 @@ TEST(DrawCurveStep, motorCurvesOnlyTowardsSamplesOfARunningMotor) {
         EXPECT_EQ(r.cumulative[0].lines().size(), 1u) << c.what;
         // The point is remembered whether drawn or not.
         EXPECT_NEAR(plot.CurvePrevY()[8], 1600 - 1400.0 * 85 / 120, 1e-9) << c.what;
+    }
+}
+
+// A load rate over the 120 % axis used to run on over the maximum/minimum text at the top of the box.
+TEST(DrawCurveStep, curvesStopAtTheEdgesOfTheValueBand) {
+    for (double columnWidth : {0.0, 15.0}) {  // every segment, and per pixel column
+        RecordingBoxes r;
+        SharedState st;
+        runningMotor(st);
+        setAxes(st);
+        CumulativePlotter plot(r.boxes, columnWidth);
+        const int n = 1000;
+        plot.reset(n);
+        for (int i = 1; i <= n; ++i) {
+            // 60 % and 180 % by turns, every 100 samples: the second lies 700 twips above the band.
+            const float load = (i / 100) % 2 ? 180 : 60;
+            setSample(st, 10, 5, 1, 80, load);
+            plot.step(st);
+        }
+        plot.finish();
+        const auto lines = r.cumulative[9].lines();
+        ASSERT_FALSE(lines.empty()) << columnWidth;
+        double top = 1600;
+        for (const auto& l : lines) {
+            for (double y : {l.y1, l.y2}) {
+                ASSERT_GE(y, 200) << columnWidth;
+                ASSERT_LE(y, 1600) << columnWidth;
+                top = std::min(top, y);
+            }
+        }
+        EXPECT_EQ(top, 200) << "the curve runs up to the edge, cut there; width " << columnWidth;
     }
 }
 

@@ -198,8 +198,14 @@ TEST_F(RecordQuery, crossMarksTheQueriedSampleOnEveryBoxInWhite) {
 TEST_F(RecordQuery, valueGridOfEachBoxComesFromTheExtremesOfItsQuantity) {
     measure(30, true);
     ASSERT_TRUE(query(3));
+    // Efficiency and load rate are plotted and labelled 0 to 120 %: their grid lies at every 20 %.
+    for (int k : {8, 9}) {
+        const auto got = grid(seg[k]);
+        ASSERT_EQ(got.size(), 7u) << k;
+        for (size_t j = 0; j < got.size(); ++j) EXPECT_NEAR(got[j].y1, 1600 - 1400 * (20.0 * j) / 120, 0.01) << k;
+    }
     const int element[7] = {0, 3, 6, 1, 4, 7, 2};
-    for (int k = 0; k < kCurves; ++k) {
+    for (int k = 0; k < 8; ++k) {
         RecordingSurface expected;
         std::array<RecordingSurface, kCurves> otherCum;
         CurveBoxes other;
@@ -217,6 +223,25 @@ TEST_F(RecordQuery, valueGridOfEachBoxComesFromTheExtremesOfItsQuantity) {
             EXPECT_EQ(got[j].style, want[j].style) << k;
         }
     }
+}
+
+// A value beyond the pass's axis used to run on over the top of the box.
+TEST_F(RecordQuery, segmentedCurvesStopAtTheEdgesOfTheValueBand) {
+    measure(30, true);
+    // Box 0 from 0 to 20 A: I1 = 10 + i reaches the top of the band (y = 200) at sample 10 and leaves it after.
+    st.curves.CurveAxisMax[0] = 20;
+    ASSERT_TRUE(query(10));
+    const auto g = green(seg[0]);
+    ASSERT_FALSE(g.empty());
+    double top = 1600;
+    for (const Call& c : g) {
+        for (double y : {c.y1, c.y2}) {
+            ASSERT_GE(y, 200);
+            ASSERT_LE(y, 1600);
+            top = std::min(top, y);
+        }
+    }
+    EXPECT_EQ(top, 200);
 }
 
 TEST_F(RecordQuery, panelShowsTheQueriedSampleWithTheEnergyThePassReached) {
@@ -248,6 +273,7 @@ TEST_F(RecordQuery, panelShowsTheQueriedSampleWithTheEnergyThePassReached) {
 TEST_F(RecordQuery, withoutMotorDataTheEfficiencyAndLoadRateBoxesHoldOnlyGridAndCross) {
     measure(30, false);
     st.settings.SegmentCount = 10;
+    st.curves.CurveAxisMax[3] = 500;  // U1 = 400 V inside its band, where its curve shows
     ASSERT_TRUE(query(15));
     for (int k = 0; k <= 7; ++k) EXPECT_EQ(green(seg[k]).size(), 20u) << k;
     for (int k : {8, 9}) {

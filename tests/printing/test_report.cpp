@@ -386,28 +386,61 @@ TEST_F(ReportTest, motorCurvesLeaveGapsWhereTheMotorDoesNotRun) {
     EXPECT_EQ(curve(0).size(), 3u);
 }
 
+// A load rate over 120 % used to draw through the chart's title above its frame.
+TEST_F(ReportTest, curvesStayInsideTheirFrames) {
+    // 40 and 60 kW on an 11 kW motor: load rates far above the 120 % of the axis.
+    Measurement m;
+    for (float p : {5.0f, 40.0f, 60.0f, 6.0f}) m.samples.push_back(balanced(60, 380, p));
+    fillExtremes(m);
+    ASSERT_TRUE(report(m));
+    size_t start = 0;  // the curves come after the last frame
+    for (size_t j = 0; j < page.calls.size(); ++j)
+        if (page.calls[j].op == Call::Op::Box) start = j + 1;
+    double loadTop = 20000;
+    for (size_t j = start; j < page.calls.size(); ++j) {
+        const Call& c = page.calls[j];
+        if (c.op != Call::Op::Line) continue;
+        // Chart k's frame runs from y = 850 + 2000 k + 150 to + 1650, x from 1000 to 10000.
+        const int k = static_cast<int>((std::min(c.y1, c.y2) - 850) / 2000);
+        const double o = 850 + 2000.0 * k;
+        for (double y : {c.y1, c.y2}) {
+            EXPECT_GE(y, o + 150) << "chart " << k;
+            EXPECT_LE(y, o + 1650) << "chart " << k;
+        }
+        EXPECT_GE(std::min(c.x1, c.x2), 1000);
+        EXPECT_LE(std::max(c.x1, c.x2), 10000);
+        if (k == 5) loadTop = std::min({loadTop, c.y1, c.y2});
+    }
+    EXPECT_EQ(loadTop, 10850 + 150) << "the load-rate curve runs up to its frame, cut there";
+}
+
 TEST_F(ReportTest, labelsFooterAndTimeUnit) {
     Measurement m = ramp(3);
     m.totalTime = 3725;  // 1 h 2 min 5 s: a 300 s step, unit minutes
-    // A power axis from -1 to 0.00001: the label accumulated to almost 0 prints as 0.
-    m.samples = {balanced(10, 220, -0.5f), balanced(11, 221, -0.2f), balanced(12, 222, -0.3f)};
+    // A power axis from -1 to 0.00001: the label accumulated to almost 0 prints as 0. A current axis from 4 to
+    // 5.00001, whose labels once showed steps of 0.2 added up in floats (4.5999994).
+    m.samples = {balanced(4.3f, 220, -0.5f), balanced(4.5f, 221, -0.2f), balanced(4.8f, 222, -0.3f)};
     fillExtremes(m);
     header.organisation = QStringLiteral("测试单位");
     header.device = QStringLiteral("设123");
     header.year = 2024, header.month = 3, header.day = 15, header.hour = 9, header.minute = 5;
     ASSERT_TRUE(report(m));
 
-    std::vector<QString> powerLabels;
+    std::vector<QString> powerLabels, currentLabels;
     std::vector<Call> timeLabels;
     for (const Call& c : page.texts()) {
         if (c.x1 == 600 && c.y1 > 4850 - 100 && c.y1 < 4850 + 1600) powerLabels.push_back(c.text);
+        if (c.x1 == 600 && c.y1 > 850 - 100 && c.y1 < 850 + 1600) currentLabels.push_back(c.text);
         if (c.y1 == 12550 && c.fontSize == 8) timeLabels.push_back(c);
     }
     EXPECT_EQ(powerLabels, (std::vector<QString>{"-1 ", "-.8 ", "-.6 ", "-.4 ", "-.2 ", " 0 "}));
+    EXPECT_EQ(currentLabels, (std::vector<QString>{" 4 ", " 4.2 ", " 4.4 ", " 4.6 ", " 4.8 ", " 5 "}));
+    // Every 300 s, labelled in the minutes the unit beside them names.
     ASSERT_EQ(timeLabels.size(), 13u);
-    EXPECT_EQ(timeLabels[0].text, " 0 ");
-    EXPECT_EQ(timeLabels[1].text, " 300 ");
-    EXPECT_NEAR(timeLabels[1].x1, 950 + 300 * 8900.0 / 3725, 0.01);
+    for (size_t j = 0; j < timeLabels.size(); ++j) {
+        EXPECT_EQ(timeLabels[j].text, QStringLiteral(" %1 ").arg(5 * j)) << j;
+        EXPECT_NEAR(timeLabels[j].x1, 950 + 300.0 * j * 8900.0 / 3725, 0.01) << j;
+    }
 
     // Footer: position (0, 12300) at size 10; the unit on the second line at column 104.
     const Call* unit = text(QStringLiteral("分"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <climits>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
@@ -110,6 +111,63 @@ TEST_F(AnalysisWindowTest, opensFromTheMainWindowAndAnalysesInSlices) {
     EXPECT_TRUE(a->mnuF3->isEnabled());
     EXPECT_EQ(a->Frame5->title(), QStringLiteral("电动机运行数据"));
     EXPECT_FALSE(a->Picture1[17]->shownText().isEmpty()) << "the panel ran along with the pass";
+}
+
+// The first time line (x = 0) is solid; a frame painted over the drawing's first column used to hide it.
+TEST_F(AnalysisWindowTest, theSolidTimeLineAtZeroShowsInsideTheBoxFrame) {
+    AnalysisWindow* a = open(200);
+    ASSERT_TRUE(waitPass(a));
+    for (PictureBox* box : {a->Picture2[0], a->Picture2[8]}) {
+        // The box stands at (600, 480) twips of its frame, that is (40, 32) pixels; its drawing begins inside
+        // the box's own frame.
+        const int f = PictureBox::kFramePx;
+        EXPECT_EQ(box->pos(), QPoint(40, 32));
+        const QImage shown = box->grab().toImage();
+        // The line runs from y = 200 to y = 1600 twips: rows 14 to 106 of the drawing area, in black.
+        for (int row = 14; row <= 106; ++row) {
+            ASSERT_EQ(shown.pixel(f, f + row), qRgb(0, 0, 0)) << "row " << row;
+            ASSERT_NE(shown.pixel(f - 1, f + row), qRgb(0, 0, 0)) << "the frame lies outside the drawing";
+        }
+    }
+}
+
+// Tick labels read at their grid lines: a value label once sank 5 to 7 pixels below its line, a time label stood
+// some 10 pixels left of its line.
+TEST_F(AnalysisWindowTest, tickLabelsStandAtTheirGridLines) {
+    AnalysisWindow* a = open(200);  // 20 s: time lines every 2 s; I1 a steady 10 A: axis 10 to 11.00001 by 0.2
+    ASSERT_TRUE(waitPass(a));
+    ASSERT_EQ(a->CurrentCurve(), 0);
+    const QImage shown = a->Frame3->grab().toImage();
+    const QPoint drawing = a->Picture2[0]->pos() + QPoint(PictureBox::kFramePx, PictureBox::kFramePx);
+    // The rows or columns of a label's dark pixels, first and last.
+    const auto ink = [&](const QRect& r, bool rows) {
+        int first = INT_MAX, last = INT_MIN;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (qGray(shown.pixel(x, y)) < 100) {
+                    first = std::min(first, rows ? y : x);
+                    last = std::max(last, rows ? y : x);
+                }
+        return std::make_pair(first, last);
+    };
+    const double values[] = {10, 10.2, 10.4, 10.6, 10.8, 11};
+    for (int j = 0; j < 6; ++j) {
+        ASSERT_TRUE(a->Label5[j]->isVisible()) << j;
+        // Left of the box only: the box's frame is no ink of the label.
+        const QRect r = a->Label5[j]->geometry().intersected(QRect(0, 0, drawing.x() - 3, shown.height()));
+        const auto [top, bottom] = ink(r, true);
+        ASSERT_LE(top, bottom) << "no text in label " << j;
+        const double line = drawing.y() + (1600 - 1400 * (values[j] - 10) / 1.00001) / 15;
+        EXPECT_NEAR((top + bottom) / 2.0, line, 2.5) << "value label " << j;
+    }
+    for (int j = 0; j <= 10; ++j) {
+        ASSERT_TRUE(a->Label7[j]->isVisible()) << j;
+        const QRect r = a->Label7[j]->geometry().intersected(QRect(0, drawing.y() + 122, shown.width(), 40));
+        const auto [left, right] = ink(r, false);
+        ASSERT_LE(left, right) << "no text in label " << j;
+        const double line = drawing.x() + 6000.0 * (2 * j) / 20 / 15;
+        EXPECT_NEAR((left + right) / 2.0, line, 2.5) << "time label " << j;
+    }
 }
 
 TEST_F(AnalysisWindowTest, queriesAreCorrectedOrRefused) {

@@ -33,9 +33,13 @@ private:
     QString shown_;
 };
 
+// The control takes its designed place and size; its sunken frame is the outer ring of that size and the
+// drawing (twips from (0, 0)) is the area inside it, so nothing drawn is ever covered by the frame.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kFramePx = 2;  // frame width on each side, in pixels
+
     PictureBox(QWidget* parent, int widthTwips, int heightTwips);
     Surface& surface() { return *surface_; }
     ImageSurface& imageSurface() { return *surface_; }
