@@ -20,58 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "measurement/file_layout.h"
-#include "measurement/writer.h"
+#include "day_file.h"
 
 extern char** environ;
 
 namespace {
 
-// A motor with a slowly swinging load and noise that idles below no-load now and then, so rows carry every
-// kind of motor column. Written in large blocks: one write per sample would time the disk, not the table.
-bool generate(const std::string& path, long samples) {
-    mervo::WorkingFileWriter w;
-    mervo::FileHeader h;
-    h.StartTime = 8 * 3600;
-    h.TotalTime = static_cast<float>(samples / 32.0);
-    h.nameplate = {4, 11, 22.6f, 88, 7, 0.5f, 380};
-    h.channels = {1, 1, 1};
-    if (!w.create(QString::fromStdString(path), h)) return false;
-    (void)w.close();
-    uint32_t s = 12345;
-    const auto noise = [&s] {
-        s = s * 1664525u + 1013904223u;
-        return (s >> 8) / 16777216.0f - 0.5f;
-    };
-    std::vector<unsigned char> block;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
-    if (fd < 0) return false;
-    bool ok = true;
-    for (long i = 0; i < samples && ok; ++i) {
-        const float u = static_cast<float>(i) / samples;
-        const float load = (i / 5000) % 7 == 0 ? 0.02f : 0.5f + 0.4f * std::sin(u * 40);
-        float v[9];
-        for (int k = 0; k < 3; ++k) {
-            v[3 * k] = 8 + 14 * load + noise();
-            v[3 * k + 1] = 380 + 5 * noise();
-            v[3 * k + 2] = 0.2f + 3.6f * load + 0.05f * noise();
-        }
-        unsigned char b[36];
-        mervo::encodeRecords(v, 9, b);
-        block.insert(block.end(), b, b + 36);
-        if (block.size() >= (1 << 20) || i + 1 == samples) {
-            ok = ::write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size());
-            block.clear();
-        }
-    }
-    std::array<float, 24> trailer{};
-    for (int k = 0; k < 12; ++k) trailer[k] = 1000, trailer[12 + k] = 0;
-    unsigned char t[96];
-    mervo::encodeRecords(trailer.data(), 24, t);
-    ok = ok && ::write(fd, t, sizeof t) == static_cast<ssize_t>(sizeof t);
-    ::close(fd);
-    return ok;
-}
 
 std::string readAll(const std::string& path) {
     std::string s;
@@ -100,7 +54,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const std::string d = dir.path().toStdString();
     const std::string in = keep.empty() ? d + "/long.MTQ" : keep, out = d + "/table.pdf", err = d + "/err.txt";
-    if (!generate(in, samples)) {
+    if (!bench::generate(in, samples)) {
         std::fprintf(stderr, "cannot write the measurement %s\n", in.c_str());
         return 1;
     }

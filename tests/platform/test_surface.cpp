@@ -139,30 +139,30 @@ TEST(ImageSurface, keepsWhatWasDrawnUntilCleared) {
     EXPECT_EQ(inkPixels(s.image(), qRgb(0, 0, 0)), 0);
 }
 
-// The surface keeps the font of one spec between calls: after other sizes and faces it must measure each spec as
-// a surface that never saw another one does, and paint it so even when the spec changes within one painting.
+// The surface keeps the font of one style between calls: after other sizes and faces it must measure each style as
+// a surface that never saw another one does, and paint it so even when the style changes within one painting.
 TEST(ImageSurface, aFontSpecMeasuresAndPaintsTheSameAfterOtherSpecs) {
     ensureApp();
-    const FontSpec specs[] = {
+    const FontSpec styles[] = {
         {QStringLiteral("宋体"), 10, false}, {QStringLiteral("宋体"), 20, false}, {QStringLiteral("宋体"), 10, false},
         {QStringLiteral("黑体"), 10, false}, {QStringLiteral("宋体"), 10, true},  {QStringLiteral("宋体"), 10, false},
     };
     const QString text = QStringLiteral("数据 12.345");
     ImageSurface used(4000, 1200);
-    for (size_t i = 1; i < std::size(specs); ++i) {
-        const FontSpec& spec = specs[i];
-        SCOPED_TRACE(testing::Message() << spec.name.toStdString() << ' ' << spec.size << (spec.bold ? " bold" : ""));
+    for (size_t i = 1; i < std::size(styles); ++i) {
+        const FontSpec& style = styles[i];
+        SCOPED_TRACE(testing::Message() << style.name.toStdString() << ' ' << style.size << (style.bold ? " bold" : ""));
         // The same two lines, the fresh surface beginning a new painting for the second.
         ImageSurface fresh(4000, 1200);
         fresh.clear();
-        fresh.setFont(specs[i - 1]);
+        fresh.setFont(styles[i - 1]);
         fresh.printText(text);
         (void)fresh.image();
-        fresh.setFont(spec);
+        fresh.setFont(style);
         used.clear();
-        used.setFont(specs[i - 1]);
+        used.setFont(styles[i - 1]);
         used.printText(text);
-        used.setFont(spec);
+        used.setFont(style);
         EXPECT_EQ(used.textWidth(text), fresh.textWidth(text));
         EXPECT_EQ(used.lineHeight(), fresh.lineHeight());
         EXPECT_EQ(used.averageCharWidth(), fresh.averageCharWidth());
@@ -171,8 +171,8 @@ TEST(ImageSurface, aFontSpecMeasuresAndPaintsTheSameAfterOtherSpecs) {
         EXPECT_EQ(used.image(), fresh.image());
     }
     ImageSurface small(4000, 600), big(4000, 600);
-    small.setFont(specs[0]);
-    big.setFont(specs[1]);
+    small.setFont(styles[0]);
+    big.setFont(styles[1]);
     EXPECT_NEAR(big.lineHeight(), 2 * small.lineHeight(), 30) << "twice the size, about twice the line";
 }
 

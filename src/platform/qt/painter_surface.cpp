@@ -27,9 +27,9 @@ QFont qtFontFor(const FontSpec& face) {
 
 const PainterSurface::FontCache& PainterSurface::fontCache() const {
     const FontSpec& f = font();
-    if (cache_.valid && cache_.spec.size == f.size && cache_.spec.bold == f.bold && cache_.spec.name == f.name)
+    if (cache_.valid && cache_.style.size == f.size && cache_.style.bold == f.bold && cache_.style.name == f.name)
         return cache_;
-    cache_.spec = f;
+    cache_.style = f;
     cache_.font = qtFontFor(f);
     cache_.metrics = QFontMetricsF(cache_.font);
     cache_.ascent = cache_.metrics.ascent();

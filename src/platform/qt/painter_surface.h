@@ -34,10 +34,10 @@ protected:
     QPen qtPen(const Pen& pen) const;
 
 private:
-    // The font and metrics of the current spec, built once per spec: building a QFont with its family fallback
+    // The font and metrics of the current font style, built once per style: building a QFont with its family fallback
     // list and its metrics for every text item cost a third of a long table's printing time.
     struct FontCache {
-        FontSpec spec;
+        FontSpec style;
         QFont font;
         QFontMetricsF metrics{QFont()};
         double ascent = 0, height = 0, averageWidth = 0;
