@@ -16,6 +16,7 @@
 #include "platform/program_dir.h"
 #include "windows/end_key.h"
 #include "platform/qt/picture_box.h"
+#include "platform/qt/designed_controls.h"
 #include "platform/qt/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/message_titles.h"
@@ -194,6 +195,7 @@ void AnalysisWindow::buildQueryAndButtons() {
     mnu20 = segment(QStringLiteral("40组"), 20, "mnu20");
     mnuF3->addSeparator();
     mnuPr = mnuF3->addAction(QStringLiteral(" 打 印"));
+    addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_P), mnuPr);
     mnuPr->setObjectName(QStringLiteral("mnuPr"));
     connect(mnuPr, &QAction::triggered, this, &AnalysisWindow::mnuPr_Click);
     mnuF3->addSeparator();

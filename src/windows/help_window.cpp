@@ -1,5 +1,7 @@
 #include "windows/help_window.h"
 
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -36,6 +38,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("帮助"));
     setFont(designedFont());
     resize(px(6960), px(5295));
+    // Esc closes the notes, as it closes a dialog.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 
     OLE1 = new QTextBrowser(this);
     OLE1->setObjectName(QStringLiteral("OLE1"));

@@ -18,6 +18,7 @@
 #include "windows/print_window.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
+#include "platform/qt/designed_controls.h"
 #include "platform/qt/twips_widgets.h"
 #include "shared/number_format.h"
 #include "windows/about_window.h"
@@ -82,6 +83,9 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     setFixedTwipsSize(client, 7650, 2655);
     buildPanel(client);
     buildMenus();
+    addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_O), mnuFileOpen);
+    addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_S), mnuSAVEFILE);
+    addKeyFor(this, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), mnuSAVE_AS);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     endProgram = [] { QApplication::quit(); };

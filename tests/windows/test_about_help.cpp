@@ -56,6 +56,11 @@ TEST(HelpWindow, ShowsTheNotesReadOnlyOverTheWholeWindow) {
     QTest::keyClicks(help.OLE1->viewport(), "abc");
     QTest::keyClick(help.OLE1, Qt::Key_Delete);
     EXPECT_EQ(help.OLE1->toPlainText(), text);
+
+    // Esc closes the notes, as it closes a dialog.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&help));
+    QTest::keyClick(help.OLE1, Qt::Key_Escape);
+    EXPECT_FALSE(help.isVisible());
 }
 
 }  // namespace

@@ -335,6 +335,29 @@ TEST_F(MainWindowTest, theTitleNamesTheFileInUse) {
     }
 }
 
+// The desktop's keys act as the file menu's entries do, and only while those are enabled.
+TEST_F(MainWindowTest, ctrlKeysActAsTheFileMenuWhileItsEntriesAreEnabled) {
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const struct {
+        QKeySequence keys;
+        QAction* entry;
+    } cases[] = {{QKeySequence(Qt::CTRL | Qt::Key_O), w.mnuFileOpen},
+                 {QKeySequence(Qt::CTRL | Qt::Key_S), w.mnuSAVEFILE},
+                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), w.mnuSAVE_AS}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys.toString().toStdString());
+        for (bool enabled : {true, false}) {
+            c.entry->setEnabled(enabled);
+            int triggered = 0;
+            const auto connection = QObject::connect(c.entry, &QAction::triggered, [&] { ++triggered; });
+            QTest::keySequence(&w, c.keys);
+            QObject::disconnect(connection);
+            EXPECT_EQ(triggered, enabled ? 1 : 0);
+        }
+    }
+}
+
 TEST_F(MainWindowTest, saveAsAfterACancelledOpenAsksForAFile) {
     WorkingFileWriter writer;
     ASSERT_TRUE(writer.create(rig.path("a.MTQ"), FileHeader{}));

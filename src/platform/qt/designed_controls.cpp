@@ -1,6 +1,9 @@
 #include "platform/qt/designed_controls.h"
 
+#include <QAction>
 #include <QEvent>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QListWidget>
 
 namespace mervo {
@@ -37,6 +40,13 @@ void onListClick(QListWidget* list, std::function<void()> handler) {
     });
     QObject::connect(list, &QListWidget::itemClicked, watch, [list, watch, handler](QListWidgetItem* item) {
         if (item->isSelected() && list->row(item) == watch->selectedAtPress) handler();
+    });
+}
+
+void addKeyFor(QWidget* window, const QKeySequence& keys, QAction* entry) {
+    auto* shortcut = new QShortcut(keys, window);
+    QObject::connect(shortcut, &QShortcut::activated, entry, [entry] {
+        if (entry->isEnabled()) entry->trigger();
     });
 }
 
