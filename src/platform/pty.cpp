@@ -92,4 +92,13 @@ bool ByteOutput::write(const void* data, size_t n, const std::atomic<bool>* stop
     return true;
 }
 
+bool ByteOutput::writeOrDrop(const void* data, size_t n) {
+    if (!slavePath_.isEmpty() && slaveClosed()) return true;
+    ssize_t w;
+    do {
+        w = ::write(fd_, data, n);
+    } while (w < 0 && errno == EINTR);
+    return w >= 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EIO;
+}
+
 }  // namespace mervo

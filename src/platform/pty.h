@@ -30,6 +30,10 @@ public:
     // Writes all `n` bytes. A full line (a slow or absent receiver) is waited out until `stop` turns true.
     // False on a write error or a stop.
     bool write(const void* data, size_t n, const std::atomic<bool>* stop = nullptr);
+    // Writes what the line takes at once and drops the rest, as a serial line drops what nobody reads: a
+    // sender that waited would fall behind its clock and then send its backlog at once. Nothing is written
+    // while no receiver holds the line. False only on a write error.
+    bool writeOrDrop(const void* data, size_t n);
 
 private:
     ByteOutput(int fd, bool owned);

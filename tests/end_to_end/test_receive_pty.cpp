@@ -170,6 +170,19 @@ TEST_F(ReceivePty, blocksSentBeforeTheReceiveBeganAreNotRecorded) {
     EXPECT_EQ(infoOf(d + "/late.MTQ").wholeSamples, 0) << r.out;
 }
 
+// A line drops what nobody reads: a simulator left without a receiver keeps its rate, and the next receive
+// gets the blocks of its own time, not a backlog sent at once.
+TEST_F(ReceivePty, theSimulatorSendsNoBacklogAfterATimeWithoutAReceiver) {
+    const std::string pty = startSim({"--rate", "20000"});
+    ASSERT_EQ(run("mervo-tool", {"receive", "--port", pty, "-o", d + "/first.MTQ", "--seconds", "0.3"}, d).status, 0);
+    sleepMs(2000);  // nobody reads: 40,000 blocks, 1.2 MB, far more than a pseudo-terminal holds
+    const ProcessResult r = run("mervo-tool", {"receive", "--port", pty, "-o", d + "/second.MTQ", "--seconds", "1"}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const int64_t n = infoOf(d + "/second.MTQ").wholeSamples;
+    EXPECT_GT(n, 8000);
+    EXPECT_LT(n, 25000) << "a backlog arrived at once";
+}
+
 // The settings the receive takes its defaults from: a file with unusable lines is reported, as the window does.
 TEST_F(ReceivePty, aSettingsFileWithUnusableLinesIsReported) {
     {

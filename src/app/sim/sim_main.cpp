@@ -173,7 +173,12 @@ int main(int argc, char** argv) {
         }
         const auto block = encodeBlock(sim.valuesAt(k / simRate));
         static const uint8_t fill[3] = {0, 0, 0};
-        if (!out->write(block.data(), block.size(), &stopRequested) || (filler && !out->write(fill, 3, &stopRequested))) {
+        // On a line at its rate, what nobody reads is lost, as on a serial line; a file or a pipe gets it all.
+        const bool lineAtItsRate = sink == Sink::Pty && rate > 0;
+        const auto send = [&](const void* data, size_t n) {
+            return lineAtItsRate ? out->writeOrDrop(data, n) : out->write(data, n, &stopRequested);
+        };
+        if (!send(block.data(), block.size()) || (filler && !send(fill, 3))) {
             if (stopRequested) break;
             rc = 1;
             break;
