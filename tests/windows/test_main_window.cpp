@@ -338,7 +338,8 @@ TEST_F(MainWindowTest, theTitleNamesTheFileInUse) {
 // The desktop's keys act as the file menu's entries do, and only while those are enabled.
 TEST_F(MainWindowTest, ctrlKeysActAsTheFileMenuWhileItsEntriesAreEnabled) {
     w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));  // a window's keys work in the active window
     const struct {
         QKeySequence keys;
         QAction* entry;
