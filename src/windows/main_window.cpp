@@ -438,7 +438,7 @@ void MainWindow::openAnalysis(bool fromMenu) {
         show();
     };
     analysisWindow_->openPrint = [this] {
-        showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_); }, 1000, 1000, true);
+        showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_, nullptr, dir_); }, 1000, 1000, true);
     };
     // The button places the window at a fixed place, the menu item near the top left.
     if (fromMenu) moveTwips(analysisWindow_, 60, 285);

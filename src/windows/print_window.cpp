@@ -14,6 +14,7 @@
 
 #include "platform/qt/printer_output.h"
 #include "platform/qt/twips_widgets.h"
+#include "files/side_settings.h"
 #include "printing/data_table.h"
 #include "printing/report.h"
 #include "shared/text_parse.h"
@@ -30,8 +31,9 @@ constexpr int64_t kConfirmPages = 100;
 
 }  // namespace
 
-PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent)
-    : QWidget(parent, Qt::Window), st_(state), dialogs_(dialogs), messages_(messages) {
+PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent,
+                         QString rememberIn)
+    : QWidget(parent, Qt::Window), st_(state), dialogs_(dialogs), messages_(messages), rememberIn_(std::move(rememberIn)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kTitle);
     setFont(designedFont(QStringLiteral("宋体"), 12));
@@ -123,6 +125,11 @@ void PrintWindow::Form_Load() {
     Check1->setChecked(false);
     Check2->setChecked(false);
     Check2_Click();
+    // The texts of the last printout, once there has been one; the designed ones until then.
+    if (const auto last = rememberIn_.isEmpty() ? std::nullopt : lastPrintedTexts(rememberIn_)) {
+        Text3->setText(last->organisation);
+        Text4->setText(last->device);
+    }
 }
 
 void PrintWindow::Check2_Click() {
@@ -155,6 +162,7 @@ Status PrintWindow::print(const QString& name, const std::function<Status(Surfac
     // A cancelled save dialog is the operator's choice, not a fault.
     if (!*out) return {};
     const Status s = printDocument(**out, draw);
+    if (s && !rememberIn_.isEmpty()) rememberPrintedTexts(rememberIn_, {Text3->text(), Text4->text()});
     // A cancelled printout is the operator's choice: the document is abandoned (a PDF is not written).
     if (!s && !printCancelled(s))
         messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);

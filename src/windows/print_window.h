@@ -24,7 +24,10 @@ namespace mervo {
 class PrintWindow : public QWidget {
     Q_OBJECT
 public:
-    PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent = nullptr);
+    // `rememberIn`, a program directory, keeps the organisation and device texts of the last printout there,
+    // and a later window starts with them; empty, the window starts with its designed texts.
+    PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent = nullptr,
+                QString rememberIn = QString());
 
     QGroupBox *Frame1, *Frame3, *Frame4, *Frame5;
     QLineEdit *Text1, *Text2, *Text3, *Text4;
@@ -52,6 +55,7 @@ private:
     SharedState& st_;
     FileDialogs& dialogs_;
     MessageBoxes& messages_;
+    QString rememberIn_;
 };
 
 }  // namespace mervo

@@ -91,6 +91,31 @@ protected:
     bool finished[4] = {}, abandoned[4] = {};
 };
 
+// A later print window starts with the organisation and device of the last printout; until there has been
+// one, with its designed texts.
+TEST_F(PrintWindowTest, aLaterWindowStartsWithTheTextsLastPrinted) {
+    QTemporaryDir home;
+    QPointer<PrintWindow> first = new PrintWindow(st, dialogs, messages, nullptr, home.path());
+    const QString designed[2] = {first->Text3->text(), first->Text4->text()};
+    EXPECT_EQ(designed[0], win->Text3->text()) << "nothing printed yet";
+    first->openOutput = win->openOutput;
+    first->Text3->setText(QStringLiteral("电机试验站"));
+    first->Text4->setText(QStringLiteral("泵站北线三号机组"));
+    first->Check1->setChecked(true);
+    first->Command2->click();
+    ASSERT_EQ(names.size(), 1) << "the report was printed";
+    delete first.data();
+    auto* later = new PrintWindow(st, dialogs, messages, nullptr, home.path());
+    EXPECT_EQ(later->Text3->text(), QStringLiteral("电机试验站"));
+    EXPECT_EQ(later->Text4->text(), QStringLiteral("泵站北线三号机组"));
+    delete later;
+    QTemporaryDir elsewhere;
+    auto* fresh = new PrintWindow(st, dialogs, messages, nullptr, elsewhere.path());
+    EXPECT_EQ(fresh->Text3->text(), designed[0]);
+    EXPECT_EQ(fresh->Text4->text(), designed[1]);
+    delete fresh;
+}
+
 TEST_F(PrintWindowTest, startsWithTheFileDateAndTheWholeRangeLocked) {
     const QDateTime t = QFileInfo(st.file.WorkFile).lastModified();
     EXPECT_EQ(win->Text5[0]->text(), QString::number(t.date().year()));

@@ -1,0 +1,23 @@
+#include "files/side_settings.h"
+
+#include <QDir>
+#include <QSettings>
+
+namespace mervo {
+
+QString sideSettingsPath(const QString& programDir) { return QDir(programDir).filePath(QStringLiteral("mervo.ini")); }
+
+std::optional<PrintedTexts> lastPrintedTexts(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    if (!s.contains(QStringLiteral("print/organisation"))) return std::nullopt;
+    return PrintedTexts{s.value(QStringLiteral("print/organisation")).toString(),
+                        s.value(QStringLiteral("print/device")).toString()};
+}
+
+void rememberPrintedTexts(const QString& programDir, const PrintedTexts& texts) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.setValue(QStringLiteral("print/organisation"), texts.organisation);
+    s.setValue(QStringLiteral("print/device"), texts.device);
+}
+
+}  // namespace mervo
