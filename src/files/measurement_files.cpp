@@ -81,18 +81,23 @@ FileOpResult MeasurementFiles::open() {
         }
         return r;
     }
+    return openPath(*chosen);
+}
+
+FileOpResult MeasurementFiles::openPath(const QString& path) {
+    FileOpResult r;
     // No is fine too: an interrupted file still opens and the analysis works from its samples.
-    offerRecovery(*chosen, messages_, operationErrorTitle());
+    offerRecovery(path, messages_, operationErrorTitle());
     MeasurementReader reader;
-    if (Status opened = reader.open(*chosen); !opened) {
+    if (Status opened = reader.open(path); !opened) {
         // A file that cannot be read or is too short to hold a header: say so rather than fail silently.
         st_.file.WorkFile.clear();
         r.caption = captionClosed();
         messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(opened.message()), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
-    st_.file.WorkFile = *chosen;
-    r.caption = captionForFile(*chosen);
+    st_.file.WorkFile = path;
+    r.caption = captionForFile(path);
     r.controls = states::fileOpened();
 
     const FileHeader& h = reader.info().header;

@@ -32,6 +32,8 @@ public:
         : st_(state), dialogs_(dialogs), messages_(messages), dir_(std::move(programDir)) {}
 
     FileOpResult open();
+    // Open without the dialog: a file dropped on the window or chosen from the recent files.
+    FileOpResult openPath(const QString& path);
     FileOpResult save();
     FileOpResult saveAs();
     FileOpResult close();

@@ -20,4 +20,29 @@ void rememberPrintedTexts(const QString& programDir, const PrintedTexts& texts) 
     s.setValue(QStringLiteral("print/device"), texts.device);
 }
 
+QStringList recentFiles(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    return s.value(QStringLiteral("recent/files")).toStringList().mid(0, kRecentFiles);
+}
+
+namespace {
+void storeRecentFiles(const QString& programDir, const QStringList& files) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.setValue(QStringLiteral("recent/files"), files);
+}
+}  // namespace
+
+void noteRecentFile(const QString& programDir, const QString& path) {
+    QStringList files = recentFiles(programDir);
+    files.removeAll(path);
+    files.prepend(path);
+    storeRecentFiles(programDir, files.mid(0, kRecentFiles));
+}
+
+void forgetRecentFile(const QString& programDir, const QString& path) {
+    QStringList files = recentFiles(programDir);
+    files.removeAll(path);
+    storeRecentFiles(programDir, files);
+}
+
 }  // namespace mervo

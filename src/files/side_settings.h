@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace mervo {
@@ -16,5 +17,12 @@ QString sideSettingsPath(const QString& programDir);
 // What was last printed from `programDir`; nothing before the first printout.
 std::optional<PrintedTexts> lastPrintedTexts(const QString& programDir);
 void rememberPrintedTexts(const QString& programDir, const PrintedTexts& texts);
+
+// The measurement files opened or saved last, the newest first, at most kRecentFiles.
+inline constexpr int kRecentFiles = 8;
+QStringList recentFiles(const QString& programDir);
+// Puts `path` at the front of the list (once), or takes it out.
+void noteRecentFile(const QString& programDir, const QString& path);
+void forgetRecentFile(const QString& programDir, const QString& path);
 
 }  // namespace mervo

@@ -2,16 +2,23 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
 #include <cmath>
 
 #include "shared/time_split.h"
 #include "files/recovery_offer.h"
 #include "files/settings_file.h"
+#include "files/side_settings.h"
 #include "windows/analysis_window.h"
 #include "windows/settings_window.h"
 #include "windows/motor_window.h"
@@ -83,6 +90,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     setFixedTwipsSize(client, 7650, 2655);
     buildPanel(client);
     buildMenus();
+    setAcceptDrops(true);  // a measurement file dropped on the window opens as Open would open it
     addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_O), mnuFileOpen);
     addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_S), mnuSAVEFILE);
     addKeyFor(this, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), mnuSAVE_AS);
@@ -182,6 +190,10 @@ void MainWindow::buildMenus() {
     FILE->addSeparator();
     mnuSAVEFILE = action(FILE, QStringLiteral("保存(&S)"), "mnuSAVEFILE", &MainWindow::mnuSAVEFILE_Click);
     mnuSAVE_AS = action(FILE, QStringLiteral("另存为(&A)"), "mnuSAVE_AS", &MainWindow::mnuSAVE_AS_Click);
+    FILE->addSeparator();
+    mnuRecent = FILE->addMenu(QStringLiteral("最近打开的文件"));
+    mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    connect(FILE, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     FILE->addSeparator();
     mnuEXIT = action(FILE, QStringLiteral("退出(&X)"), "mnuEXIT", &MainWindow::mnuEXIT_Click);
     mnuTTT = menu(QStringLiteral("分析(&T)"), "mnuTTT");
@@ -415,10 +427,52 @@ void MainWindow::applyFileResult(const FileOpResult& r) {
     applyStates(r.controls);
 }
 
-void MainWindow::mnuFileOpen_Click() { applyFileResult(files_.open()); }
+namespace {
+// A measurement file's name, as the file dialogs offer them.
+bool isMeasurementFile(const QString& path) { return path.endsWith(QLatin1String(".MTQ"), Qt::CaseInsensitive); }
+}  // namespace
+
+void MainWindow::applyFileResult(const FileOpResult& r, bool named) {
+    applyFileResult(r);
+    // A file opened or saved under its name goes to the front of the recent files.
+    if (named && !r.caption.isEmpty() && !st_.file.WorkFile.isEmpty() && st_.file.WorkFile != workFilePath(dir_))
+        noteRecentFile(dir_, st_.file.WorkFile);
+}
+
+void MainWindow::mnuFileOpen_Click() { applyFileResult(files_.open(), true); }
+
+void MainWindow::openPath(const QString& path) {
+    if (!mnuFileOpen->isEnabled()) return;
+    if (!QFileInfo(path).isFile()) forgetRecentFile(dir_, path);
+    applyFileResult(files_.openPath(path), true);
+}
+
+void MainWindow::fillRecentMenu() {
+    mnuRecent->clear();
+    const QStringList files = recentFiles(dir_);
+    for (int k = 0; k < files.size(); ++k) {
+        QAction* a = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(k + 1).arg(files[k]));
+        connect(a, &QAction::triggered, this, [this, path = files[k]] { openPath(path); });
+    }
+    mnuRecent->setEnabled(mnuFileOpen->isEnabled() && !files.isEmpty());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (mnuFileOpen->isEnabled() && urls.size() == 1 && urls[0].isLocalFile() && isMeasurementFile(urls[0].toLocalFile()))
+        e->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (urls.size() != 1 || !urls[0].isLocalFile() || !isMeasurementFile(urls[0].toLocalFile())) return;
+    e->acceptProposedAction();
+    // After the drop has ended: opening may ask questions, which must not run inside the drag.
+    QTimer::singleShot(0, this, [this, path = urls[0].toLocalFile()] { openPath(path); });
+}
 void MainWindow::mnuCLOSE_Click() { applyFileResult(files_.close()); }
-void MainWindow::mnuSAVEFILE_Click() { applyFileResult(files_.save()); }
-void MainWindow::mnuSAVE_AS_Click() { applyFileResult(files_.saveAs()); }
+void MainWindow::mnuSAVEFILE_Click() { applyFileResult(files_.save(), true); }
+void MainWindow::mnuSAVE_AS_Click() { applyFileResult(files_.saveAs(), true); }
 
 AnalysisWindow* MainWindow::analysisWindow() const { return analysisWindow_.data(); }
 

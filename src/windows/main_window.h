@@ -52,6 +52,9 @@ public:
     QMenu *FILE, *mnuTTT, *mnuSet, *mnuHELP;
     QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
         *mnuABOUT;
+    QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
+    // Opens a measurement without the dialog, as Open does when it is enabled (recent files, a dropped file).
+    void openPath(const QString& path);
 
     void Form_Load();
     void Picture1_Paint();
@@ -82,12 +85,16 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void buildPanel(QWidget* client);
     void buildMenus();
     void applyStates(const ControlStates& s);
     void applyFileResult(const FileOpResult& r);
+    void applyFileResult(const FileOpResult& r, bool named);
+    void fillRecentMenu();
     void drawValueBox(int n);
     void drawTimeBoxes();
     void drawPanel();

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QFile>
+#include <QMimeData>
+#include <QUrl>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -357,6 +360,38 @@ TEST_F(MainWindowTest, ctrlKeysActAsTheFileMenuWhileItsEntriesAreEnabled) {
             EXPECT_EQ(triggered, enabled ? 1 : 0);
         }
     }
+}
+
+// Files opened go to the front of 最近打开的文件, eight at most, which opens them again; a measurement file
+// dropped on the window opens as Open would open it.
+TEST_F(MainWindowTest, recentFilesAndADroppedFileOpenAsOpenDoes) {
+    const auto name = [&](int k) { return rig.path(QStringLiteral("m%1.MTQ").arg(k).toUtf8().constData()); };
+    for (int k = 1; k <= 9; ++k) {
+        WorkingFileWriter writer;
+        ASSERT_TRUE(writer.create(name(k), FileHeader{}));
+        EXPECT_TRUE(test::succeeded(writer.appendTrailer({}, {})));
+        EXPECT_TRUE(test::succeeded(writer.close()));
+        rig.dialogs.answers = {name(k)};
+        w.mnuFileOpen->trigger();
+    }
+    emit w.FILE->aboutToShow();
+    const QList<QAction*> entries = w.mnuRecent->actions();
+    ASSERT_EQ(entries.size(), 8);
+    EXPECT_TRUE(entries.first()->text().endsWith(name(9)));
+    EXPECT_TRUE(entries.last()->text().endsWith(name(2)));
+    entries.last()->trigger();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪[%1]").arg(name(2)));
+
+    w.mnuCLOSE->trigger();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(name(5))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+    settle();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪[%1]").arg(name(5)));
 }
 
 TEST_F(MainWindowTest, saveAsAfterACancelledOpenAsksForAFile) {
