@@ -67,6 +67,8 @@ public:
     QString endDetail() const { return endDetail_; }  // error text of a write failure, reason of a port loss
     int errorNumber() const { return errorNumber_; }   // of an aborted run
     int64_t blocks() const { return blocks_; }
+    // Seconds since the run started, by the clock that ends a timed run.
+    double elapsed() const { return elapsedNow(); }
     uint64_t skippedBytes() const { return state_.receive.SkippedBytes; }
     ReceiveMode mode() const { return mode_; }
     const ReceiveSnapshot& snapshot() const { return snap_; }

@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QKeySequence>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -16,6 +19,7 @@
 #include <cmath>
 
 #include "shared/time_split.h"
+#include "acquisition/receive_status.h"
 #include "files/recovery_offer.h"
 #include "files/settings_file.h"
 #include "files/side_settings.h"
@@ -110,7 +114,19 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
         cycle_.portLost(why);
     });
     poll_.setInterval(100);
-    connect(&poll_, &QTimer::timeout, this, [this] { cycle_.poll(); });
+    connect(&poll_, &QTimer::timeout, this, [this] {
+        cycle_.poll();
+        if (cycle_.running()) showProgress(false);
+    });
+    // Under the panel, beside the designed client area: how a receive is going.
+    receiveStatus = new QLabel(this);
+    receiveStatus->setObjectName(QStringLiteral("receiveStatus"));
+    statusBar()->addWidget(receiveStatus, 1);
+    statusBar()->setSizeGripEnabled(false);
+    // Esc ends a timed receive early, as the stop button ends a manual one: the file keeps the time it ran.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
+        if (cycle_.running() && cycle_.mode() == ReceiveMode::Timed) cycle_.requestStop();
+    });
     Form_Load();
     // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
     offerWorkFileRecovery();
@@ -261,7 +277,17 @@ void MainWindow::drawValueBox(int n) {
 
 void MainWindow::drawTimeBoxes() {
     SplitTime(st_.file.ElapsedTime, st_.time);
-    const float parts[3] = {float(st_.time.TimeH), float(st_.time.TimeM), float(st_.time.TimeS)};
+    drawTimeParts(st_.time);
+}
+
+void MainWindow::drawTimeBoxes(float elapsed) {
+    TimeParts t;
+    SplitTime(elapsed, t);
+    drawTimeParts(t);
+}
+
+void MainWindow::drawTimeParts(const TimeParts& t) {
+    const float parts[3] = {float(t.TimeH), float(t.TimeM), float(t.TimeS)};
     for (int k = 0; k < 3; ++k) {
         Surface& s = Picture1[12 + k]->surface();
         s.clear();
@@ -369,6 +395,10 @@ void MainWindow::beginReceive(ReceiveMode mode) {
         return;
     }
     setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
+    progressAt_ = 0;
+    progressBlocks_ = 0;
+    blocksPerSecond_ = 0;
+    showProgress(true);
     poll_.start();
     drainPort();
 }
@@ -388,8 +418,27 @@ void MainWindow::drainPort() {
     }
 }
 
+void MainWindow::showProgress(bool now) {
+    const double t = cycle_.elapsed();
+    if (!now && t - progressAt_ < 1.0) return;
+    if (t > progressAt_) blocksPerSecond_ = (cycle_.blocks() - progressBlocks_) / (t - progressAt_);
+    progressAt_ = t;
+    progressBlocks_ = cycle_.blocks();
+    ReceiveProgress p;
+    p.mode = cycle_.mode();
+    p.blocks = cycle_.blocks();
+    p.blocksPerSecond = blocksPerSecond_;
+    p.skippedBytes = cycle_.skippedBytes();
+    p.elapsed = t;
+    p.total = cycle_.snapshot().TotalTime;
+    receiveStatus->setText(receiveStatusText(p));
+    // The elapsed time goes on while no block comes; a block shows its own time as it arrives.
+    if (cycle_.blocks() == drawnBlocks_) drawTimeBoxes(static_cast<float>(t));
+}
+
 void MainWindow::onReceiveEnded(ReceiveEnd end) {
     poll_.stop();
+    receiveStatus->setText(QStringLiteral("接收结束　已记录 %1 组").arg(cycle_.blocks()));
     port_.close();
     if (cycle_.blocks() != drawnBlocks_) {
         drawnBlocks_ = cycle_.blocks();

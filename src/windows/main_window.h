@@ -52,7 +52,8 @@ public:
     QMenu *FILE, *mnuTTT, *mnuSet, *mnuHELP;
     QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
         *mnuABOUT;
-    QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
+    QMenu* mnuRecent;
+    QLabel* receiveStatus;  // the status line under the panel  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
     // Opens a measurement without the dialog, as Open does when it is enabled (recent files, a dropped file).
     void openPath(const QString& path);
 
@@ -97,6 +98,10 @@ private:
     void fillRecentMenu();
     void drawValueBox(int n);
     void drawTimeBoxes();
+    void drawTimeBoxes(float elapsed);
+    void drawTimeParts(const TimeParts& t);
+    // The status line and the elapsed time of a running receive, once a second (or `now`).
+    void showProgress(bool now);
     void drawPanel();
     void clearPanel();
     void beginReceive(ReceiveMode mode);
@@ -116,6 +121,8 @@ private:
     QTimer poll_;
     bool exiting_ = false;
     int64_t drawnBlocks_ = 0;
+    double progressAt_ = 0, blocksPerSecond_ = 0;  // when the status line last counted, and the rate it saw
+    int64_t progressBlocks_ = 0;
     QPointer<SettingsWindow> settingsWindow_;
     QPointer<HelpWindow> helpWindow_;
     QPointer<MotorWindow> motorWindow_;

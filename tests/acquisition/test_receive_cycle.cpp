@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "acquisition/receive_cycle.h"
+#include "acquisition/receive_status.h"
 #include "measurement/reader.h"
 #include "acquisition/record_scaling.h"
 #include "measurement/recovery.h"
@@ -330,3 +331,25 @@ TEST(ScaleRecord, currentsByCtVoltagesByPtPowersByBoth) {
     const std::array<float, 12> want{150, 380, 500, 200, 220, 250, -300, 400, -1000, 7, 8, 9};
     EXPECT_EQ(v, want);
 }
+
+namespace mervo {
+namespace {
+
+// The status line's text, worked by hand: the remaining time rounded up to a whole second, the skipped bytes
+// only when there are any.
+TEST(ReceiveStatus, textsOfAReceiveInProgress) {
+    const struct {
+        ReceiveProgress p;
+        const char* text;
+    } cases[] = {
+        {{ReceiveMode::Manual, 0, 0, 0, 0, 0}, "等待数据……"},
+        {{ReceiveMode::Manual, 123, 31.96, 0, 4, 0}, "正在接收　已记录 123 组　32.0 组/秒"},
+        {{ReceiveMode::Timed, 480, 32, 45, 14.2, 60}, "正在接收　已记录 480 组　32.0 组/秒　跳过 45 字节　剩余 0:00:46"},
+        {{ReceiveMode::Timed, 0, 0, 0, 0, 3725}, "等待数据……　剩余 1:02:05"},
+        {{ReceiveMode::Timed, 9, 3, 0, 70, 60}, "正在接收　已记录 9 组　3.0 组/秒　剩余 0:00:00"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(receiveStatusText(c.p), QString::fromUtf8(c.text));
+}
+
+}  // namespace
+}  // namespace mervo

@@ -189,6 +189,34 @@ TEST_F(MainWindowTest, timedReceiveEndsAtTheSetTimeEvenWithoutBytes) {
     EXPECT_EQ(w.controlStates(), controls("1111 10 111011"));
 }
 
+// The status line tells the receive's progress and the elapsed time goes on without blocks; Esc ends a timed
+// receive early as the stop button ends a manual one, and the file keeps the time it really ran.
+TEST_F(MainWindowTest, aTimedReceiveShowsItsProgressAndEndsEarlyOnEsc) {
+    rig.state.file.TotalTime = 60;
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.Command1->click();
+    EXPECT_EQ(w.receiveStatus->text(), QStringLiteral("等待数据……　剩余 0:01:00"));
+    rig.clock.advance(0.5);
+    rig.port.deliver(blockBytes(kLagging));
+    rig.clock.advance(2.5);  // 3 s in, no block since 0.5 s
+    QTest::qWait(250);
+    EXPECT_TRUE(w.receiveStatus->text().startsWith(QStringLiteral("正在接收　已记录 1 组"))) << w.receiveStatus->text().toStdString();
+    EXPECT_TRUE(w.receiveStatus->text().endsWith(QStringLiteral("剩余 0:00:57"))) << w.receiveStatus->text().toStdString();
+    EXPECT_EQ(panel(w)[14], QStringLiteral(" 3 ")) << "the seconds box";
+    rig.messages.answers = {MessageAnswer::No};
+    QTest::keyClick(&w, Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(w.receive().running());
+    ASSERT_FALSE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.messages.shown.back().text, QStringLiteral("数据接收完成，是否保存？"));
+    EXPECT_EQ(w.controlStates(), controls("1111 10 111011")) << "as at the set time";
+    MeasurementReader r;
+    ASSERT_TRUE(test::succeeded(r.open(rig.path("TEMP.MTX"))));
+    EXPECT_FLOAT_EQ(r.info().header.TotalTime, 0.5f) << "the time it ran to its last block";
+}
+
 TEST_F(MainWindowTest, aPortThatCannotBeOpenedIsNamedAndNothingChanges) {
     rig.port.failOpen = true;
     w.Command3->click();
