@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "measurement/reader.h"
@@ -33,6 +34,23 @@ FileDialogRequest request(FileDialogRequest::Kind kind, const char* title) {
 
 QString captionForFile(const QString& path) { return QStringLiteral("电能综合测试仪[%1]").arg(path); }
 QString captionClosed() { return QStringLiteral("电能综合测试仪"); }
+
+QString measurementSummary(const MeasurementInfo& info) {
+    const auto clock = [](double seconds, bool hoursPadded) {
+        const auto t = static_cast<long long>(std::llround(std::max(0.0, seconds)));
+        return QStringLiteral("%1:%2:%3")
+            .arg(t / 3600, hoursPadded ? 2 : 1, 10, QLatin1Char('0'))
+            .arg(t / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(t % 60, 2, 10, QLatin1Char('0'));
+    };
+    const FileHeader& h = info.header;
+    const bool usable = std::all_of(h.nameplate.begin(), h.nameplate.end(), [](float v) { return v != 0; });
+    return QStringLiteral("%1 组数据　测量 %2　开始 %3　%4")
+        .arg(info.wholeSamples)
+        .arg(clock(h.TotalTime, false), clock(std::fmod(static_cast<double>(h.StartTime), 86400.0), true),
+             usable ? QStringLiteral("电机 %1 极 %2 kW").arg(h.nameplate[0]).arg(h.nameplate[1])
+                    : QStringLiteral("无电机参数"));
+}
 
 Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs) {
     const QFileInfo src(source), dst(destination);
@@ -98,6 +116,7 @@ FileOpResult MeasurementFiles::openPath(const QString& path) {
     }
     st_.file.WorkFile = path;
     r.caption = captionForFile(path);
+    r.summary = measurementSummary(reader.info());
     r.controls = states::fileOpened();
 
     const FileHeader& h = reader.info().header;

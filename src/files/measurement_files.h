@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include "measurement/reader.h"
+
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "shared/result.h"
@@ -23,8 +25,13 @@ Status copyMeasurementFile(const QString& source, const QString& destination, Fi
 struct FileOpResult {
     ControlStates controls;
     QString caption;  // empty: unchanged
+    QString summary;  // of an opened file, for the status line
     bool clearPanel = false;
 };
+
+// One line about an opened measurement: its samples, duration, start time and nameplate, as
+// "2000 组数据　测量 0:01:02　开始 08:00:00　电机 4 极 11 kW" ("无电机参数" without a usable nameplate).
+QString measurementSummary(const MeasurementInfo& info);
 
 class MeasurementFiles {
 public:

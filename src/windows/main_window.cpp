@@ -472,6 +472,8 @@ void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
 
 void MainWindow::applyFileResult(const FileOpResult& r) {
     if (!r.caption.isEmpty()) setWindowTitle(r.caption);
+    // What was opened, or nothing once another file (or none) is in use.
+    if (!r.caption.isEmpty()) receiveStatus->setText(r.summary);
     if (r.clearPanel) clearPanel();
     applyStates(r.controls);
 }

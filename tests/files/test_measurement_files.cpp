@@ -284,3 +284,23 @@ TEST_F(Files, anInterruptedFileIsOfferedForRecoveryAndOpensEitherWay) {
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(st.file.WorkFile, path("whole.MTQ"));
 }
+
+namespace mervo {
+namespace {
+
+TEST(MeasurementSummary, samplesDurationStartAndNameplate) {
+    MeasurementInfo a;
+    a.wholeSamples = 2000;
+    a.header.TotalTime = 62.4f;
+    a.header.StartTime = 8 * 3600 + 5 * 60 + 7.6f;
+    a.header.nameplate = {4, 11, 22.6f, 88, 7, 0.5f, 380};
+    EXPECT_EQ(measurementSummary(a), QStringLiteral("2000 组数据　测量 0:01:02　开始 08:05:08　电机 4 极 11 kW"));
+    MeasurementInfo b;
+    b.header.TotalTime = 90000;
+    b.header.StartTime = 23 * 3600 + 59 * 60 + 59;
+    b.header.nameplate = {2, 0.75f, 1.8f, 0, 0.9f, 0.1f, 380};
+    EXPECT_EQ(measurementSummary(b), QStringLiteral("0 组数据　测量 25:00:00　开始 23:59:59　无电机参数"));
+}
+
+}  // namespace
+}  // namespace mervo

@@ -298,6 +298,7 @@ TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
     w.mnuFileOpen->trigger();
     EXPECT_EQ(rig.dialogs.asked.back().title, QStringLiteral("打开"));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪[%1]").arg(rig.path("old.MTQ")));
+    EXPECT_EQ(w.receiveStatus->text(), QStringLiteral("0 组数据　测量 0:01:00　开始 00:00:00　电机 4 极 11 kW"));
     EXPECT_EQ(w.controlStates(), controls("0100 10 110111"));
     EXPECT_EQ(rig.state.settings.WiringCode, 5);
     EXPECT_TRUE(rig.state.motor.MotorDataValid);
@@ -313,6 +314,7 @@ TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
     // Close returns to the working file and clears the panel.
     w.mnuCLOSE->trigger();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("电能综合测试仪"));
+    EXPECT_EQ(w.receiveStatus->text(), QString());
     EXPECT_EQ(panel(w)[0], QString());
     EXPECT_EQ(w.controlStates(), controls("1011 10 100001"));
 }
