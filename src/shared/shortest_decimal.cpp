@@ -125,37 +125,31 @@ ShortestDecimal shortestDecimal(uint32_t bits) {
     }
 
     int removed = 0;
+    // One digit less of all three bounds, remembering the digit the value loses.
+    const auto dropDigit = [&] {
+        lastRemovedDigit = static_cast<uint8_t>(vr % 10);
+        vr /= 10;
+        vp /= 10;
+        vm /= 10;
+        ++removed;
+    };
     uint32_t output;
     if (vmIsTrailingZeros || vrIsTrailingZeros) {
         while (vp / 10 > vm / 10) {
             vmIsTrailingZeros &= vm % 10 == 0;
             vrIsTrailingZeros &= lastRemovedDigit == 0;
-            lastRemovedDigit = static_cast<uint8_t>(vr % 10);
-            vr /= 10;
-            vp /= 10;
-            vm /= 10;
-            ++removed;
+            dropDigit();
         }
         if (vmIsTrailingZeros) {
             while (vm % 10 == 0) {
                 vrIsTrailingZeros &= lastRemovedDigit == 0;
-                lastRemovedDigit = static_cast<uint8_t>(vr % 10);
-                vr /= 10;
-                vp /= 10;
-                vm /= 10;
-                ++removed;
+                dropDigit();
             }
         }
         if (vrIsTrailingZeros && lastRemovedDigit == 5 && vr % 2 == 0) lastRemovedDigit = 4;
         output = vr + (((vr == vm && (!acceptBounds || !vmIsTrailingZeros)) || lastRemovedDigit >= 5) ? 1 : 0);
     } else {
-        while (vp / 10 > vm / 10) {
-            lastRemovedDigit = static_cast<uint8_t>(vr % 10);
-            vr /= 10;
-            vp /= 10;
-            vm /= 10;
-            ++removed;
-        }
+        while (vp / 10 > vm / 10) dropDigit();
         output = vr + ((vr == vm || lastRemovedDigit >= 5) ? 1 : 0);
     }
     int exponent = e10 + removed;

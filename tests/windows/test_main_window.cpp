@@ -56,6 +56,16 @@ const ControlStates kIdle = controls("1010 10 100001");
 
 class MainWindowTest : public ::testing::Test {
 protected:
+    // A manual receive of one block, stopped and saved (Yes) under `name` in the program directory.
+    void receiveOneBlockAndSaveAs(const char* name) {
+        w.Command3->click();
+        rig.port.deliver(blockBytes(kLagging));
+        rig.messages.answers = {MessageAnswer::Yes};
+        rig.dialogs.answers = {rig.path(name)};
+        w.Command4->click();
+        settle();
+    }
+
     MainWindowRig rig;
     MainWindow& w = *rig.window;
 };
@@ -149,12 +159,7 @@ TEST_F(MainWindowTest, ratiosChangedDuringAReceiveApplyToTheNextOne) {
 }
 
 TEST_F(MainWindowTest, answeringYesSavesAByteIdenticalCopy) {
-    w.Command3->click();
-    rig.port.deliver(blockBytes(kLagging));
-    rig.messages.answers = {MessageAnswer::Yes};
-    rig.dialogs.answers = {rig.path("run1.MTQ")};
-    w.Command4->click();
-    settle();
+    receiveOneBlockAndSaveAs("run1.MTQ");
     ASSERT_EQ(rig.dialogs.asked.size(), 1u);
     EXPECT_EQ(rig.dialogs.asked[0].title, QStringLiteral("保存"));
     EXPECT_TRUE(rig.dialogs.asked[0].confirmOverwrite);
@@ -336,12 +341,7 @@ TEST_F(MainWindowTest, theTitleNamesTheFileInUse) {
         return rig.path("a.MTQ");
     };
     const auto receiveAndSave = [&] {
-        w.Command3->click();
-        rig.port.deliver(blockBytes(kLagging));
-        rig.messages.answers = {MessageAnswer::Yes};
-        rig.dialogs.answers = {rig.path("run1.MTQ")};
-        w.Command4->click();
-        settle();
+        receiveOneBlockAndSaveAs("run1.MTQ");
         return rig.path("run1.MTQ");
     };
     const struct {
