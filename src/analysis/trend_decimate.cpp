@@ -1,0 +1,72 @@
+#include "analysis/trend_decimate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace mervo {
+
+namespace {
+
+// Minimum and maximum of v[0..n), NaN skipped: written as selects that the compiler turns into vector min/max
+// (a NaN operand leaves the running value as it was). Both stay +inf/-inf when nothing has a value.
+void minMax(const float* v, int64_t n, float* lo, float* hi) {
+    float mn = std::numeric_limits<float>::infinity(), mx = -mn;
+    for (int64_t i = 0; i < n; ++i) {
+        mn = v[i] < mn ? v[i] : mn;
+        mx = v[i] > mx ? v[i] : mx;
+    }
+    *lo = mn;
+    *hi = mx;
+}
+
+}  // namespace
+
+void envelope(const TrendSeries& s, TrendQuantity q, double t0, double t1, int columns, PlotPoints& out) {
+    out.clear();
+    if (s.empty() || !(t1 > t0) || columns < 1) return;
+    const float* v = s.data(q);
+    const int64_t first = std::max<int64_t>(0, s.lowerBound(t0) - 1);
+    const int64_t end = std::min<int64_t>(s.size(), s.lowerBound(std::nextafter(t1, HUGE_VAL)) + 1);
+    const auto put = [&out](double t, float x) {
+        out.t.push_back(t);
+        out.v.push_back(static_cast<double>(x));
+    };
+    if (end - first <= 2 * static_cast<int64_t>(columns)) {
+        for (int64_t i = first; i < end; ++i) put(s.time(i), v[i]);
+        return;
+    }
+    const double width = (t1 - t0) / columns;
+    int64_t i = first;
+    // The neighbour before the range, so the line enters from the left edge.
+    if (s.time(i) < t0) put(s.time(i), v[i]), ++i;
+    float previous = out.v.empty() ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(out.v.back());
+    for (int c = 0; c < columns && i < end; ++c) {
+        const double right = c + 1 == columns ? t1 : t0 + width * (c + 1);
+        int64_t next = c + 1 == columns ? s.lowerBound(std::nextafter(t1, HUGE_VAL)) : s.lowerBound(right);
+        next = std::min(next, end);
+        if (next <= i) continue;
+        float lo, hi;
+        minMax(v + i, next - i, &lo, &hi);
+        const double ta = s.time(i), tb = s.time(next - 1);
+        if (!(lo <= hi)) {
+            put((ta + tb) / 2, std::numeric_limits<float>::quiet_NaN());
+        } else if (next - i == 1) {
+            put(ta, lo);
+        } else {
+            // From the extreme nearer the line's last point to the other, so the joins stay short.
+            const bool lowFirst = std::isnan(previous) || std::fabs(previous - lo) <= std::fabs(previous - hi);
+            put(ta, lowFirst ? lo : hi);
+            put(tb, lowFirst ? hi : lo);
+            previous = lowFirst ? hi : lo;
+            i = next;
+            continue;
+        }
+        previous = static_cast<float>(out.v.back());
+        i = next;
+    }
+    // The neighbour after the range, so the line leaves through the right edge.
+    for (; i < end; ++i) put(s.time(i), v[i]);
+}
+
+}  // namespace mervo

@@ -1,0 +1,29 @@
+// The trend window's time axis: elapsed time in the unit the visible span suits, or the time of day.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "analysis/trend_series.h"
+
+namespace mervo {
+
+enum class TrendTimeMode { Elapsed, ClockTime };
+
+struct TrendTimeUnit {
+    double seconds;  // 1, 60 or 3600
+    const char* name;  // "s", "min", "h"
+};
+// Seconds for spans up to 2 minutes, minutes up to 2 hours, hours beyond.
+TrendTimeUnit trendTimeUnit(double span);
+
+// The label of time t (seconds from the start) on an axis whose ticks are `step` seconds apart: the elapsed time
+// in `unit` with the decimals the step needs, or the clock (start + t, past midnight from 00:00) as HH:MM,
+// HH:MM:SS or HH:MM:SS.s as the step needs.
+QString trendTimeLabel(double t, double step, TrendTimeMode mode, float startClock, const TrendTimeUnit& unit);
+
+// The readout of sample index i: its number, elapsed time and clock, then each of `quantities` with its unit
+// (blank where the sample has no value).
+QString trendReadout(const TrendSeries& s, int64_t i, const std::vector<TrendQuantity>& quantities);
+
+}  // namespace mervo

@@ -1,0 +1,145 @@
+// The trend window's model: interval statistics on a committed file whose samples are known, the column
+// envelope handed to the plot, and the live ring's bound.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "analysis/trend_decimate.h"
+#include "analysis/trend_interval.h"
+#include "analysis/trend_live.h"
+#include "analysis/trend_load.h"
+
+using namespace mervo;
+
+namespace {
+
+// trend_motor.MTQ: 12 samples over 12 s (sample k at k s), nameplate 4 poles, 10 kW, 20 A, 80 %, 6 A, 0.5 kW,
+// 380 V: rated losses 2.5 kW, so at ΣP 6 kW the load rate is 100 (sqrt(25 + 5.5 x 2) - 5) / 2 = 50 %, the
+// output 5 kW and the efficiency 83.333 %. Every channel at 250 V:
+//   1-6   10 A, 2 kW:    ΣP 6,    ΣQ 4.5, S 7.5,  PF 0.8   running
+//   7-8    1 A, 0.15 kW: ΣP 0.45, ΣQ 0.6, S 0.75, PF 0.6   below no-load (outputs 0)
+//   9-12  10 A, -2 kW:   ΣP -6,   ΣQ 4.5, S 7.5,  PF -0.8  generating (no outputs)
+const QString kFixture = QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ");
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+
+struct IntervalCase {
+    const char* what;
+    int64_t a, b;  // sample numbers
+    int64_t samples;
+    double seconds, meanP, minP, maxP, meanI1, ep, eq, pf;
+    double meanLoad, meanOutput, meanEfficiency;  // NaN: no sample with motor outputs
+    double belowNoLoad, generating;
+};
+
+void expectNear(double expected, double actual, const char* what) {
+    EXPECT_NEAR(expected, actual, 1e-4 * std::max(1.0, std::fabs(expected))) << what;
+}
+
+}  // namespace
+
+TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
+    TrendSeries s;
+    ASSERT_TRUE(loadTrend(kFixture, s));
+    ASSERT_EQ(s.size(), 12);
+    EXPECT_TRUE(s.motorUsable);
+    const IntervalCase cases[] = {
+        // 3 steps of 6 kW = 18 kW·s = 5 W·h; 3 x 4.5 kvar·s = 3.75 var·h.
+        {"constant load", 2, 5, 4, 3, 6, 6, 6, 10, 5, 3.75, 0.8, 50, 5, 83.33333, 0, 0},
+        // Steps to 6, 7, 8: 6 + 0.45 + 0.45 = 6.9 kW·s; 4.5 + 0.6 + 0.6 = 5.7 kvar·s; PF 3.225 / 4.125.
+        {"crossing no-load", 5, 8, 4, 3, 3.225, 0.45, 6, 5.5, 6.9 / 3.6, 5.7 / 3.6, 3.225 / 4.125, 25, 2.5,
+         41.666667, 2, 0},
+        {"generating, B before A", 12, 9, 4, 3, -6, -6, -6, 10, -5, 3.75, -0.8, kNone, kNone, kNone, 0, 3},
+        // Below no-load up to 8, generating to 9 and 10: the outputs of 7 and 8 only, both 0.
+        {"below no-load into generating", 7, 10, 4, 3, -2.775, -6, 0.45, 5.5, (0.45 - 12) / 3.6,
+         (0.6 + 9) / 3.6, -2.775 / 4.125, 0, 0, 0, 1, 2},
+    };
+    for (const IntervalCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const IntervalStats st = intervalStats(s, c.a - 1, c.b - 1);
+        EXPECT_EQ(st.firstNumber, std::min(c.a, c.b));
+        EXPECT_EQ(st.lastNumber, std::max(c.a, c.b));
+        EXPECT_EQ(st.samples, c.samples);
+        const auto q = [&st](TrendQuantity k) { return st.q[static_cast<size_t>(indexOf(k))]; };
+        expectNear(c.seconds, st.seconds, "Δt");
+        expectNear(c.meanP, q(TrendQuantity::SumP).mean, "mean ΣP");
+        expectNear(c.minP, q(TrendQuantity::SumP).min, "min ΣP");
+        expectNear(c.maxP, q(TrendQuantity::SumP).max, "max ΣP");
+        expectNear(c.meanI1, q(TrendQuantity::I1).mean, "mean I1");
+        expectNear(c.ep, st.activeEnergy, "active energy");
+        expectNear(c.eq, st.reactiveEnergy, "reactive energy");
+        expectNear(c.pf, st.meanPowerFactor, "mean PF");
+        const struct {
+            TrendQuantity k;
+            double mean;
+        } motor[] = {{TrendQuantity::LoadRate, c.meanLoad},
+                     {TrendQuantity::OutputPower, c.meanOutput},
+                     {TrendQuantity::Efficiency, c.meanEfficiency}};
+        for (const auto& m : motor) {
+            EXPECT_EQ(q(m.k).count > 0, !std::isnan(m.mean)) << trendQuantityInfo(m.k).name;
+            if (!std::isnan(m.mean)) expectNear(m.mean, q(m.k).mean, trendQuantityInfo(m.k).name);
+        }
+        expectNear(c.belowNoLoad, st.belowNoLoadSeconds, "below no-load");
+        expectNear(c.generating, st.generatingSeconds, "generating");
+    }
+}
+
+TEST(TrendDecimation, KeepsEveryColumnsMinimumAndMaximum) {
+    // Sample k (from 1) at k seconds.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float values[20] = {3, 9, 1, 4, 4, 5, 5, 5, 5, 5, 2, nan, 8, nan, 7, nan, nan, nan, nan, nan};
+    TrendSeries s;
+    s.reset(20, 20);
+    for (float v : values) {
+        TrendSample x;
+        x.values[static_cast<size_t>(indexOf(TrendQuantity::SumP))] = v;
+        s.append(x);
+    }
+    const struct {
+        const char* what;
+        double t0, t1;
+        std::vector<double> t, v;
+    } cases[] = {
+        // Four columns of five samples: the extremes of each, from the one nearer the line's last point; a
+        // column without values is a gap.
+        {"zoomed out", 0.5, 20.5, {1, 5, 6, 10, 11, 15, 18}, {1, 9, 5, 5, 2, 8, kNone}},
+        // Samples 3 to 5 and a neighbour on each side: few enough to draw every one.
+        {"zoomed in", 2.5, 5.5, {2, 3, 4, 5, 6}, {9, 1, 4, 4, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PlotPoints p;
+        envelope(s, TrendQuantity::SumP, c.t0, c.t1, 4, p);
+        ASSERT_EQ(p.t.size(), c.t.size());
+        for (size_t k = 0; k < c.t.size(); ++k) {
+            EXPECT_DOUBLE_EQ(p.t[k], c.t[k]) << k;
+            if (std::isnan(c.v[k])) EXPECT_TRUE(std::isnan(p.v[k])) << k;
+            else EXPECT_EQ(p.v[k], c.v[k]) << k;
+        }
+    }
+}
+
+TEST(TrendLive, RingStaysBoundedOverALongReceive) {
+    TrendLiveBuffer live(1000);
+    live.start({4, 10, 20, 80, 6, 0.5f, 380}, 36000);
+    const size_t bytes = live.bytes();
+    // A day at 32 blocks a second would be 2.76 million; a million shows the bound as well.
+    constexpr int64_t kBlocks = 1000500;  // not a whole number of rings, so the oldest is mid-ring
+    for (int64_t k = 1; k <= kBlocks; ++k) {
+        const float v[9] = {static_cast<float>(k), 250, 2, 10, 250, 2, 10, 250, 2};
+        live.push(k, static_cast<float>(k) / 32, v, 6, 4.5f, 7.5f, 0.8f);
+    }
+    EXPECT_EQ(live.bytes(), bytes);
+    EXPECT_EQ(live.held(), 1000);
+    EXPECT_EQ(live.received(), kBlocks);
+    TrendSeries s;
+    live.copyTo(s);
+    ASSERT_EQ(s.size(), 1000);
+    EXPECT_EQ(s.firstNumber, kBlocks - 999);
+    EXPECT_EQ(s.value(TrendQuantity::I1, 0), static_cast<float>(kBlocks - 999));
+    EXPECT_EQ(s.value(TrendQuantity::I1, 999), static_cast<float>(kBlocks));
+    EXPECT_DOUBLE_EQ(s.time(999), kBlocks / 32.0);
+    // The motor model runs on the live blocks too: 6 kW in is 50 % load on this nameplate.
+    EXPECT_FLOAT_EQ(s.value(TrendQuantity::LoadRate, 999), 50);
+}
