@@ -6,21 +6,6 @@
 
 namespace mervo {
 
-namespace {
-
-// Minimum and maximum of v[0..n), NaN skipped: written as selects that the compiler turns into vector min/max
-// (a NaN operand leaves the running value as it was). Both stay +inf/-inf when nothing has a value.
-void minMax(const float* v, int64_t n, float* lo, float* hi) {
-    float mn = std::numeric_limits<float>::infinity(), mx = -mn;
-    for (int64_t i = 0; i < n; ++i) {
-        mn = v[i] < mn ? v[i] : mn;
-        mx = v[i] > mx ? v[i] : mx;
-    }
-    *lo = mn;
-    *hi = mx;
-}
-
-}  // namespace
 
 void envelope(const TrendSeries& s, TrendQuantity q, double t0, double t1, int columns, PlotPoints& out) {
     out.clear();
@@ -47,7 +32,7 @@ void envelope(const TrendSeries& s, TrendQuantity q, double t0, double t1, int c
         next = std::min(next, end);
         if (next <= i) continue;
         float lo, hi;
-        minMax(v + i, next - i, &lo, &hi);
+        s.rangeMinMax(q, i, next, &lo, &hi);
         const double ta = s.time(i), tb = s.time(next - 1);
         if (!(lo <= hi)) {
             put((ta + tb) / 2, std::numeric_limits<float>::quiet_NaN());

@@ -16,13 +16,8 @@ Status TrendLoader::begin(const QString& path, TrendSeries& series, QString* war
     pass_ = std::make_unique<AnalysisPass>(st_, nullptr);
     pass_->keepEnergySeries(false);  // the trend keeps its own arrays
     pass_->onRows = [this](const SampleRows& r) {
-        for (int64_t j = 0; j < r.count; ++j) {
-            MotorSample m;
-            m.state = r.state[j];
-            if (m.state == MotorState::Running || m.state == MotorState::BelowNoLoad)
-                m.outputs = MotorOutputs{r.loadRate[j], r.outputPower[j], r.efficiency[j]};
-            series_->append(trendSampleOf(r.fileValues + 9 * j, r.sumP[j], r.sumQ[j], r.s[j], r.pf[j], m));
-        }
+        series_->append(r.count, {r.fileValues, r.sumP, r.sumQ, r.s, r.pf, r.efficiency, r.loadRate,
+                                  r.outputPower, r.state});
     };
     if (Status s = pass_->begin(QString(), warning); !s) return s;
     series.reset(st_.file.TotalTime, pass_->total());

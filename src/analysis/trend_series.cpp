@@ -18,6 +18,31 @@ const TrendQuantityInfo kInfo[kTrendQuantities] = {
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
+// Minimum and maximum of v[0..n) folded into lo and hi, NaN skipped: written as selects that the compiler turns
+// into vector min/max (a NaN operand leaves the running value as it was).
+void foldMinMax(const float* v, int64_t n, float& lo, float& hi) {
+    float mn = lo, mx = hi;
+    for (int64_t i = 0; i < n; ++i) {
+        mn = v[i] < mn ? v[i] : mn;
+        mx = v[i] > mx ? v[i] : mx;
+    }
+    lo = mn;
+    hi = mx;
+}
+
+// The same over block summaries: their minima and maxima in two arrays.
+void foldBlocks(const float* mins, const float* maxs, int64_t n, float& lo, float& hi) {
+    float mn = lo, mx = hi;
+    for (int64_t i = 0; i < n; ++i) {
+        mn = mins[i] < mn ? mins[i] : mn;
+        mx = maxs[i] > mx ? maxs[i] : mx;
+    }
+    lo = mn;
+    hi = mx;
+}
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
 }  // namespace
 
 const TrendQuantityInfo& trendQuantityInfo(TrendQuantity q) { return kInfo[indexOf(q)]; }
@@ -25,12 +50,7 @@ const TrendQuantityInfo& trendQuantityInfo(TrendQuantity q) { return kInfo[index
 TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, float pf, const MotorSample& motor) {
     TrendSample t;
     auto set = [&t](TrendQuantity q, float x) { t.values[static_cast<size_t>(indexOf(q))] = x; };
-    set(TrendQuantity::I1, v[0]);
-    set(TrendQuantity::U1, v[1]);
-    set(TrendQuantity::I2, v[3]);
-    set(TrendQuantity::U2, v[4]);
-    set(TrendQuantity::I3, v[6]);
-    set(TrendQuantity::U3, v[7]);
+    for (int k = 0; k < 6; ++k) t.values[static_cast<size_t>(k)] = v[kStoredIndex[k]];
     set(TrendQuantity::SumP, sumP);
     set(TrendQuantity::SumQ, sumQ);
     set(TrendQuantity::S, s);
@@ -57,11 +77,81 @@ void TrendSeries::reset(float uniformTotalTime, int64_t expectedSamples) {
     elapsed_.clear();
     elapsed_.shrink_to_fit();
     if (totalTime_ == 0) elapsed_.reserve(n);
+    for (auto* blocks : {&blockMin_, &blockMax_})
+        for (auto& b : *blocks) {
+            b.clear();
+            b.shrink_to_fit();
+            b.reserve(n / kBlock + 1);
+        }
 }
 
 void TrendSeries::append(const TrendSample& s) {
     for (int k = 0; k < kTrendQuantities; ++k) values_[static_cast<size_t>(k)].push_back(s.values[static_cast<size_t>(k)]);
     state_.push_back(static_cast<uint8_t>(s.state));
+    if (state_.size() % kBlock == 0) summariseNewBlocks();
+}
+
+void TrendSeries::append(int64_t count, const Columns& c) {
+    const size_t n = static_cast<size_t>(count);
+    const auto column = [&](TrendQuantity q, const float* from) {
+        auto& v = values_[static_cast<size_t>(indexOf(q))];
+        v.insert(v.end(), from, from + n);
+    };
+    for (int k = 0; k < 6; ++k) {
+        auto& v = values_[static_cast<size_t>(k)];
+        const size_t at = v.size();
+        v.resize(at + n);
+        for (size_t j = 0; j < n; ++j) v[at + j] = c.stored[9 * j + static_cast<size_t>(kStoredIndex[k])];
+    }
+    column(TrendQuantity::SumP, c.sumP);
+    column(TrendQuantity::SumQ, c.sumQ);
+    column(TrendQuantity::S, c.s);
+    column(TrendQuantity::PF, c.pf);
+    const size_t at = state_.size();
+    state_.resize(at + n);
+    for (size_t j = 0; j < n; ++j) state_[at + j] = static_cast<uint8_t>(c.state[j]);
+    // The motor outputs where the model gives them (as evaluateMotor says: running or below no-load).
+    const std::pair<TrendQuantity, const float*> motor[] = {{TrendQuantity::Efficiency, c.efficiency},
+                                                            {TrendQuantity::LoadRate, c.loadRate},
+                                                            {TrendQuantity::OutputPower, c.outputPower}};
+    for (const auto& [q, from] : motor) {
+        auto& v = values_[static_cast<size_t>(indexOf(q))];
+        v.resize(at + n);
+        for (size_t j = 0; j < n; ++j) {
+            const MotorState m = c.state[j];
+            v[at + j] = m == MotorState::Running || m == MotorState::BelowNoLoad ? from[j] : kNoValue;
+        }
+    }
+    summariseNewBlocks();
+}
+
+void TrendSeries::summariseNewBlocks() {
+    const size_t whole = state_.size() / kBlock;
+    for (size_t k = 0; k < static_cast<size_t>(kTrendQuantities); ++k) {
+        for (size_t b = blockMin_[k].size(); b < whole; ++b) {
+            float lo = kInf, hi = -kInf;
+            foldMinMax(values_[k].data() + b * kBlock, kBlock, lo, hi);
+            blockMin_[k].push_back(lo);
+            blockMax_[k].push_back(hi);
+        }
+    }
+}
+
+void TrendSeries::rangeMinMax(TrendQuantity q, int64_t a, int64_t b, float* lo, float* hi) const {
+    const size_t k = static_cast<size_t>(indexOf(q));
+    const float* v = values_[k].data();
+    float mn = kInf, mx = -kInf;
+    const int64_t firstBlock = (a + kBlock - 1) / kBlock;
+    const int64_t endBlock = std::min<int64_t>(b / kBlock, static_cast<int64_t>(blockMin_[k].size()));
+    if (firstBlock >= endBlock) {
+        foldMinMax(v + a, b - a, mn, mx);
+    } else {
+        foldMinMax(v + a, firstBlock * kBlock - a, mn, mx);
+        foldBlocks(blockMin_[k].data() + firstBlock, blockMax_[k].data() + firstBlock, endBlock - firstBlock, mn, mx);
+        foldMinMax(v + endBlock * kBlock, b - endBlock * kBlock, mn, mx);
+    }
+    *lo = mn;
+    *hi = mx;
 }
 
 void TrendSeries::append(const TrendSample& s, float elapsed) {
@@ -105,6 +195,8 @@ int64_t TrendSeries::nearest(double t) const {
 size_t TrendSeries::bytes() const {
     size_t b = state_.capacity() + elapsed_.capacity() * sizeof(float);
     for (const auto& v : values_) b += v.capacity() * sizeof(float);
+    for (const auto* blocks : {&blockMin_, &blockMax_})
+        for (const auto& v : *blocks) b += v.capacity() * sizeof(float);
     return b;
 }
 

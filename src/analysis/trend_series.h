@@ -38,6 +38,9 @@ struct TrendSample {
     MotorState state = MotorState::NoMotorData;
 };
 
+// The stored value (file order I1 U1 P1 I2 U2 P2 I3 U3 P3) behind each of I1 ... U3.
+constexpr int kStoredIndex[6] = {0, 3, 6, 1, 4, 7};
+
 // The trend quantities of a sample from its nine stored values (file order), its totals and its motor
 // evaluation: the one place that says which stored value is which curve.
 TrendSample trendSampleOf(const float fileValues[9], float sumP, float sumQ, float s, float pf,
@@ -50,6 +53,13 @@ public:
     void reset(float uniformTotalTime, int64_t expectedSamples);
     void append(const TrendSample& s);
     void append(const TrendSample& s, float elapsed);  // with its own time, for the live series
+    // `count` samples at once, as an analysis pass hands them over: nine stored values each, the totals, and
+    // the motor state with its outputs (meaningful where the state is Running or BelowNoLoad).
+    struct Columns {
+        const float *stored, *sumP, *sumQ, *s, *pf, *efficiency, *loadRate, *outputPower;
+        const MotorState* state;
+    };
+    void append(int64_t count, const Columns& c);
 
     int64_t size() const { return static_cast<int64_t>(state_.size()); }
     bool empty() const { return state_.empty(); }
@@ -64,6 +74,11 @@ public:
     // The first index whose time is at least t (size() when none).
     int64_t lowerBound(double t) const;
 
+    // The smallest and largest value of q over the indexes [a, b), NaN skipped; lo > hi when none has a value.
+    // Whole blocks of kBlock samples come from their summaries, so a column of a day costs little.
+    static constexpr int64_t kBlock = 64;
+    void rangeMinMax(TrendQuantity q, int64_t a, int64_t b, float* lo, float* hi) const;
+
     // The measurement's clock at its start (seconds since midnight), for the time-of-day axis.
     float startClock = 0;
     // The sample number of index 0: 1 for a file, the block number within the receive for the live series.
@@ -77,6 +92,8 @@ private:
     std::array<std::vector<float>, kTrendQuantities> values_;
     std::vector<uint8_t> state_;  // MotorState, a byte each
     std::vector<float> elapsed_;  // only without a uniform duration
+    std::array<std::vector<float>, kTrendQuantities> blockMin_, blockMax_;  // per kBlock samples
+    void summariseNewBlocks();
     float totalTime_ = 0;
     int64_t expected_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "analysis/trend_decimate.h"
 #include "analysis/trend_interval.h"
@@ -86,31 +87,39 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
 }
 
 TEST(TrendDecimation, KeepsEveryColumnsMinimumAndMaximum) {
-    // Sample k (from 1) at k seconds.
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float values[20] = {3, 9, 1, 4, 4, 5, 5, 5, 5, 5, 2, nan, 8, nan, 7, nan, nan, nan, nan, nan};
-    TrendSeries s;
-    s.reset(20, 20);
-    for (float v : values) {
-        TrendSample x;
-        x.values[static_cast<size_t>(indexOf(TrendQuantity::SumP))] = v;
-        s.append(x);
-    }
+    const std::vector<float> few = {3, 9, 1, 4, 4, 5, 5, 5, 5, 5, 2, nan, 8, nan, 7, nan, nan, nan, nan, nan};
+    // 256 samples of 0 with spikes inside whole blocks of 64 (index 10, 200) and in the partial blocks at the
+    // columns' edges (80, 100, 180), and a NaN inside a block.
+    std::vector<float> many(256, 0.0f);
+    many[10] = 9, many[20] = nan, many[80] = -4, many[100] = 7, many[180] = 6, many[200] = -8;
     const struct {
         const char* what;
+        const std::vector<float>* values;  // sample k (from 1) at k seconds
         double t0, t1;
+        int columns;
         std::vector<double> t, v;
     } cases[] = {
         // Four columns of five samples: the extremes of each, from the one nearer the line's last point; a
         // column without values is a gap.
-        {"zoomed out", 0.5, 20.5, {1, 5, 6, 10, 11, 15, 18}, {1, 9, 5, 5, 2, 8, kNone}},
+        {"zoomed out", &few, 0.5, 20.5, 4, {1, 5, 6, 10, 11, 15, 18}, {1, 9, 5, 5, 2, 8, kNone}},
         // Samples 3 to 5 and a neighbour on each side: few enough to draw every one.
-        {"zoomed in", 2.5, 5.5, {2, 3, 4, 5, 6}, {9, 1, 4, 4, 5}},
+        {"zoomed in", &few, 2.5, 5.5, 4, {2, 3, 4, 5, 6}, {9, 1, 4, 4, 5}},
+        // Columns of samples 1-85, 86-171 and 172-256.
+        {"whole blocks", &many, 0.5, 256.5, 3, {1, 85, 86, 171, 172, 256}, {-4, 9, 7, 0, 6, -8}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        TrendSeries s;
+        const auto n = static_cast<int64_t>(c.values->size());
+        s.reset(static_cast<float>(n), n);
+        for (float v : *c.values) {
+            TrendSample x;
+            x.values[static_cast<size_t>(indexOf(TrendQuantity::SumP))] = v;
+            s.append(x);
+        }
         PlotPoints p;
-        envelope(s, TrendQuantity::SumP, c.t0, c.t1, 4, p);
+        envelope(s, TrendQuantity::SumP, c.t0, c.t1, c.columns, p);
         ASSERT_EQ(p.t.size(), c.t.size());
         for (size_t k = 0; k < c.t.size(); ++k) {
             EXPECT_DOUBLE_EQ(p.t[k], c.t[k]) << k;
