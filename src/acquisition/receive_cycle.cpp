@@ -125,6 +125,17 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
         fail(ReceiveEnd::Aborted);
         return;
     }
+    if (onProcessed) {
+        ProcessedBlock b;
+        b.number = blocks_;
+        b.elapsed = elapsed;
+        b.written = live.SampleValues.data();
+        b.sumP = live.LiveValues[2];
+        b.sumQ = live.LiveValues[5];
+        b.s = live.LiveValues[9];
+        b.pf = live.PowerFactorNegative ? -live.LiveValues[8] : live.LiveValues[8];
+        onProcessed(b);
+    }
     if (onBlock) onBlock();
 }
 

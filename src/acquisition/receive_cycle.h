@@ -42,6 +42,14 @@ struct ReceiveSnapshot {
     std::array<int16_t, 3> channels{};
 };
 
+// A block as the receive processed it, for a view that follows the receive without reading the file back.
+struct ProcessedBlock {
+    int64_t number = 0;           // from 1 within the receive
+    float elapsed = 0;            // seconds since the start, as recorded
+    const float* written = nullptr;  // the nine values written to the file
+    float sumP = 0, sumQ = 0, s = 0, pf = 0;  // totals, the power factor signed
+};
+
 class ReceiveCycle {
 public:
     ReceiveCycle(SharedState& state, const Clock& clock, FileSystem& fs = systemFileSystem());
@@ -76,6 +84,8 @@ public:
 
     // After each processed block (the window redraws its panel here).
     std::function<void()> onBlock;
+    // Each processed block with its values, before onBlock; it runs within the receive, so it must be quick.
+    std::function<void(const ProcessedBlock&)> onProcessed;
     // Once, when the run has ended by any path.
     std::function<void(ReceiveEnd)> onEnded;
 

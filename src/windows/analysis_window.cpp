@@ -198,6 +198,12 @@ void AnalysisWindow::buildQueryAndButtons() {
     addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_P), mnuPr);
     mnuPr->setObjectName(QStringLiteral("mnuPr"));
     connect(mnuPr, &QAction::triggered, this, &AnalysisWindow::mnuPr_Click);
+    mnuTrend = mnuF3->addAction(QStringLiteral(" 趋势分析"));
+    mnuTrend->setObjectName(QStringLiteral("mnuTrend"));
+    addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_T), mnuTrend);
+    connect(mnuTrend, &QAction::triggered, this, [this] {
+        if (openTrend) openTrend();
+    });
     mnuF3->addSeparator();
     mnuCl = mnuF3->addAction(QStringLiteral(" 关 闭"));
     mnuCl->setObjectName(QStringLiteral("mnuCl"));

@@ -46,6 +46,7 @@ public:
     QPushButton *Command1, *Command2, *Command3, *Command4;
     QMenu *mnuF3, *mnuFEN;
     QAction *mnu5, *mnu10, *mnu20, *mnuPr, *mnuCl;
+    QAction* mnuTrend;  // 趋势分析 (Ctrl+T)
 
     void Form_Load();
     void Command1_Click();  // close
@@ -66,6 +67,8 @@ public:
     std::function<void()> endProgram;
     // Opens the print window (when printing is available).
     std::function<void()> openPrint;
+    // Opens the trend window.
+    std::function<void()> openTrend;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
@@ -27,6 +28,7 @@
 #include "windows/settings_window.h"
 #include "windows/motor_window.h"
 #include "windows/print_window.h"
+#include "windows/trend_window.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
 #include "platform/qt/designed_controls.h"
@@ -98,6 +100,8 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_O), mnuFileOpen);
     addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_S), mnuSAVEFILE);
     addKeyFor(this, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), mnuSAVE_AS);
+    // The trend window also follows a receive, while the 分析 menu is locked: its key works then too.
+    addKeyFor(this, QKeySequence(Qt::CTRL | Qt::Key_T), mnuTrend);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     endProgram = [] { QApplication::quit(); };
@@ -108,6 +112,9 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     });
 
     cycle_.onEnded = [this](ReceiveEnd end) { onReceiveEnded(end); };
+    cycle_.onProcessed = [this](const ProcessedBlock& b) {
+        trendLive_.push(b.number, b.elapsed, b.written, b.sumP, b.sumQ, b.s, b.pf);
+    };
     connect(&port_, &SerialPort::readyRead, this, &MainWindow::drainPort);
     connect(&port_, &SerialPort::disconnected, this, [this](const QString& why) {
         drainPort();
@@ -142,6 +149,7 @@ MainWindow::~MainWindow() {
     delete motorWindow_.data();
     delete helpWindow_.data();
     delete printWindow_.data();
+    delete trendWindow_.data();
 }
 
 void MainWindow::buildPanel(QWidget* client) {
@@ -214,6 +222,7 @@ void MainWindow::buildMenus() {
     mnuEXIT = action(FILE, QStringLiteral("退出(&X)"), "mnuEXIT", &MainWindow::mnuEXIT_Click);
     mnuTTT = menu(QStringLiteral("分析(&T)"), "mnuTTT");
     mnuDAT = action(mnuTTT, QStringLiteral("数据分析(&D)"), "mnuDAT", &MainWindow::mnuDAT_Click);
+    mnuTrend = action(mnuTTT, QStringLiteral("趋势分析(&T)"), "mnuTrend", &MainWindow::mnuTrend_Click);
     mnuSet = menu(QStringLiteral("设置(&E)"), "mnuSet");
     mnuLJtime = action(mnuSet, QStringLiteral("选项(&L)"), "mnuLJtime", &MainWindow::mnuLJtime_Click);
     mnuMOTO = action(mnuSet, QStringLiteral("电机参数(&J)"), "mnuMOTO", &MainWindow::mnuMOTO_Click);
@@ -394,6 +403,7 @@ void MainWindow::beginReceive(ReceiveMode mode) {
         giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(s.message()));
         return;
     }
+    trendLive_.start(cycle_.snapshot().nameplate, st_.file.StartTime);
     setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
     progressAt_ = 0;
     progressBlocks_ = 0;
@@ -542,6 +552,7 @@ void MainWindow::openAnalysis(bool fromMenu) {
         st_.live.LiveValues = panelBefore;
         show();
     };
+    analysisWindow_->openTrend = [this] { mnuTrend_Click(); };
     analysisWindow_->openPrint = [this] {
         showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_, nullptr, dir_); }, 1000, 1000, true);
     };
@@ -551,6 +562,22 @@ void MainWindow::openAnalysis(bool fromMenu) {
     hide();
     analysisWindow_->show();
     analysisWindow_->Command2_Click();
+}
+
+TrendWindow* MainWindow::trendWindow() const { return trendWindow_.data(); }
+
+void MainWindow::mnuTrend_Click() {
+    showSingle(trendWindow_, [this] {
+        TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return cycle_.running(); }, {}};
+        // Ctrl+click in the trend: the analysis window queries that record, as if it had been typed there.
+        c.querySample = [this](int64_t no) {
+            if (!analysisWindow_ || !analysisWindow_->analysed()) return false;
+            analysisWindow_->Text1->setText(QString::number(no));
+            analysisWindow_->Command3_Click();
+            return true;
+        };
+        return new TrendWindow(c);
+    }, 600, 600);
 }
 
 void MainWindow::mnuMOTO_Click() {

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "acquisition/receive_cycle.h"
+#include "analysis/trend_live.h"
 #include "files/measurement_files.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -28,6 +29,7 @@ class HelpWindow;
 class MotorWindow;
 class AnalysisWindow;
 class PrintWindow;
+class TrendWindow;
 
 struct MainWindowContext {
     SharedState& state;
@@ -52,6 +54,7 @@ public:
     QMenu *FILE, *mnuTTT, *mnuSet, *mnuHELP;
     QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
         *mnuABOUT;
+    QAction* mnuTrend;  // 趋势分析, under 数据分析
     QMenu* mnuRecent;
     QLabel* receiveStatus;  // the status line under the panel  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
     // Opens a measurement without the dialog, as Open does when it is enabled (recent files, a dropped file).
@@ -73,11 +76,13 @@ public:
     void mnuMOTO_Click();
     void mnuHE_Click();
     void mnuABOUT_Click();
+    void mnuTrend_Click();
 
     // The states of the buttons and menus as they stand.
     ControlStates controlStates() const;
     const ReceiveCycle& receive() const { return cycle_; }
     AnalysisWindow* analysisWindow() const;
+    TrendWindow* trendWindow() const;
 
     // Ends the program (tests replace it).
     std::function<void()> endProgram;
@@ -128,6 +133,8 @@ private:
     QPointer<MotorWindow> motorWindow_;
     QPointer<AnalysisWindow> analysisWindow_;
     QPointer<PrintWindow> printWindow_;
+    QPointer<TrendWindow> trendWindow_;
+    TrendLiveBuffer trendLive_;  // the blocks of the receive, for the trend window
     void openAnalysis(bool fromMenu);
 };
 

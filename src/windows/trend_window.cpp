@@ -1,0 +1,355 @@
+#include "windows/trend_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "platform/program_dir.h"
+#include "platform/qt/twips_widgets.h"
+#include "shared/message_titles.h"
+#include "windows/trend_plots.h"
+
+namespace mervo {
+
+namespace {
+
+constexpr int kSliceMs = 16;             // reading per slice, so the window answers between
+constexpr int kLivePollMs = 100;         // a live view redraws at most ten times a second
+constexpr int64_t kLiveMinutes[3] = {1, 5, 30};
+
+QString trendTitle() { return QStringLiteral("趋势分析"); }
+
+}  // namespace
+
+TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      st_(ctx.state),
+      messages_(ctx.messages),
+      dialogs_(ctx.dialogs),
+      dir_(ctx.programDir),
+      live_(ctx.live),
+      receiving_(ctx.receiving),
+      querySample_(ctx.querySample) {
+    setObjectName(QStringLiteral("trendWindow"));
+    setFont(designedFont());
+    setWindowTitle(trendTitle());
+    resize(1200, 780);
+    buildControls();
+    slicer_.setInterval(0);
+    connect(&slicer_, &QTimer::timeout, this, &TrendWindow::loadSlice);
+    livePoll_.setInterval(kLivePollMs);
+    connect(&livePoll_, &QTimer::timeout, this, &TrendWindow::pollLive);
+    livePoll_.start();
+    // Dragging a cursor across a day of samples: the table follows once the hand rests.
+    tableTimer_.setSingleShot(true);
+    tableTimer_.setInterval(40);
+    connect(&tableTimer_, &QTimer::timeout, this, &TrendWindow::fillTable);
+    if (receiving_ && receiving_()) pollLive();
+    else reload();
+}
+
+TrendWindow::~TrendWindow() {
+    slicer_.stop();
+    plots->setSeries(nullptr);
+}
+
+void TrendWindow::buildControls() {
+    auto* top = new QHBoxLayout;
+    for (int k = 0; k < TrendPlots::kPanels; ++k) {
+        auto* box = new QCheckBox(TrendPlots::panelTitle(k), this);
+        box->setObjectName(QStringLiteral("trendShow%1").arg(k));
+        box->setChecked(true);
+        connect(box, &QCheckBox::toggled, this, [this, k](bool on) { plots->setPanelVisible(k, on); });
+        panelBoxes[static_cast<size_t>(k)] = box;
+        top->addWidget(box);
+    }
+    top->addSpacing(16);
+    top->addWidget(new QLabel(QStringLiteral("时间轴"), this));
+    timeMode = new QComboBox(this);
+    timeMode->addItems({QStringLiteral("流逝时间"), QStringLiteral("时刻")});
+    connect(timeMode, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
+        plots->setTimeMode(i == 1 ? TrendTimeMode::ClockTime : TrendTimeMode::Elapsed);
+    });
+    top->addWidget(timeMode);
+    fixedAxes = new QCheckBox(QStringLiteral("固定纵轴"), this);
+    connect(fixedAxes, &QCheckBox::toggled, this, [this](bool on) { plots->setValueAxesFixed(on); });
+    top->addWidget(fixedAxes);
+    top->addStretch(1);
+
+    auto* second = new QHBoxLayout;
+    const auto spin = [this](const char* name) {
+        auto* s = new QSpinBox(this);
+        s->setObjectName(QLatin1String(name));
+        s->setKeyboardTracking(false);  // the number counts once typed (Enter) or stepped, not per key
+        s->setRange(0, 0);
+        s->setMinimumWidth(110);
+        connect(s, qOverload<int>(&QSpinBox::valueChanged), this, &TrendWindow::cursorsFromSpins);
+        return s;
+    };
+    second->addWidget(new QLabel(QStringLiteral("光标 A 数据号"), this));
+    cursorA = spin("trendCursorA");
+    second->addWidget(cursorA);
+    second->addWidget(new QLabel(QStringLiteral("B 数据号"), this));
+    cursorB = spin("trendCursorB");
+    second->addWidget(cursorB);
+    second->addSpacing(16);
+    second->addWidget(new QLabel(QStringLiteral("实时显示最近"), this));
+    liveSpan = new QComboBox(this);
+    liveSpan->addItems({QStringLiteral("1 分钟"), QStringLiteral("5 分钟"), QStringLiteral("30 分钟")});
+    liveSpan->setCurrentIndex(1);
+    connect(liveSpan, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { followLive(); });
+    second->addWidget(liveSpan);
+    freeze = new QCheckBox(QStringLiteral("冻结"), this);
+    freeze->setObjectName(QStringLiteral("trendFreeze"));
+    connect(freeze, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on) pollLive();
+    });
+    second->addWidget(freeze);
+    second->addStretch(1);
+    const auto button = [this, second](const QString& text, void (TrendWindow::*handler)()) {
+        auto* b = new QPushButton(text, this);
+        connect(b, &QPushButton::clicked, this, handler);
+        second->addWidget(b);
+        return b;
+    };
+    reloadButton = button(QStringLiteral("重新载入"), &TrendWindow::reload);
+    pictureButton = button(QStringLiteral("保存图片"), &TrendWindow::savePicture);
+    copyButton = button(QStringLiteral("复制表格"), &TrendWindow::copyTable);
+
+    plots = new TrendPlots(this);
+    plots->onCursorsMoved = [this](int64_t a, int64_t b) { cursorsFromPlots(a, b); };
+    plots->onReadout = [this](const QString& text) { readout->setText(text); };
+    plots->onSamplePicked = [this](int64_t n) { samplePicked(n); };
+    plots->onViewMoved = [this] {
+        // Looking back during a receive holds the view where the operator put it.
+        if (liveMode_ && !freeze->isChecked()) freeze->setChecked(true);
+    };
+    table = new QTableWidget(0, 4, this);
+    table->setObjectName(QStringLiteral("trendTable"));
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("项目"), QStringLiteral("平均"), QStringLiteral("最小"), QStringLiteral("最大")});
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    auto* body = new QSplitter(Qt::Horizontal, this);
+    body->addWidget(plots);
+    body->addWidget(table);
+    body->setStretchFactor(0, 4);
+    body->setStretchFactor(1, 1);
+    body->setSizes({900, 300});
+
+    readout = new QLabel(this);
+    readout->setObjectName(QStringLiteral("trendReadout"));
+    readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status = new QLabel(this);
+    status->setObjectName(QStringLiteral("trendStatus"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(second);
+    layout->addWidget(body, 1);
+    layout->addWidget(readout);
+    layout->addWidget(status);
+
+    connect(new QShortcut(QKeySequence(Qt::Key_Home), this), &QShortcut::activated, this, [this] {
+        if (liveMode_) freeze->setChecked(false);
+        else plots->resetView();
+    });
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The file
+
+void TrendWindow::reload() {
+    if (liveMode_ || slicer_.isActive()) return;
+    const QString path = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
+    setWindowTitle(QStringLiteral("%1 — %2").arg(trendTitle(), QFileInfo(path).fileName()));
+    plots->setSeries(nullptr);
+    loader_ = std::make_unique<TrendLoader>();
+    QString warning;
+    if (Status s = loader_->begin(path, series_, &warning); !s) {
+        loader_.reset();
+        status->setText(s.message());
+        messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    if (!warning.isEmpty()) status->setText(warning);
+    reloadButton->setEnabled(false);
+    slicer_.start();
+}
+
+void TrendWindow::loadSlice() {
+    QElapsedTimer t;
+    t.start();
+    bool over = false;
+    while (!over && t.elapsed() < kSliceMs) over = loader_->step(1 << 16);
+    if (!over) {
+        status->setText(QStringLiteral("正在读取 %1 / %2 组").arg(loader_->done()).arg(loader_->total()));
+        return;
+    }
+    slicer_.stop();
+    reloadButton->setEnabled(true);
+    if (loader_->failed()) {
+        const QString why = loader_->error();
+        series_.reset(0, 0);
+        status->setText(why);
+        messages_.show(why, errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    loaded();
+}
+
+void TrendWindow::loaded() {
+    status->setText(QStringLiteral("共 %1 组%2").arg(series_.size()).arg(
+        series_.motorUsable ? QString() : QStringLiteral("　无可用电机参数：不计算效率与负载率")));
+    plots->setSeries(&series_);
+    showSeries();
+    setCursorNumbers(series_.firstNumber, series_.firstNumber + series_.size() - 1);
+}
+
+void TrendWindow::showSeries() {
+    const QSignalBlocker a(cursorA), b(cursorB);
+    const int first = static_cast<int>(series_.firstNumber);
+    const int last = static_cast<int>(series_.firstNumber + std::max<int64_t>(series_.size(), 1) - 1);
+    cursorA->setRange(first, last);
+    cursorB->setRange(first, last);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Cursors and the table
+
+int64_t TrendWindow::indexOfNumber(int64_t number) const {
+    return std::clamp<int64_t>(number - series_.firstNumber, 0, std::max<int64_t>(series_.size() - 1, 0));
+}
+
+void TrendWindow::setCursorNumbers(int64_t a, int64_t b) {
+    {
+        const QSignalBlocker ba(cursorA), bb(cursorB);
+        cursorA->setValue(static_cast<int>(a));
+        cursorB->setValue(static_cast<int>(b));
+    }
+    numberA_ = cursorA->value();
+    numberB_ = cursorB->value();
+    plots->setCursors(indexOfNumber(numberA_), indexOfNumber(numberB_));
+    fillTable();
+}
+
+void TrendWindow::cursorsFromSpins() { setCursorNumbers(cursorA->value(), cursorB->value()); }
+
+void TrendWindow::cursorsFromPlots(int64_t a, int64_t b) {
+    const QSignalBlocker ba(cursorA), bb(cursorB);
+    numberA_ = series_.firstNumber + a;
+    numberB_ = series_.firstNumber + b;
+    cursorA->setValue(static_cast<int>(numberA_));
+    cursorB->setValue(static_cast<int>(numberB_));
+    tableTimer_.start();
+}
+
+void TrendWindow::fillTable() {
+    table->setRowCount(0);
+    rows_.clear();
+    if (series_.empty()) return;
+    rows_ = intervalTable(intervalStats(series_, indexOfNumber(numberA_), indexOfNumber(numberB_)));
+    table->setRowCount(static_cast<int>(rows_.size()));
+    for (int r = 0; r < static_cast<int>(rows_.size()); ++r) {
+        const IntervalRow& row = rows_[static_cast<size_t>(r)];
+        table->setItem(r, 0, new QTableWidgetItem(row.label));
+        for (int c = 0; c < static_cast<int>(row.cells.size()); ++c) {
+            auto* item = new QTableWidgetItem(row.cells[static_cast<size_t>(c)]);
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table->setItem(r, c + 1, item);
+        }
+    }
+}
+
+void TrendWindow::copyTable() {
+    if (rows_.empty()) return;
+    QApplication::clipboard()->setText(intervalTableText(rows_));
+    status->setText(QStringLiteral("区间统计已复制到剪贴板"));
+}
+
+void TrendWindow::samplePicked(int64_t number) {
+    const bool done = querySample_ && querySample_(number);
+    status->setText(done ? QStringLiteral("数据分析窗口已查询第 %1 组").arg(number)
+                         : QStringLiteral("数据分析窗口未打开或尚未分析完毕，无法查询第 %1 组").arg(number));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Picture
+
+void TrendWindow::savePicture() {
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Kind::Save;
+    r.title = QStringLiteral("保存图片");
+    r.filter = QStringLiteral("PNG 图片(*.png);;PDF 文件(*.pdf)");
+    r.defaultSuffix = QStringLiteral("png");
+    r.confirmOverwrite = true;
+    const std::optional<QString> path = dialogs_.choose(r);
+    if (!path) return;
+    if (!plots->savePicture(*path)) {
+        messages_.show(QStringLiteral("图片 %1 无法保存！").arg(*path), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    status->setText(QStringLiteral("图片已保存：%1").arg(*path));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Live
+
+void TrendWindow::pollLive() {
+    const bool receiving = live_ && receiving_ && receiving_() && live_->started();
+    if (receiving && !liveMode_) {
+        // A receive has started: the file shown gives way to the blocks as they come.
+        slicer_.stop();
+        loader_.reset();
+        liveMode_ = true;
+        pulled_ = -1;
+        numberA_ = numberB_ = 0;
+        series_.reset(0, 0);
+        plots->setSeries(nullptr);
+        reloadButton->setEnabled(false);
+        setWindowTitle(QStringLiteral("%1 — 实时").arg(trendTitle()));
+    }
+    if (!liveMode_) return;
+    if (!freeze->isChecked() && live_->received() != pulled_) {
+        pulled_ = live_->received();
+        const bool first = series_.empty();
+        live_->copyTo(series_);
+        if (first) plots->setSeries(&series_);
+        showSeries();
+        // Cursors only once the operator has set them; then the table follows the blocks they cover.
+        if (numberA_ > 0) {
+            plots->setCursors(indexOfNumber(numberA_), indexOfNumber(numberB_));
+            fillTable();
+        }
+        followLive();
+        status->setText(QStringLiteral("正在接收：已记录 %1 组").arg(live_->received()));
+    }
+    if (!receiving) {
+        liveMode_ = false;
+        reloadButton->setEnabled(true);
+        status->setText(QStringLiteral("接收结束：已记录 %1 组（重新载入可显示整个文件）").arg(live_->received()));
+    }
+}
+
+void TrendWindow::followLive() {
+    if (!liveMode_ || freeze->isChecked() || series_.empty()) return;
+    const double last = series_.time(series_.size() - 1);
+    const double span = 60.0 * kLiveMinutes[std::clamp(liveSpan->currentIndex(), 0, 2)];
+    plots->seriesChanged();
+    plots->setView(last - span, last);
+}
+
+}  // namespace mervo
