@@ -50,11 +50,11 @@ const TrendQuantityInfo& trendQuantityInfo(TrendQuantity q) { return kInfo[index
 TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, float pf, const MotorSample& motor) {
     TrendSample t;
     auto set = [&t](TrendQuantity q, float x) { t.values[static_cast<size_t>(indexOf(q))] = x; };
-    for (int k = 0; k < 6; ++k) t.values[static_cast<size_t>(k)] = v[kStoredIndex[k]];
+    for (int k = 0; k < 6; ++k) t.values[static_cast<size_t>(k)] = std::fabs(v[kStoredIndex[k]]);
     set(TrendQuantity::SumP, sumP);
     set(TrendQuantity::SumQ, sumQ);
     set(TrendQuantity::S, s);
-    set(TrendQuantity::PF, pf);
+    set(TrendQuantity::PF, std::fabs(pf));
     set(TrendQuantity::Efficiency, motor.outputs ? motor.outputs->efficiency : kNoValue);
     set(TrendQuantity::LoadRate, motor.outputs ? motor.outputs->loadRate : kNoValue);
     set(TrendQuantity::OutputPower, motor.outputs ? motor.outputs->outputPower : kNoValue);
@@ -101,12 +101,13 @@ void TrendSeries::append(int64_t count, const Columns& c) {
         auto& v = values_[static_cast<size_t>(k)];
         const size_t at = v.size();
         v.resize(at + n);
-        for (size_t j = 0; j < n; ++j) v[at + j] = c.stored[9 * j + static_cast<size_t>(kStoredIndex[k])];
+        for (size_t j = 0; j < n; ++j) v[at + j] = std::fabs(c.stored[9 * j + static_cast<size_t>(kStoredIndex[k])]);
     }
     column(TrendQuantity::SumP, c.sumP);
     column(TrendQuantity::SumQ, c.sumQ);
     column(TrendQuantity::S, c.s);
-    column(TrendQuantity::PF, c.pf);
+    auto& pf = values_[static_cast<size_t>(indexOf(TrendQuantity::PF))];
+    for (size_t j = 0; j < n; ++j) pf.push_back(std::fabs(c.pf[j]));
     const size_t at = state_.size();
     state_.resize(at + n);
     for (size_t j = 0; j < n; ++j) state_[at + j] = static_cast<uint8_t>(c.state[j]);

@@ -12,11 +12,13 @@
 
 namespace mervo {
 
+// Currents, voltages and the power factor as magnitudes, as the panels and curves show them (the sign of a
+// stored current is the direction of its reactive power, which ΣQ keeps); ΣP and ΣQ signed.
 enum class TrendQuantity : int {
     I1, I2, I3,        // A
     U1, U2, U3,        // V
     SumP, SumQ, S,     // kW, kvar, kVA
-    PF,                // signed as the data panel's L/C indicator reads it
+    PF,
     Efficiency,        // %  } from the motor model, NaN where it gives no outputs (generating, no usable
     LoadRate,          // %  } nameplate); 0 below the no-load power
     OutputPower,       // kW }

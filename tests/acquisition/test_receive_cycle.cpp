@@ -353,3 +353,42 @@ TEST(ReceiveStatus, textsOfAReceiveInProgress) {
 
 }  // namespace
 }  // namespace mervo
+
+// A view that follows the receive gets each block as it went to the file, with its number, time and totals.
+TEST_F(Receive, eachProcessedBlockIsHandedOnWithTheValuesWrittenToTheFile) {
+    struct Seen {
+        int64_t number;
+        float elapsed;
+        std::array<float, 9> written;
+        float sumP, sumQ, s, pf;
+    };
+    std::vector<Seen> seen;
+    cycle.onProcessed = [&](const ProcessedBlock& b) {
+        Seen x{b.number, b.elapsed, {}, b.sumP, b.sumQ, b.s, b.pf};
+        std::copy(b.written, b.written + 9, x.written.begin());
+        seen.push_back(x);
+    };
+    st.settings.CTRatio = 2;
+    ASSERT_TRUE(cycle.start(ReceiveMode::Manual, path));
+    // Each channel -5 A (x 2 = -10 A), 250 V, 2 kW: S 2.5 kVA, Q -1.5 kvar (the current's sign), so ΣP 6 kW,
+    // ΣQ -4.5 kvar, S 7.5 kVA and the power factor -0.8.
+    const BlockValues block{-5, 250, 1, -5, 250, 1, -5, 250, 1};
+    feed(block);
+    clock.advance(0.5);
+    feed(block);
+    cycle.requestStop();
+    std::vector<std::array<float, 9>> file;
+    read(&file);
+    ASSERT_EQ(seen.size(), 2u);
+    ASSERT_EQ(file.size(), 2u);
+    for (size_t k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(seen[k].number, static_cast<int64_t>(k + 1));
+        EXPECT_EQ(seen[k].written, file[k]);
+        EXPECT_FLOAT_EQ(seen[k].sumP, 6);
+        EXPECT_FLOAT_EQ(seen[k].sumQ, -4.5f);
+        EXPECT_FLOAT_EQ(seen[k].s, 7.5f);
+        EXPECT_FLOAT_EQ(seen[k].pf, -0.8f);
+    }
+    EXPECT_FLOAT_EQ(seen[1].elapsed, 0.5f);
+}

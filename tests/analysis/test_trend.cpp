@@ -20,7 +20,8 @@ namespace {
 // output 5 kW and the efficiency 83.333 %. Every channel at 250 V:
 //   1-6   10 A, 2 kW:    ΣP 6,    ΣQ 4.5, S 7.5,  PF 0.8   running
 //   7-8    1 A, 0.15 kW: ΣP 0.45, ΣQ 0.6, S 0.75, PF 0.6   below no-load (outputs 0)
-//   9-12  10 A, -2 kW:   ΣP -6,   ΣQ 4.5, S 7.5,  PF -0.8  generating (no outputs)
+//   9-12 -10 A, -2 kW:   ΣP -6,   ΣQ -4.5, S 7.5, PF 0.8   generating (no outputs); the current's sign is
+//                        the reactive power's direction, and the trend shows currents as magnitudes
 const QString kFixture = QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ");
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
@@ -51,10 +52,10 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
         // Steps to 6, 7, 8: 6 + 0.45 + 0.45 = 6.9 kW·s; 4.5 + 0.6 + 0.6 = 5.7 kvar·s; PF 3.225 / 4.125.
         {"crossing no-load", 5, 8, 4, 3, 3.225, 0.45, 6, 5.5, 6.9 / 3.6, 5.7 / 3.6, 3.225 / 4.125, 25, 2.5,
          41.666667, 2, 0},
-        {"generating, B before A", 12, 9, 4, 3, -6, -6, -6, 10, -5, 3.75, -0.8, kNone, kNone, kNone, 0, 3},
+        {"generating, B before A", 12, 9, 4, 3, -6, -6, -6, 10, -5, -3.75, -0.8, kNone, kNone, kNone, 0, 3},
         // Below no-load up to 8, generating to 9 and 10: the outputs of 7 and 8 only, both 0.
         {"below no-load into generating", 7, 10, 4, 3, -2.775, -6, 0.45, 5.5, (0.45 - 12) / 3.6,
-         (0.6 + 9) / 3.6, -2.775 / 4.125, 0, 0, 0, 1, 2},
+         (0.6 - 9) / 3.6, -2.775 / 4.125, 0, 0, 0, 1, 2},
     };
     for (const IntervalCase& c : cases) {
         SCOPED_TRACE(c.what);
