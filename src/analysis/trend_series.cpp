@@ -18,19 +18,9 @@ const TrendQuantityInfo kInfo[kTrendQuantities] = {
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
-// Minimum and maximum of v[0..n) folded into lo and hi, NaN skipped: written as selects that the compiler turns
-// into vector min/max (a NaN operand leaves the running value as it was).
-void foldMinMax(const float* v, int64_t n, float& lo, float& hi) {
-    float mn = lo, mx = hi;
-    for (int64_t i = 0; i < n; ++i) {
-        mn = v[i] < mn ? v[i] : mn;
-        mx = v[i] > mx ? v[i] : mx;
-    }
-    lo = mn;
-    hi = mx;
-}
-
-// The same over block summaries: their minima and maxima in two arrays.
+// The smallest of mins[0..n) and the largest of maxs[0..n) folded into lo and hi, NaN skipped: written as
+// selects that the compiler turns into vector min/max (a NaN operand leaves the running value as it was). The
+// samples themselves are both arrays at once; block summaries are two.
 void foldBlocks(const float* mins, const float* maxs, int64_t n, float& lo, float& hi) {
     float mn = lo, mx = hi;
     for (int64_t i = 0; i < n; ++i) {
@@ -40,6 +30,8 @@ void foldBlocks(const float* mins, const float* maxs, int64_t n, float& lo, floa
     lo = mn;
     hi = mx;
 }
+
+void foldMinMax(const float* v, int64_t n, float& lo, float& hi) { foldBlocks(v, v, n, lo, hi); }
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
