@@ -84,6 +84,8 @@ int runReport(const QString& cmd, Args args);
 int runTable(const QString& cmd, Args args);
 int runRecover(const QString& cmd, Args args);
 
+// What to add to a pass's failure when `file` is an interrupted recording: who holds it or how to finish it.
+QString passFailureHint(const QString& file);
 // Makes `file` the measurement of `st` and runs `pass` over all of it, reporting on stderr why it cannot and
 // any warning. `keepGoing`, when given, is asked between slices; false stops the pass and fails.
 bool runWholePass(const QString& cmd, const QString& file, SharedState& st, AnalysisPass& pass,

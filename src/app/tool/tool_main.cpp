@@ -20,7 +20,7 @@ const char kUsage[] =
     "  recover FILE\n"
     "  analyze FILE\n"
     "  sample FILE NO\n"
-    "  export FILE [-o OUT.csv]\n"
+    "  export FILE [-o OUT.csv] [--interval S] [--from A] [--to B] [--excel]\n"
     "  table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  motor CODE [--dir DIR]\n"
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
