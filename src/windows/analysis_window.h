@@ -45,7 +45,7 @@ public:
     QLineEdit* Text1;
     QPushButton *Command1, *Command2, *Command3, *Command4;
     QMenu *mnuF3, *mnuFEN;
-    QAction *mnu5, *mnu10, *mnu20, *mnuPr, *mnuCl;
+    QAction *mnu5, *mnu10, *mnu20, *mnuPr, *mnuExport, *mnuCl;
 
     void Form_Load();
     void Command1_Click();  // close
@@ -66,6 +66,8 @@ public:
     std::function<void()> endProgram;
     // Opens the print window (when printing is available).
     std::function<void()> openPrint;
+    // Exports the measurement as CSV (the pop-up menu's entry); unset, the entry stays disabled.
+    std::function<void()> exportCsv;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

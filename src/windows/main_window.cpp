@@ -24,6 +24,7 @@
 #include "files/settings_file.h"
 #include "files/side_settings.h"
 #include "windows/analysis_window.h"
+#include "windows/export_window.h"
 #include "windows/settings_window.h"
 #include "windows/motor_window.h"
 #include "windows/print_window.h"
@@ -127,6 +128,11 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
         if (cycle_.running() && cycle_.mode() == ReceiveMode::Timed) cycle_.requestStop();
     });
+    exporter = new CsvExporter(dialogs_, messages_, this);
+    exporter->onFinished = [this](const QString& output, const Status& result) {
+        if (result) receiveStatus->setText(QStringLiteral("数据已导出到 %1").arg(output));
+        else if (exportCancelled(result)) receiveStatus->setText(QStringLiteral("导出已取消"));
+    };
     Form_Load();
     // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
     offerWorkFileRecovery();
@@ -206,6 +212,7 @@ void MainWindow::buildMenus() {
     FILE->addSeparator();
     mnuSAVEFILE = action(FILE, QStringLiteral("保存(&S)"), "mnuSAVEFILE", &MainWindow::mnuSAVEFILE_Click);
     mnuSAVE_AS = action(FILE, QStringLiteral("另存为(&A)"), "mnuSAVE_AS", &MainWindow::mnuSAVE_AS_Click);
+    mnuExport = action(FILE, QStringLiteral("导出数据(CSV)…"), "mnuExport", &MainWindow::mnuExport_Click);
     FILE->addSeparator();
     mnuRecent = FILE->addMenu(QStringLiteral("最近打开的文件"));
     mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
@@ -237,7 +244,10 @@ void MainWindow::applyStates(const ControlStates& s) {
     set(s.Command3Visible, [&](bool b) { Command3->setVisible(b); });
     set(s.Command4Visible, [&](bool b) { Command4->setVisible(b); });
     set(s.mnuFileOpen, [&](bool b) { mnuFileOpen->setEnabled(b); });
-    set(s.mnuCLOSE, [&](bool b) { mnuCLOSE->setEnabled(b); });
+    set(s.mnuCLOSE, [&](bool b) {
+        mnuCLOSE->setEnabled(b);
+        mnuExport->setEnabled(b);  // a measurement that can be closed is in hand and can be exported
+    });
     set(s.mnuSAVEFILE, [&](bool b) { mnuSAVEFILE->setEnabled(b); });
     set(s.mnuSAVE_AS, [&](bool b) { mnuSAVE_AS->setEnabled(b); });
     set(s.mnuTTT, [&](bool b) {
@@ -524,6 +534,7 @@ void MainWindow::dropEvent(QDropEvent* e) {
 void MainWindow::mnuCLOSE_Click() { applyFileResult(files_.close()); }
 void MainWindow::mnuSAVEFILE_Click() { applyFileResult(files_.save(), true); }
 void MainWindow::mnuSAVE_AS_Click() { applyFileResult(files_.saveAs(), true); }
+void MainWindow::mnuExport_Click() { exporter->start(st_.file.WorkFile); }
 
 AnalysisWindow* MainWindow::analysisWindow() const { return analysisWindow_.data(); }
 
@@ -542,6 +553,7 @@ void MainWindow::openAnalysis(bool fromMenu) {
         st_.live.LiveValues = panelBefore;
         show();
     };
+    analysisWindow_->exportCsv = [this] { exporter->start(st_.file.WorkFile, analysisWindow_); };
     analysisWindow_->openPrint = [this] {
         showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_, nullptr, dir_); }, 1000, 1000, true);
     };

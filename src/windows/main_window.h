@@ -28,6 +28,7 @@ class HelpWindow;
 class MotorWindow;
 class AnalysisWindow;
 class PrintWindow;
+class CsvExporter;
 
 struct MainWindowContext {
     SharedState& state;
@@ -52,8 +53,10 @@ public:
     QMenu *FILE, *mnuTTT, *mnuSet, *mnuHELP;
     QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
         *mnuABOUT;
-    QMenu* mnuRecent;
-    QLabel* receiveStatus;  // the status line under the panel  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
+    QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
+    QAction* mnuExport;  // 导出数据(CSV)…, while a measurement is in hand
+    QLabel* receiveStatus;  // the status line under the panel
+    CsvExporter* exporter;
     // Opens a measurement without the dialog, as Open does when it is enabled (recent files, a dropped file).
     void openPath(const QString& path);
 
@@ -67,6 +70,7 @@ public:
     void mnuCLOSE_Click();
     void mnuSAVEFILE_Click();
     void mnuSAVE_AS_Click();
+    void mnuExport_Click();
     void mnuEXIT_Click();
     void mnuDAT_Click();
     void mnuLJtime_Click();

@@ -12,6 +12,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <functional>
 
 #include "acquisition/instrument_sim.h"
@@ -24,6 +29,7 @@
 #include "support/control_table.h"
 #include "windows/gui_test_support.h"
 #include "windows/settings_window.h"
+#include "windows/export_window.h"
 #include "support/status_matchers.h"
 
 using namespace mervo;
@@ -663,3 +669,67 @@ TEST_F(MainWindowTest, aDeviceThatVanishesAndReturnsRecordsEveryWholeBlock) {
 }
 
 }  // namespace
+
+// The export of the measurement in hand: its options, the output file, the work on a thread of its own.
+TEST_F(MainWindowTest, exportWritesTheMeasurementInHandAsTheOperatorChose) {
+    EXPECT_FALSE(w.mnuExport->isEnabled());
+    w.Command3->click();
+    rig.clock.advance(1);  // the block arrives a second in, the measuring time it records
+    rig.port.deliver(blockBytes(kLagging));
+    rig.messages.answers = {MessageAnswer::No};
+    w.Command4->click();
+    settle();
+    ASSERT_TRUE(w.mnuExport->isEnabled());
+    int64_t offered = 0;
+    w.exporter->askOptions = [&](int64_t samples, QWidget*) {
+        offered = samples;
+        CsvExportOptions o;
+        o.spreadsheet = true;
+        return std::optional<CsvExportOptions>(o);
+    };
+    rig.dialogs.answers = {rig.path("run1.csv")};
+    const size_t messagesBefore = rig.messages.shown.size();
+    w.mnuExport->trigger();
+    QTRY_VERIFY(!w.exporter->running());
+    EXPECT_EQ(offered, 1);
+    EXPECT_EQ(rig.messages.shown.size(), messagesBefore);
+    const QList<QByteArray> lines = fileBytes(rig.path("run1.csv")).split('\n');
+    ASSERT_EQ(lines.size(), 3);  // the header, the one sample, nothing after the last line end
+    EXPECT_TRUE(lines[0].startsWith("\xEF\xBB\xBFno,date,clock,")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("1,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith('\r'));
+    EXPECT_EQ(w.receiveStatus->text(), QStringLiteral("数据已导出到 %1").arg(rig.path("run1.csv")));
+}
+
+// What the export window's controls ask for.
+TEST(ExportDialogTest, theControlsGiveTheExportOptions) {
+    test::ensureApp();
+    const struct {
+        bool perInterval;
+        int interval;  // index: 1 s, 10 s, 1 min
+        bool range;
+        int from, to;
+        bool spreadsheet;
+        CsvExportOptions expected;
+    } cases[] = {
+        {false, 2, false, 5, 9, false, {0, 1, 0, false}},
+        {true, 1, false, 1, 500, true, {10, 1, 0, true}},
+        {true, 2, true, 40, 12, false, {60, 12, 40, false}},  // a range typed backwards
+    };
+    for (const auto& c : cases) {
+        ExportDialog d(500);
+        (c.perInterval ? d.perInterval : d.everySample)->setChecked(true);
+        d.interval->setCurrentIndex(c.interval);
+        d.range->setChecked(c.range);
+        d.from->setValue(c.from);
+        d.to->setValue(c.to);
+        d.spreadsheet->setChecked(c.spreadsheet);
+        QTimer::singleShot(0, &d, [&d] { QTest::keyClick(&d, Qt::Key_Return); });
+        ASSERT_EQ(d.exec(), QDialog::Accepted);
+        const CsvExportOptions o = d.options();
+        EXPECT_EQ(o.intervalSeconds, c.expected.intervalSeconds);
+        EXPECT_EQ(o.from, c.expected.from);
+        EXPECT_EQ(o.to, c.expected.to);
+        EXPECT_EQ(o.spreadsheet, c.expected.spreadsheet);
+    }
+}
