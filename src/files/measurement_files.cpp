@@ -1,5 +1,7 @@
 #include "files/measurement_files.h"
 
+#include "files/side_settings.h"
+
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -82,6 +84,9 @@ FileOpResult MeasurementFiles::copyAndTake(const QString& source, const QString&
         messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(s.message()), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
+    // The recording of the working file is safe under a name of its own now.
+    const QFileInfo work(workFilePath(dir_));
+    if (QFileInfo(source) == work && QFileInfo(destination) != work) setWorkFileUnsaved(dir_, false);
     st_.file.WorkFile = destination;
     r.caption = captionForFile(destination);
     r.controls = after;
@@ -144,12 +149,17 @@ FileOpResult MeasurementFiles::openPath(const QString& path) {
 }
 
 FileOpResult MeasurementFiles::save() {
+    // No file chosen (a cancelled Open): the measurement is in the working file.
+    return saveFrom(st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile);
+}
+
+FileOpResult MeasurementFiles::saveWorkFile() { return saveFrom(workFilePath(dir_)); }
+
+FileOpResult MeasurementFiles::saveFrom(const QString& source) {
     FileOpResult r;
     const auto chosen = dialogs_.choose(request(FileDialogRequest::Kind::Save, "保存"));
     // Cancel keeps the current file, so the measurement can still be saved later.
     if (!chosen || chosen->isEmpty()) return r;
-    // No file chosen (a cancelled Open): the measurement is in the working file.
-    const QString source = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
     if (!QFileInfo(source).isFile()) {
         messages_.show(QStringLiteral("请先按[接收数据]按钮，或先打开一个文件。"), operationErrorTitle(), MessageButtons::Ok);
         return r;

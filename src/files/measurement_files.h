@@ -42,10 +42,13 @@ public:
     // Open without the dialog: a file dropped on the window or chosen from the recent files.
     FileOpResult openPath(const QString& path);
     FileOpResult save();
+    // Save of the working file's recording under a chosen name, whatever file is open now.
+    FileOpResult saveWorkFile();
     FileOpResult saveAs();
     FileOpResult close();
 
 private:
+    FileOpResult saveFrom(const QString& source);
     // Copies, makes the copy the current file and sets `after`; on failure says why and changes nothing.
     FileOpResult copyAndTake(const QString& source, const QString& destination, const ControlStates& after);
 

@@ -136,6 +136,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     Form_Load();
     // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
     offerWorkFileRecovery();
+    offerUnsavedRecording();
 }
 
 MainWindow::~MainWindow() {
@@ -344,6 +345,20 @@ void MainWindow::offerWorkFileRecovery() {
     offerRecovery(workFilePath(dir_), messages_, errorTitle(), QStringLiteral("上次的接收没有正常结束。"));
 }
 
+// The recording in the working file that nobody saved (a receive ended by closing the program, a save cancelled)
+// is offered for saving before anything could overwrite it. False when the operator wanted it saved and the save
+// did not happen: the working file must then stay as it is.
+bool MainWindow::offerUnsavedRecording() {
+    if (!unsavedRecordingWaiting(dir_)) return true;
+    if (messages_.show(QStringLiteral("上次接收的数据尚未保存，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
+        MessageAnswer::No) {
+        setWorkFileUnsaved(dir_, false);
+        return true;
+    }
+    applyFileResult(files_.saveWorkFile(), true);
+    return !workFileUnsaved(dir_);
+}
+
 void MainWindow::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::RightButton) FILE->popup(e->globalPosition().toPoint());
 }
@@ -382,6 +397,7 @@ void MainWindow::Command4_Click() {
 }
 
 void MainWindow::beginReceive(ReceiveMode mode) {
+    if (!offerUnsavedRecording()) return;
     const ControlStates before = controlStates();
     applyStates(mode == ReceiveMode::Manual ? states::manualReceiveStarts() : states::timedReceiveStarts());
     applyStates(states::receiveLock());
@@ -405,6 +421,7 @@ void MainWindow::beginReceive(ReceiveMode mode) {
         return;
     }
     setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
+    setWorkFileUnsaved(dir_, true);
     progressAt_ = 0;
     progressBlocks_ = 0;
     blocksPerSecond_ = 0;
@@ -450,6 +467,7 @@ void MainWindow::onReceiveEnded(ReceiveEnd end) {
     poll_.stop();
     receiveStatus->setText(QStringLiteral("接收结束　已记录 %1 组").arg(cycle_.blocks()));
     port_.close();
+    if (cycle_.blocks() == 0) setWorkFileUnsaved(dir_, false);  // nothing recorded, nothing to save
     if (cycle_.blocks() != drawnBlocks_) {
         drawnBlocks_ = cycle_.blocks();
         drawPanel();
@@ -475,6 +493,8 @@ void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
     if (messages_.show(QStringLiteral("数据接收完成，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
         MessageAnswer::Yes)
         mnuSAVEFILE_Click();
+    else
+        setWorkFileUnsaved(dir_, false);  // declined: not asked again
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -114,6 +114,7 @@ private:
     void afterReceive(ReceiveEnd end, ReceiveMode mode);
     void completeReceiveBeforeExit();
     void offerWorkFileRecovery();
+    bool offerUnsavedRecording();
 
     SharedState& st_;
     MessageBoxes& messages_;

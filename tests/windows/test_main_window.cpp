@@ -733,3 +733,54 @@ TEST(ExportDialogTest, theControlsGiveTheExportOptions) {
         EXPECT_EQ(o.spreadsheet, c.expected.spreadsheet);
     }
 }
+
+// A receive ended by closing the program is kept without a question and offered for saving at the next start and
+// before a new receive would overwrite it, until it is saved or the operator says No.
+TEST_F(MainWindowTest, anUnsavedRecordingIsOfferedUntilSavedOrDeclined) {
+    const QString offer = QStringLiteral("上次接收的数据尚未保存，是否保存？");
+    const auto asked = [&](const QString& text) {
+        int n = 0;
+        for (const auto& m : rig.messages.shown) n += m.text == text;
+        rig.messages.shown.clear();
+        return n;
+    };
+    w.Command3->click();
+    rig.port.deliver(blockBytes(kLagging));
+    w.close();
+    settle();
+    EXPECT_TRUE(rig.messages.shown.empty());
+    const QByteArray recorded = fileBytes(rig.path("TEMP.MTX"));
+    ASSERT_FALSE(recorded.isEmpty());
+
+    // The next start offers it; Yes, then Cancel in the save dialog, keeps it waiting.
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {std::nullopt};
+    MainWindow again(MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+    again.endProgram = [] {};
+    EXPECT_EQ(asked(offer), 1);
+    // A new receive asks first; cancelled again, it does not start and the recording stays.
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {std::nullopt};
+    again.Command3->click();
+    EXPECT_EQ(asked(offer), 1);
+    EXPECT_FALSE(again.receive().running());
+    EXPECT_EQ(fileBytes(rig.path("TEMP.MTX")), recorded);
+    // Saved, the receive goes ahead.
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {rig.path("kept.MTQ")};
+    again.Command3->click();
+    EXPECT_EQ(asked(offer), 1);
+    EXPECT_EQ(fileBytes(rig.path("kept.MTQ")), recorded);
+    ASSERT_TRUE(again.receive().running());
+    // No to the end question is final: neither a new receive nor the next start asks.
+    rig.port.deliver(blockBytes(kLagging));
+    rig.messages.answers = {MessageAnswer::No};
+    again.Command4->click();
+    settle();
+    again.Command3->click();
+    again.Command4->click();
+    settle();
+    MainWindow third(MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+    third.endProgram = [] {};
+    EXPECT_EQ(asked(offer), 0);
+}
