@@ -46,12 +46,28 @@ QString measurementSummary(const MeasurementInfo& info) {
             .arg(t % 60, 2, 10, QLatin1Char('0'));
     };
     const FileHeader& h = info.header;
-    const bool usable = std::all_of(h.nameplate.begin(), h.nameplate.end(), [](float v) { return v != 0; });
     return QStringLiteral("%1 组数据　测量 %2　开始 %3　%4")
         .arg(info.wholeSamples)
         .arg(clock(h.TotalTime, false), clock(std::fmod(static_cast<double>(h.StartTime), 86400.0), true),
-             usable ? QStringLiteral("电机 %1 极 %2 kW").arg(h.nameplate[0]).arg(h.nameplate[1])
-                    : QStringLiteral("无电机参数"));
+             nameplateText(h.nameplate));
+}
+
+namespace {
+bool complete(const std::array<float, 7>& v) {
+    return std::all_of(v.begin(), v.end(), [](float x) { return x != 0; });
+}
+}  // namespace
+
+QString nameplateText(const std::array<float, 7>& v) {
+    return complete(v) ? QStringLiteral("电机 %1 极 %2 kW").arg(v[0]).arg(v[1]) : QStringLiteral("无电机参数");
+}
+
+QString nextReceiveText(const std::array<float, 7>& v, int code) {
+    if (!complete(v)) return QStringLiteral("下次接收：无电机参数");
+    return QStringLiteral("下次接收：电机 %1　%2 极 %3 kW")
+        .arg(code > 0 ? QStringLiteral("编号 %1").arg(code) : QStringLiteral("自定义"))
+        .arg(v[0])
+        .arg(v[1]);
 }
 
 Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs) {

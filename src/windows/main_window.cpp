@@ -123,6 +123,9 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     receiveStatus = new QLabel(this);
     receiveStatus->setObjectName(QStringLiteral("receiveStatus"));
     statusBar()->addWidget(receiveStatus, 1);
+    nextNameplate = new QLabel(this);
+    nextNameplate->setObjectName(QStringLiteral("nextNameplate"));
+    statusBar()->addPermanentWidget(nextNameplate);
     statusBar()->setSizeGripEnabled(false);
     // Esc ends a timed receive early, as the stop button ends a manual one: the file keeps the time it ran.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
@@ -137,6 +140,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
     offerWorkFileRecovery();
     offerUnsavedRecording();
+    showNextNameplate();
 }
 
 MainWindow::~MainWindow() {
@@ -506,6 +510,7 @@ void MainWindow::applyFileResult(const FileOpResult& r) {
     if (!r.caption.isEmpty()) receiveStatus->setText(r.summary);
     if (r.clearPanel) clearPanel();
     applyStates(r.controls);
+    showNextNameplate();  // an opened file's nameplate is the one the next receive records
 }
 
 namespace {
@@ -520,12 +525,16 @@ void MainWindow::applyFileResult(const FileOpResult& r, bool named) {
         noteRecentFile(dir_, st_.file.WorkFile);
 }
 
-void MainWindow::mnuFileOpen_Click() { applyFileResult(files_.open(), true); }
+void MainWindow::mnuFileOpen_Click() {
+    applyFileResult(files_.open(), true);
+    sayIfNameplateReplaced(QStringLiteral("打开的文件"));
+}
 
 void MainWindow::openPath(const QString& path) {
     if (!mnuFileOpen->isEnabled()) return;
     if (!QFileInfo(path).isFile()) forgetRecentFile(dir_, path);
     applyFileResult(files_.openPath(path), true);
+    sayIfNameplateReplaced(QStringLiteral("打开的文件"));
 }
 
 void MainWindow::fillRecentMenu() {
@@ -571,6 +580,7 @@ void MainWindow::openAnalysis(bool fromMenu) {
     const std::array<float, 12> panelBefore = st_.live.LiveValues;
     analysisWindow_->onClosed = [this, panelBefore] {
         st_.live.LiveValues = panelBefore;
+        showNextNameplate();
         show();
     };
     analysisWindow_->exportCsv = [this] { exporter->start(st_.file.WorkFile, analysisWindow_); };
@@ -583,10 +593,15 @@ void MainWindow::openAnalysis(bool fromMenu) {
     hide();
     analysisWindow_->show();
     analysisWindow_->Command2_Click();
+    sayIfNameplateReplaced(QStringLiteral("数据分析"));
 }
 
 void MainWindow::mnuMOTO_Click() {
-    showSingle(motorWindow_, [this] { return new MotorWindow(st_, messages_, dir_); }, 3000, 2000);
+    showSingle(motorWindow_, [this] {
+        auto* w = new MotorWindow(st_, messages_, dir_);
+        w->onNameplateChanged = [this](std::optional<int> code) { nameplateChanged(code); };
+        return w;
+    }, 3000, 2000);
 }
 
 void MainWindow::mnuLJtime_Click() {

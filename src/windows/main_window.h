@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "acquisition/receive_cycle.h"
 #include "files/measurement_files.h"
@@ -56,6 +57,7 @@ public:
     QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
     QAction* mnuExport;  // 导出数据(CSV)…, while a measurement is in hand
     QLabel* receiveStatus;  // the status line under the panel
+    QLabel* nextNameplate;  // at its right: the nameplate the next receive records
     CsvExporter* exporter;
     // Opens a measurement without the dialog, as Open does when it is enabled (recent files, a dropped file).
     void openPath(const QString& path);
@@ -115,6 +117,11 @@ private:
     void completeReceiveBeforeExit();
     void offerWorkFileRecovery();
     bool offerUnsavedRecording();
+    // The nameplate: shown for the next receive, offered to the measurement in hand when confirmed, and the
+    // operator told once when a file's nameplate takes the place of the one confirmed.
+    void showNextNameplate();
+    void nameplateChanged(std::optional<int> code);
+    void sayIfNameplateReplaced(const QString& by);
 
     SharedState& st_;
     MessageBoxes& messages_;
@@ -133,6 +140,8 @@ private:
     QPointer<MotorWindow> motorWindow_;
     QPointer<AnalysisWindow> analysisWindow_;
     QPointer<PrintWindow> printWindow_;
+    std::optional<std::array<float, 7>> confirmed_;  // confirmed in the motor window and not yet replaced
+    int confirmedCode_ = 0;
     void openAnalysis(bool fromMenu);
 };
 

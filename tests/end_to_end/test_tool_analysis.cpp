@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,6 +20,7 @@
 
 #include "measurement/writer.h"
 #include "printing/csv_export.h"
+#include "platform/files.h"
 #include "end_to_end/process.h"
 #include "support/status_matchers.h"
 
@@ -240,6 +242,38 @@ TEST_F(ToolAnalysis, aCancelledExportLeavesNoPartialFile) {
     EXPECT_TRUE(exportCancelled(s));
     EXPECT_EQ(readFile(out.toStdString()), "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"m.MTQ", "out.csv"}));
+}
+
+// A nameplate written into a measurement recorded without one: records 3 to 9 replaced, every other byte and
+// the modification time (the printout's test date) kept, and the analysis then works the motor out.
+TEST_F(ToolAnalysis, nameplateWritesTheMotorIntoTheMeasurementAndNothingElse) {
+    const std::string file = measurement(20, 36000, 40, false);
+    setModified(file, "2024-03-01T12:00:00");
+    const QByteArray before = QByteArray::fromStdString(readFile(file));
+    const QDateTime modified = QFileInfo(QString::fromStdString(file)).lastModified();
+    EXPECT_EQ(sample(file, "5")["motor_state"].toString(), QStringLiteral("无电机参数或参数不全"));
+
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"nameplate", file},
+                                                  {"nameplate", file, "--nameplate", "4,4,8.5", "--motor", "1"},
+                                                  {"nameplate", file, "--nameplate", "4,4,8.5,80,4,0.2"}})
+        EXPECT_EQ(run("mervo-tool", wrong, d).status, 2) << wrong.size();
+    {
+        // A receive recording the file holds its lock: refused, the file as it was.
+        Result<WriterLock> lock = WriterLock::take(QString::fromStdString(file));
+        ASSERT_TRUE(lock.ok());
+        EXPECT_EQ(run("mervo-tool", {"nameplate", file, "--nameplate", "4,4,8.5,80,4,0.2,380"}, d).status, 1);
+        EXPECT_EQ(QByteArray::fromStdString(readFile(file)), before);
+    }
+    const ProcessResult r = run("mervo-tool", {"nameplate", file, "--nameplate", "4,4,8.5,80,4,0.2,380"}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(info["nameplate"].toArray(), (QJsonArray{4, 4, 8.5, 80, 4, 0.2, 380}));
+    const QByteArray after = QByteArray::fromStdString(readFile(file));
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.left(8), before.left(8));
+    EXPECT_EQ(after.mid(36), before.mid(36));
+    EXPECT_EQ(QFileInfo(QString::fromStdString(file)).lastModified(), modified);
+    EXPECT_EQ(sample(file, "5")["motor_state"].toString(), QStringLiteral("电动机运行数据"));
 }
 
 TEST_F(ToolAnalysis, helpAndVersionAnswerOnStandardOutput) {

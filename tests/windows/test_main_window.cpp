@@ -30,6 +30,7 @@
 #include "windows/gui_test_support.h"
 #include "windows/settings_window.h"
 #include "windows/export_window.h"
+#include "windows/motor_window.h"
 #include "support/status_matchers.h"
 
 using namespace mervo;
@@ -783,4 +784,46 @@ TEST_F(MainWindowTest, anUnsavedRecordingIsOfferedUntilSavedOrDeclined) {
     MainWindow third(MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
     third.endProgram = [] {};
     EXPECT_EQ(asked(offer), 0);
+}
+
+// A nameplate confirmed while a measurement is open is offered to it; a file's own nameplate taking the place of
+// the confirmed one is said once; the status line names what the next receive records.
+TEST_F(MainWindowTest, aConfirmedNameplateGoesWhereTheOperatorMeansIt) {
+    for (const char* name : {"a.MTQ", "b.MTQ"}) {
+        WorkingFileWriter writer;
+        FileHeader h;
+        h.TotalTime = 60;
+        h.channels = {1, 1, 1};
+        ASSERT_TRUE(writer.create(rig.path(name), h));
+        std::array<float, 12> mx{}, mn{};
+        EXPECT_TRUE(test::succeeded(writer.appendTrailer(mx, mn)));
+        EXPECT_TRUE(test::succeeded(writer.close()));
+    }
+    w.openPath(rig.path("a.MTQ"));
+    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+    w.mnuMOTO_Click();
+    MotorWindow* motor = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<MotorWindow*>(t)) motor = m;
+    ASSERT_NE(motor, nullptr);
+    const char* typed[7] = {"4", "4", "8.5", "80", "4", "0.2", "380"};
+    for (int i = 0; i < 7; ++i) motor->Text2[i]->setText(QString::fromLatin1(typed[i]));
+    rig.messages.shown.clear();
+    rig.messages.answers = {MessageAnswer::Yes};
+    motor->Command4_Click();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("是否将电机参数（电机 4 极 4 kW）写入测量数据文件")));
+    MeasurementReader reader;
+    ASSERT_TRUE(test::succeeded(reader.open(rig.path("a.MTQ"))));
+    EXPECT_EQ(reader.info().header.nameplate, (std::array<float, 7>{4, 4, 8.5f, 80, 4, 0.2f, 380}));
+    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：电机 自定义　4 极 4 kW"));
+
+    // Opening a file without a nameplate replaces the confirmed one: said once.
+    rig.messages.shown.clear();
+    w.openPath(rig.path("b.MTQ"));
+    w.openPath(rig.path("a.MTQ"));
+    w.openPath(rig.path("b.MTQ"));
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("打开的文件使用文件中的电机参数（无电机参数）")));
+    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
 }
