@@ -1,16 +1,83 @@
 #include "platform/program_dir.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+
+#include "platform/file_replacement.h"
+
+// The installed catalogue's folder as seen from the installed executables; the build passes its install layout.
+#ifndef MERVO_SHARE_FROM_BIN
+#define MERVO_SHARE_FROM_BIN "../share/mervo"
+#endif
 
 namespace mervo {
 
-QString programDirectory() {
-    const QByteArray home = qgetenv("MERVO_HOME");
-    if (!home.isEmpty()) return QDir(QString::fromLocal8Bit(home)).absolutePath();
+const char kCategoryFileName[] = "MT_fe.txt";
+const char kModelFileName[] = "bmindex.txt";
+const char kNameplateFileName[] = "MTALL.OBJ";
+
+QStringList catalogueFileNames() {
+    return {QLatin1String(kCategoryFileName), QLatin1String(kModelFileName), QLatin1String(kNameplateFileName)};
+}
+
+namespace {
+
+bool holdsCatalogue(const QString& dir) {
+    const QStringList names = catalogueFileNames();
+    return std::any_of(names.begin(), names.end(),
+                       [&](const QString& name) { return QFileInfo(QDir(dir).filePath(name)).isFile(); });
+}
+
+QString executableDirectory() {
     if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
     return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(QLatin1Char('/'), 0, -2);
+}
+
+// $XDG_DATA_HOME when it is an absolute path (a relative one is to be ignored), otherwise ~/.local/share.
+QString dataHome() {
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (QDir::isAbsolutePath(xdg)) return xdg;
+    return QDir::home().filePath(QStringLiteral(".local/share"));
+}
+
+}  // namespace
+
+QString chooseProgramDirectory(const ProgramDirPlaces& places, const std::function<bool(const QString&)>& writable) {
+    if (!places.home.isEmpty()) return QDir(places.home).absolutePath();
+    const QString shared = QDir::cleanPath(QDir(places.exeDir).filePath(QStringLiteral(MERVO_SHARE_FROM_BIN)));
+    // Root may write into /usr/bin, but an installed program must not keep its recordings there.
+    const bool installed = !holdsCatalogue(places.exeDir) && holdsCatalogue(shared);
+    if (!installed && writable(places.exeDir)) return places.exeDir;
+
+    const QString dir = QDir(places.dataHome).filePath(QStringLiteral("mervo"));
+    if (!QDir().mkpath(dir)) {
+        // Whatever is then written there fails with its own message; nothing more to do here.
+        qWarning("cannot create the program directory %s", qPrintable(dir));
+        return dir;
+    }
+    for (const QString& name : catalogueFileNames()) {
+        const QString target = QDir(dir).filePath(name);
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) continue;
+        for (const QString& from : {places.exeDir, shared}) {
+            const QString source = QDir(from).filePath(name);
+            if (!QFileInfo(source).isFile()) continue;
+            if (Status s = copyReplacing(source, target); !s)
+                qWarning("cannot copy %s into %s: %s", qPrintable(source), qPrintable(dir), qPrintable(s.message()));
+            break;
+        }
+    }
+    return dir;
+}
+
+QString programDirectory() {
+    const ProgramDirPlaces places{qEnvironmentVariable("MERVO_HOME"), executableDirectory(), dataHome()};
+    return chooseProgramDirectory(places, [](const QString& dir) {
+        return ::access(QFile::encodeName(dir).constData(), W_OK) == 0;
+    });
 }
 
 QString workFilePath(const QString& programDir) { return QDir(programDir).filePath(QStringLiteral("TEMP.MTX")); }

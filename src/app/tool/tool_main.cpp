@@ -28,7 +28,7 @@ const char kUsage[] =
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept)\n";
 
-const char kVersion[] = "mervo-tool 6.18\n";
+const char kVersion[] = "mervo-tool " MERVO_VERSION "\n";
 
 // The usage of one command: its lines of kUsage with the exit statuses; empty for a name that is no command.
 std::string usageOf(const QString& cmd) {
