@@ -64,7 +64,7 @@ QString nameplateText(const std::array<float, 7>& v) {
 
 QString nextReceiveText(const std::array<float, 7>& v, int code) {
     if (!complete(v)) return QStringLiteral("下次接收：无电机参数");
-    return QStringLiteral("下次接收：电机 %1　%2 极 %3 kW")
+    return QStringLiteral("下次接收：%1　%2 极 %3 kW")
         .arg(code > 0 ? QStringLiteral("编号 %1").arg(code) : QStringLiteral("自定义"))
         .arg(v[0])
         .arg(v[1]);

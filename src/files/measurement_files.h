@@ -34,7 +34,7 @@ struct FileOpResult {
 QString measurementSummary(const MeasurementInfo& info);
 // A nameplate in a few words: "电机 4 极 11 kW", or "无电机参数" unless all seven values are there.
 QString nameplateText(const std::array<float, 7>& nameplate);
-// What the next receive will record: "下次接收：电机 编号 123　4 极 11 kW" (catalogue code), "… 自定义　…" (typed in,
+// What the next receive will record: "下次接收：编号 123　4 极 11 kW" (catalogue code), "… 自定义　…" (typed in,
 // or taken from a file: code 0), or "下次接收：无电机参数".
 QString nextReceiveText(const std::array<float, 7>& nameplate, int code);
 

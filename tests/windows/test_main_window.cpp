@@ -816,7 +816,7 @@ TEST_F(MainWindowTest, aConfirmedNameplateGoesWhereTheOperatorMeansIt) {
     MeasurementReader reader;
     ASSERT_TRUE(test::succeeded(reader.open(rig.path("a.MTQ"))));
     EXPECT_EQ(reader.info().header.nameplate, (std::array<float, 7>{4, 4, 8.5f, 80, 4, 0.2f, 380}));
-    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：电机 自定义　4 极 4 kW"));
+    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：自定义　4 极 4 kW"));
 
     // Opening a file without a nameplate replaces the confirmed one: said once.
     rig.messages.shown.clear();
