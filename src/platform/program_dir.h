@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "platform/files.h"
+
 namespace mervo {
 
 // The motor catalogue's files, which the program directory holds.
@@ -33,7 +35,16 @@ QString programDirectory();
 QString workFilePath(const QString& programDir);
 QString settingsFilePath(const QString& programDir);
 
+// The link COMn in the program directory, whether it is there or not.
+QString portLinkPath(int portNo, const QString& programDir);
+
 // Port n (1..8) reaches the link COMn in the program directory when it exists, otherwise /dev/ttyS{n-1}.
 QString devicePathForPort(int portNo, const QString& programDir);
+
+// Points the link COMn in the program directory at `device`; a link already there is replaced in one step, so
+// COMn never goes missing on the way. Anything else named COMn (a file, a folder) is not the program's to
+// replace: it is refused and left as it is.
+Status linkPortDevice(int portNo, const QString& device, const QString& programDir,
+                      FileSystem& fs = systemFileSystem());
 
 }  // namespace mervo
