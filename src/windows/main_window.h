@@ -55,7 +55,8 @@ public:
     QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
         *mnuABOUT;
     QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
-    QAction* mnuExport;  // 导出数据(CSV)…, while a measurement is in hand
+    QAction* mnuExport;
+    QAction* mnuStopTimed;  // 终止定时接收 (Esc), while a timed receive runs  // 导出数据(CSV)…, while a measurement is in hand
     QLabel* receiveStatus;  // the status line under the panel
     QLabel* nextNameplate;  // at its right: the nameplate the next receive records
     CsvExporter* exporter;

@@ -217,10 +217,12 @@ TEST_F(MainWindowTest, aTimedReceiveShowsItsProgressAndEndsEarlyOnEsc) {
     EXPECT_TRUE(w.receiveStatus->text().startsWith(QStringLiteral("正在接收　已记录 1 组"))) << w.receiveStatus->text().toStdString();
     EXPECT_TRUE(w.receiveStatus->text().endsWith(QStringLiteral("剩余 0:00:57"))) << w.receiveStatus->text().toStdString();
     EXPECT_EQ(panel(w)[14], QStringLiteral(" 3 ")) << "the seconds box";
+    EXPECT_TRUE(w.mnuStopTimed->isEnabled());
     rig.messages.answers = {MessageAnswer::No};
     QTest::keyClick(&w, Qt::Key_Escape);
     settle();
     EXPECT_FALSE(w.receive().running());
+    EXPECT_FALSE(w.mnuStopTimed->isEnabled());
     ASSERT_FALSE(rig.messages.shown.empty());
     EXPECT_EQ(rig.messages.shown.back().text, QStringLiteral("数据接收完成，是否保存？"));
     EXPECT_EQ(w.controlStates(), controls("1111 10 111011")) << "as at the set time";
