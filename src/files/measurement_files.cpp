@@ -1,5 +1,7 @@
 #include "files/measurement_files.h"
 
+#include "files/side_settings.h"
+
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -44,12 +46,28 @@ QString measurementSummary(const MeasurementInfo& info) {
             .arg(t % 60, 2, 10, QLatin1Char('0'));
     };
     const FileHeader& h = info.header;
-    const bool usable = std::all_of(h.nameplate.begin(), h.nameplate.end(), [](float v) { return v != 0; });
     return QStringLiteral("%1 组数据　测量 %2　开始 %3　%4")
         .arg(info.wholeSamples)
         .arg(clock(h.TotalTime, false), clock(std::fmod(static_cast<double>(h.StartTime), 86400.0), true),
-             usable ? QStringLiteral("电机 %1 极 %2 kW").arg(h.nameplate[0]).arg(h.nameplate[1])
-                    : QStringLiteral("无电机参数"));
+             nameplateText(h.nameplate));
+}
+
+namespace {
+bool complete(const std::array<float, 7>& v) {
+    return std::all_of(v.begin(), v.end(), [](float x) { return x != 0; });
+}
+}  // namespace
+
+QString nameplateText(const std::array<float, 7>& v) {
+    return complete(v) ? QStringLiteral("电机 %1 极 %2 kW").arg(v[0]).arg(v[1]) : QStringLiteral("无电机参数");
+}
+
+QString nextReceiveText(const std::array<float, 7>& v, int code) {
+    if (!complete(v)) return QStringLiteral("下次接收：无电机参数");
+    return QStringLiteral("下次接收：%1　%2 极 %3 kW")
+        .arg(code > 0 ? QStringLiteral("编号 %1").arg(code) : QStringLiteral("自定义"))
+        .arg(v[0])
+        .arg(v[1]);
 }
 
 Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs) {
@@ -61,18 +79,7 @@ Status copyMeasurementFile(const QString& source, const QString& destination, Fi
     if (!sourceFree) return sourceFree.status();
     Result<WriterLock> destinationFree = WriterLock::take(destination);
     if (!destinationFree) return destinationFree.status();
-    ReadOnlyFile in;
-    if (Status s = in.open(source); !s) return s;
-    FileReplacement out(fs);
-    if (Status s = out.begin(destination); !s) return s;
-    std::vector<char> chunk(1 << 20);
-    for (int64_t at = 0; at < in.size();) {
-        const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk.size()), in.size() - at));
-        if (Status s = in.readAt(at, chunk.data(), n); !s) return s;
-        if (Status s = out.file().writeAt(at, chunk.data(), n); !s) return s;
-        at += static_cast<int64_t>(n);
-    }
-    return out.commit();
+    return copyReplacing(source, destination, fs);
 }
 
 FileOpResult MeasurementFiles::copyAndTake(const QString& source, const QString& destination,
@@ -82,6 +89,9 @@ FileOpResult MeasurementFiles::copyAndTake(const QString& source, const QString&
         messages_.show(QStringLiteral("文件保存失败！\r\n%1").arg(s.message()), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
+    // The recording of the working file is safe under a name of its own now.
+    const QFileInfo work(workFilePath(dir_));
+    if (QFileInfo(source) == work && QFileInfo(destination) != work) setWorkFileUnsaved(dir_, false);
     st_.file.WorkFile = destination;
     r.caption = captionForFile(destination);
     r.controls = after;
@@ -144,12 +154,17 @@ FileOpResult MeasurementFiles::openPath(const QString& path) {
 }
 
 FileOpResult MeasurementFiles::save() {
+    // No file chosen (a cancelled Open): the measurement is in the working file.
+    return saveFrom(st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile);
+}
+
+FileOpResult MeasurementFiles::saveWorkFile() { return saveFrom(workFilePath(dir_)); }
+
+FileOpResult MeasurementFiles::saveFrom(const QString& source) {
     FileOpResult r;
     const auto chosen = dialogs_.choose(request(FileDialogRequest::Kind::Save, "保存"));
     // Cancel keeps the current file, so the measurement can still be saved later.
     if (!chosen || chosen->isEmpty()) return r;
-    // No file chosen (a cancelled Open): the measurement is in the working file.
-    const QString source = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
     if (!QFileInfo(source).isFile()) {
         messages_.show(QStringLiteral("请先按[接收数据]按钮，或先打开一个文件。"), operationErrorTitle(), MessageButtons::Ok);
         return r;

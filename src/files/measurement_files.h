@@ -32,6 +32,11 @@ struct FileOpResult {
 // One line about an opened measurement: its samples, duration, start time and nameplate, as
 // "2000 组数据　测量 0:01:02　开始 08:00:00　电机 4 极 11 kW" ("无电机参数" without a usable nameplate).
 QString measurementSummary(const MeasurementInfo& info);
+// A nameplate in a few words: "电机 4 极 11 kW", or "无电机参数" unless all seven values are there.
+QString nameplateText(const std::array<float, 7>& nameplate);
+// What the next receive will record: "下次接收：编号 123　4 极 11 kW" (catalogue code), "… 自定义　…" (typed in,
+// or taken from a file: code 0), or "下次接收：无电机参数".
+QString nextReceiveText(const std::array<float, 7>& nameplate, int code);
 
 class MeasurementFiles {
 public:
@@ -42,10 +47,13 @@ public:
     // Open without the dialog: a file dropped on the window or chosen from the recent files.
     FileOpResult openPath(const QString& path);
     FileOpResult save();
+    // Save of the working file's recording under a chosen name, whatever file is open now.
+    FileOpResult saveWorkFile();
     FileOpResult saveAs();
     FileOpResult close();
 
 private:
+    FileOpResult saveFrom(const QString& source);
     // Copies, makes the copy the current file and sets `after`; on failure says why and changes nothing.
     FileOpResult copyAndTake(const QString& source, const QString& destination, const ControlStates& after);
 

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QSettings>
 
+#include "measurement/reader.h"
+#include "platform/program_dir.h"
+
 namespace mervo {
 
 QString sideSettingsPath(const QString& programDir) { return QDir(programDir).filePath(QStringLiteral("mervo.ini")); }
@@ -43,6 +46,24 @@ void forgetRecentFile(const QString& programDir, const QString& path) {
     QStringList files = recentFiles(programDir);
     files.removeAll(path);
     storeRecentFiles(programDir, files);
+}
+
+bool workFileUnsaved(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    return s.value(QStringLiteral("receive/unsaved"), false).toBool();
+}
+
+void setWorkFileUnsaved(const QString& programDir, bool unsaved) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.setValue(QStringLiteral("receive/unsaved"), unsaved);
+}
+
+bool unsavedRecordingWaiting(const QString& programDir) {
+    if (!workFileUnsaved(programDir)) return false;
+    MeasurementReader reader;
+    if (reader.open(workFilePath(programDir)) && reader.info().wholeSamples > 0) return true;
+    setWorkFileUnsaved(programDir, false);
+    return false;
 }
 
 }  // namespace mervo

@@ -25,4 +25,11 @@ QStringList recentFiles(const QString& programDir);
 void noteRecentFile(const QString& programDir, const QString& path);
 void forgetRecentFile(const QString& programDir, const QString& path);
 
+// Whether the working file holds a recording that was neither saved nor declined: set when a receive starts,
+// cleared by a save of the working file, by No to the save question and by a receive that recorded nothing.
+bool workFileUnsaved(const QString& programDir);
+void setWorkFileUnsaved(const QString& programDir, bool unsaved);
+// Whether such a recording is waiting with samples in it; one without samples is forgotten.
+bool unsavedRecordingWaiting(const QString& programDir);
+
 }  // namespace mervo

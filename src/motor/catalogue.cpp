@@ -8,10 +8,6 @@
 
 namespace mervo {
 
-const char kCategoryFileName[] = "MT_fe.txt";
-const char kModelFileName[] = "bmindex.txt";
-const char kNameplateFileName[] = "MTALL.OBJ";
-
 namespace {
 
 // Line numbers, serials and codes live in 16-bit arrays; a wider number is damage, not data.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/program_dir.h"  // the catalogue's file names
 #include "shared/result.h"
 
 namespace mervo {
@@ -16,10 +17,6 @@ constexpr int kMaxCode = 6935;
 constexpr int kMaxCategories = 178;
 constexpr int kMaxModelsPerCategory = 6936;
 constexpr int kNameplateRecordBytes = 16;
-
-extern const char kCategoryFileName[];   // "MT_fe.txt"
-extern const char kModelFileName[];      // "bmindex.txt"
-extern const char kNameplateFileName[];  // "MTALL.OBJ"
 
 struct CategoryEntry {
     int first = 0;  // first and last line (from 1) of the category in the model index

@@ -1,5 +1,8 @@
 #include "platform/file_replacement.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace mervo {
 
 FileReplacement::~FileReplacement() { abandon(); }
@@ -36,6 +39,21 @@ void FileReplacement::abandon() {
     (void)file_->close();
     fs_.remove(file_->path());
     file_.reset();
+}
+
+Status copyReplacing(const QString& source, const QString& destination, FileSystem& fs) {
+    ReadOnlyFile in;
+    if (Status s = in.open(source); !s) return s;
+    FileReplacement out(fs);
+    if (Status s = out.begin(destination); !s) return s;
+    std::vector<char> chunk(1 << 20);
+    for (int64_t at = 0; at < in.size();) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk.size()), in.size() - at));
+        if (Status s = in.readAt(at, chunk.data(), n); !s) return s;
+        if (Status s = out.file().writeAt(at, chunk.data(), n); !s) return s;
+        at += static_cast<int64_t>(n);
+    }
+    return out.commit();
 }
 
 }  // namespace mervo

@@ -33,4 +33,8 @@ private:
     std::unique_ptr<DurableFile> file_;
 };
 
+// Copies `source` byte for byte over `destination` through a FileReplacement: the destination is either as it was
+// or the whole copy, whatever fails.
+Status copyReplacing(const QString& source, const QString& destination, FileSystem& fs = systemFileSystem());
+
 }  // namespace mervo

@@ -14,13 +14,6 @@ namespace mervo {
 
 namespace {
 
-QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
-Status failed(const QString& sentence, int err) {
-    const QString reason = errnoText(err);
-    return Status::failure(QStringLiteral("%1（%2）").arg(sentence, reason), reason);
-}
-
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
 Status beingWritten(const QString& path) {
@@ -41,7 +34,8 @@ public:
         while (n > 0) {
             const ssize_t w = ::pwrite(fd_, p, n, offset);
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return failed(QStringLiteral("文件 %1 写入失败").arg(path_), w < 0 ? errno : ENOSPC);
+            if (w <= 0)
+                return systemFailure(QStringLiteral("文件 %1 写入失败").arg(path_), w < 0 ? errno : ENOSPC);
             p += w;
             n -= static_cast<size_t>(w);
             offset += w;
@@ -50,13 +44,13 @@ public:
     }
     Status truncate(int64_t length) override {
         while (::ftruncate(fd_, length) != 0) {
-            if (errno != EINTR) return failed(QStringLiteral("文件 %1 无法截短").arg(path_), errno);
+            if (errno != EINTR) return systemFailure(QStringLiteral("文件 %1 无法截短").arg(path_), errno);
         }
         return {};
     }
     Status sync() override {
         // fdatasync also writes the length, which is all the metadata a reader of the file needs.
-        if (::fdatasync(fd_) != 0) return failed(QStringLiteral("文件 %1 无法写入磁盘").arg(path_), errno);
+        if (::fdatasync(fd_) != 0) return systemFailure(QStringLiteral("文件 %1 无法写入磁盘").arg(path_), errno);
         return {};
     }
     void startWriteback(int64_t offset, int64_t n) override {
@@ -71,7 +65,7 @@ public:
         if (fd_ < 0) return {};
         const int fd = fd_;
         fd_ = -1;
-        if (::close(fd) != 0) return failed(QStringLiteral("文件 %1 写入失败").arg(path_), errno);
+        if (::close(fd) != 0) return systemFailure(QStringLiteral("文件 %1 写入失败").arg(path_), errno);
         return {};
     }
 
@@ -85,17 +79,18 @@ public:
     Result<std::unique_ptr<DurableFile>> create(const QString& path) override {
         // Emptied only once the lock is ours: a second writer must not wipe what the first is recording.
         const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) return failed(QStringLiteral("文件 %1 无法建立").arg(path), errno);
+        if (fd < 0) return systemFailure(QStringLiteral("文件 %1 无法建立").arg(path), errno);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int err = errno;
             ::close(fd);
-            return err == EWOULDBLOCK ? beingWritten(path) : failed(QStringLiteral("文件 %1 无法加锁").arg(path), err);
+            return err == EWOULDBLOCK ? beingWritten(path)
+                                      : systemFailure(QStringLiteral("文件 %1 无法加锁").arg(path), err);
         }
         while (::ftruncate(fd, 0) != 0) {
             if (errno == EINTR) continue;
             const int err = errno;
             ::close(fd);
-            return failed(QStringLiteral("文件 %1 无法清空").arg(path), err);
+            return systemFailure(QStringLiteral("文件 %1 无法清空").arg(path), err);
         }
         return std::unique_ptr<DurableFile>(std::make_unique<PosixFile>(fd, path));
     }
@@ -104,7 +99,7 @@ public:
         const QFileInfo fi(target);
         QByteArray name = native(QStringLiteral("%1/.%2.%3-XXXXXX").arg(fi.absolutePath(), fi.fileName(), tag));
         const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd < 0) return failed(QStringLiteral("文件夹 %1 中无法建立新文件").arg(fi.absolutePath()), errno);
+        if (fd < 0) return systemFailure(QStringLiteral("文件夹 %1 中无法建立新文件").arg(fi.absolutePath()), errno);
         // mkostemp makes the file private; the new version keeps what the old one allowed.
         struct stat st {};
         const mode_t mode = ::stat(native(target).constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
@@ -114,18 +109,18 @@ public:
 
     Status rename(const QString& from, const QString& to) override {
         if (::rename(native(from).constData(), native(to).constData()) != 0)
-            return failed(QStringLiteral("文件 %1 无法替换").arg(to), errno);
+            return systemFailure(QStringLiteral("文件 %1 无法替换").arg(to), errno);
         return {};
     }
 
     Status syncDirectoryOf(const QString& path) override {
         const QString dir = QFileInfo(path).absolutePath();
         const int fd = ::open(native(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return failed(QStringLiteral("文件夹 %1 无法打开").arg(dir), errno);
+        if (fd < 0) return systemFailure(QStringLiteral("文件夹 %1 无法打开").arg(dir), errno);
         const int rc = ::fsync(fd);
         const int err = errno;
         ::close(fd);
-        if (rc != 0) return failed(QStringLiteral("文件夹 %1 无法写入磁盘").arg(dir), err);
+        if (rc != 0) return systemFailure(QStringLiteral("文件夹 %1 无法写入磁盘").arg(dir), err);
         return {};
     }
 
@@ -133,6 +128,11 @@ public:
 };
 
 }  // namespace
+
+Status systemFailure(const QString& sentence, int err) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(err));
+    return Status::failure(QStringLiteral("%1（%2）").arg(sentence, reason), reason);
+}
 
 FileSystem& systemFileSystem() {
     static PosixFileSystem fs;
@@ -158,12 +158,12 @@ Result<WriterLock> WriterLock::take(const QString& path) {
     lock.fd_ = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (lock.fd_ < 0) {
         if (errno == ENOENT) return lock;
-        return failed(QStringLiteral("文件 %1 无法打开").arg(path), errno);
+        return systemFailure(QStringLiteral("文件 %1 无法打开").arg(path), errno);
     }
     if (::flock(lock.fd_, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         if (err == EWOULDBLOCK) return beingWritten(path);
-        return failed(QStringLiteral("文件 %1 无法加锁").arg(path), err);
+        return systemFailure(QStringLiteral("文件 %1 无法加锁").arg(path), err);
     }
     return lock;
 }
@@ -194,12 +194,12 @@ Status ReadOnlyFile::open(const QString& path) {
     path_ = path;
     // Non-blocking, so a FIFO without a writer cannot hang the open; the check below refuses it anyway.
     const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return failed(QStringLiteral("文件 %1 无法打开").arg(path), errno);
+    if (fd < 0) return systemFailure(QStringLiteral("文件 %1 无法打开").arg(path), errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
         ::close(fd);
-        return failed(QStringLiteral("文件 %1 无法读取").arg(path), err);
+        return systemFailure(QStringLiteral("文件 %1 无法读取").arg(path), err);
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -216,7 +216,7 @@ Status ReadOnlyFile::readAt(int64_t offset, void* out, size_t n) const {
     while (n > 0) {
         const ssize_t r = fd_ >= 0 ? ::pread(fd_, p, n, offset) : -1;
         if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return failed(QStringLiteral("文件 %1 读取出错").arg(path_), fd_ >= 0 ? errno : EBADF);
+        if (r < 0) return systemFailure(QStringLiteral("文件 %1 读取出错").arg(path_), fd_ >= 0 ? errno : EBADF);
         if (r == 0)
             return Status::failure(QStringLiteral("文件 %1 在第 %2 字节处提前结束").arg(path_).arg(offset),
                                    QStringLiteral("文件提前结束"));

@@ -101,6 +101,9 @@ public:
 // The operating system's files.
 FileSystem& systemFileSystem();
 
+// A failure told as `sentence` with the system's words for the error number `err` in brackets.
+Status systemFailure(const QString& sentence, int err);
+
 // Whether two paths name one file (the same file by identity: a link, another spelling of the path, a hard link).
 // False when either does not exist.
 bool sameFile(const QString& a, const QString& b);

@@ -204,6 +204,11 @@ void AnalysisWindow::buildQueryAndButtons() {
     connect(mnuTrend, &QAction::triggered, this, [this] {
         if (openTrend) openTrend();
     });
+    mnuExport = mnuF3->addAction(QStringLiteral(" 导出数据(CSV)…"));
+    mnuExport->setObjectName(QStringLiteral("mnuExport"));
+    connect(mnuExport, &QAction::triggered, this, [this] {
+        if (exportCsv) exportCsv();
+    });
     mnuF3->addSeparator();
     mnuCl = mnuF3->addAction(QStringLiteral(" 关 闭"));
     mnuCl->setObjectName(QStringLiteral("mnuCl"));
@@ -215,6 +220,7 @@ void AnalysisWindow::buildQueryAndButtons() {
 void AnalysisWindow::Form_Load() {
     setWindowTitle(QStringLiteral("MERVO 电能综合测试仪_数据分析[%1]").arg(st_.file.WorkFile));
     mnuPr->setEnabled(false);
+    mnuExport->setEnabled(false);
     mnuF3->setEnabled(false);
     Command3->setEnabled(false);
     if (st_.file.WorkFile.isEmpty()) st_.file.WorkFile = workFilePath(dir_);
@@ -283,6 +289,7 @@ void AnalysisWindow::setAnalysing(bool on) {
     Command3->setEnabled(!on && analysed_);
     mnuF3->setEnabled(!on && analysed_);
     mnuPr->setEnabled(!on && analysed_ && openPrint != nullptr);
+    mnuExport->setEnabled(!on && analysed_ && exportCsv != nullptr);
 }
 
 void AnalysisWindow::Command2_Click() {

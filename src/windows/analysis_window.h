@@ -45,7 +45,7 @@ public:
     QLineEdit* Text1;
     QPushButton *Command1, *Command2, *Command3, *Command4;
     QMenu *mnuF3, *mnuFEN;
-    QAction *mnu5, *mnu10, *mnu20, *mnuPr, *mnuCl;
+    QAction *mnu5, *mnu10, *mnu20, *mnuPr, *mnuExport, *mnuCl;
     QAction* mnuTrend;  // 趋势分析 (Ctrl+T)
 
     void Form_Load();
@@ -69,6 +69,8 @@ public:
     std::function<void()> openPrint;
     // Opens the trend window.
     std::function<void()> openTrend;
+    // Exports the measurement as CSV (the pop-up menu's entry); unset, the entry stays disabled.
+    std::function<void()> exportCsv;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -25,6 +25,7 @@
 #include "files/settings_file.h"
 #include "files/side_settings.h"
 #include "windows/analysis_window.h"
+#include "windows/export_window.h"
 #include "windows/settings_window.h"
 #include "windows/motor_window.h"
 #include "windows/print_window.h"
@@ -129,14 +130,20 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     receiveStatus = new QLabel(this);
     receiveStatus->setObjectName(QStringLiteral("receiveStatus"));
     statusBar()->addWidget(receiveStatus, 1);
+    nextNameplate = new QLabel(this);
+    nextNameplate->setObjectName(QStringLiteral("nextNameplate"));
+    statusBar()->addPermanentWidget(nextNameplate);
     statusBar()->setSizeGripEnabled(false);
-    // Esc ends a timed receive early, as the stop button ends a manual one: the file keeps the time it ran.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
-        if (cycle_.running() && cycle_.mode() == ReceiveMode::Timed) cycle_.requestStop();
-    });
+    exporter = new CsvExporter(dialogs_, messages_, this);
+    exporter->onFinished = [this](const QString& output, const Status& result) {
+        if (result) receiveStatus->setText(QStringLiteral("数据已导出到 %1").arg(output));
+        else if (exportCancelled(result)) receiveStatus->setText(QStringLiteral("导出已取消"));
+    };
     Form_Load();
     // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
     offerWorkFileRecovery();
+    offerUnsavedRecording();
+    showNextNameplate();
 }
 
 MainWindow::~MainWindow() {
@@ -214,6 +221,7 @@ void MainWindow::buildMenus() {
     FILE->addSeparator();
     mnuSAVEFILE = action(FILE, QStringLiteral("保存(&S)"), "mnuSAVEFILE", &MainWindow::mnuSAVEFILE_Click);
     mnuSAVE_AS = action(FILE, QStringLiteral("另存为(&A)"), "mnuSAVE_AS", &MainWindow::mnuSAVE_AS_Click);
+    mnuExport = action(FILE, QStringLiteral("导出数据(CSV)…"), "mnuExport", &MainWindow::mnuExport_Click);
     FILE->addSeparator();
     mnuRecent = FILE->addMenu(QStringLiteral("最近打开的文件"));
     mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
@@ -223,6 +231,16 @@ void MainWindow::buildMenus() {
     mnuTTT = menu(QStringLiteral("分析(&T)"), "mnuTTT");
     mnuDAT = action(mnuTTT, QStringLiteral("数据分析(&D)"), "mnuDAT", &MainWindow::mnuDAT_Click);
     mnuTrend = action(mnuTTT, QStringLiteral("趋势分析(&T)"), "mnuTrend", &MainWindow::mnuTrend_Click);
+    // Ends a timed receive early, as the stop button ends a manual one: the file keeps the time it ran. The
+    // designed states close the 分析 menu during a receive, so the window holds the entry's key (Esc) itself.
+    mnuStopTimed = mnuTTT->addAction(QStringLiteral("终止定时接收"));
+    mnuStopTimed->setObjectName(QStringLiteral("mnuStopTimed"));
+    mnuStopTimed->setShortcut(QKeySequence(Qt::Key_Escape));
+    mnuStopTimed->setEnabled(false);
+    addAction(mnuStopTimed);
+    connect(mnuStopTimed, &QAction::triggered, this, [this] {
+        if (cycle_.running() && cycle_.mode() == ReceiveMode::Timed) cycle_.requestStop();
+    });
     mnuSet = menu(QStringLiteral("设置(&E)"), "mnuSet");
     mnuLJtime = action(mnuSet, QStringLiteral("选项(&L)"), "mnuLJtime", &MainWindow::mnuLJtime_Click);
     mnuMOTO = action(mnuSet, QStringLiteral("电机参数(&J)"), "mnuMOTO", &MainWindow::mnuMOTO_Click);
@@ -246,7 +264,10 @@ void MainWindow::applyStates(const ControlStates& s) {
     set(s.Command3Visible, [&](bool b) { Command3->setVisible(b); });
     set(s.Command4Visible, [&](bool b) { Command4->setVisible(b); });
     set(s.mnuFileOpen, [&](bool b) { mnuFileOpen->setEnabled(b); });
-    set(s.mnuCLOSE, [&](bool b) { mnuCLOSE->setEnabled(b); });
+    set(s.mnuCLOSE, [&](bool b) {
+        mnuCLOSE->setEnabled(b);
+        mnuExport->setEnabled(b);  // a measurement that can be closed is in hand and can be exported
+    });
     set(s.mnuSAVEFILE, [&](bool b) { mnuSAVEFILE->setEnabled(b); });
     set(s.mnuSAVE_AS, [&](bool b) { mnuSAVE_AS->setEnabled(b); });
     set(s.mnuTTT, [&](bool b) {
@@ -343,6 +364,20 @@ void MainWindow::offerWorkFileRecovery() {
     offerRecovery(workFilePath(dir_), messages_, errorTitle(), QStringLiteral("上次的接收没有正常结束。"));
 }
 
+// The recording in the working file that nobody saved (a receive ended by closing the program, a save cancelled)
+// is offered for saving before anything could overwrite it. False when the operator wanted it saved and the save
+// did not happen: the working file must then stay as it is.
+bool MainWindow::offerUnsavedRecording() {
+    if (!unsavedRecordingWaiting(dir_)) return true;
+    if (messages_.show(QStringLiteral("上次接收的数据尚未保存，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
+        MessageAnswer::No) {
+        setWorkFileUnsaved(dir_, false);
+        return true;
+    }
+    applyFileResult(files_.saveWorkFile(), true);
+    return !workFileUnsaved(dir_);
+}
+
 void MainWindow::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::RightButton) FILE->popup(e->globalPosition().toPoint());
 }
@@ -381,6 +416,7 @@ void MainWindow::Command4_Click() {
 }
 
 void MainWindow::beginReceive(ReceiveMode mode) {
+    if (!offerUnsavedRecording()) return;
     const ControlStates before = controlStates();
     applyStates(mode == ReceiveMode::Manual ? states::manualReceiveStarts() : states::timedReceiveStarts());
     applyStates(states::receiveLock());
@@ -405,6 +441,8 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     }
     trendLive_.start(cycle_.snapshot().nameplate, st_.file.StartTime);
     setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
+    setWorkFileUnsaved(dir_, true);
+    mnuStopTimed->setEnabled(mode == ReceiveMode::Timed);
     progressAt_ = 0;
     progressBlocks_ = 0;
     blocksPerSecond_ = 0;
@@ -448,8 +486,10 @@ void MainWindow::showProgress(bool now) {
 
 void MainWindow::onReceiveEnded(ReceiveEnd end) {
     poll_.stop();
+    mnuStopTimed->setEnabled(false);
     receiveStatus->setText(QStringLiteral("接收结束　已记录 %1 组").arg(cycle_.blocks()));
     port_.close();
+    if (cycle_.blocks() == 0) setWorkFileUnsaved(dir_, false);  // nothing recorded, nothing to save
     if (cycle_.blocks() != drawnBlocks_) {
         drawnBlocks_ = cycle_.blocks();
         drawPanel();
@@ -475,6 +515,8 @@ void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
     if (messages_.show(QStringLiteral("数据接收完成，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
         MessageAnswer::Yes)
         mnuSAVEFILE_Click();
+    else
+        setWorkFileUnsaved(dir_, false);  // declined: not asked again
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -486,6 +528,7 @@ void MainWindow::applyFileResult(const FileOpResult& r) {
     if (!r.caption.isEmpty()) receiveStatus->setText(r.summary);
     if (r.clearPanel) clearPanel();
     applyStates(r.controls);
+    showNextNameplate();  // an opened file's nameplate is the one the next receive records
 }
 
 namespace {
@@ -500,12 +543,16 @@ void MainWindow::applyFileResult(const FileOpResult& r, bool named) {
         noteRecentFile(dir_, st_.file.WorkFile);
 }
 
-void MainWindow::mnuFileOpen_Click() { applyFileResult(files_.open(), true); }
+void MainWindow::mnuFileOpen_Click() {
+    applyFileResult(files_.open(), true);
+    sayIfNameplateReplaced(QStringLiteral("打开的文件"));
+}
 
 void MainWindow::openPath(const QString& path) {
     if (!mnuFileOpen->isEnabled()) return;
     if (!QFileInfo(path).isFile()) forgetRecentFile(dir_, path);
     applyFileResult(files_.openPath(path), true);
+    sayIfNameplateReplaced(QStringLiteral("打开的文件"));
 }
 
 void MainWindow::fillRecentMenu() {
@@ -534,6 +581,7 @@ void MainWindow::dropEvent(QDropEvent* e) {
 void MainWindow::mnuCLOSE_Click() { applyFileResult(files_.close()); }
 void MainWindow::mnuSAVEFILE_Click() { applyFileResult(files_.save(), true); }
 void MainWindow::mnuSAVE_AS_Click() { applyFileResult(files_.saveAs(), true); }
+void MainWindow::mnuExport_Click() { exporter->start(st_.file.WorkFile); }
 
 AnalysisWindow* MainWindow::analysisWindow() const { return analysisWindow_.data(); }
 
@@ -550,9 +598,11 @@ void MainWindow::openAnalysis(bool fromMenu) {
     const std::array<float, 12> panelBefore = st_.live.LiveValues;
     analysisWindow_->onClosed = [this, panelBefore] {
         st_.live.LiveValues = panelBefore;
+        showNextNameplate();
         show();
     };
     analysisWindow_->openTrend = [this] { mnuTrend_Click(); };
+    analysisWindow_->exportCsv = [this] { exporter->start(st_.file.WorkFile, analysisWindow_); };
     analysisWindow_->openPrint = [this] {
         showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_, nullptr, dir_); }, 1000, 1000, true);
     };
@@ -562,6 +612,7 @@ void MainWindow::openAnalysis(bool fromMenu) {
     hide();
     analysisWindow_->show();
     analysisWindow_->Command2_Click();
+    sayIfNameplateReplaced(QStringLiteral("数据分析"));
 }
 
 TrendWindow* MainWindow::trendWindow() const { return trendWindow_.data(); }
@@ -581,7 +632,11 @@ void MainWindow::mnuTrend_Click() {
 }
 
 void MainWindow::mnuMOTO_Click() {
-    showSingle(motorWindow_, [this] { return new MotorWindow(st_, messages_, dir_); }, 3000, 2000);
+    showSingle(motorWindow_, [this] {
+        auto* w = new MotorWindow(st_, messages_, dir_);
+        w->onNameplateChanged = [this](std::optional<int> code) { nameplateChanged(code); };
+        return w;
+    }, 3000, 2000);
 }
 
 void MainWindow::mnuLJtime_Click() {

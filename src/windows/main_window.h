@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "acquisition/receive_cycle.h"
 #include "analysis/trend_live.h"
@@ -30,6 +31,7 @@ class MotorWindow;
 class AnalysisWindow;
 class PrintWindow;
 class TrendWindow;
+class CsvExporter;
 
 struct MainWindowContext {
     SharedState& state;
@@ -55,8 +57,12 @@ public:
     QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
         *mnuABOUT;
     QAction* mnuTrend;  // 趋势分析, under 数据分析
-    QMenu* mnuRecent;
-    QLabel* receiveStatus;  // the status line under the panel  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
+    QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
+    QAction* mnuExport;  // 导出数据(CSV)…, while a measurement is in hand
+    QAction* mnuStopTimed;  // 终止定时接收 (Esc), while a timed receive runs
+    QLabel* receiveStatus;  // the status line under the panel
+    QLabel* nextNameplate;  // at its right: the nameplate the next receive records
+    CsvExporter* exporter;
     // Opens a measurement without the dialog, as Open does when it is enabled (recent files, a dropped file).
     void openPath(const QString& path);
 
@@ -70,6 +76,7 @@ public:
     void mnuCLOSE_Click();
     void mnuSAVEFILE_Click();
     void mnuSAVE_AS_Click();
+    void mnuExport_Click();
     void mnuEXIT_Click();
     void mnuDAT_Click();
     void mnuLJtime_Click();
@@ -115,6 +122,12 @@ private:
     void afterReceive(ReceiveEnd end, ReceiveMode mode);
     void completeReceiveBeforeExit();
     void offerWorkFileRecovery();
+    bool offerUnsavedRecording();
+    // The nameplate: shown for the next receive, offered to the measurement in hand when confirmed, and the
+    // operator told once when a file's nameplate takes the place of the one confirmed.
+    void showNextNameplate();
+    void nameplateChanged(std::optional<int> code);
+    void sayIfNameplateReplaced(const QString& by);
 
     SharedState& st_;
     MessageBoxes& messages_;
@@ -135,6 +148,8 @@ private:
     QPointer<PrintWindow> printWindow_;
     QPointer<TrendWindow> trendWindow_;
     TrendLiveBuffer trendLive_;  // the blocks of the receive, for the trend window
+    std::optional<std::array<float, 7>> confirmed_;  // confirmed in the motor window and not yet replaced
+    int confirmedCode_ = 0;
     void openAnalysis(bool fromMenu);
 };
 

@@ -213,6 +213,7 @@ void MotorWindow::showData() {
     confirmNameplate(st_.motor, v);
     if (!motorModelUsable(st_.motor))
         fail(QStringLiteral("该电机的空载功率不小于额定损耗（或为负值），无法计算负载率和效率！\r\n分析时将按无电机参数处理，请检查技术数据。"));
+    if (onNameplateChanged) onNameplateChanged(c);
 }
 
 void MotorWindow::cancel() {
@@ -220,6 +221,7 @@ void MotorWindow::cancel() {
     st_.motor.setNameplate({0, 0, 0, 0, 0, 0, 0});
     Text1->setText(QStringLiteral("0"));
     Form_Load();
+    if (onNameplateChanged) onNameplateChanged(std::nullopt);
 }
 
 void MotorWindow::Command2_Click() { cancel(); }

@@ -16,6 +16,9 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
+#include <functional>
+#include <optional>
+
 namespace mervo {
 
 class MotorWindow : public QWidget {
@@ -42,6 +45,10 @@ public:
     void Command4_Click();  // 确 定
 
     const std::vector<int>& ModelCode() const { return modelCode_; }
+
+    // Told when a nameplate is confirmed (its catalogue code, 0 for one typed in) and when it is cancelled
+    // (nothing), after the state holds it.
+    std::function<void(std::optional<int> code)> onNameplateChanged;
 
 private:
     void showData();

@@ -2,13 +2,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "files/port_choice.h"
 #include "files/settings_entry.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"
@@ -16,6 +16,7 @@
 #include "shared/number_format.h"
 #include "shared/time_split.h"
 #include "shared/message_titles.h"
+#include "windows/port_devices_dialog.h"
 
 namespace mervo {
 
@@ -59,8 +60,12 @@ void untickAll(std::initializer_list<QRadioButton*> options) {
 }  // namespace
 
 SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& messages, QString programDir,
-                               QWidget* parent)
-    : QWidget(parent, Qt::Window), st_(state), messages_(messages), dir_(std::move(programDir)) {
+                               const SerialDeviceList& devices, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      st_(state),
+      messages_(messages),
+      dir_(std::move(programDir)),
+      devices_(devices) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("MERVO...设置"));
     setFont(designedFont());
@@ -71,14 +76,13 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& messages, QStri
     Frame1 = frame(this, "Frame1", QStringLiteral("1.串行口选择："), QStringLiteral("与仪表联接的串行口号"),
                    360, 240, 6375, 615);
     Combo1 = named(new QComboBox(Frame1), "Combo1");
-    // Each number with the device it reaches here; for a link COMn in the program directory, where it points.
-    for (int n = 1; n <= 8; ++n) {
-        const QFileInfo device(devicePathForPort(n, dir_));
-        const QString path = device.isSymLink() ? device.symLinkTarget() : device.filePath();
-        Combo1->addItem(QStringLiteral("COM%1 → %2").arg(n).arg(path));
-    }
+    for (int n = 1; n <= kPortCount; ++n) Combo1->addItem(QString());
+    showPortDevices();
     // The designed width holds only "COMn"; the device path needs the rest of the frame.
     setTwipsGeometry(Combo1, 2640, 240, 3375, 300);
+    // In the frame's empty left part, beside the list it serves; the designed controls keep their places.
+    devicesButton =
+        control<QPushButton>(Frame1, "devicesButton", QStringLiteral("串口设备…"), 1200, 240, 1335, 300);
 
     Frame2 = frame(this, "Frame2", QStringLiteral("2.当前曲线选择："),
                    QStringLiteral("分析时描绘曲线的当前曲线图"), 360, 1080, 6375, 855);
@@ -141,6 +145,7 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& messages, QStri
     flag(Check3, &SettingsValues::YellowOn);
     connect(Command1, &QPushButton::clicked, this, &SettingsWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &SettingsWindow::Command2_Click);
+    connect(devicesButton, &QPushButton::clicked, this, &SettingsWindow::devicesButton_Click);
 
     Form_Load();
 }
@@ -176,6 +181,18 @@ void SettingsWindow::Form_Load() {
     if (report.fileFound && !report.lineUsed[0])
         messages_.show(QStringLiteral("设置文件中的串行口号不在COM1～COM8之内！\r\n已改选COM1，请确认！"),
                        errorTitle(), MessageButtons::Ok);
+}
+
+void SettingsWindow::showPortDevices() {
+    const std::vector<PresentDevice> present = presentDevices(devices_);
+    for (int n = 1; n <= kPortCount; ++n)
+        Combo1->setItemText(n - 1, portItemText(n, portReach(n, dir_, present)));
+}
+
+void SettingsWindow::devicesButton_Click() {
+    auto* dialog = new PortDevicesDialog(Combo1->currentIndex() + 1, devices_, messages_, dir_, this);
+    connect(dialog, &PortDevicesDialog::assigned, this, &SettingsWindow::showPortDevices);
+    dialog->show();
 }
 
 void SettingsWindow::Combo1_Click() {

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "platform/dialogs.h"
+#include "platform/serial_devices.h"
 #include "shared/shared_state.h"
 
 class QCheckBox;
@@ -19,7 +20,8 @@ namespace mervo {
 class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
-    SettingsWindow(SharedState& state, MessageBoxes& messages, QString programDir, QWidget* parent = nullptr);
+    SettingsWindow(SharedState& state, MessageBoxes& messages, QString programDir,
+                   const SerialDeviceList& devices = systemSerialDevices(), QWidget* parent = nullptr);
 
     // Controls under their designed names (also their objectName), for the handlers and for tests.
     QComboBox* Combo1;
@@ -29,16 +31,23 @@ public:
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
     QCheckBox *Check1, *Check2, *Check3;
     QPushButton *Command1, *Command2;
+    // Beside the designed controls: the list of the serial devices present, to point a port number at one.
+    QPushButton* devicesButton;
 
     void Form_Load();
     void Combo1_Click();
     void Command1_Click();  // OK
     void Command2_Click();  // Cancel
+    void devicesButton_Click();
 
 private:
+    // Each number in the list with the device it reaches now.
+    void showPortDevices();
+
     SharedState& st_;
     MessageBoxes& messages_;
     QString dir_;
+    const SerialDeviceList& devices_;
 };
 
 }  // namespace mervo

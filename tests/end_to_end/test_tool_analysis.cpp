@@ -7,7 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +19,8 @@
 #include <functional>
 
 #include "measurement/writer.h"
+#include "printing/csv_export.h"
+#include "platform/files.h"
 #include "end_to_end/process.h"
 #include "support/status_matchers.h"
 
@@ -57,6 +61,13 @@ protected:
         EXPECT_TRUE(w.appendTrailer(mx, mn));
         EXPECT_TRUE(test::succeeded(w.close()));
         return path;
+    }
+
+    static void setModified(const std::string& file, const char* isoTime) {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::fromString(QString::fromLatin1(isoTime), Qt::ISODate),
+                                  QFileDevice::FileModificationTime));
     }
 
     QJsonObject sample(const std::string& file, const std::string& no) {
@@ -121,31 +132,35 @@ TEST_F(ToolAnalysis, sampleRefusesRecordsTheMeasurementDoesNotHold) {
     for (const char* no : {"abc", "3.5"}) EXPECT_EQ(run("mervo-tool", {"sample", file, no}, d).status, 2) << no;
 }
 
-TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheClockPastMidnight) {
-    // Starting 1 s before midnight, 0.2 s per sample.
+TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheDateAndClockPastMidnight) {
+    // Starting 1 s before midnight, 0.2 s per sample; saved at noon on 1 March.
     const std::string file = measurement(50, 86399, 10, true, [](int i) { return i == 3 ? -0.5f : 2.0f; });
+    setModified(file, "2024-03-01T12:00:00");
     const ProcessResult r = run("mervo-tool", {"export", file}, d);
     ASSERT_EQ(r.status, 0) << r.err;
     const QStringList lines = QString::fromStdString(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 51);
-    EXPECT_EQ(lines[0], QStringLiteral("no,time_s,clock,I1,U1,P1,I2,U2,P2,I3,U3,P3,P_total,Q_total,S,PF,indicator,"
-                                       "Ep_Wh,Eq_varh,motor_state,P_out,efficiency,load_rate"));
+    EXPECT_EQ(lines[0], QStringLiteral("no,date,clock,time(s),I1(A),U1(V),P1(kW),I2(A),U2(V),P2(kW),I3(A),U3(V),P3(kW),"
+                                       "P_total(kW),Q_total(kvar),S(kVA),PF,indicator,Ep(Wh),Eq(varh),motor_state,"
+                                       "P_out(kW),efficiency(%),load_rate(%)"));
     for (int i = 1; i <= 50; ++i) {
         const QStringList f = lines[i].split(QLatin1Char(','));
-        ASSERT_EQ(f.size(), 23) << lines[i].toStdString();
+        ASSERT_EQ(f.size(), 24) << lines[i].toStdString();
         EXPECT_EQ(f[0].toInt(), i);
-        EXPECT_EQ(f[3].toFloat(), 10.0f + i);  // I1 as stored
+        EXPECT_EQ(f[4].toFloat(), 10.0f + i);  // I1 as stored
     }
-    EXPECT_EQ(lines[1].split(QLatin1Char(','))[2], QStringLiteral("23:59:59.20"));
-    EXPECT_EQ(lines[4].split(QLatin1Char(','))[2], QStringLiteral("23:59:59.80"));
-    EXPECT_EQ(lines[5].split(QLatin1Char(','))[2], QStringLiteral("00:00:00.00"));
-    EXPECT_EQ(lines[50].split(QLatin1Char(','))[2], QStringLiteral("00:00:09.00"));
+    // The leap day before the day of the file's last sample.
+    const auto dateAndClock = [&](int row) { return lines[row].section(QLatin1Char(','), 1, 2); };
+    EXPECT_EQ(dateAndClock(1), QStringLiteral("2024-02-29,23:59:59.20"));
+    EXPECT_EQ(dateAndClock(4), QStringLiteral("2024-02-29,23:59:59.80"));
+    EXPECT_EQ(dateAndClock(5), QStringLiteral("2024-03-01,00:00:00.00"));
+    EXPECT_EQ(dateAndClock(50), QStringLiteral("2024-03-01,00:00:09.00"));
     const QStringList generating = lines[3].split(QLatin1Char(','));
-    EXPECT_EQ(generating[19], QStringLiteral("电动机处于发电状态"));
-    EXPECT_EQ(generating.mid(20), (QStringList{"", "", ""}));
+    EXPECT_EQ(generating[20], QStringLiteral("电动机处于发电状态"));
+    EXPECT_EQ(generating.mid(21), (QStringList{"", "", ""}));
     const QStringList running = lines[4].split(QLatin1Char(','));
-    EXPECT_EQ(running[19], QStringLiteral("电动机运行数据"));
-    EXPECT_FALSE(running[21].isEmpty());
+    EXPECT_EQ(running[20], QStringLiteral("电动机运行数据"));
+    EXPECT_FALSE(running[22].isEmpty());
 
     // To a file: the same bytes.
     const std::string out = d + "/out.csv";
@@ -168,13 +183,97 @@ TEST_F(ToolAnalysis, aLongExportHasEverySampleOnceInOrder) {
     ASSERT_EQ(lines.size(), kSamples + 1);
     for (int i = 1; i <= kSamples; ++i) {
         const QStringList f = lines[i].split(QLatin1Char(','));
-        ASSERT_EQ(f.size(), 23) << i;
+        ASSERT_EQ(f.size(), 24) << i;
         ASSERT_EQ(f[0].toInt(), i);
-        ASSERT_EQ(f[1].toFloat(), i / 32.0f) << i;
-        ASSERT_EQ(f[3].toFloat(), 10.0f + i) << i;
-        ASSERT_EQ(f[12].toFloat(), power(i)) << i;  // channel 1 alone, well within its apparent power
-        ASSERT_EQ(f[19] == QStringLiteral("电动机处于发电状态"), power(i) < 0) << i;
+        ASSERT_EQ(f[3].toFloat(), i / 32.0f) << i;
+        ASSERT_EQ(f[4].toFloat(), 10.0f + i) << i;
+        ASSERT_EQ(f[13].toFloat(), power(i)) << i;  // channel 1 alone, well within its apparent power
+        ASSERT_EQ(f[20] == QStringLiteral("电动机处于发电状态"), power(i) < 0) << i;
     }
+}
+
+// Intervals, ranges and the spreadsheet form, worked out by hand: 0.2 s per sample from 1 s before midnight,
+// I1 = 10 + i A.
+TEST_F(ToolAnalysis, exportAveragesIntervalsOverARangeAndWritesForSpreadsheets) {
+    const std::string file = measurement(50, 86399, 10, true);
+    setModified(file, "2024-03-01T12:00:00");
+    const struct {
+        std::vector<std::string> options;
+        int status;
+        int fields;  // compared of each row
+        QStringList rows;
+    } cases[] = {
+        {{"--interval", "1", "--from", "3", "--to", "12", "--excel"}, 0, 9,
+         {"3,5,3,2024-02-29,23:59:59.00,0,14,13,15", "6,10,5,2024-03-01,00:00:00.00,1,18,16,20",
+          "11,12,2,2024-03-01,00:00:01.00,2,21.5,21,22"}},
+        {{"--interval", "10"}, 0, 9, {"1,50,50,2024-02-29,23:59:59.00,0,35.5,11,60"}},
+        {{"--from", "49"}, 0, 5, {"49,2024-03-01,00:00:08.80,9.8,59", "50,2024-03-01,00:00:09.00,10,60"}},
+        {{"--to", "51"}, 1, 0, {}},
+        {{"--from", "0"}, 2, 0, {}},
+        {{"--interval", "0"}, 2, 0, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"export", file};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ProcessResult r = run("mervo-tool", args, d);
+        EXPECT_EQ(r.status, c.status) << c.options[0] << " " << r.err;
+        if (c.status != 0) continue;
+        const bool excel = c.options.back() == "--excel";
+        EXPECT_EQ(r.out.rfind("\xEF\xBB\xBF", 0) == 0, excel);
+        QStringList lines = QString::fromStdString(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (QString& line : lines) {
+            EXPECT_EQ(line.endsWith(QLatin1Char('\r')), excel) << line.toStdString();
+            line = line.section(QLatin1Char(','), 0, c.fields - 1);
+        }
+        ASSERT_EQ(lines.size(), c.rows.size() + 1) << r.out;
+        EXPECT_EQ(lines.mid(1), c.rows) << c.options[0];
+    }
+}
+
+// Cancelled, an export leaves the file it would have replaced as it was and nothing beside it.
+TEST_F(ToolAnalysis, aCancelledExportLeavesNoPartialFile) {
+    const QString file = QString::fromStdString(measurement(20, 0, 20, true));
+    const QString out = QString::fromStdString(d + "/out.csv");
+    QFile old(out);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    const Status s = exportCsv(file, out, CsvExportOptions{}, [](int64_t, int64_t) { return false; });
+    EXPECT_TRUE(exportCancelled(s));
+    EXPECT_EQ(readFile(out.toStdString()), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"m.MTQ", "out.csv"}));
+}
+
+// A nameplate written into a measurement recorded without one: records 3 to 9 replaced, every other byte and
+// the modification time (the printout's test date) kept, and the analysis then works the motor out.
+TEST_F(ToolAnalysis, nameplateWritesTheMotorIntoTheMeasurementAndNothingElse) {
+    const std::string file = measurement(20, 36000, 40, false);
+    setModified(file, "2024-03-01T12:00:00");
+    const QByteArray before = QByteArray::fromStdString(readFile(file));
+    const QDateTime modified = QFileInfo(QString::fromStdString(file)).lastModified();
+    EXPECT_EQ(sample(file, "5")["motor_state"].toString(), QStringLiteral("无电机参数或参数不全"));
+
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"nameplate", file},
+                                                  {"nameplate", file, "--nameplate", "4,4,8.5", "--motor", "1"},
+                                                  {"nameplate", file, "--nameplate", "4,4,8.5,80,4,0.2"}})
+        EXPECT_EQ(run("mervo-tool", wrong, d).status, 2) << wrong.size();
+    {
+        // A receive recording the file holds its lock: refused, the file as it was.
+        Result<WriterLock> lock = WriterLock::take(QString::fromStdString(file));
+        ASSERT_TRUE(lock.ok());
+        EXPECT_EQ(run("mervo-tool", {"nameplate", file, "--nameplate", "4,4,8.5,80,4,0.2,380"}, d).status, 1);
+        EXPECT_EQ(QByteArray::fromStdString(readFile(file)), before);
+    }
+    const ProcessResult r = run("mervo-tool", {"nameplate", file, "--nameplate", "4,4,8.5,80,4,0.2,380"}, d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(info["nameplate"].toArray(), (QJsonArray{4, 4, 8.5, 80, 4, 0.2, 380}));
+    const QByteArray after = QByteArray::fromStdString(readFile(file));
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.left(8), before.left(8));
+    EXPECT_EQ(after.mid(36), before.mid(36));
+    EXPECT_EQ(QFileInfo(QString::fromStdString(file)).lastModified(), modified);
+    EXPECT_EQ(sample(file, "5")["motor_state"].toString(), QStringLiteral("电动机运行数据"));
 }
 
 TEST_F(ToolAnalysis, helpAndVersionAnswerOnStandardOutput) {

@@ -12,6 +12,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <functional>
 
 #include "acquisition/instrument_sim.h"
@@ -24,6 +29,8 @@
 #include "support/control_table.h"
 #include "windows/gui_test_support.h"
 #include "windows/settings_window.h"
+#include "windows/export_window.h"
+#include "windows/motor_window.h"
 #include "support/status_matchers.h"
 
 using namespace mervo;
@@ -210,10 +217,12 @@ TEST_F(MainWindowTest, aTimedReceiveShowsItsProgressAndEndsEarlyOnEsc) {
     EXPECT_TRUE(w.receiveStatus->text().startsWith(QStringLiteral("正在接收　已记录 1 组"))) << w.receiveStatus->text().toStdString();
     EXPECT_TRUE(w.receiveStatus->text().endsWith(QStringLiteral("剩余 0:00:57"))) << w.receiveStatus->text().toStdString();
     EXPECT_EQ(panel(w)[14], QStringLiteral(" 3 ")) << "the seconds box";
+    EXPECT_TRUE(w.mnuStopTimed->isEnabled());
     rig.messages.answers = {MessageAnswer::No};
     QTest::keyClick(&w, Qt::Key_Escape);
     settle();
     EXPECT_FALSE(w.receive().running());
+    EXPECT_FALSE(w.mnuStopTimed->isEnabled());
     ASSERT_FALSE(rig.messages.shown.empty());
     EXPECT_EQ(rig.messages.shown.back().text, QStringLiteral("数据接收完成，是否保存？"));
     EXPECT_EQ(w.controlStates(), controls("1111 10 111011")) << "as at the set time";
@@ -663,3 +672,160 @@ TEST_F(MainWindowTest, aDeviceThatVanishesAndReturnsRecordsEveryWholeBlock) {
 }
 
 }  // namespace
+
+// The export of the measurement in hand: its options, the output file, the work on a thread of its own.
+TEST_F(MainWindowTest, exportWritesTheMeasurementInHandAsTheOperatorChose) {
+    EXPECT_FALSE(w.mnuExport->isEnabled());
+    w.Command3->click();
+    rig.clock.advance(1);  // the block arrives a second in, the measuring time it records
+    rig.port.deliver(blockBytes(kLagging));
+    rig.messages.answers = {MessageAnswer::No};
+    w.Command4->click();
+    settle();
+    ASSERT_TRUE(w.mnuExport->isEnabled());
+    int64_t offered = 0;
+    w.exporter->askOptions = [&](int64_t samples, QWidget*) {
+        offered = samples;
+        CsvExportOptions o;
+        o.spreadsheet = true;
+        return std::optional<CsvExportOptions>(o);
+    };
+    rig.dialogs.answers = {rig.path("run1.csv")};
+    const size_t messagesBefore = rig.messages.shown.size();
+    w.mnuExport->trigger();
+    QTRY_VERIFY(!w.exporter->running());
+    EXPECT_EQ(offered, 1);
+    EXPECT_EQ(rig.messages.shown.size(), messagesBefore);
+    const QList<QByteArray> lines = fileBytes(rig.path("run1.csv")).split('\n');
+    ASSERT_EQ(lines.size(), 3);  // the header, the one sample, nothing after the last line end
+    EXPECT_TRUE(lines[0].startsWith("\xEF\xBB\xBFno,date,clock,")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("1,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith('\r'));
+    EXPECT_EQ(w.receiveStatus->text(), QStringLiteral("数据已导出到 %1").arg(rig.path("run1.csv")));
+}
+
+// What the export window's controls ask for.
+TEST(ExportDialogTest, theControlsGiveTheExportOptions) {
+    test::ensureApp();
+    const struct {
+        bool perInterval;
+        int interval;  // index: 1 s, 10 s, 1 min
+        bool range;
+        int from, to;
+        bool spreadsheet;
+        CsvExportOptions expected;
+    } cases[] = {
+        {false, 2, false, 5, 9, false, {0, 1, 0, false}},
+        {true, 1, false, 1, 500, true, {10, 1, 0, true}},
+        {true, 2, true, 40, 12, false, {60, 12, 40, false}},  // a range typed backwards
+    };
+    for (const auto& c : cases) {
+        ExportDialog d(500);
+        (c.perInterval ? d.perInterval : d.everySample)->setChecked(true);
+        d.interval->setCurrentIndex(c.interval);
+        d.range->setChecked(c.range);
+        d.from->setValue(c.from);
+        d.to->setValue(c.to);
+        d.spreadsheet->setChecked(c.spreadsheet);
+        QTimer::singleShot(0, &d, [&d] { QTest::keyClick(&d, Qt::Key_Return); });
+        ASSERT_EQ(d.exec(), QDialog::Accepted);
+        const CsvExportOptions o = d.options();
+        EXPECT_EQ(o.intervalSeconds, c.expected.intervalSeconds);
+        EXPECT_EQ(o.from, c.expected.from);
+        EXPECT_EQ(o.to, c.expected.to);
+        EXPECT_EQ(o.spreadsheet, c.expected.spreadsheet);
+    }
+}
+
+// A receive ended by closing the program is kept without a question and offered for saving at the next start and
+// before a new receive would overwrite it, until it is saved or the operator says No.
+TEST_F(MainWindowTest, anUnsavedRecordingIsOfferedUntilSavedOrDeclined) {
+    const QString offer = QStringLiteral("上次接收的数据尚未保存，是否保存？");
+    const auto asked = [&](const QString& text) {
+        int n = 0;
+        for (const auto& m : rig.messages.shown) n += m.text == text;
+        rig.messages.shown.clear();
+        return n;
+    };
+    w.Command3->click();
+    rig.port.deliver(blockBytes(kLagging));
+    w.close();
+    settle();
+    EXPECT_TRUE(rig.messages.shown.empty());
+    const QByteArray recorded = fileBytes(rig.path("TEMP.MTX"));
+    ASSERT_FALSE(recorded.isEmpty());
+
+    // The next start offers it; Yes, then Cancel in the save dialog, keeps it waiting.
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {std::nullopt};
+    MainWindow again(MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+    again.endProgram = [] {};
+    EXPECT_EQ(asked(offer), 1);
+    // A new receive asks first; cancelled again, it does not start and the recording stays.
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {std::nullopt};
+    again.Command3->click();
+    EXPECT_EQ(asked(offer), 1);
+    EXPECT_FALSE(again.receive().running());
+    EXPECT_EQ(fileBytes(rig.path("TEMP.MTX")), recorded);
+    // Saved, the receive goes ahead.
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {rig.path("kept.MTQ")};
+    again.Command3->click();
+    EXPECT_EQ(asked(offer), 1);
+    EXPECT_EQ(fileBytes(rig.path("kept.MTQ")), recorded);
+    ASSERT_TRUE(again.receive().running());
+    // No to the end question is final: neither a new receive nor the next start asks.
+    rig.port.deliver(blockBytes(kLagging));
+    rig.messages.answers = {MessageAnswer::No};
+    again.Command4->click();
+    settle();
+    again.Command3->click();
+    again.Command4->click();
+    settle();
+    MainWindow third(MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+    third.endProgram = [] {};
+    EXPECT_EQ(asked(offer), 0);
+}
+
+// A nameplate confirmed while a measurement is open is offered to it; a file's own nameplate taking the place of
+// the confirmed one is said once; the status line names what the next receive records.
+TEST_F(MainWindowTest, aConfirmedNameplateGoesWhereTheOperatorMeansIt) {
+    for (const char* name : {"a.MTQ", "b.MTQ"}) {
+        WorkingFileWriter writer;
+        FileHeader h;
+        h.TotalTime = 60;
+        h.channels = {1, 1, 1};
+        ASSERT_TRUE(writer.create(rig.path(name), h));
+        std::array<float, 12> mx{}, mn{};
+        EXPECT_TRUE(test::succeeded(writer.appendTrailer(mx, mn)));
+        EXPECT_TRUE(test::succeeded(writer.close()));
+    }
+    w.openPath(rig.path("a.MTQ"));
+    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+    w.mnuMOTO_Click();
+    MotorWindow* motor = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<MotorWindow*>(t)) motor = m;
+    ASSERT_NE(motor, nullptr);
+    const char* typed[7] = {"4", "4", "8.5", "80", "4", "0.2", "380"};
+    for (int i = 0; i < 7; ++i) motor->Text2[i]->setText(QString::fromLatin1(typed[i]));
+    rig.messages.shown.clear();
+    rig.messages.answers = {MessageAnswer::Yes};
+    motor->Command4_Click();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("是否将电机参数（电机 4 极 4 kW）写入测量数据文件")));
+    MeasurementReader reader;
+    ASSERT_TRUE(test::succeeded(reader.open(rig.path("a.MTQ"))));
+    EXPECT_EQ(reader.info().header.nameplate, (std::array<float, 7>{4, 4, 8.5f, 80, 4, 0.2f, 380}));
+    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：自定义　4 极 4 kW"));
+
+    // Opening a file without a nameplate replaces the confirmed one: said once.
+    rig.messages.shown.clear();
+    w.openPath(rig.path("b.MTQ"));
+    w.openPath(rig.path("a.MTQ"));
+    w.openPath(rig.path("b.MTQ"));
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("打开的文件使用文件中的电机参数（无电机参数）")));
+    EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+}

@@ -6,15 +6,19 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "windows/port_devices_dialog.h"
 #include "windows/settings_window.h"
+#include "platform/fake/fixed_serial_devices.h"
 #include "platform/fake/scripted_dialogs.h"
 #include "platform/program_dir.h"
+#include "platform/pty.h"
 #include "windows/gui_test_support.h"
 
 namespace mervo {
@@ -43,7 +47,7 @@ class SettingsWindowTest : public ::testing::Test {
     QList<QByteArray> storedLines() const { return stored().split('\n'); }
 
     SettingsWindow* open() {
-        w = new SettingsWindow(st, messages, dir.path());
+        w = new SettingsWindow(st, messages, dir.path(), devices);
         w->show();
         return w;
     }
@@ -64,6 +68,7 @@ class SettingsWindowTest : public ::testing::Test {
     QTemporaryDir dir;
     SharedState st;
     ScriptedMessageBoxes messages;
+    FixedSerialDevices devices;
     QPointer<SettingsWindow> w;
 };
 
@@ -295,11 +300,65 @@ TEST_F(SettingsWindowTest, CancelWritesNothingButKeepsWhatTheBoxesTookOver) {
 
 TEST_F(SettingsWindowTest, PortListShowsTheDeviceEachNumberReaches) {
     ASSERT_TRUE(QFile::link("/dev/null", dir.filePath("COM2")));
+    ASSERT_TRUE(QFile::link(dir.filePath("unplugged"), dir.filePath("COM4")));
+    devices.devices = {{"/dev/ttyS0", {}, {}}};
     open();
     EXPECT_EQ(w->Combo1->count(), 8);
     EXPECT_EQ(w->Combo1->itemText(0), "COM1 → /dev/ttyS0");
     EXPECT_EQ(w->Combo1->itemText(1), "COM2 → /dev/null");
-    EXPECT_EQ(w->Combo1->itemText(7), "COM8 → /dev/ttyS7");
+    EXPECT_EQ(w->Combo1->itemText(3), "COM4（未连接） → " + dir.filePath("unplugged"));
+    EXPECT_EQ(w->Combo1->itemText(7), "COM8（未连接） → /dev/ttyS7");
+}
+
+// The devices present are offered for the number chosen in the list; choosing one links COMn to it (by its
+// stable name when it has one), and the list then shows that device for the number.
+TEST_F(SettingsWindowTest, DeviceChosenFromThePresentOnesBecomesTheSelectedNumber) {
+    auto pty = ByteOutput::openPty();
+    ASSERT_TRUE(pty);
+    QTemporaryDir byId;
+    const QString live = (*pty)->slavePath();
+    const QString stable = byId.filePath("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    ASSERT_TRUE(QFile::link(live, stable));
+    devices.devices = {{live, "FT232R USB UART", "A50285BI"}, {"/dev/ttyUSB5", "CH340", {}}};
+    devices.names = {{stable, live}};
+    QFile(dir.filePath("COM5")).open(QIODevice::WriteOnly);  // not a link: never replaced
+
+    const QStringList listed = {live + "  FT232R USB UART  序列号 A50285BI  固定名称 "
+                                       "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                                "/dev/ttyUSB5  CH340"};
+    const struct {
+        int port, row;
+        QString link;  // where COMn leads afterwards; empty when the choice is refused
+        QString item;
+    } cases[] = {
+        {5, 1, {}, "COM5 → " + dir.filePath("COM5")},
+        {3, 0, stable, "COM3 → " + stable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        messages.shown.clear();
+        open();
+        w->Combo1->setCurrentIndex(c.port - 1);
+        QTest::mouseClick(w->devicesButton, Qt::LeftButton);
+        QPointer<PortDevicesDialog> d = w->findChild<PortDevicesDialog*>();
+        ASSERT_TRUE(d);
+        QStringList shown;
+        for (int i = 0; i < d->list->count(); ++i) shown << d->list->item(i)->text();
+        EXPECT_EQ(shown, listed);
+        d->list->setCurrentRow(c.row);
+        QTest::mouseClick(d->assignButton, Qt::LeftButton);
+        flushDeletes();
+
+        EXPECT_EQ(QFile::symLinkTarget(dir.filePath(QStringLiteral("COM%1").arg(c.port))), c.link);
+        EXPECT_EQ(w->Combo1->itemText(c.port - 1), c.item);
+        EXPECT_EQ(messages.shown.size(), c.link.isEmpty() ? 1u : 0u);
+        EXPECT_EQ(d.isNull(), !c.link.isEmpty()) << "the dialog stays open after a refusal";
+        w->close();
+        flushDeletes();
+    }
+    pty->reset();  // unplugged: COM3's stable name leads nowhere now
+    open();
+    EXPECT_EQ(w->Combo1->itemText(2), "COM3（未连接） → " + stable);
 }
 
 TEST_F(SettingsWindowTest, FailedWriteKeepsTheWindowOpenAndSaysSo) {

@@ -66,6 +66,11 @@ int runMotor(const QString& cmd, Args args);
 bool parseMotorCode(const QString& text, int* code);
 Result<std::array<float, 7>> catalogueNameplate(const QString& dir, int code);
 int runInfo(const QString& cmd, Args args);
+// Prints the info JSON of `file`; the exit status.
+int printInfo(const QString& cmd, const QString& file);
+int runNameplate(const QString& cmd, Args args);
+// The seven numbers of --nameplate p,PN,IN,eta,I0,P0,UN; empty, or why they are not usable.
+QString parseNameplateOption(const QString& text, std::array<float, 7>* nameplate);
 
 // The one FILE argument of a command and its options: `option` takes an option it knows (with its value, setting
 // `missing` when the value is absent) and returns true. Anything else starting with '-', a second file or a
@@ -84,6 +89,8 @@ int runReport(const QString& cmd, Args args);
 int runTable(const QString& cmd, Args args);
 int runRecover(const QString& cmd, Args args);
 
+// What to add to a pass's failure when `file` is an interrupted recording: who holds it or how to finish it.
+QString passFailureHint(const QString& file);
 // Makes `file` the measurement of `st` and runs `pass` over all of it, reporting on stderr why it cannot and
 // any warning. `keepGoing`, when given, is asked between slices; false stops the pass and fails.
 bool runWholePass(const QString& cmd, const QString& file, SharedState& st, AnalysisPass& pass,

@@ -47,6 +47,10 @@ bool takeSingleFile(const QString& cmd, Args& args, QString* file) {
 int runInfo(const QString& cmd, Args args) {
     QString file;
     if (!takeSingleFile(cmd, args, &file)) return kExitUsage;
+    return printInfo(cmd, file);
+}
+
+int printInfo(const QString& cmd, const QString& file) {
     MeasurementReader reader;
     if (Status s = reader.open(file); !s) {
         reportError(cmd, s.message());

@@ -20,14 +20,15 @@ const char kUsage[] =
     "  recover FILE\n"
     "  analyze FILE\n"
     "  sample FILE NO\n"
-    "  export FILE [-o OUT.csv]\n"
+    "  export FILE [-o OUT.csv] [--interval S] [--from A] [--to B] [--excel]\n"
     "  table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  motor CODE [--dir DIR]\n"
+    "  nameplate FILE (--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN) [--dir DIR]\n"
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept)\n";
 
-const char kVersion[] = "mervo-tool 6.18\n";
+const char kVersion[] = "mervo-tool " MERVO_VERSION "\n";
 
 // The usage of one command: its lines of kUsage with the exit statuses; empty for a name that is no command.
 std::string usageOf(const QString& cmd) {
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("analyze")) return mervo::tool::runAnalyze(cmd, rest);
     if (cmd == QLatin1String("sample")) return mervo::tool::runSample(cmd, rest);
     if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
+    if (cmd == QLatin1String("nameplate")) return mervo::tool::runNameplate(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
     if (cmd == QLatin1String("table") || cmd == QLatin1String("report")) return runPrintingProgram(cmd, argv);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));

@@ -11,20 +11,22 @@
 
 namespace mervo::tool {
 
+QString passFailureHint(const QString& file) {
+    // An interrupted recording is named as such, with the command that finishes it.
+    if (!diagnose(file).recoverable()) return QString();
+    return WriterLock::heldElsewhere(file) ? QStringLiteral(" (a receive is still recording it)")
+                                           : QStringLiteral(" (mervo-tool recover %1 finishes it)").arg(file);
+}
+
 bool runWholePass(const QString& cmd, const QString& file, SharedState& st, AnalysisPass& pass,
                   const std::function<bool()>& keepGoing) {
     st.file.WorkFile = QFileInfo(file).absoluteFilePath();
     QString warning;
-    // An interrupted recording is named as such, with the command that finishes it.
-    const bool interrupted = diagnose(file).recoverable();
-    const QString hint = WriterLock::heldElsewhere(file)
-                             ? QStringLiteral(" (a receive is still recording it)")
-                             : QStringLiteral(" (mervo-tool recover %1 finishes it)").arg(file);
     if (Status s = pass.begin(programDirectory(), &warning); !s) {
-        reportError(cmd, s.message() + (interrupted ? hint : QString()));
+        reportError(cmd, s.message() + passFailureHint(file));
         return false;
     }
-    if (!warning.isEmpty()) reportError(cmd, warning + (interrupted ? hint : QString()));
+    if (!warning.isEmpty()) reportError(cmd, warning + passFailureHint(file));
     using Clock = std::chrono::steady_clock;
     auto lastProgress = Clock::now();
     bool shown = false;

@@ -84,14 +84,7 @@ int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
             if (!parsePositive(v, a == "--ct" ? &o->ct : &o->pt))
                 return usage(QStringLiteral("%1 wants a positive ratio, not \"%2\"").arg(a, v));
         } else if (a == "--nameplate") {
-            const QStringList parts = v.split(QLatin1Char(','));
-            if (parts.size() != 7) return usage(QStringLiteral("--nameplate wants seven numbers p,PN,IN,eta,I0,P0,UN"));
-            for (int i = 0; i < 7; ++i) {
-                const std::optional<float> x = floatFromText(parts[i]);
-                if (!x || *x < 0)
-                    return usage(QStringLiteral("--nameplate: \"%1\" is not a non-negative number").arg(parts[i]));
-                o->nameplate[i] = *x;
-            }
+            if (const QString why = parseNameplateOption(v, &o->nameplate); !why.isEmpty()) return usage(why);
             o->haveNameplate = true;
         }
     }

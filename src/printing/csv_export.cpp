@@ -1,0 +1,491 @@
+#include "printing/csv_export.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFileInfo>
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_pass.h"
+#include "measurement/reader.h"
+#include "measurement/sample_math.h"
+#include "motor/operating_point.h"
+#include "platform/file_replacement.h"
+#include "printing/print_job.h"
+#include "shared/number_format.h"
+#include "shared/second_core.h"
+#include "shared/shared_state.h"
+
+namespace mervo {
+
+namespace {
+
+constexpr int kCancelledCode = -2;
+
+// The quantities of a row with their units: the file's nine, the totals, then the motor's outputs.
+struct Quantity {
+    const char* name;
+    const char* unit;
+};
+constexpr Quantity kQuantities[] = {
+    {"I1", "A"},       {"U1", "V"},       {"P1", "kW"},      {"I2", "A"},  {"U2", "V"},      {"P2", "kW"},
+    {"I3", "A"},       {"U3", "V"},       {"P3", "kW"},      {"P_total", "kW"}, {"Q_total", "kvar"}, {"S", "kVA"},
+    {"PF", nullptr},   {"P_out", "kW"},   {"efficiency", "%"}, {"load_rate", "%"},
+};
+constexpr size_t kFileAndTotals = 13;  // the quantities every sample has; the motor's three follow
+constexpr size_t kAllQuantities = std::size(kQuantities);
+
+std::string columnName(const Quantity& q, const char* suffix = "") {
+    std::string s = q.name;
+    s += suffix;
+    if (q.unit) (s += '(') += q.unit, s += ')';
+    return s;
+}
+
+std::string sampleHeader() {
+    std::string h = "no,date,clock,time(s),";
+    for (size_t k = 0; k < kFileAndTotals; ++k) h += columnName(kQuantities[k]) + ',';
+    h += "indicator,Ep(Wh),Eq(varh),motor_state,";
+    for (size_t k = kFileAndTotals; k < kAllQuantities; ++k) h += columnName(kQuantities[k]) + ',';
+    h.pop_back();
+    return h;
+}
+
+std::string intervalHeader() {
+    std::string h = "from,to,samples,date,clock,time(s),";
+    for (const Quantity& q : kQuantities)
+        for (const char* suffix : {"_mean", "_min", "_max"}) h += columnName(q, suffix) + ',';
+    h += "Ep(Wh),Eq(varh)";
+    return h;
+}
+
+// Field text with the quoting CSV needs when it holds a separator, a quote or a line break.
+std::string csvField(const QString& text) {
+    const std::string s = text.toStdString();
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string quoted = "\"";
+    for (char c : s) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// Where the output goes: stdout, or a file that replaces the output only once every row is written.
+class CsvSink {
+public:
+    Status open(const QString& path) {
+        if (path.isEmpty()) return {};
+        file_ = std::make_unique<FileReplacement>();
+        return file_->begin(path);
+    }
+    Status write(const char* bytes, size_t n) {
+        if (n == 0) return {};
+        if (!file_) {
+            if (std::fwrite(bytes, 1, n, stdout) != n) return stdoutFailed();
+            return {};
+        }
+        if (Status s = file_->file().writeAt(written_, bytes, n); !s) return s;
+        written_ += static_cast<int64_t>(n);
+        // Hundreds of megabytes would otherwise all wait for the disk at the end; a few megabytes at a time
+        // keep it busy with requests it can merge.
+        if (written_ - sent_ >= kWritebackBytes) {
+            file_->file().startWriteback(sent_, written_ - sent_);
+            sent_ = written_;
+        }
+        return {};
+    }
+    Status write(const std::string& s) { return write(s.data(), s.size()); }
+    Status finish() {
+        if (file_) return file_->commit();
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) return stdoutFailed();
+        return {};
+    }
+    void abandon() {
+        if (file_) file_->abandon();
+    }
+
+private:
+    static Status stdoutFailed() { return Status::failure(QStringLiteral("standard output: write failed")); }
+
+    std::unique_ptr<FileReplacement> file_;
+    static constexpr int64_t kWritebackBytes = 8 << 20;
+    int64_t written_ = 0, sent_ = 0;  // bytes written, and of those sent to the disk
+};
+
+// The dates and clock times of the rows. The file's modification time gives the date of its last sample, as
+// the printout takes it; a recording over midnight counts the days back from there.
+class RowClock {
+public:
+    RowClock(const QString& measurement, float start, double lastElapsed) : start_(start) {
+        const QDateTime modified = QFileInfo(measurement).lastModified();
+        int64_t lastDay = 0;
+        long long cs = 0;
+        if (modified.isValid() && split(lastElapsed, &lastDay, &cs)) base_ = modified.date().addDays(-lastDay);
+    }
+
+    // Writes "date,clock" (either empty where it cannot be told) for a sample `elapsed` s after the start.
+    char* write(char* out, double elapsed) {
+        int64_t day = 0;
+        long long cs = 0;
+        if (!split(elapsed, &day, &cs)) return *out++ = ',', out;
+        if (base_.isValid() && day >= 0 && day < 100000) {
+            if (static_cast<size_t>(day) >= dates_.size()) dates_.resize(static_cast<size_t>(day) + 1);
+            std::string& d = dates_[static_cast<size_t>(day)];
+            if (d.empty()) d = base_.addDays(day).toString(QStringLiteral("yyyy-MM-dd")).toStdString();
+            out = std::copy(d.begin(), d.end(), out);
+        }
+        *out++ = ',';
+        const long long parts[] = {cs / 360000, cs / 6000 % 60, cs / 100 % 60, cs % 100};
+        const char separators[] = ":::.";
+        for (int k = 0; k < 4; ++k) {
+            if (k > 0) *out++ = separators[k];
+            *out++ = static_cast<char>('0' + parts[k] / 10);
+            *out++ = static_cast<char>('0' + parts[k] % 10);
+        }
+        return out;
+    }
+    static constexpr size_t kMaxChars = 10 + 1 + 11;
+
+private:
+    // The day (0: the start's) and the hundredths of a second into it; 23:59:59.996 is 00:00:00.00 of the next.
+    bool split(double elapsed, int64_t* day, long long* cs) const {
+        const double t = static_cast<double>(start_) + elapsed;
+        if (!std::isfinite(t) || std::fabs(t) > 1e12) return false;
+        const long long all = std::llround(t * 100.0);
+        constexpr long long kDay = 8640000;
+        *day = all >= 0 ? all / kDay : -((-all + kDay - 1) / kDay);
+        *cs = all - *day * kDay;
+        return true;
+    }
+
+    float start_;
+    QDate base_;
+    std::vector<std::string> dates_;
+};
+
+char* writeNumber(char* p, float v) {
+    // An empty field where a number has no value, rather than a word a spreadsheet would take for text.
+    return std::isfinite(v) ? writeShortestFloat(p, v) : p;
+}
+
+bool hasMotorOutputs(MotorState m) { return m == MotorState::Running || m == MotorState::BelowNoLoad; }
+
+// Rows turned into text and written at a time: a few megabytes of CSV.
+constexpr size_t kBatchRows = 16384;
+
+// One row's numbers, copied out of the pass's chunk so that a batch of rows can be written in parallel.
+struct Row {
+    int64_t no;
+    float elapsed;
+    std::array<float, kFileAndTotals> values;
+    float ep, eq, outputPower, efficiency, loadRate;
+    MotorState state;
+};
+
+void copyRow(const SampleRows& r, int64_t j, Row& row) {
+    row.no = r.first + j + 1;
+    row.elapsed = r.elapsed[j];
+    std::copy_n(r.fileValues + j * kSampleRecords, kSampleRecords, row.values.begin());
+    row.values[kSampleRecords] = r.sumP[j];
+    row.values[kSampleRecords + 1] = r.sumQ[j];
+    row.values[kSampleRecords + 2] = r.s[j];
+    row.values[kSampleRecords + 3] = r.pf[j];
+    row.ep = r.ep[j];
+    row.eq = r.eq[j];
+    row.outputPower = r.outputPower[j];
+    row.efficiency = r.efficiency[j];
+    row.loadRate = r.loadRate[j];
+    row.state = r.state[j];
+}
+
+// A batch's text: `size` bytes used of a buffer kept from batch to batch.
+struct Text {
+    std::vector<char> bytes;
+    size_t size = 0;
+};
+
+// Every sample as a row. Rows are gathered from the pass's chunks and turned into text in two halves at once, a
+// second core taking one, while a third thread writes the batch before: the text is most of an export's time.
+class SampleRowWriter {
+public:
+    SampleRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd)
+        : sink_(sink), clockProto_(std::move(clock)), lineEnd_(std::move(lineEnd)) {
+        for (MotorState m :
+             {MotorState::NoMotorData, MotorState::Running, MotorState::BelowNoLoad, MotorState::Generating})
+            captions_[static_cast<size_t>(m)] = csvField(motorStateMessage(m)) + ',';
+        size_t captionChars = 0;
+        for (const std::string& c : captions_) captionChars = std::max(captionChars, c.size());
+        // The longest a row can be: the number, date and clock, eighteen numbers, L/C, the caption, the commas.
+        rowChars_ = 24 + RowClock::kMaxChars + 19 * (kShortestMaxChars + 1) + 2 + captionChars + 4 + lineEnd_.size();
+        rows_.reserve(kBatchRows);
+    }
+    ~SampleRowWriter() { waitForWriter(); }
+
+    void add(const SampleRows& r, int64_t from, int64_t to) {
+        for (int64_t j = 0; j < r.count; ++j) {
+            const int64_t no = r.first + j + 1;
+            if (no < from || no > to) continue;
+            rows_.emplace_back();
+            copyRow(r, j, rows_.back());
+        }
+        if (rows_.size() >= kBatchRows) flush();
+    }
+    Status finish() {
+        flush();
+        waitForWriter();
+        return status_;
+    }
+    bool failed() const { return failed_; }
+
+private:
+    void writeRows(Text& out, RowClock& clock, const Row* rows, size_t count) const {
+        if (out.bytes.size() < count * rowChars_) out.bytes.resize(count * rowChars_);
+        char* p = out.bytes.data();
+        for (const Row* r = rows; r != rows + count; ++r) {
+            p = std::to_chars(p, p + 24, r->no).ptr;
+            *p++ = ',';
+            p = clock.write(p, r->elapsed);
+            *p++ = ',';
+            p = writeNumber(p, r->elapsed);
+            *p++ = ',';
+            for (float v : r->values) {
+                p = writeNumber(p, v);
+                *p++ = ',';
+            }
+            *p++ = r->values[kSampleRecords + 3] < 0 ? 'L' : 'C';  // the panel's L/C indicator, from PF
+            *p++ = ',';
+            p = writeNumber(p, r->ep);
+            *p++ = ',';
+            p = writeNumber(p, r->eq);
+            *p++ = ',';
+            const std::string& caption = captions_[static_cast<size_t>(r->state)];
+            p = std::copy(caption.begin(), caption.end(), p);
+            if (hasMotorOutputs(r->state)) {
+                p = writeNumber(p, r->outputPower);
+                *p++ = ',';
+                p = writeNumber(p, r->efficiency);
+                *p++ = ',';
+                p = writeNumber(p, r->loadRate);
+            } else {
+                *p++ = ',';
+                *p++ = ',';
+            }
+            p = std::copy(lineEnd_.begin(), lineEnd_.end(), p);
+        }
+        out.size = static_cast<size_t>(p - out.bytes.data());
+    }
+
+    void waitForWriter() {
+        if (writing_) writer_.finish();
+        writing_ = false;
+    }
+
+    void flush() {
+        if (failed_ || rows_.empty()) return;
+        std::array<Text, 2>& text = texts_[filling_];
+        const size_t half = SecondCore::available() && rows_.size() >= 1024 ? rows_.size() / 2 : rows_.size();
+        text[1].size = 0;
+        if (half < rows_.size())
+            helper_.together([&] { writeRows(text[1], clocks_[1], rows_.data() + half, rows_.size() - half); },
+                             [&] { writeRows(text[0], clocks_[0], rows_.data(), half); });
+        else
+            writeRows(text[0], clocks_[0], rows_.data(), rows_.size());
+        rows_.clear();
+        waitForWriter();
+        writing_ = true;
+        writer_.start([this, &text] {
+            for (const Text& t : text) {
+                if (failed_) break;
+                status_ = sink_.write(t.bytes.data(), t.size);
+                failed_ = !status_;
+            }
+        });
+        filling_ ^= 1;
+    }
+
+    CsvSink& sink_;
+    RowClock clockProto_;
+    std::array<RowClock, 2> clocks_{clockProto_, clockProto_};  // one per half, each with its own date cache
+    std::string lineEnd_;
+    std::array<std::string, 4> captions_;
+    size_t rowChars_ = 0;
+    std::vector<Row> rows_;
+    std::array<std::array<Text, 2>, 2> texts_;  // two batches' halves: one filled while one is written
+    size_t filling_ = 0;
+    SecondCore helper_, writer_;
+    bool writing_ = false;
+    std::atomic<bool> failed_{false};
+    Status status_;
+};
+
+// One row per interval: the samples' mean, minimum and maximum of each quantity, the motor's outputs over the
+// samples that have them, and the energies reached at the interval's last sample.
+class IntervalRowWriter {
+public:
+    IntervalRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd, double seconds, float totalTime, int64_t n)
+        : sink_(sink), clock_(std::move(clock)), lineEnd_(std::move(lineEnd)), seconds_(seconds),
+          totalTime_(totalTime), n_(n) {}
+
+    void add(const SampleRows& r, int64_t from, int64_t to) {
+        for (int64_t j = 0; j < r.count && status_; ++j) {
+            const int64_t no = r.first + j + 1;
+            if (no < from || no > to) continue;
+            // A sample stands for the time up to its own elapsed time: the one at 1 s closes the first second.
+            // From its number, not its rounded float time, so that no sample falls into its neighbour.
+            const double t = static_cast<double>(totalTime_) * static_cast<double>(no) / static_cast<double>(n_);
+            const int64_t k = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(t / seconds_ - 1e-9)) - 1);
+            if (count_ > 0 && k != interval_) status_ = writeInterval();
+            if (count_ == 0) start(k, no);
+            Row row;
+            copyRow(r, j, row);
+            take(row);
+        }
+    }
+    Status finish() {
+        if (status_ && count_ > 0) status_ = writeInterval();
+        return status_;
+    }
+
+private:
+    void start(int64_t k, int64_t no) {
+        interval_ = k;
+        first_ = no;
+        sums_.fill(0);
+        counts_.fill(0);
+        mins_.fill(std::numeric_limits<float>::infinity());
+        maxs_.fill(-std::numeric_limits<float>::infinity());
+    }
+    void take(const Row& row) {
+        ++count_;
+        last_ = row.no;
+        ep_ = row.ep;
+        eq_ = row.eq;
+        std::array<float, kAllQuantities> v;
+        std::copy(row.values.begin(), row.values.end(), v.begin());
+        const bool motor = hasMotorOutputs(row.state);
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        v[kFileAndTotals] = motor ? row.outputPower : nan;
+        v[kFileAndTotals + 1] = motor ? row.efficiency : nan;
+        v[kFileAndTotals + 2] = motor ? row.loadRate : nan;
+        for (size_t q = 0; q < kAllQuantities; ++q) {
+            if (!std::isfinite(v[q])) continue;
+            sums_[q] += v[q];
+            ++counts_[q];
+            mins_[q] = std::min(mins_[q], v[q]);
+            maxs_[q] = std::max(maxs_[q], v[q]);
+        }
+    }
+    Status writeInterval() {
+        std::vector<char> buf(96 + RowClock::kMaxChars + (3 * kAllQuantities + 2) * (kShortestMaxChars + 1));
+        char* p = buf.data();
+        for (int64_t v : {first_, last_, count_}) {
+            p = std::to_chars(p, p + 24, v).ptr;
+            *p++ = ',';
+        }
+        const double begins = static_cast<double>(interval_) * seconds_;
+        p = clock_.write(p, begins);
+        *p++ = ',';
+        p = std::to_chars(p, p + 32, begins).ptr;
+        for (size_t q = 0; q < kAllQuantities; ++q) {
+            const bool any = counts_[q] > 0;
+            for (float v : {static_cast<float>(sums_[q] / std::max<int64_t>(1, counts_[q])), mins_[q], maxs_[q]}) {
+                *p++ = ',';
+                if (any) p = writeNumber(p, v);
+            }
+        }
+        for (float v : {ep_, eq_}) {
+            *p++ = ',';
+            p = writeNumber(p, v);
+        }
+        p = std::copy(lineEnd_.begin(), lineEnd_.end(), p);
+        count_ = 0;
+        return sink_.write(buf.data(), static_cast<size_t>(p - buf.data()));
+    }
+
+    CsvSink& sink_;
+    RowClock clock_;
+    std::string lineEnd_;
+    double seconds_;
+    float totalTime_;
+    int64_t n_;
+    Status status_;
+    int64_t interval_ = 0, first_ = 0, last_ = 0, count_ = 0;
+    std::array<double, kAllQuantities> sums_{};
+    std::array<int64_t, kAllQuantities> counts_{};
+    std::array<float, kAllQuantities> mins_{}, maxs_{};
+    float ep_ = 0, eq_ = 0;
+};
+
+}  // namespace
+
+bool exportCancelled(const Status& s) { return !s && s.code() == kCancelledCode; }
+
+Status exportCsv(const QString& measurement, const QString& output, const CsvExportOptions& options,
+                 const ExportProgress& progress, QString* warning) {
+    if (!(options.intervalSeconds >= 0) || !std::isfinite(options.intervalSeconds))
+        return Status::failure(QStringLiteral("导出的时间间隔（%1 秒）无效！").arg(options.intervalSeconds));
+    MeasurementReader reader;
+    if (Status s = reader.open(measurement); !s) return s;
+    const float start = reader.info().header.StartTime;
+    reader.close();
+
+    SharedState st;
+    st.file.WorkFile = QFileInfo(measurement).absoluteFilePath();
+    AnalysisPass pass(st, nullptr);
+    pass.keepEnergySeries(false);  // nothing here queries a record
+    if (Status s = pass.begin(QFileInfo(measurement).absolutePath(), warning); !s) return s;
+    const int64_t n = pass.total();
+    const int64_t from = options.from, to = options.to == 0 ? n : options.to;
+    if (from < 1 || to > n || from > to)
+        return Status::failure(
+            QStringLiteral("导出范围（第 %1 到 %2 组）无效：数据文件中有第 1 到 %3 组数据！").arg(from).arg(to).arg(n));
+
+    CsvSink sink;
+    if (Status s = sink.open(output); !s) return s;
+    const std::string lineEnd = options.spreadsheet ? "\r\n" : "\n";
+    const RowClock clock(measurement, start, st.file.TotalTime);
+    const bool intervals = options.intervalSeconds > 0;
+    std::string head = options.spreadsheet ? "\xEF\xBB\xBF" : "";
+    head += (intervals ? intervalHeader() : sampleHeader()) + lineEnd;
+    if (Status s = sink.write(head); !s) {
+        sink.abandon();
+        return s;
+    }
+    std::unique_ptr<SampleRowWriter> samples;
+    std::unique_ptr<IntervalRowWriter> perInterval;
+    if (intervals)
+        perInterval = std::make_unique<IntervalRowWriter>(sink, clock, lineEnd, options.intervalSeconds,
+                                                          st.file.TotalTime, n);
+    else
+        samples = std::make_unique<SampleRowWriter>(sink, clock, lineEnd);
+    pass.onRows = [&](const SampleRows& r) {
+        if (samples) samples->add(r, from, to);
+        else perInterval->add(r, from, to);
+    };
+
+    Status result;
+    // The samples after the range are not needed: the pass stops at its end.
+    while (pass.done() < to) {
+        if (progress && !progress(std::max<int64_t>(0, pass.done() - from + 1), to - from + 1)) {
+            result = Status::failure(QStringLiteral("导出已取消"), QString(), kCancelledCode);
+            break;
+        }
+        if (pass.step(std::min<int64_t>(65536, to - pass.done())) || (samples && samples->failed())) break;
+    }
+    if (result && pass.failed()) result = Status::failure(pass.error());
+    if (Status s = samples ? samples->finish() : perInterval->finish(); result && !s) result = s;
+    if (result) result = sink.finish();
+    if (!result) sink.abandon();
+    return result;
+}
+
+}  // namespace mervo

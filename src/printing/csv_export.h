@@ -1,0 +1,34 @@
+// A measurement as CSV: every sample, or one row per interval with the mean, minimum and maximum of each
+// quantity, over all samples or a range of them. The command line and the windows share it.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "shared/result.h"
+
+namespace mervo {
+
+struct CsvExportOptions {
+    double intervalSeconds = 0;  // 0: a row per sample; otherwise a row per interval of this many seconds
+    int64_t from = 1, to = 0;    // the samples exported, numbered from 1; `to` 0: up to the last
+    bool spreadsheet = false;    // UTF-8 byte-order mark and CRLF line ends, as spreadsheet programs want them
+};
+
+// The intervals the window offers, in seconds.
+inline constexpr double kExportIntervals[] = {1, 10, 60};
+
+// Told now and then how many samples are done of how many; false cancels the export.
+using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
+
+// Writes the CSV of `measurement` to `output` (standard output when empty). Each row carries the date and time
+// of day of its sample, the date taken from the file's modification time as the printout takes it. A file
+// output appears only once complete: a failure or a cancel leaves what was there before.
+Status exportCsv(const QString& measurement, const QString& output, const CsvExportOptions& options,
+                 const ExportProgress& progress = {}, QString* warning = nullptr);
+
+// Whether exportCsv failed because the progress asked it to stop.
+bool exportCancelled(const Status& s);
+
+}  // namespace mervo

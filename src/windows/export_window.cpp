@@ -1,0 +1,182 @@
+#include "windows/export_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+
+#include "printing/data_table.h"
+#include "shared/message_titles.h"
+
+namespace mervo {
+
+namespace {
+const QString kTitle = QStringLiteral("导出数据(CSV)");
+}
+
+ExportDialog::ExportDialog(int64_t samples, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("ExportDialog"));
+    setWindowTitle(kTitle);
+    auto* grid = new QGridLayout(this);
+    everySample = new QRadioButton(QStringLiteral("每组数据一行"), this);
+    perInterval = new QRadioButton(QStringLiteral("每"), this);
+    everySample->setChecked(true);
+    interval = new QComboBox(this);
+    for (double s : kExportIntervals)
+        interval->addItem(s < 60 ? QStringLiteral("%1 秒").arg(s) : QStringLiteral("%1 分钟").arg(s / 60), s);
+    interval->setEnabled(false);
+    connect(perInterval, &QRadioButton::toggled, interval, &QComboBox::setEnabled);
+    grid->addWidget(everySample, 0, 0, 1, 4);
+    grid->addWidget(perInterval, 1, 0);
+    grid->addWidget(interval, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("一行（平均值、最小值、最大值）"), this), 1, 2, 1, 2);
+
+    const int last = static_cast<int>(std::min<int64_t>(samples, std::numeric_limits<int>::max()));
+    range = new QCheckBox(QStringLiteral("只导出第"), this);
+    from = new QSpinBox(this);
+    to = new QSpinBox(this);
+    for (QSpinBox* b : {from, to}) {
+        b->setRange(1, std::max(1, last));
+        b->setEnabled(false);
+        connect(range, &QCheckBox::toggled, b, &QSpinBox::setEnabled);
+    }
+    to->setValue(std::max(1, last));
+    auto* rangeRow = new QHBoxLayout;
+    rangeRow->addWidget(range);
+    rangeRow->addWidget(from);
+    rangeRow->addWidget(new QLabel(QStringLiteral("到"), this));
+    rangeRow->addWidget(to);
+    rangeRow->addWidget(new QLabel(QStringLiteral("组（共 %1 组）").arg(samples), this));
+    rangeRow->addStretch();
+    grid->addLayout(rangeRow, 2, 0, 1, 4);
+    spreadsheet = new QCheckBox(QStringLiteral("供电子表格程序打开（UTF-8 BOM，CRLF 换行）"), this);
+    grid->addWidget(spreadsheet, 3, 0, 1, 4);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("导出…"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        // The two numbers in either order mean the same range.
+        if (from->value() > to->value()) {
+            const int f = from->value();
+            from->setValue(to->value());
+            to->setValue(f);
+        }
+        accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    grid->addWidget(buttons, 4, 0, 1, 4);
+}
+
+CsvExportOptions ExportDialog::options() const {
+    CsvExportOptions o;
+    if (perInterval->isChecked()) o.intervalSeconds = interval->currentData().toDouble();
+    if (range->isChecked()) {
+        o.from = from->value();
+        o.to = to->value();
+    }
+    o.spreadsheet = spreadsheet->isChecked();
+    return o;
+}
+
+CsvExporter::CsvExporter(FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent)
+    : QObject(parent), dialogs_(dialogs), messages_(messages), parent_(parent) {
+    askOptions = [](int64_t samples, QWidget* window) -> std::optional<CsvExportOptions> {
+        ExportDialog d(samples, window);
+        if (d.exec() != QDialog::Accepted) return std::nullopt;
+        return d.options();
+    };
+    timer_.setInterval(100);
+    connect(&timer_, &QTimer::timeout, this, &CsvExporter::tick);
+}
+
+CsvExporter::~CsvExporter() {
+    // A window closed mid-export: the export stops and leaves no partial file.
+    cancel_ = true;
+    if (worker_.joinable()) worker_.join();
+    delete progress_.data();
+}
+
+void CsvExporter::start(const QString& measurement, QWidget* window) {
+    if (running()) return;
+    QWidget* over = window ? window : parent_;
+    const Result<int64_t> samples = tableSampleCount(measurement);
+    if (!samples) {
+        messages_.show(QStringLiteral("无法导出数据！\r\n%1").arg(samples.message()), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    const std::optional<CsvExportOptions> options = askOptions(*samples, over);
+    if (!options) return;
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.title = kTitle;
+    request.defaultSuffix = QStringLiteral("csv");
+    request.filter = QStringLiteral("CSV 文件(*.csv)");
+    request.confirmOverwrite = true;
+    const std::optional<QString> output = dialogs_.choose(request);
+    if (!output) return;
+    output_ = *output;
+    done_ = 0;
+    total_ = 0;
+    cancel_ = false;
+    over_ = false;
+
+    // The window stays responsive; only the main window's input waits while the export runs.
+    auto* dialog = new QDialog(over);
+    dialog->setObjectName(QStringLiteral("ExportProgress"));
+    dialog->setWindowTitle(kTitle);
+    dialog->setWindowModality(Qt::WindowModal);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(new QLabel(QStringLiteral("正在导出到 %1 ……").arg(output_), dialog));
+    bar_ = new QProgressBar(dialog);
+    layout->addWidget(bar_);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), dialog);
+    layout->addWidget(cancel, 0, Qt::AlignRight);
+    connect(cancel, &QPushButton::clicked, this, [this] { cancel_ = true; });
+    connect(dialog, &QDialog::rejected, this, [this] { cancel_ = true; });  // Esc, or the window closed
+    progress_ = dialog;
+    dialog->show();
+
+    worker_ = std::thread([this, measurement, o = *options] {
+        result_ = exportCsv(measurement, output_, o, [this](int64_t done, int64_t total) {
+            done_ = done;
+            total_ = total;
+            return !cancel_;
+        });
+        over_ = true;
+    });
+    timer_.start();
+}
+
+void CsvExporter::tick() {
+    if (over_) {
+        finish();
+        return;
+    }
+    const int64_t total = total_;
+    if (total > 0 && progress_) {
+        bar_->setRange(0, 1000);
+        bar_->setValue(static_cast<int>(done_ * 1000 / total));
+    }
+}
+
+void CsvExporter::finish() {
+    timer_.stop();
+    worker_.join();
+    delete progress_.data();
+    bar_ = nullptr;
+    if (!result_ && !exportCancelled(result_))
+        messages_.show(QStringLiteral("数据导出失败！\r\n%1").arg(result_.message()), errorTitle(), MessageButtons::Ok);
+    if (onFinished) onFinished(output_, result_);
+}
+
+}  // namespace mervo
