@@ -427,6 +427,22 @@ private:
 
 }  // namespace
 
+Status writeCsvTable(const QString& output, const std::vector<std::vector<QString>>& rows, bool spreadsheet) {
+    std::string text = spreadsheet ? "\xEF\xBB\xBF" : "";
+    for (const std::vector<QString>& row : rows) {
+        for (const QString& cell : row) text += csvField(cell) + ',';
+        if (!row.empty()) text.pop_back();
+        text += spreadsheet ? "\r\n" : "\n";
+    }
+    CsvSink sink;
+    if (output.isEmpty()) return Status::failure(QStringLiteral("没有指定导出的文件！"));
+    Status s = sink.open(output);
+    if (s) s = sink.write(text);
+    if (s) s = sink.finish();
+    if (!s) sink.abandon();
+    return s;
+}
+
 bool exportCancelled(const Status& s) { return !s && s.code() == kCancelledCode; }
 
 Status exportCsv(const QString& measurement, const QString& output, const CsvExportOptions& options,

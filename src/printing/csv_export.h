@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "shared/result.h"
 
@@ -27,6 +28,9 @@ using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
 // output appears only once complete: a failure or a cancel leaves what was there before.
 Status exportCsv(const QString& measurement, const QString& output, const CsvExportOptions& options,
                  const ExportProgress& progress = {}, QString* warning = nullptr);
+
+// A table of texts as CSV to `output`, with the exports' quoting, spreadsheet form and complete-or-nothing file.
+Status writeCsvTable(const QString& output, const std::vector<std::vector<QString>>& rows, bool spreadsheet);
 
 // Whether exportCsv failed because the progress asked it to stop.
 bool exportCancelled(const Status& s);

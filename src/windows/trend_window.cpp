@@ -1,5 +1,7 @@
 #include "windows/trend_window.h"
 
+#include "printing/csv_export.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -127,6 +129,7 @@ void TrendWindow::buildControls() {
     reloadButton = button(QStringLiteral("重新载入"), &TrendWindow::reload);
     pictureButton = button(QStringLiteral("保存图片"), &TrendWindow::savePicture);
     copyButton = button(QStringLiteral("复制表格"), &TrendWindow::copyTable);
+    exportButton = button(QStringLiteral("导出表格…"), &TrendWindow::exportTable);
 
     plots = new TrendPlots(this);
     plots->onCursorsMoved = [this](int64_t a, int64_t b) { cursorsFromPlots(a, b); };
@@ -278,6 +281,30 @@ void TrendWindow::copyTable() {
     if (rows_.empty()) return;
     QApplication::clipboard()->setText(intervalTableText(rows_));
     status->setText(QStringLiteral("区间统计已复制到剪贴板"));
+}
+
+void TrendWindow::exportTable() {
+    if (rows_.empty()) return;
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Kind::Save;
+    r.title = QStringLiteral("导出表格");
+    r.filter = QStringLiteral("CSV 文件(*.csv)");
+    r.defaultSuffix = QStringLiteral("csv");
+    r.confirmOverwrite = true;
+    const std::optional<QString> path = dialogs_.choose(r);
+    if (!path) return;
+    std::vector<std::vector<QString>> table = {{QStringLiteral("项目"), QStringLiteral("平均"), QStringLiteral("最小"),
+                                                QStringLiteral("最大")}};
+    for (const IntervalRow& row : rows_) {
+        table.push_back({row.label});
+        table.back().insert(table.back().end(), row.cells.begin(), row.cells.end());
+        table.back().resize(4);  // a rectangle, as spreadsheets expect
+    }
+    if (Status s = writeCsvTable(*path, table, true); !s) {
+        messages_.show(QStringLiteral("区间统计导出失败！\r\n%1").arg(s.message()), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    status->setText(QStringLiteral("区间统计已导出到 %1").arg(*path));
 }
 
 void TrendWindow::samplePicked(int64_t number) {

@@ -50,7 +50,7 @@ public:
     QComboBox *timeMode, *liveSpan;
     QCheckBox *fixedAxes, *freeze;
     QSpinBox *cursorA, *cursorB;
-    QPushButton *reloadButton, *pictureButton, *copyButton;
+    QPushButton *reloadButton, *pictureButton, *copyButton, *exportButton;
     QTableWidget* table;
     QLabel *readout, *status;
 
@@ -63,6 +63,8 @@ public:
     void setCursorNumbers(int64_t a, int64_t b);
     void savePicture();
     void copyTable();
+    // Writes the interval table as CSV, in the form spreadsheet programs read.
+    void exportTable();
 
 private:
     void buildControls();

@@ -74,6 +74,18 @@ TEST(TrendWindowTest, CursorsTypedBySampleNumberFillTheIntervalTable) {
         ASSERT_TRUE(rows.count(label)) << label.toStdString();
         EXPECT_EQ(rows[label], cells) << label.toStdString();
     }
+
+    // The same table as CSV for a spreadsheet.
+    rig.dialogs.answers = {rig.path("interval.csv")};
+    w->exportButton->click();
+    QFile csv(rig.path("interval.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray bytes = csv.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines.value(0), QStringLiteral("项目,平均,最小,最大"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("ΣP (kW),3.225,0.450,6.000")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("数据组数,4,,"))) << lines.join(QLatin1Char('|')).toStdString();
 }
 
 TEST(TrendWindowTest, CtrlClickOnASampleQueriesItInTheAnalysisWindow) {
