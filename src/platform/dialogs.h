@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <optional>
+#include <utility>
 
 namespace mervo {
 
@@ -14,6 +15,17 @@ struct FileDialogRequest {
     bool mustExist = false;
     bool confirmOverwrite = false;
 };
+
+// A Save dialog that asks before replacing a file.
+inline FileDialogRequest saveRequest(QString title, QString filter, QString defaultSuffix) {
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Kind::Save;
+    r.title = std::move(title);
+    r.filter = std::move(filter);
+    r.defaultSuffix = std::move(defaultSuffix);
+    r.confirmOverwrite = true;
+    return r;
+}
 
 class FileDialogs {
 public:

@@ -116,12 +116,7 @@ void CsvExporter::start(const QString& measurement, QWidget* window) {
     }
     const std::optional<CsvExportOptions> options = askOptions(*samples, over);
     if (!options) return;
-    FileDialogRequest request;
-    request.kind = FileDialogRequest::Kind::Save;
-    request.title = kTitle;
-    request.defaultSuffix = QStringLiteral("csv");
-    request.filter = QStringLiteral("CSV 文件(*.csv)");
-    request.confirmOverwrite = true;
+    const FileDialogRequest request = saveRequest(kTitle, QStringLiteral("CSV 文件(*.csv)"), QStringLiteral("csv"));
     const std::optional<QString> output = dialogs_.choose(request);
     if (!output) return;
     output_ = *output;

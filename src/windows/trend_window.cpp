@@ -285,12 +285,7 @@ void TrendWindow::copyTable() {
 
 void TrendWindow::exportTable() {
     if (rows_.empty()) return;
-    FileDialogRequest r;
-    r.kind = FileDialogRequest::Kind::Save;
-    r.title = QStringLiteral("导出表格");
-    r.filter = QStringLiteral("CSV 文件(*.csv)");
-    r.defaultSuffix = QStringLiteral("csv");
-    r.confirmOverwrite = true;
+    const FileDialogRequest r = saveRequest(QStringLiteral("导出表格"), QStringLiteral("CSV 文件(*.csv)"), QStringLiteral("csv"));
     const std::optional<QString> path = dialogs_.choose(r);
     if (!path) return;
     std::vector<std::vector<QString>> table = {{QStringLiteral("项目"), QStringLiteral("平均"), QStringLiteral("最小"),
@@ -317,12 +312,7 @@ void TrendWindow::samplePicked(int64_t number) {
 // Picture
 
 void TrendWindow::savePicture() {
-    FileDialogRequest r;
-    r.kind = FileDialogRequest::Kind::Save;
-    r.title = QStringLiteral("保存图片");
-    r.filter = QStringLiteral("PNG 图片(*.png);;PDF 文件(*.pdf)");
-    r.defaultSuffix = QStringLiteral("png");
-    r.confirmOverwrite = true;
+    const FileDialogRequest r = saveRequest(QStringLiteral("保存图片"), QStringLiteral("PNG 图片(*.png);;PDF 文件(*.pdf)"), QStringLiteral("png"));
     const std::optional<QString> path = dialogs_.choose(r);
     if (!path) return;
     if (!plots->savePicture(*path)) {
