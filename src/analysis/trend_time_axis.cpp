@@ -5,7 +5,8 @@
 
 namespace mervo {
 
-TrendTimeUnit trendTimeUnit(double span) {
+TrendTimeUnit trendTimeUnit(double span, double end) {
+    if (span <= 7200 && end >= 3600) return {span <= 120 ? 1.0 : 60.0, "h:mm:ss", true};
     if (span <= 120) return {1, "s"};
     if (span <= 7200) return {60, "min"};
     return {3600, "h"};
@@ -19,20 +20,31 @@ int decimalsFor(double step) {
     return std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
 }
 
+// h:mm:ss of `t` seconds since the start, or (`wrap`) hh:mm of a clock with the seconds only where the step or the
+// time needs them; tenths for steps under a second.
+QString hmsText(double t, double step, bool wrap) {
+    const bool tenths = step < 1;
+    const long long perSecond = tenths ? 10 : 1;
+    long long units = std::llround(t * static_cast<double>(perSecond));
+    if (wrap) units %= 86400 * perSecond;
+    const long long s = units / perSecond;
+    QString text = QStringLiteral("%1:%2").arg(s / 3600, wrap ? 2 : 1, 10, QLatin1Char('0')).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
+    if (!wrap || step < 60 || s % 60 != 0) text += QStringLiteral(":%1").arg(s % 60, 2, 10, QLatin1Char('0'));
+    if (tenths) text += QStringLiteral(".%1").arg(units % 10);
+    return text;
+}
+
 }  // namespace
 
 QString trendTimeLabel(double t, double step, TrendTimeMode mode, float startClock, const TrendTimeUnit& unit) {
     if (!std::isfinite(t)) return QString();
-    if (mode == TrendTimeMode::Elapsed) return QString::number(t / unit.seconds, 'f', decimalsFor(step / unit.seconds));
+    if (mode == TrendTimeMode::Elapsed) {
+        if (unit.hms) return t < 0 ? QString() : hmsText(t, step, false);
+        return QString::number(t / unit.seconds, 'f', decimalsFor(step / unit.seconds));
+    }
     double c = std::fmod(static_cast<double>(startClock) + t, 86400.0);
     if (c < 0) c += 86400.0;
-    const int tenths = step < 1 ? 1 : 0;
-    const long long units = std::llround(c * (tenths ? 10 : 1)) % (tenths ? 864000 : 86400);
-    const long long s = tenths ? units / 10 : units;
-    QString text = QStringLiteral("%1:%2").arg(s / 3600, 2, 10, QLatin1Char('0')).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
-    if (step < 60 || s % 60 != 0) text += QStringLiteral(":%1").arg(s % 60, 2, 10, QLatin1Char('0'));
-    if (tenths) text += QStringLiteral(".%1").arg(units % 10);
-    return text;
+    return hmsText(c, step, true);
 }
 
 QString trendReadout(const TrendSeries& s, int64_t i, const std::vector<TrendQuantity>& quantities) {

@@ -11,11 +11,13 @@ namespace mervo {
 enum class TrendTimeMode { Elapsed, ClockTime };
 
 struct TrendTimeUnit {
-    double seconds;  // 1, 60 or 3600
-    const char* name;  // "s", "min", "h"
+    double seconds;  // 1, 60 or 3600: the unit the ticks step in
+    const char* name;  // "s", "min", "h", or "h:mm:ss"
+    bool hms = false;  // labels as hours, minutes and seconds since the start
 };
-// Seconds for spans up to 2 minutes, minutes up to 2 hours, hours beyond.
-TrendTimeUnit trendTimeUnit(double span);
+// Seconds for spans up to 2 minutes, minutes up to 2 hours, hours beyond. A view of up to 2 hours that reaches past
+// the first hour reads as h:mm:ss, since "14410 s" or "240.2 min" would have to be worked out by the operator.
+TrendTimeUnit trendTimeUnit(double span, double end = 0);
 
 // The label of time t (seconds from the start) on an axis whose ticks are `step` seconds apart: the elapsed time
 // in `unit` with the decimals the step needs, or the clock (start + t, past midnight from 00:00) as HH:MM,

@@ -20,7 +20,8 @@ public:
 
 protected:
     double getTickStep(const QCPRange& range) override {
-        const TrendTimeUnit u = trendTimeUnit(range.size());
+        const TrendTimeUnit u = trendTimeUnit(range.size(), range.upper);
+        unit_ = u;  // the labels of these ticks read in the same unit
         step_ = cleanMantissa(range.size() / u.seconds / (tickCount() + 1e-10)) * u.seconds;
         // A clock reads best at whole seconds and minutes.
         if (mode == TrendTimeMode::ClockTime && step_ > 1) step_ = std::max(1.0, std::round(step_));
@@ -28,10 +29,6 @@ protected:
     }
     QString getTickLabel(double tick, const QLocale&, QChar, int) override {
         return trendTimeLabel(tick, step_, mode, startClock, unit_);
-    }
-    QVector<QString> createLabelVector(const QVector<double>& ticks, const QLocale& l, QChar f, int p) override {
-        unit_ = trendTimeUnit(ticks.size() > 1 ? (ticks.last() - ticks.first()) * 1.2 : 1);
-        return QCPAxisTicker::createLabelVector(ticks, l, f, p);
     }
 
 private:
@@ -253,7 +250,7 @@ void TrendPlots::redraw() {
         QCustomPlot* p = panels[static_cast<size_t>(k)];
         p->xAxis->setTickLabels(k == lowest);
         if (k == lowest) {
-            const TrendTimeUnit u = trendTimeUnit(t1 - t0);
+            const TrendTimeUnit u = trendTimeUnit(t1 - t0, t1);
             const bool clock = tickers_[0]->mode == TrendTimeMode::ClockTime;
             p->xAxis->setLabel(clock ? QStringLiteral("时刻") : QStringLiteral("时间 (%1)").arg(QLatin1String(u.name)));
         } else {

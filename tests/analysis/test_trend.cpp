@@ -10,6 +10,7 @@
 #include "analysis/trend_interval.h"
 #include "analysis/trend_live.h"
 #include "analysis/trend_load.h"
+#include "analysis/trend_time_axis.h"
 
 using namespace mervo;
 
@@ -152,4 +153,26 @@ TEST(TrendLive, RingStaysBoundedOverALongReceive) {
     EXPECT_DOUBLE_EQ(s.time(999), kBlocks / 32.0);
     // The motor model runs on the live blocks too: 6 kW in is 50 % load on this nameplate.
     EXPECT_FLOAT_EQ(s.value(TrendQuantity::LoadRate, 999), 50);
+}
+
+// Tick labels as the operator reads them: a view far into a recording counts hours, minutes and seconds.
+TEST(TrendTimeAxis, LabelsReadAsTheViewSuits) {
+    const struct {
+        double span, end, t, step;
+        TrendTimeMode mode;
+        float startClock;
+        const char* label;
+    } cases[] = {
+        {60, 100, 50, 10, TrendTimeMode::Elapsed, 0, "50"},
+        {60, 14460, 14410, 10, TrendTimeMode::Elapsed, 0, "4:00:10"},
+        {1800, 14460, 14400, 300, TrendTimeMode::Elapsed, 0, "4:00:00"},
+        {3600, 3000, 1800, 600, TrendTimeMode::Elapsed, 0, "30"},
+        {86400, 86400, 36000, 18000, TrendTimeMode::Elapsed, 0, "10"},
+        {10, 14460, 14400.5, 0.5, TrendTimeMode::Elapsed, 0, "4:00:00.5"},
+        {60, 100, 30, 10, TrendTimeMode::ClockTime, 86390, "00:00:20"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(trendTimeLabel(c.t, c.step, c.mode, c.startClock, trendTimeUnit(c.span, c.end)),
+                  QString::fromUtf8(c.label))
+            << c.t;
 }
