@@ -2,28 +2,20 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QKeySequence>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 #include <cmath>
 
 #include "shared/time_split.h"
-#include "acquisition/receive_status.h"
 #include "files/recovery_offer.h"
 #include "files/settings_file.h"
-#include "files/side_settings.h"
 #include "windows/analysis_window.h"
 #include "windows/export_window.h"
 #include "windows/settings_window.h"
@@ -364,20 +356,6 @@ void MainWindow::offerWorkFileRecovery() {
     offerRecovery(workFilePath(dir_), messages_, errorTitle(), QStringLiteral("上次的接收没有正常结束。"));
 }
 
-// The recording in the working file that nobody saved (a receive ended by closing the program, a save cancelled)
-// is offered for saving before anything could overwrite it. False when the operator wanted it saved and the save
-// did not happen: the working file must then stay as it is.
-bool MainWindow::offerUnsavedRecording() {
-    if (!unsavedRecordingWaiting(dir_)) return true;
-    if (messages_.show(QStringLiteral("上次接收的数据尚未保存，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
-        MessageAnswer::No) {
-        setWorkFileUnsaved(dir_, false);
-        return true;
-    }
-    applyFileResult(files_.saveWorkFile(), true);
-    return !workFileUnsaved(dir_);
-}
-
 void MainWindow::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::RightButton) FILE->popup(e->globalPosition().toPoint());
 }
@@ -405,183 +383,7 @@ void MainWindow::mnuEXIT_Click() {
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// Receive
-
-void MainWindow::Command1_Click() { beginReceive(ReceiveMode::Timed); }
-void MainWindow::Command3_Click() { beginReceive(ReceiveMode::Manual); }
-
-void MainWindow::Command4_Click() {
-    applyStates(states::stopPressed());
-    cycle_.requestStop();
-}
-
-void MainWindow::beginReceive(ReceiveMode mode) {
-    if (!offerUnsavedRecording()) return;
-    const ControlStates before = controlStates();
-    applyStates(mode == ReceiveMode::Manual ? states::manualReceiveStarts() : states::timedReceiveStarts());
-    applyStates(states::receiveLock());
-    auto giveUp = [&](const QString& text) {
-        port_.close();
-        applyStates(before);
-        messages_.show(text, errorTitle(), MessageButtons::Ok);
-    };
-    const int n = st_.settings.CommPortNo;
-    const QString device = devicePathForPort(n, dir_);
-    if (Status opened = port_.open(device); !opened) {
-        giveUp(QStringLiteral("串行口 COM%1（%2）无法打开！\r\n%3\r\n请检查仪表连接或在“设置→选项”中选择串行口。")
-                   .arg(n)
-                   .arg(device, opened.message()));
-        return;
-    }
-    port_.discardWaiting();  // bytes from before the button was pressed belong to no measurement
-    drawnBlocks_ = 0;
-    if (Status s = cycle_.start(mode, workFilePath(dir_)); !s) {
-        giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(s.message()));
-        return;
-    }
-    trendLive_.start(cycle_.snapshot().nameplate, st_.file.StartTime);
-    setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
-    setWorkFileUnsaved(dir_, true);
-    mnuStopTimed->setEnabled(mode == ReceiveMode::Timed);
-    progressAt_ = 0;
-    progressBlocks_ = 0;
-    blocksPerSecond_ = 0;
-    showProgress(true);
-    poll_.start();
-    drainPort();
-}
-
-void MainWindow::drainPort() {
-    if (!cycle_.running()) return;
-    for (;;) {
-        const QByteArray b = port_.readAll();
-        if (b.isEmpty()) break;
-        cycle_.feed(reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size()));
-    }
-    // The panel shows the latest block; a burst of blocks is drawn once.
-    if (cycle_.blocks() != drawnBlocks_) {
-        drawnBlocks_ = cycle_.blocks();
-        drawPanel();
-        Label2[10]->setText(st_.live.PowerFactorNegative ? QStringLiteral("L") : QStringLiteral("C"));
-    }
-}
-
-void MainWindow::showProgress(bool now) {
-    const double t = cycle_.elapsed();
-    if (!now && t - progressAt_ < 1.0) return;
-    if (t > progressAt_) blocksPerSecond_ = (cycle_.blocks() - progressBlocks_) / (t - progressAt_);
-    progressAt_ = t;
-    progressBlocks_ = cycle_.blocks();
-    ReceiveProgress p;
-    p.mode = cycle_.mode();
-    p.blocks = cycle_.blocks();
-    p.blocksPerSecond = blocksPerSecond_;
-    p.skippedBytes = cycle_.skippedBytes();
-    p.elapsed = t;
-    p.total = cycle_.snapshot().TotalTime;
-    receiveStatus->setText(receiveStatusText(p));
-    // The elapsed time goes on while no block comes; a block shows its own time as it arrives.
-    if (cycle_.blocks() == drawnBlocks_) drawTimeBoxes(static_cast<float>(t));
-}
-
-void MainWindow::onReceiveEnded(ReceiveEnd end) {
-    poll_.stop();
-    mnuStopTimed->setEnabled(false);
-    receiveStatus->setText(QStringLiteral("接收结束　已记录 %1 组").arg(cycle_.blocks()));
-    port_.close();
-    if (cycle_.blocks() == 0) setWorkFileUnsaved(dir_, false);  // nothing recorded, nothing to save
-    if (cycle_.blocks() != drawnBlocks_) {
-        drawnBlocks_ = cycle_.blocks();
-        drawPanel();
-        Label2[10]->setText(st_.live.PowerFactorNegative ? QStringLiteral("L") : QStringLiteral("C"));
-    }
-    if (exiting_) return;
-    // The question and messages wait until the port's handler has returned.
-    const ReceiveMode mode = cycle_.mode();
-    QTimer::singleShot(0, this, [this, end, mode] { afterReceive(end, mode); });
-}
-
-void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
-    if (end == ReceiveEnd::Aborted || end == ReceiveEnd::WriteFailed) {
-        messages_.show(end == ReceiveEnd::Aborted ? receiveErrorText(cycle_.errorNumber())
-                                                  : receiveEndText(end, cycle_.endDetail()),
-                       errorTitle(), MessageButtons::Ok);
-        Form_Load();
-        return;
-    }
-    if (mode == ReceiveMode::Manual) applyStates(states::stopPressed());
-    applyStates(mode == ReceiveMode::Manual ? states::manualReceiveEnds() : states::timedReceiveEnds());
-    if (end == ReceiveEnd::PortLost) messages_.show(receiveEndText(end, cycle_.endDetail()), errorTitle(), MessageButtons::Ok);
-    if (messages_.show(QStringLiteral("数据接收完成，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
-        MessageAnswer::Yes)
-        mnuSAVEFILE_Click();
-    else
-        setWorkFileUnsaved(dir_, false);  // declined: not asked again
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Files and other windows
-
-void MainWindow::applyFileResult(const FileOpResult& r) {
-    if (!r.caption.isEmpty()) setWindowTitle(r.caption);
-    // What was opened, or nothing once another file (or none) is in use.
-    if (!r.caption.isEmpty()) receiveStatus->setText(r.summary);
-    if (r.clearPanel) clearPanel();
-    applyStates(r.controls);
-    showNextNameplate();  // an opened file's nameplate is the one the next receive records
-}
-
-namespace {
-// A measurement file's name, as the file dialogs offer them.
-bool isMeasurementFile(const QString& path) { return path.endsWith(QLatin1String(".MTQ"), Qt::CaseInsensitive); }
-}  // namespace
-
-void MainWindow::applyFileResult(const FileOpResult& r, bool named) {
-    applyFileResult(r);
-    // A file opened or saved under its name goes to the front of the recent files.
-    if (named && !r.caption.isEmpty() && !st_.file.WorkFile.isEmpty() && st_.file.WorkFile != workFilePath(dir_))
-        noteRecentFile(dir_, st_.file.WorkFile);
-}
-
-void MainWindow::mnuFileOpen_Click() {
-    applyFileResult(files_.open(), true);
-    sayIfNameplateReplaced(QStringLiteral("打开的文件"));
-}
-
-void MainWindow::openPath(const QString& path) {
-    if (!mnuFileOpen->isEnabled()) return;
-    if (!QFileInfo(path).isFile()) forgetRecentFile(dir_, path);
-    applyFileResult(files_.openPath(path), true);
-    sayIfNameplateReplaced(QStringLiteral("打开的文件"));
-}
-
-void MainWindow::fillRecentMenu() {
-    mnuRecent->clear();
-    const QStringList files = recentFiles(dir_);
-    for (int k = 0; k < files.size(); ++k) {
-        QAction* a = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(k + 1).arg(files[k]));
-        connect(a, &QAction::triggered, this, [this, path = files[k]] { openPath(path); });
-    }
-    mnuRecent->setEnabled(mnuFileOpen->isEnabled() && !files.isEmpty());
-}
-
-void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
-    const QList<QUrl> urls = e->mimeData()->urls();
-    if (mnuFileOpen->isEnabled() && urls.size() == 1 && urls[0].isLocalFile() && isMeasurementFile(urls[0].toLocalFile()))
-        e->acceptProposedAction();
-}
-
-void MainWindow::dropEvent(QDropEvent* e) {
-    const QList<QUrl> urls = e->mimeData()->urls();
-    if (urls.size() != 1 || !urls[0].isLocalFile() || !isMeasurementFile(urls[0].toLocalFile())) return;
-    e->acceptProposedAction();
-    // After the drop has ended: opening may ask questions, which must not run inside the drag.
-    QTimer::singleShot(0, this, [this, path = urls[0].toLocalFile()] { openPath(path); });
-}
-void MainWindow::mnuCLOSE_Click() { applyFileResult(files_.close()); }
-void MainWindow::mnuSAVEFILE_Click() { applyFileResult(files_.save(), true); }
-void MainWindow::mnuSAVE_AS_Click() { applyFileResult(files_.saveAs(), true); }
-void MainWindow::mnuExport_Click() { exporter->start(st_.file.WorkFile); }
+// Other windows
 
 AnalysisWindow* MainWindow::analysisWindow() const { return analysisWindow_.data(); }
 
