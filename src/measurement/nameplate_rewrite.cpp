@@ -16,12 +16,8 @@ Status writeNameplate(const QString& path, const std::array<float, 7>& nameplate
     for (float v : nameplate)
         if (!std::isfinite(v))
             return Status::failure(QStringLiteral("电机参数无效，无法写入数据文件 %1！").arg(path));
-    Result<WriterLock> lock = WriterLock::take(path);
-    if (!lock) {
-        if (lock.status().code() != kFileBeingWritten) return lock.status();
-        return Status::failure(QStringLiteral("数据文件 %1 正在记录中：接收结束之前不能写入电机参数。").arg(path),
-                               lock.reason(), kFileBeingWritten);
-    }
+    Result<WriterLock> lock = WriterLock::takeUnlessRecording(path, QStringLiteral("接收结束之前不能写入电机参数。"));
+    if (!lock) return lock.status();
     {
         MeasurementReader reader;
         if (Status s = reader.open(path); !s)

@@ -71,12 +71,9 @@ Diagnosis diagnose(const QString& path) {
 
 Result<RecoveryReport> recover(const QString& path, FileSystem& fs) {
     // A receive still recording the file holds its writer lock: the file is not interrupted, it is in progress.
-    Result<WriterLock> lock = WriterLock::take(path);
-    if (!lock) {
-        if (lock.status().code() != kFileBeingWritten) return lock.status();
-        return Status::failure(QStringLiteral("数据文件 %1 正在记录中：一个接收正在写入它，结束之前不能恢复。").arg(path),
-                               lock.reason(), kFileBeingWritten);
-    }
+    Result<WriterLock> lock =
+        WriterLock::takeUnlessRecording(path, QStringLiteral("一个接收正在写入它，结束之前不能恢复。"));
+    if (!lock) return lock.status();
     MeasurementReader reader;
     const Status opened = reader.open(path);
     RecoveryReport r;

@@ -152,6 +152,13 @@ WriterLock& WriterLock::operator=(WriterLock&& other) noexcept {
     return *this;
 }
 
+Result<WriterLock> WriterLock::takeUnlessRecording(const QString& path, const QString& whileRecording) {
+    Result<WriterLock> lock = take(path);
+    if (lock || lock.status().code() != kFileBeingWritten) return lock;
+    return Status::failure(QStringLiteral("数据文件 %1 正在记录中：%2").arg(path, whileRecording), lock.reason(),
+                           kFileBeingWritten);
+}
+
 Result<WriterLock> WriterLock::take(const QString& path) {
     WriterLock lock;
     // Read-only and non-blocking: taking the lock neither changes the file nor waits on a FIFO.

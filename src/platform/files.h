@@ -75,6 +75,9 @@ public:
     // Takes the lock of the file at `path`, failing with kFileBeingWritten while another writer holds it. A file
     // that does not exist has nothing to lock: success, holding nothing.
     static Result<WriterLock> take(const QString& path);
+    // The same for a writer that must wait for a receive: while one records the file, the failure says
+    // "数据文件 <path> 正在记录中：<whileRecording>".
+    static Result<WriterLock> takeUnlessRecording(const QString& path, const QString& whileRecording);
     // Whether another writer holds the lock of the file at `path` right now.
     static bool heldElsewhere(const QString& path);
 
