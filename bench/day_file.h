@@ -1,5 +1,6 @@
 // The long measurement the benchmarks work on: a motor that starts, runs with a varying load and noise, idles
-// and now and then feeds back, recorded at 32 samples a second, with a trailer of rough extremes.
+// and now and then feeds back, drawing inductive reactive power throughout, recorded at 32 samples a second, with a
+// trailer of rough extremes.
 #pragma once
 
 #include <fcntl.h>
@@ -46,7 +47,7 @@ inline bool generate(const std::string& path, long samples) {
             const float u1 = 380 + 5 * noise();
             const float p =
                 (std::fmod(u * 97, 1.0f) < 0.01f ? -0.3f : 1.0f) * (0.2f + 3.6f * load) + 0.05f * noise();
-            v[3 * k] = i1;
+            v[3 * k] = -i1;  // a lagging motor: the instrument stores the current with its reactive power's sign
             v[3 * k + 1] = u1;
             v[3 * k + 2] = p;
         }

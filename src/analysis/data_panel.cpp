@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "measurement/reactive_sign.h"
 #include "measurement/sample_math.h"
 #include "shared/time_split.h"
 #include "shared/number_format.h"
@@ -41,7 +42,7 @@ PanelContent panelTexts(const PanelSample& s) {
     PanelContent c;
     const auto& v = s.values;
     for (int n = 0; n < 12; ++n) c.boxes[n] = formatFixed3(n == 2 ? v[n] : std::fabs(v[n]));
-    c.indicator = v[8] < 0 ? QStringLiteral("L") : QStringLiteral("C");
+    c.indicator = QLatin1String(panelIndicator(v[8]));
     c.boxes[12] = formatPrintNumber(s.time.TimeH);
     c.boxes[13] = formatPrintNumber(s.time.TimeM);
     c.boxes[14] = formatPrintNumber(s.time.TimeS);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "measurement/reactive_sign.h"
 #include "measurement/sample_math.h"
 
 namespace mervo {
@@ -12,7 +13,8 @@ namespace {
 
 const TrendQuantityInfo kInfo[kTrendQuantities] = {
     {"I1", "A"},     {"I2", "A"},    {"I3", "A"},      {"U1", "V"},       {"U2", "V"},
-    {"U3", "V"},     {"ΣP", "kW"},   {"ΣQ", "kvar"},   {"S", "kVA"},      {"功率因数", ""},
+    {"U3", "V"},     {"P1", "kW"},   {"P2", "kW"},     {"P3", "kW"},      {"ΣP", "kW"},
+    {"ΣQ(+L/−C)", "kvar"},           {"S", "kVA"},     {"功率因数", ""},
     {"效率", "%"},   {"负载率", "%"}, {"输出功率", "kW"},
 };
 
@@ -42,9 +44,12 @@ const TrendQuantityInfo& trendQuantityInfo(TrendQuantity q) { return kInfo[index
 TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, float pf, const MotorSample& motor) {
     TrendSample t;
     auto set = [&t](TrendQuantity q, float x) { t.values[static_cast<size_t>(indexOf(q))] = x; };
-    for (int k = 0; k < 6; ++k) t.values[static_cast<size_t>(k)] = std::fabs(v[kStoredIndex[k]]);
+    for (int k = 0; k < 9; ++k) {
+        const float x = v[kStoredIndex[k]];
+        t.values[static_cast<size_t>(k)] = k < kStoredMagnitudes ? std::fabs(x) : x;
+    }
     set(TrendQuantity::SumP, sumP);
-    set(TrendQuantity::SumQ, sumQ);
+    set(TrendQuantity::SumQ, iecReactive(sumQ));
     set(TrendQuantity::S, s);
     set(TrendQuantity::PF, std::fabs(pf));
     set(TrendQuantity::Efficiency, motor.outputs ? motor.outputs->efficiency : kNoValue);
@@ -89,14 +94,19 @@ void TrendSeries::append(int64_t count, const Columns& c) {
         auto& v = values_[static_cast<size_t>(indexOf(q))];
         v.insert(v.end(), from, from + n);
     };
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < 9; ++k) {
         auto& v = values_[static_cast<size_t>(k)];
         const size_t at = v.size();
+        const size_t from = static_cast<size_t>(kStoredIndex[k]);
         v.resize(at + n);
-        for (size_t j = 0; j < n; ++j) v[at + j] = std::fabs(c.stored[9 * j + static_cast<size_t>(kStoredIndex[k])]);
+        if (k < kStoredMagnitudes)
+            for (size_t j = 0; j < n; ++j) v[at + j] = std::fabs(c.stored[9 * j + from]);
+        else
+            for (size_t j = 0; j < n; ++j) v[at + j] = c.stored[9 * j + from];
     }
     column(TrendQuantity::SumP, c.sumP);
-    column(TrendQuantity::SumQ, c.sumQ);
+    auto& q = values_[static_cast<size_t>(indexOf(TrendQuantity::SumQ))];
+    for (size_t j = 0; j < n; ++j) q.push_back(iecReactive(c.sumQ[j]));
     column(TrendQuantity::S, c.s);
     auto& pf = values_[static_cast<size_t>(indexOf(TrendQuantity::PF))];
     for (size_t j = 0; j < n; ++j) pf.push_back(std::fabs(c.pf[j]));
@@ -155,6 +165,20 @@ void TrendSeries::append(const TrendSample& s, float elapsed) {
 double TrendSeries::time(int64_t i) const {
     if (totalTime_ > 0) return sampleElapsed(totalTime_, i + 1, expected_);
     return elapsed_[static_cast<size_t>(i)];
+}
+
+double TrendSeries::stepSeconds() const {
+    if (totalTime_ > 0) return expected_ > 0 ? static_cast<double>(totalTime_) / static_cast<double>(expected_) : 0.0;
+    if (empty()) return 0;
+    const int64_t lastNumber = firstNumber + size() - 1;
+    return lastNumber > 0 ? time(size() - 1) / static_cast<double>(lastNumber) : 0.0;
+}
+
+TrendSample TrendSeries::sample(int64_t i) const {
+    TrendSample t;
+    for (size_t k = 0; k < static_cast<size_t>(kTrendQuantities); ++k) t.values[k] = values_[k][static_cast<size_t>(i)];
+    t.state = state(i);
+    return t;
 }
 
 int64_t TrendSeries::lowerBound(double t) const {

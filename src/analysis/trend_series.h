@@ -13,17 +13,19 @@
 namespace mervo {
 
 // Currents, voltages and the power factor as magnitudes, as the panels and curves show them (the sign of a
-// stored current is the direction of its reactive power, which ΣQ keeps); ΣP and ΣQ signed.
+// stored current is the direction of its reactive power, which ΣQ keeps); the channels' active powers as stored;
+// ΣP signed; ΣQ in the IEC convention (positive lagging, see measurement/reactive_sign.h).
 enum class TrendQuantity : int {
     I1, I2, I3,        // A
     U1, U2, U3,        // V
+    P1, P2, P3,        // kW, each channel's active power as stored
     SumP, SumQ, S,     // kW, kvar, kVA
     PF,
     Efficiency,        // %  } from the motor model, NaN where it gives no outputs (generating, no usable
     LoadRate,          // %  } nameplate); 0 below the no-load power
     OutputPower,       // kW }
 };
-constexpr int kTrendQuantities = 13;
+constexpr int kTrendQuantities = 16;
 constexpr int indexOf(TrendQuantity q) { return static_cast<int>(q); }
 
 struct TrendQuantityInfo {
@@ -40,8 +42,9 @@ struct TrendSample {
     MotorState state = MotorState::NoMotorData;
 };
 
-// The stored value (file order I1 U1 P1 I2 U2 P2 I3 U3 P3) behind each of I1 ... U3.
-constexpr int kStoredIndex[6] = {0, 3, 6, 1, 4, 7};
+// The stored value (file order I1 U1 P1 I2 U2 P2 I3 U3 P3) behind each of I1 ... P3.
+constexpr int kStoredIndex[9] = {0, 3, 6, 1, 4, 7, 2, 5, 8};
+constexpr int kStoredMagnitudes = 6;  // I1 ... U3 are shown as magnitudes, the channel powers signed
 
 // The trend quantities of a sample from its nine stored values (file order), its totals and its motor
 // evaluation: the one place that says which stored value is which curve.
@@ -68,9 +71,13 @@ public:
     const float* data(TrendQuantity q) const { return values_[static_cast<size_t>(indexOf(q))].data(); }
     float value(TrendQuantity q, int64_t i) const { return data(q)[i]; }
     MotorState state(int64_t i) const { return static_cast<MotorState>(state_[static_cast<size_t>(i)]); }
+    TrendSample sample(int64_t i) const;
 
     // Seconds from the start of the measurement to sample index i (from 0).
     double time(int64_t i) const;
+    // The time each sample stands for: the duration over the number of samples, as the measurement's energies
+    // count it (for the live series, the latest block's elapsed time over its number).
+    double stepSeconds() const;
     // The index of the sample nearest to time t (clamped to the series); -1 when empty.
     int64_t nearest(double t) const;
     // The first index whose time is at least t (size() when none).

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "analysis/analysis_pass.h"
+#include "analysis/interval_stats.h"
+#include "measurement/reactive_sign.h"
 #include "measurement/reader.h"
 #include "measurement/sample_math.h"
 #include "motor/operating_point.h"
@@ -30,15 +32,23 @@ namespace {
 
 constexpr int kCancelledCode = -2;
 
-// The quantities of a row with their units: the file's nine, the totals, then the motor's outputs.
+// The quantities of a row with their units: the file's nine, the totals, then the motor's outputs. Currents,
+// voltages and the power factor are magnitudes; reactive power is in the IEC convention, which its unit says.
 struct Quantity {
     const char* name;
     const char* unit;
+    TrendQuantity statistic;  // the same quantity in the interval statistics
 };
+using TQ = TrendQuantity;
 constexpr Quantity kQuantities[] = {
-    {"I1", "A"},       {"U1", "V"},       {"P1", "kW"},      {"I2", "A"},  {"U2", "V"},      {"P2", "kW"},
-    {"I3", "A"},       {"U3", "V"},       {"P3", "kW"},      {"P_total", "kW"}, {"Q_total", "kvar"}, {"S", "kVA"},
-    {"PF", nullptr},   {"P_out", "kW"},   {"efficiency", "%"}, {"load_rate", "%"},
+    {"I1", "A", TQ::I1},          {"U1", "V", TQ::U1},
+    {"P1", "kW", TQ::P1},         {"I2", "A", TQ::I2},
+    {"U2", "V", TQ::U2},          {"P2", "kW", TQ::P2},
+    {"I3", "A", TQ::I3},          {"U3", "V", TQ::U3},
+    {"P3", "kW", TQ::P3},         {"P_total", "kW", TQ::SumP},
+    {"Q_total", "kvar;+L/-C", TQ::SumQ},  {"S", "kVA", TQ::S},
+    {"PF", nullptr, TQ::PF},      {"P_out", "kW", TQ::OutputPower},
+    {"efficiency", "%", TQ::Efficiency},  {"load_rate", "%", TQ::LoadRate},
 };
 constexpr size_t kFileAndTotals = 13;  // the quantities every sample has; the motor's three follow
 constexpr size_t kAllQuantities = std::size(kQuantities);
@@ -59,11 +69,18 @@ std::string sampleHeader() {
     return h;
 }
 
+// The power factor and the efficiency of an interval are ratios of its energies, not means of the samples'.
+bool ratioOfEnergies(const Quantity& q) { return q.statistic == TQ::PF || q.statistic == TQ::Efficiency; }
+
 std::string intervalHeader() {
     std::string h = "from,to,samples,date,clock,time(s),";
-    for (const Quantity& q : kQuantities)
-        for (const char* suffix : {"_mean", "_min", "_max"}) h += columnName(q, suffix) + ',';
-    h += "Ep(Wh),Eq(varh)";
+    for (const Quantity& q : kQuantities) {
+        for (const char* suffix : {ratioOfEnergies(q) ? "_interval" : "_mean", "_min", "_max"})
+            h += columnName(q, suffix) + ',';
+        if (q.statistic == TQ::PF) h += "PF_indicator,";
+    }
+    // The energies reached at the interval's last sample, as the panel shows them, then those within it.
+    h += "Ep(Wh),Eq(varh),Ep_interval(Wh),Eq_interval(varh;+L/-C),running(s),below_no_load(s),generating(s)";
     return h;
 }
 
@@ -186,19 +203,26 @@ constexpr size_t kBatchRows = 16384;
 struct Row {
     int64_t no;
     float elapsed;
-    std::array<float, kFileAndTotals> values;
+    std::array<float, kFileAndTotals> values;  // as the columns show them
     float ep, eq, outputPower, efficiency, loadRate;
     MotorState state;
+    char indicator;  // 'L', 'C', or 0 without reactive power
 };
 
 void copyRow(const SampleRows& r, int64_t j, Row& row) {
     row.no = r.first + j + 1;
     row.elapsed = r.elapsed[j];
-    std::copy_n(r.fileValues + j * kSampleRecords, kSampleRecords, row.values.begin());
+    const float* stored = r.fileValues + j * kSampleRecords;
+    for (size_t k = 0; k < kSampleRecords; ++k) {
+        // I and U of each channel are magnitudes; its active power keeps its sign.
+        row.values[k] = k % 3 == 2 ? stored[k] : std::fabs(stored[k]);
+    }
+    const float q = iecReactive(r.sumQ[j]);
     row.values[kSampleRecords] = r.sumP[j];
-    row.values[kSampleRecords + 1] = r.sumQ[j];
+    row.values[kSampleRecords + 1] = q;
     row.values[kSampleRecords + 2] = r.s[j];
-    row.values[kSampleRecords + 3] = r.pf[j];
+    row.values[kSampleRecords + 3] = std::fabs(r.pf[j]);
+    row.indicator = *reactiveIndicator(q);
     row.ep = r.ep[j];
     row.eq = r.eq[j];
     row.outputPower = r.outputPower[j];
@@ -261,7 +285,7 @@ private:
                 p = writeNumber(p, v);
                 *p++ = ',';
             }
-            *p++ = r->values[kSampleRecords + 3] < 0 ? 'L' : 'C';  // the panel's L/C indicator, from PF
+            if (r->indicator) *p++ = r->indicator;
             *p++ = ',';
             p = writeNumber(p, r->ep);
             *p++ = ',';
@@ -327,8 +351,7 @@ private:
     Status status_;
 };
 
-// One row per interval: the samples' mean, minimum and maximum of each quantity, the motor's outputs over the
-// samples that have them, and the energies reached at the interval's last sample.
+// One row per interval of the interval statistics, and the energies the panel shows at its last sample.
 class IntervalRowWriter {
 public:
     IntervalRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd, double seconds, float totalTime, int64_t n)
@@ -343,71 +366,59 @@ public:
             // From its number, not its rounded float time, so that no sample falls into its neighbour.
             const double t = static_cast<double>(totalTime_) * static_cast<double>(no) / static_cast<double>(n_);
             const int64_t k = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(t / seconds_ - 1e-9)) - 1);
-            if (count_ > 0 && k != interval_) status_ = writeInterval();
-            if (count_ == 0) start(k, no);
-            Row row;
-            copyRow(r, j, row);
-            take(row);
+            if (stats_.samples() > 0 && k != interval_) status_ = writeInterval();
+            if (stats_.samples() == 0) {
+                interval_ = k;
+                first_ = no;
+            }
+            stats_.add(trendSampleOf(r, j));
+            ep_ = r.ep[j];
+            eq_ = r.eq[j];
         }
     }
     Status finish() {
-        if (status_ && count_ > 0) status_ = writeInterval();
+        if (status_ && stats_.samples() > 0) status_ = writeInterval();
         return status_;
     }
 
 private:
-    void start(int64_t k, int64_t no) {
-        interval_ = k;
-        first_ = no;
-        sums_.fill(0);
-        counts_.fill(0);
-        mins_.fill(std::numeric_limits<float>::infinity());
-        maxs_.fill(-std::numeric_limits<float>::infinity());
-    }
-    void take(const Row& row) {
-        ++count_;
-        last_ = row.no;
-        ep_ = row.ep;
-        eq_ = row.eq;
-        std::array<float, kAllQuantities> v;
-        std::copy(row.values.begin(), row.values.end(), v.begin());
-        const bool motor = hasMotorOutputs(row.state);
-        const float nan = std::numeric_limits<float>::quiet_NaN();
-        v[kFileAndTotals] = motor ? row.outputPower : nan;
-        v[kFileAndTotals + 1] = motor ? row.efficiency : nan;
-        v[kFileAndTotals + 2] = motor ? row.loadRate : nan;
-        for (size_t q = 0; q < kAllQuantities; ++q) {
-            if (!std::isfinite(v[q])) continue;
-            sums_[q] += v[q];
-            ++counts_[q];
-            mins_[q] = std::min(mins_[q], v[q]);
-            maxs_[q] = std::max(maxs_[q], v[q]);
-        }
-    }
     Status writeInterval() {
-        std::vector<char> buf(96 + RowClock::kMaxChars + (3 * kAllQuantities + 2) * (kShortestMaxChars + 1));
+        const IntervalStats st = stats_.finish(first_, static_cast<double>(totalTime_) / static_cast<double>(n_), true);
+        stats_ = IntervalAccumulator();
+        std::vector<char> buf(160 + RowClock::kMaxChars + (3 * kAllQuantities + 8) * (kShortestMaxChars + 1));
         char* p = buf.data();
-        for (int64_t v : {first_, last_, count_}) {
+        for (int64_t v : {st.firstNumber, st.lastNumber, st.samples}) {
             p = std::to_chars(p, p + 24, v).ptr;
             *p++ = ',';
         }
         const double begins = static_cast<double>(interval_) * seconds_;
         p = clock_.write(p, begins);
         *p++ = ',';
-        p = std::to_chars(p, p + 32, begins).ptr;
-        for (size_t q = 0; q < kAllQuantities; ++q) {
-            const bool any = counts_[q] > 0;
-            for (float v : {static_cast<float>(sums_[q] / std::max<int64_t>(1, counts_[q])), mins_[q], maxs_[q]}) {
+        p = writeNumber(p, static_cast<float>(begins));
+        const auto number = [&p](double v) {
+            *p++ = ',';
+            p = writeNumber(p, static_cast<float>(v));
+        };
+        for (const Quantity& q : kQuantities) {
+            const QuantityStats& x = st[q.statistic];
+            const double value = q.statistic == TQ::PF           ? st.powerFactor
+                                 : q.statistic == TQ::Efficiency ? st.efficiency
+                                 : x.count > 0                   ? x.mean
+                                                                 : std::nan("");
+            number(value);
+            for (float v : {x.min, x.max}) {
                 *p++ = ',';
-                if (any) p = writeNumber(p, v);
+                if (x.count > 0) p = writeNumber(p, v);
+            }
+            if (q.statistic == TQ::PF) {
+                *p++ = ',';
+                for (const char* c = st.powerFactorIndicator; *c; ++c) *p++ = *c;
             }
         }
-        for (float v : {ep_, eq_}) {
-            *p++ = ',';
-            p = writeNumber(p, v);
-        }
+        for (double v : {static_cast<double>(ep_), static_cast<double>(eq_), st.activeEnergyWh, st.reactiveEnergyVarh,
+                         st.runningSeconds, st.belowNoLoadSeconds, st.generatingSeconds})
+            number(v);
         p = std::copy(lineEnd_.begin(), lineEnd_.end(), p);
-        count_ = 0;
         return sink_.write(buf.data(), static_cast<size_t>(p - buf.data()));
     }
 
@@ -418,10 +429,8 @@ private:
     float totalTime_;
     int64_t n_;
     Status status_;
-    int64_t interval_ = 0, first_ = 0, last_ = 0, count_ = 0;
-    std::array<double, kAllQuantities> sums_{};
-    std::array<int64_t, kAllQuantities> counts_{};
-    std::array<float, kAllQuantities> mins_{}, maxs_{};
+    int64_t interval_ = 0, first_ = 0;
+    IntervalAccumulator stats_;
     float ep_ = 0, eq_ = 0;
 };
 

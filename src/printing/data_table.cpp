@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "measurement/sample_math.h"
+#include "measurement/reactive_sign.h"
 #include "measurement/reader.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
@@ -68,7 +69,7 @@ std::vector<PI> row(int64_t no, const std::array<float, 12>& v, const MotorValue
                              PI::columnItem(22), fixed3(voltage),
                              PI::columnItem(32), fixed3(v[9]),
                              PI::columnItem(42), PI::textItem(formatFixed3(std::fabs(v[8])) +
-                                                              (v[8] < 0 ? QStringLiteral("L") : QStringLiteral("C"))),
+                                                              QLatin1String(panelIndicator(v[8]))),
                              PI::columnItem(52), fixed3(std::fabs(v[5])),
                              PI::columnItem(62), fixed3(v[2])};
     if (const auto out = evaluateMotor(m, v[2]).outputs)

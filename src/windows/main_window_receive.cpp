@@ -5,6 +5,7 @@
 
 #include "acquisition/receive_status.h"
 #include "files/side_settings.h"
+#include "measurement/reactive_sign.h"
 #include "platform/program_dir.h"
 #include "shared/message_titles.h"
 #include "windows/main_window.h"
@@ -66,7 +67,7 @@ void MainWindow::drainPort() {
     if (cycle_.blocks() != drawnBlocks_) {
         drawnBlocks_ = cycle_.blocks();
         drawPanel();
-        Label2[10]->setText(st_.live.PowerFactorNegative ? QStringLiteral("L") : QStringLiteral("C"));
+        Label2[10]->setText(QLatin1String(panelIndicator(st_.live.PowerFactorNegative)));
     }
 }
 
@@ -97,7 +98,7 @@ void MainWindow::onReceiveEnded(ReceiveEnd end) {
     if (cycle_.blocks() != drawnBlocks_) {
         drawnBlocks_ = cycle_.blocks();
         drawPanel();
-        Label2[10]->setText(st_.live.PowerFactorNegative ? QStringLiteral("L") : QStringLiteral("C"));
+        Label2[10]->setText(QLatin1String(panelIndicator(st_.live.PowerFactorNegative)));
     }
     if (exiting_) return;
     // The question and messages wait until the port's handler has returned.

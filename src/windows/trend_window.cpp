@@ -141,18 +141,17 @@ void TrendWindow::buildControls() {
     };
     table = new QTableWidget(0, 4, this);
     table->setObjectName(QStringLiteral("trendTable"));
-    table->setHorizontalHeaderLabels(
-        {QStringLiteral("项目"), QStringLiteral("平均"), QStringLiteral("最小"), QStringLiteral("最大")});
+    table->setHorizontalHeaderLabels(intervalTableHeader());
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->setWordWrap(true);
     auto* body = new QSplitter(Qt::Horizontal, this);
     body->addWidget(plots);
     body->addWidget(table);
     body->setStretchFactor(0, 4);
     body->setStretchFactor(1, 1);
-    body->setSizes({900, 300});
+    body->setSizes({860, 440});  // room for the table's four columns
 
     readout = new QLabel(this);
     readout->setObjectName(QStringLiteral("trendReadout"));
@@ -261,6 +260,7 @@ void TrendWindow::cursorsFromPlots(int64_t a, int64_t b) {
 }
 
 void TrendWindow::fillTable() {
+    table->clearSpans();
     table->setRowCount(0);
     rows_.clear();
     if (series_.empty()) return;
@@ -274,7 +274,23 @@ void TrendWindow::fillTable() {
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             table->setItem(r, c + 1, item);
         }
+        if (row.rule) {
+            table->setSpan(r, 1, 1, 3);
+            table->item(r, 1)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        }
     }
+    // Columns as wide as their figures; a rule in words wraps across the row instead of widening a column.
+    const QFontMetrics fm(table->font());
+    const QStringList header = intervalTableHeader();
+    for (int c = 0; c < table->columnCount(); ++c) {
+        int width = fm.horizontalAdvance(header.value(c));
+        for (const IntervalRow& row : rows_)
+            if (c == 0 || (!row.rule && c <= static_cast<int>(row.cells.size())))
+                width = std::max(width, fm.horizontalAdvance(c == 0 ? row.label : row.cells[static_cast<size_t>(c - 1)]));
+        table->setColumnWidth(c, width + 2 * fm.averageCharWidth() + 8);
+    }
+    for (int r = 0; r < static_cast<int>(rows_.size()); ++r)
+        if (rows_[static_cast<size_t>(r)].rule) table->resizeRowToContents(r);
 }
 
 void TrendWindow::copyTable() {
@@ -288,8 +304,8 @@ void TrendWindow::exportTable() {
     const FileDialogRequest r = saveRequest(QStringLiteral("导出表格"), QStringLiteral("CSV 文件(*.csv)"), QStringLiteral("csv"));
     const std::optional<QString> path = dialogs_.choose(r);
     if (!path) return;
-    std::vector<std::vector<QString>> table = {{QStringLiteral("项目"), QStringLiteral("平均"), QStringLiteral("最小"),
-                                                QStringLiteral("最大")}};
+    const QStringList header = intervalTableHeader();
+    std::vector<std::vector<QString>> table = {{header.begin(), header.end()}};
     for (const IntervalRow& row : rows_) {
         table.push_back({row.label});
         table.back().insert(table.back().end(), row.cells.begin(), row.cells.end());

@@ -31,9 +31,10 @@ struct IntervalCase {
     const char* what;
     int64_t a, b;  // sample numbers
     int64_t samples;
-    double seconds, meanP, minP, maxP, meanI1, ep, eq, pf;
-    double meanLoad, meanOutput, meanEfficiency;  // NaN: no sample with motor outputs
-    double belowNoLoad, generating;
+    double seconds, meanP, minP, maxP, meanI1, ep, eq, pf;  // energies within the interval, ΣQ as IEC
+    const char* indicator;
+    double meanLoad, meanOutput, efficiency;  // NaN: no running sample
+    double running, belowNoLoad, generating;
 };
 
 void expectNear(double expected, double actual, const char* what) {
@@ -47,16 +48,25 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
     ASSERT_TRUE(loadTrend(kFixture, s));
     ASSERT_EQ(s.size(), 12);
     EXPECT_TRUE(s.motorUsable);
+    // Each sample stands for 1 s: an interval of k samples lasts k s, and its energy is the sum of its
+    // powers x 1 s (kW·s / 3.6 = W·h). The fixture's stored ΣQ is positive for 1-8, so IEC reactive power is
+    // negative (C) there and positive (L) while generating.
     const IntervalCase cases[] = {
-        // 3 steps of 6 kW = 18 kW·s = 5 W·h; 3 x 4.5 kvar·s = 3.75 var·h.
-        {"constant load", 2, 5, 4, 3, 6, 6, 6, 10, 5, 3.75, 0.8, 50, 5, 83.33333, 0, 0},
-        // Steps to 6, 7, 8: 6 + 0.45 + 0.45 = 6.9 kW·s; 4.5 + 0.6 + 0.6 = 5.7 kvar·s; PF 3.225 / 4.125.
-        {"crossing no-load", 5, 8, 4, 3, 3.225, 0.45, 6, 5.5, 6.9 / 3.6, 5.7 / 3.6, 3.225 / 4.125, 25, 2.5,
-         41.666667, 2, 0},
-        {"generating, B before A", 12, 9, 4, 3, -6, -6, -6, 10, -5, -3.75, -0.8, kNone, kNone, kNone, 0, 3},
-        // Below no-load up to 8, generating to 9 and 10: the outputs of 7 and 8 only, both 0.
-        {"below no-load into generating", 7, 10, 4, 3, -2.775, -6, 0.45, 5.5, (0.45 - 12) / 3.6,
-         (0.6 - 9) / 3.6, -2.775 / 4.125, 0, 0, 0, 1, 2},
+        // 4 x 6 kW = 24 kW·s; 4 x -4.5 kvar = -18 kvar·s; PF 24 / 30.
+        {"constant load", 2, 5, 4, 4, 6, 6, 6, 10, 24 / 3.6, -18 / 3.6, 0.8, "C", 50, 5, 83.333333, 4, 0, 0},
+        // 6 + 6 + 0.45 + 0.45 = 12.9 kW·s; -(4.5 + 4.5 + 0.6 + 0.6) = -10.2 kvar·s. The motor's figures over
+        // samples 5 and 6 only, where it runs: output 10 of input 12 kW·s.
+        {"crossing no-load", 5, 8, 4, 4, 3.225, 0.45, 6, 5.5, 12.9 / 3.6, -10.2 / 3.6, 12.9 / std::hypot(12.9, 10.2),
+         "C", 50, 5, 83.333333, 2, 2, 0},
+        {"generating, B before A", 12, 9, 4, 4, -6, -6, -6, 10, -24 / 3.6, 18 / 3.6, 0.8, "L", kNone, kNone, kNone,
+         0, 0, 4},
+        // 0.9 - 12 = -11.1 kW·s; -1.2 + 9 = 7.8 kvar·s.
+        {"below no-load into generating", 7, 10, 4, 4, -2.775, -6, 0.45, 5.5, -11.1 / 3.6, 7.8 / 3.6,
+         11.1 / std::hypot(11.1, 7.8), "L", kNone, kNone, kNone, 0, 2, 2},
+        // The whole file lasts its 12 s: 36 + 0.9 - 24 = 12.9 kW·s; -27 - 1.2 + 18 = -10.2 kvar·s.
+        {"whole file", 1, 12, 12, 12, 12.9 / 12, -6, 6, 8.5, 12.9 / 3.6, -10.2 / 3.6, 12.9 / std::hypot(12.9, 10.2),
+         "C", 50, 5, 83.333333, 6, 2, 4},
+        {"A = B", 3, 3, 1, 1, 6, 6, 6, 10, 6 / 3.6, -4.5 / 3.6, 0.8, "C", 50, 5, 83.333333, 1, 0, 0},
     };
     for (const IntervalCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -64,25 +74,23 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
         EXPECT_EQ(st.firstNumber, std::min(c.a, c.b));
         EXPECT_EQ(st.lastNumber, std::max(c.a, c.b));
         EXPECT_EQ(st.samples, c.samples);
-        const auto q = [&st](TrendQuantity k) { return st.q[static_cast<size_t>(indexOf(k))]; };
         expectNear(c.seconds, st.seconds, "Δt");
-        expectNear(c.meanP, q(TrendQuantity::SumP).mean, "mean ΣP");
-        expectNear(c.minP, q(TrendQuantity::SumP).min, "min ΣP");
-        expectNear(c.maxP, q(TrendQuantity::SumP).max, "max ΣP");
-        expectNear(c.meanI1, q(TrendQuantity::I1).mean, "mean I1");
-        expectNear(c.ep, st.activeEnergy, "active energy");
-        expectNear(c.eq, st.reactiveEnergy, "reactive energy");
-        expectNear(c.pf, st.meanPowerFactor, "mean PF");
-        const struct {
-            TrendQuantity k;
-            double mean;
-        } motor[] = {{TrendQuantity::LoadRate, c.meanLoad},
-                     {TrendQuantity::OutputPower, c.meanOutput},
-                     {TrendQuantity::Efficiency, c.meanEfficiency}};
-        for (const auto& m : motor) {
-            EXPECT_EQ(q(m.k).count > 0, !std::isnan(m.mean)) << trendQuantityInfo(m.k).name;
-            if (!std::isnan(m.mean)) expectNear(m.mean, q(m.k).mean, trendQuantityInfo(m.k).name);
+        expectNear(c.meanP, st[TrendQuantity::SumP].mean, "mean ΣP");
+        expectNear(c.minP, st[TrendQuantity::SumP].min, "min ΣP");
+        expectNear(c.maxP, st[TrendQuantity::SumP].max, "max ΣP");
+        expectNear(c.meanI1, st[TrendQuantity::I1].mean, "mean I1");
+        expectNear(c.ep, st.activeEnergyWh, "active energy");
+        expectNear(c.eq, st.reactiveEnergyVarh, "reactive energy");
+        expectNear(c.pf, st.powerFactor, "power factor");
+        EXPECT_STREQ(c.indicator, st.powerFactorIndicator);
+        EXPECT_EQ(st[TrendQuantity::LoadRate].count > 0, !std::isnan(c.meanLoad));
+        if (!std::isnan(c.meanLoad)) {
+            expectNear(c.meanLoad, st[TrendQuantity::LoadRate].mean, "load rate");
+            expectNear(c.meanOutput, st[TrendQuantity::OutputPower].mean, "output power");
         }
+        EXPECT_EQ(std::isnan(st.efficiency), std::isnan(c.efficiency));
+        if (!std::isnan(c.efficiency)) expectNear(c.efficiency, st.efficiency, "efficiency");
+        expectNear(c.running, st.runningSeconds, "running");
         expectNear(c.belowNoLoad, st.belowNoLoadSeconds, "below no-load");
         expectNear(c.generating, st.generatingSeconds, "generating");
     }

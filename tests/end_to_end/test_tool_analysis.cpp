@@ -141,13 +141,13 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheDateAndClockPastMidnight)
     const QStringList lines = QString::fromStdString(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 51);
     EXPECT_EQ(lines[0], QStringLiteral("no,date,clock,time(s),I1(A),U1(V),P1(kW),I2(A),U2(V),P2(kW),I3(A),U3(V),P3(kW),"
-                                       "P_total(kW),Q_total(kvar),S(kVA),PF,indicator,Ep(Wh),Eq(varh),motor_state,"
+                                       "P_total(kW),Q_total(kvar;+L/-C),S(kVA),PF,indicator,Ep(Wh),Eq(varh),motor_state,"
                                        "P_out(kW),efficiency(%),load_rate(%)"));
     for (int i = 1; i <= 50; ++i) {
         const QStringList f = lines[i].split(QLatin1Char(','));
         ASSERT_EQ(f.size(), 24) << lines[i].toStdString();
         EXPECT_EQ(f[0].toInt(), i);
-        EXPECT_EQ(f[4].toFloat(), 10.0f + i);  // I1 as stored
+        EXPECT_EQ(f[4].toFloat(), 10.0f + i);  // I1 as a magnitude
     }
     // The leap day before the day of the file's last sample.
     const auto dateAndClock = [&](int row) { return lines[row].section(QLatin1Char(','), 1, 2); };
