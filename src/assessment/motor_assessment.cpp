@@ -1,0 +1,328 @@
+#include "assessment/motor_assessment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "measurement/reactive_sign.h"
+#include "measurement/sample_math.h"
+
+namespace mervo {
+
+namespace {
+
+// The load-rate histogram for the percentile: 0.01 % steps up to kHistogramTop %, the rest in the last step.
+constexpr double kHistogramStep = 0.01;
+constexpr int64_t kHistogramTop = 400;
+constexpr size_t kHistogramBins = static_cast<size_t>(kHistogramTop / kHistogramStep) + 1;
+
+const char* const kBandNames[] = {"0-25", "25-50", "50-75", "75-100", "100-115", "115+"};
+constexpr double kBandEdges[] = {25, 50, 75, 100, 115};
+constexpr size_t kBands = std::size(kBandNames);
+
+// Largest deviation from the mean over the mean, %; none when the mean is not positive.
+std::optional<double> unbalance(double a, double b, double c) {
+    const double mean = (a + b + c) / 3.0;
+    if (!(mean > 0)) return std::nullopt;
+    return 100.0 * std::max({std::fabs(a - mean), std::fabs(b - mean), std::fabs(c - mean)}) / mean;
+}
+
+struct MeanMax {
+    double sum = 0, max = 0;
+    int64_t count = 0;
+    void add(double v) {
+        sum += v;
+        max = count == 0 ? v : std::max(max, v);
+        ++count;
+    }
+    std::optional<double> mean() const { return count ? std::optional<double>(sum / count) : std::nullopt; }
+    std::optional<double> maximum() const { return count ? std::optional<double>(max) : std::nullopt; }
+};
+
+QString percent(double v, int decimals) { return QString::number(v, 'f', decimals) + QStringLiteral(" %"); }
+
+}  // namespace
+
+QString zoneName(OperatingZone z) {
+    switch (z) {
+        case OperatingZone::Economic: return QStringLiteral("经济运行");
+        case OperatingZone::Allowed: return QStringLiteral("允许运行");
+        case OperatingZone::Uneconomic: return QStringLiteral("非经济运行");
+    }
+    return QString();
+}
+
+QString zoneRuleText() {
+    return QStringLiteral(
+        "综合效率 η_c = 输出电量 ÷（运行输入电量 + K_Q × 无功电量），起动过程除外。"
+        "经济运行：η_c 不低于额定综合效率 η_cN；允许运行：η_c 低于 η_cN、不低于允许综合效率 η_cy；"
+        "非经济运行：η_c 低于 η_cy。η_cN 由铭牌额定值算得，η_cy 由铭牌值减去 GB/T 755 容差算得"
+        "（效率减 0.15 或 0.10 ×（100 − η_N），功率因数减 (1 − cosφ_N)/6，限于 0.02～0.07）。"
+        "这是本程序对 GB/T 12497 定义的理解。");
+}
+
+struct AssessmentAccumulator::Impl {
+    AssessedMeasurement m;
+    AssessmentSettings settings;
+    std::optional<RatedFigures> rated;
+    QString motorNote;
+    double step = 0;  // s per sample
+    double tanTarget = 0;
+
+    IntervalAccumulator electrical;
+    double sumIn = 0, sumRun = 0, sumOut = 0, sumQ = 0;  // kW (kvar) summed over samples
+    int64_t running = 0, starting = 0, belowNoLoad = 0, generating = 0;
+    std::array<int64_t, 3> zones{};
+    std::array<int64_t, kBands> bandCount{};
+    std::array<double, kBands> bandSum{};
+    double belowSum = 0, generatingSum = 0, startingSum = 0;
+    double loadSum = 0, loadMax = 0;
+    std::vector<int64_t> histogram;
+    MeanMax voltage, current;
+    int64_t voltageOver = 0;
+    std::optional<double> compensationMax;
+
+    // Starts: whether the previous sample lay below the start threshold, and the start in progress.
+    bool previousBelow = false;
+    std::optional<MotorStart> open;
+    int64_t openSamples = 0;  // the starting samples of the open start
+    std::vector<MotorStart> starts;
+    int64_t firstNumber = 0;
+
+    AssessedSample take(const SampleRows& r, int64_t j);
+    void closeStart() {
+        open->seconds = static_cast<double>(openSamples) * step;
+        starts.push_back(*open);
+        open.reset();
+        openSamples = 0;
+    }
+};
+
+AssessmentAccumulator::AssessmentAccumulator(const AssessedMeasurement& m, const AssessmentSettings& s)
+    : d_(std::make_unique<Impl>()) {
+    d_->m = m;
+    d_->settings = s;
+    d_->step = m.samples > 0 ? static_cast<double>(m.totalTime) / static_cast<double>(m.samples) : 0.0;
+    const double pf = std::clamp(s.targetPowerFactor, 1e-6, 1.0);
+    d_->tanTarget = std::sqrt(1.0 - pf * pf) / pf;
+    Result<RatedFigures> r = ratedFigures(m.motor, s.kq);
+    if (r) {
+        d_->rated = *r;
+        d_->histogram.assign(kHistogramBins, 0);
+    } else {
+        d_->motorNote = r.message();
+    }
+}
+
+AssessmentAccumulator::~AssessmentAccumulator() = default;
+
+void AssessmentAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
+    for (int64_t j = std::max<int64_t>(from, 0); j < std::min(to, r.count); ++j) {
+        const AssessedSample a = d_->take(r, j);
+        if (onSample) onSample(a);
+    }
+}
+
+AssessedSample AssessmentAccumulator::Impl::take(const SampleRows& r, int64_t j) {
+    const TrendSample t = trendSampleOf(r, j);
+    electrical.add(t);
+    const auto value = [&t](TrendQuantity q) { return static_cast<double>(t.values[static_cast<size_t>(indexOf(q))]); };
+    const double p1 = value(TrendQuantity::SumP), q = value(TrendQuantity::SumQ), q1 = std::fabs(q);
+    const int64_t number = r.first + j + 1;
+    if (electrical.samples() == 1) firstNumber = number;
+    sumIn += p1;
+
+    const bool allChannels = m.channels[0] && m.channels[1] && m.channels[2];
+    if (allChannels) {
+        if (const auto u = unbalance(value(TrendQuantity::U1), value(TrendQuantity::U2), value(TrendQuantity::U3))) {
+            voltage.add(*u);
+            if (*u > kVoltageUnbalanceGuide) ++voltageOver;
+        }
+        if (const auto i = unbalance(value(TrendQuantity::I1), value(TrendQuantity::I2), value(TrendQuantity::I3)))
+            current.add(*i);
+    }
+    if (p1 > 0 && q > 0) {
+        const double need = q - p1 * tanTarget;
+        compensationMax = std::max(compensationMax.value_or(0.0), std::max(0.0, need));
+    }
+
+    SampleUse use = SampleUse::NoMotorData;
+    if (rated) {
+        const double largest = std::max({value(TrendQuantity::I1), value(TrendQuantity::I2), value(TrendQuantity::I3)});
+        const double ratedCurrent = rated->ratedCurrent;
+        if (!open && previousBelow && largest >= kStartBeginsAt * ratedCurrent) {
+            open = MotorStart{};
+            open->sample = number;
+            open->timeOfDay = static_cast<double>(m.startClock) +
+                              static_cast<double>(sampleElapsed(m.totalTime, number, m.samples));
+            open->peakAmperes = largest;
+        }
+        if (open) {
+            if (largest <= kStartEndsAt * ratedCurrent) {
+                closeStart();
+            } else {
+                open->peakAmperes = std::max(open->peakAmperes, largest);
+                ++openSamples;
+                use = SampleUse::Starting;
+            }
+        }
+        previousBelow = largest < kStartBeginsAt * ratedCurrent;
+        if (use != SampleUse::Starting) {
+            switch (t.state) {
+                case MotorState::Running: use = SampleUse::Running; break;
+                case MotorState::BelowNoLoad: use = SampleUse::BelowNoLoad; break;
+                case MotorState::Generating: use = SampleUse::Generating; break;
+                case MotorState::NoMotorData: use = SampleUse::NoMotorData; break;
+            }
+        }
+    }
+
+    AssessedSample a;
+    a.number = number;
+    a.timeOfDay = static_cast<double>(m.startClock) + static_cast<double>(sampleElapsed(m.totalTime, number, m.samples));
+    a.activePower = p1;
+    a.reactivePower = q;
+    a.use = use;
+    switch (use) {
+        case SampleUse::Running: {
+            const double p2 = value(TrendQuantity::OutputPower), beta = value(TrendQuantity::LoadRate);
+            a.outputPower = p2;
+            a.loadRate = beta;
+            ++running;
+            sumRun += p1;
+            sumOut += p2;
+            sumQ += q1;
+            const double etaC = comprehensiveEfficiency(p2, p1, q1, settings.kq);
+            ++zones[etaC >= rated->ratedComprehensiveEfficiency      ? 0
+                    : etaC >= rated->allowedComprehensiveEfficiency ? 1
+                                                                    : 2];
+            size_t band = 0;
+            while (band < kBands - 1 && beta >= kBandEdges[band]) ++band;
+            ++bandCount[band];
+            bandSum[band] += p1;
+            loadSum += beta;
+            loadMax = running == 1 ? beta : std::max(loadMax, beta);
+            const double bin = std::floor(std::max(0.0, beta) / kHistogramStep);
+            ++histogram[static_cast<size_t>(std::min<double>(bin, static_cast<double>(kHistogramBins - 1)))];
+            break;
+        }
+        case SampleUse::Starting: ++starting, startingSum += p1; break;
+        case SampleUse::BelowNoLoad: ++belowNoLoad, belowSum += p1; break;
+        case SampleUse::Generating: ++generating, generatingSum += p1; break;
+        case SampleUse::NoMotorData: break;
+    }
+    return a;
+}
+
+Assessment AssessmentAccumulator::finish() const {
+    const Impl& d = *d_;
+    Assessment a;
+    a.settings = d.settings;
+    a.electrical = d.electrical.finish(d.firstNumber, d.step, d.rated.has_value());
+    const double kwh = d.step / 3600.0;  // kW summed over samples to kWh
+    a.energyInKwh = d.sumIn * kwh;
+    a.energyRunningKwh = d.sumRun * kwh;
+    a.energyOutKwh = d.sumOut * kwh;
+    a.energyReactiveKvarh = d.sumQ * kwh;
+    a.runningSeconds = static_cast<double>(d.running) * d.step;
+    a.startingSeconds = static_cast<double>(d.starting) * d.step;
+    a.belowNoLoadSeconds = static_cast<double>(d.belowNoLoad) * d.step;
+    a.generatingSeconds = static_cast<double>(d.generating) * d.step;
+
+    // Electrical figures, with or without a motor.
+    if (d.electrical.samples() > 0) {
+        a.voltageUnbalanceMean = d.voltage.mean();
+        a.voltageUnbalanceMax = d.voltage.maximum();
+        if (d.voltage.count) a.voltageUnbalanceOverGuideSeconds = static_cast<double>(d.voltageOver) * d.step;
+        a.currentUnbalanceMean = d.current.mean();
+        a.currentUnbalanceMax = d.current.maximum();
+        const double hours = a.electrical.seconds / 3600.0;
+        const double meanPower = hours > 0 ? a.energyInKwh / hours : 0.0;
+        a.leading = *a.electrical.powerFactorIndicator == 'C';
+        if (a.leading) {
+            a.compensationKvar = 0.0;
+        } else if (meanPower > 0) {
+            const double ep = std::fabs(a.electrical.activeEnergyWh), eq = a.electrical.reactiveEnergyVarh;
+            const double tanFirst = ep > 0 ? eq / ep : 0.0;
+            a.compensationKvar = std::max(0.0, meanPower * (tanFirst - d.tanTarget));
+        }
+        a.compensationMaxKvar = d.compensationMax.value_or(0.0);
+    }
+
+    a.rated = d.rated;
+    a.motorNote = d.motorNote;
+    if (d.rated) {
+        a.efficiencyClass = efficiencyClassOf(static_cast<int>(std::lround(d.m.motor.MotorPoles)), d.rated->ratedPower,
+                                              d.rated->ratedEfficiency);
+        a.starts = d.starts;
+        if (d.open) {
+            // A start cut off by the interval's end ends there.
+            MotorStart s = *d.open;
+            s.seconds = static_cast<double>(d.openSamples) * d.step;
+            a.starts.push_back(s);
+        }
+        for (MotorStart& s : a.starts) s.peakMultiple = s.peakAmperes / d.rated->ratedCurrent;
+        for (size_t b = 0; b < kBands; ++b)
+            a.loadProfile.push_back({QString::fromLatin1(kBandNames[b]), static_cast<double>(d.bandCount[b]) * d.step,
+                                     d.bandSum[b] * kwh});
+        a.loadProfile.push_back({QStringLiteral("below_no_load"), a.belowNoLoadSeconds, d.belowSum * kwh});
+        a.loadProfile.push_back({QStringLiteral("generating"), a.generatingSeconds, d.generatingSum * kwh});
+        a.loadProfile.push_back({QStringLiteral("starting"), a.startingSeconds, d.startingSum * kwh});
+        for (size_t z = 0; z < 3; ++z) a.zoneSeconds[z] = static_cast<double>(d.zones[z]) * d.step;
+        if (d.running > 0 && d.sumRun > 0) {
+            a.efficiency = 100.0 * d.sumOut / d.sumRun;
+            a.comprehensiveEfficiency = comprehensiveEfficiency(d.sumOut, d.sumRun, d.sumQ, d.settings.kq);
+            a.zone = *a.comprehensiveEfficiency >= d.rated->ratedComprehensiveEfficiency    ? OperatingZone::Economic
+                     : *a.comprehensiveEfficiency >= d.rated->allowedComprehensiveEfficiency ? OperatingZone::Allowed
+                                                                                             : OperatingZone::Uneconomic;
+            a.loadRateMean = d.loadSum / static_cast<double>(d.running);
+            a.loadRateMax = d.loadMax;
+            // Nearest rank: the smallest value with at least 95 % of the samples at or below it.
+            const int64_t rank = static_cast<int64_t>(std::ceil(0.95 * static_cast<double>(d.running)));
+            int64_t seen = 0;
+            for (size_t b = 0; b < d.histogram.size(); ++b) {
+                seen += d.histogram[b];
+                if (seen >= rank) {
+                    a.loadRateP95 = std::min(static_cast<double>(b) * kHistogramStep, d.loadMax);
+                    break;
+                }
+            }
+        }
+    }
+
+    // The verdict in one line.
+    if (!d.rated) {
+        a.verdict = QStringLiteral("无可用的电机参数（%1），只评估电气量：功率因数 %2 %3，有功电量 %4 kWh")
+                        .arg(d.motorNote)
+                        .arg(a.electrical.powerFactor, 0, 'f', 3)
+                        .arg(QLatin1String(a.electrical.powerFactorIndicator))
+                        .arg(a.energyInKwh, 0, 'g', 6);
+    } else if (!a.zone) {
+        a.verdict = QStringLiteral("电动机在此区间没有稳定运行的数据（起动 %1 s，低于空载 %2 s，发电 %3 s），不作能效判定")
+                        .arg(a.startingSeconds, 0, 'f', 1)
+                        .arg(a.belowNoLoadSeconds, 0, 'f', 1)
+                        .arg(a.generatingSeconds, 0, 'f', 1);
+    } else {
+        const RatedFigures& f = *d.rated;
+        const double c = *a.comprehensiveEfficiency;
+        QString against;
+        switch (*a.zone) {
+            case OperatingZone::Economic:
+                against = QStringLiteral("不低于额定综合效率 %1").arg(percent(f.ratedComprehensiveEfficiency, 1));
+                break;
+            case OperatingZone::Allowed:
+                against = QStringLiteral("低于额定综合效率 %1，不低于允许综合效率 %2")
+                              .arg(percent(f.ratedComprehensiveEfficiency, 1), percent(f.allowedComprehensiveEfficiency, 1));
+                break;
+            case OperatingZone::Uneconomic:
+                against = QStringLiteral("低于允许综合效率 %1").arg(percent(f.allowedComprehensiveEfficiency, 1));
+                break;
+        }
+        a.verdict = QStringLiteral("%1：综合效率 %2，%3；平均负载率 %4（综合经济负载率 %5）")
+                        .arg(zoneName(*a.zone), percent(c, 1), against, percent(*a.loadRateMean, 0),
+                             percent(f.economicLoadRateComprehensive, 0));
+    }
+    return a;
+}
+
+}  // namespace mervo
