@@ -3,7 +3,7 @@
 //
 //   bench_day [--samples N] [--table-rows N] [--no-table] [--no-receive]
 //
-// analyze and export as ratios to cat (median of several runs), the data table of the first 1,000,000 rows in
+// analyze and export as ratios to cat (median of several runs), assess as a ratio to analyze, the data table of the first 1,000,000 rows in
 // seconds, the analysis window's pass with its longest event-loop stall (bench_window_pass, under Xvfb when no
 // display is set and xvfb-run is installed, otherwise on the offscreen platform), the report's time and size,
 // and a receive through a pseudo-terminal (bench_pty_receive).
@@ -144,6 +144,11 @@ int main(int argc, char** argv) {
     const double analyzeRatio = analyze.seconds / cat.seconds;
     std::printf("analyze              %.1f ms  %.1fx cat  peak %.1f MiB  exit %d  [goal <= 3x: %s]\n",
                 analyze.seconds * 1000, analyzeRatio, analyze.peakMiB, analyze.status, verdict(analyzeRatio <= 3));
+
+    const Run assess = median({tool, "assess", file}, 7);
+    const double assessRatio = assess.seconds / analyze.seconds;
+    std::printf("assess               %.1f ms  %.1fx analyze  peak %.1f MiB  exit %d  [goal <= 3x analyze: %s]\n",
+                assess.seconds * 1000, assessRatio, assess.peakMiB, assess.status, verdict(assessRatio <= 3));
 
     const std::string csv = d + "/day.csv";
     const Run exported = median({tool, "export", file, "-o", csv}, 3, "/dev/null", csv);

@@ -49,7 +49,51 @@ void IntervalAccumulator::add(const TrendSample& s) {
 }
 
 void IntervalAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
-    for (int64_t j = std::max<int64_t>(from, 0); j < std::min(to, r.count); ++j) add(trendSampleOf(r, j));
+    from = std::max<int64_t>(from, 0);
+    to = std::min(to, r.count);
+    if (from >= to) return;
+    if (samples_ == 0) {
+        mins_.fill(std::numeric_limits<float>::infinity());
+        maxs_.fill(-std::numeric_limits<float>::infinity());
+    }
+    samples_ += to - from;
+    // A quantity at a time over the rows: the loops run over contiguous memory and vectorise.
+    for (int k = 0; k < kTrendQuantities; ++k) {
+        const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
+        const size_t i = static_cast<size_t>(k);
+        double sum = 0;
+        int64_t count = 0;
+        float mn = mins_[i], mx = maxs_[i];
+        for (int64_t j = from; j < to; ++j) {
+            const float v = c.at(j);
+            const bool take = std::isfinite(v) && (!c.motor || r.state[j] == MotorState::Running);
+            sum += take ? v : 0.0f;
+            count += take;
+            mn = take && v < mn ? v : mn;
+            mx = take && v > mx ? v : mx;
+        }
+        sums_[i] += sum;
+        counts_[i] += count;
+        mins_[i] = mn;
+        maxs_[i] = mx;
+    }
+    const RowColumn q = rowColumn(r, TrendQuantity::SumQ);
+    for (int64_t j = from; j < to; ++j) {
+        const float p = r.sumP[j], out = r.outputPower[j];
+        const float reactive = q.at(j);
+        if (std::isfinite(p)) sumP_ += p;
+        if (std::isfinite(reactive)) sumQ_ += reactive;
+        switch (r.state[j]) {
+            case MotorState::Running:
+                ++running_;
+                if (std::isfinite(p)) runningP_ += p;
+                if (std::isfinite(out)) runningOut_ += out;
+                break;
+            case MotorState::BelowNoLoad: ++belowNoLoad_; break;
+            case MotorState::Generating: ++generating_; break;
+            case MotorState::NoMotorData: break;
+        }
+    }
 }
 
 IntervalStats IntervalAccumulator::finish(int64_t firstNumber, double stepSeconds, bool motorUsable) const {
@@ -81,14 +125,6 @@ IntervalStats IntervalAccumulator::finish(int64_t firstNumber, double stepSecond
     st.outputWh = runningOut_ * wh;
     st.efficiency = running_ > 0 && runningP_ > 0 ? 100.0 * runningOut_ / runningP_ : kNaN;
     return st;
-}
-
-TrendSample trendSampleOf(const SampleRows& r, int64_t j) {
-    MotorSample m;
-    m.state = r.state[j];
-    if (m.state == MotorState::Running || m.state == MotorState::BelowNoLoad)
-        m.outputs = MotorOutputs{r.loadRate[j], r.outputPower[j], r.efficiency[j]};
-    return trendSampleOf(r.fileValues + 9 * j, r.sumP[j], r.sumQ[j], r.s[j], r.pf[j], m);
 }
 
 IntervalStats intervalStats(const TrendSeries& s, int64_t a, int64_t b) {

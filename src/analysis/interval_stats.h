@@ -14,7 +14,6 @@
 #include <array>
 #include <cstdint>
 
-#include "analysis/analysis_pass.h"
 #include "analysis/trend_series.h"
 
 namespace mervo {
@@ -46,7 +45,7 @@ struct IntervalStats {
 class IntervalAccumulator {
 public:
     void add(const TrendSample& s);
-    // The pass's rows r.first + j + 1 for j in [from, to), through the one per-sample rule of the trend.
+    // Rows j in [from, to) of a pass's chunk: the same as add(trendSampleOf(r, j)) for each.
     void add(const SampleRows& r, int64_t from, int64_t to);
     int64_t samples() const { return samples_; }
     // The statistics of the samples taken, the first of them numbered `firstNumber`.
@@ -60,9 +59,6 @@ private:
     double sumP_ = 0, sumQ_ = 0, runningP_ = 0, runningOut_ = 0;  // kW and kvar summed over samples
     int64_t running_ = 0, belowNoLoad_ = 0, generating_ = 0;
 };
-
-// A sample of a pass's rows as the trend and the statistics take it.
-TrendSample trendSampleOf(const SampleRows& r, int64_t j);
 
 // The statistics between sample indexes a and b of a series (from 0, in either order, clamped to it).
 IntervalStats intervalStats(const TrendSeries& s, int64_t a, int64_t b);

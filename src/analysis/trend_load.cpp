@@ -16,8 +16,7 @@ Status TrendLoader::begin(const QString& path, TrendSeries& series, QString* war
     pass_ = std::make_unique<AnalysisPass>(st_, nullptr);
     pass_->keepEnergySeries(false);  // the trend keeps its own arrays
     pass_->onRows = [this](const SampleRows& r) {
-        series_->append(r.count, {r.fileValues, r.sumP, r.sumQ, r.s, r.pf, r.efficiency, r.loadRate,
-                                  r.outputPower, r.state});
+        series_->append(r);
     };
     if (Status s = pass_->begin(QString(), warning); !s) return s;
     series.reset(st_.file.TotalTime, pass_->total());

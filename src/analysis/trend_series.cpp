@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "measurement/reactive_sign.h"
 #include "measurement/sample_math.h"
 
 namespace mervo {
@@ -41,20 +40,47 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 
 const TrendQuantityInfo& trendQuantityInfo(TrendQuantity q) { return kInfo[indexOf(q)]; }
 
-TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, float pf, const MotorSample& motor) {
-    TrendSample t;
-    auto set = [&t](TrendQuantity q, float x) { t.values[static_cast<size_t>(indexOf(q))] = x; };
-    for (int k = 0; k < 9; ++k) {
-        const float x = v[kStoredIndex[k]];
-        t.values[static_cast<size_t>(k)] = k < kStoredMagnitudes ? std::fabs(x) : x;
+RowColumn rowColumn(const SampleRows& r, TrendQuantity q) {
+    // The stored value (file order I1 U1 P1 I2 U2 P2 I3 U3 P3) behind each of I1 ... P3.
+    constexpr int kStored[9] = {0, 3, 6, 1, 4, 7, 2, 5, 8};
+    const int k = indexOf(q);
+    if (k < 9) return {r.fileValues + kStored[k], 9, k < 6, false, false};
+    switch (q) {
+        case TrendQuantity::SumP: return {r.sumP, 1, false, false, false};
+        case TrendQuantity::SumQ: return {r.sumQ, 1, false, true, false};  // see measurement/reactive_sign.h
+        case TrendQuantity::S: return {r.s, 1, false, false, false};
+        case TrendQuantity::PF: return {r.pf, 1, true, false, false};
+        case TrendQuantity::Efficiency: return {r.efficiency, 1, false, false, true};
+        case TrendQuantity::LoadRate: return {r.loadRate, 1, false, false, true};
+        default: return {r.outputPower, 1, false, false, true};
     }
-    set(TrendQuantity::SumP, sumP);
-    set(TrendQuantity::SumQ, iecReactive(sumQ));
-    set(TrendQuantity::S, s);
-    set(TrendQuantity::PF, std::fabs(pf));
-    set(TrendQuantity::Efficiency, motor.outputs ? motor.outputs->efficiency : kNoValue);
-    set(TrendQuantity::LoadRate, motor.outputs ? motor.outputs->loadRate : kNoValue);
-    set(TrendQuantity::OutputPower, motor.outputs ? motor.outputs->outputPower : kNoValue);
+}
+
+TrendSample trendSampleOf(const SampleRows& r, int64_t j) {
+    TrendSample t;
+    t.state = r.state[j];
+    for (int k = 0; k < kTrendQuantities; ++k) {
+        const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
+        t.values[static_cast<size_t>(k)] = c.motor && !hasOutputs(t.state) ? kNoValue : c.at(j);
+    }
+    return t;
+}
+
+TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, float pf, const MotorSample& motor) {
+    const MotorOutputs o = motor.outputs.value_or(MotorOutputs{});
+    const MotorState state = motor.outputs ? motor.state : MotorState::NoMotorData;
+    SampleRows r;
+    r.count = 1;
+    r.fileValues = v;
+    r.sumP = &sumP;
+    r.sumQ = &sumQ;
+    r.s = &s;
+    r.pf = &pf;
+    r.outputPower = &o.outputPower;
+    r.efficiency = &o.efficiency;
+    r.loadRate = &o.loadRate;
+    r.state = &state;
+    TrendSample t = trendSampleOf(r, 0);
     t.state = motor.state;
     return t;
 }
@@ -88,43 +114,21 @@ void TrendSeries::append(const TrendSample& s) {
     if (state_.size() % kBlock == 0) summariseNewBlocks();
 }
 
-void TrendSeries::append(int64_t count, const Columns& c) {
-    const size_t n = static_cast<size_t>(count);
-    const auto column = [&](TrendQuantity q, const float* from) {
-        auto& v = values_[static_cast<size_t>(indexOf(q))];
-        v.insert(v.end(), from, from + n);
-    };
-    for (int k = 0; k < 9; ++k) {
+void TrendSeries::append(const SampleRows& r) {
+    const size_t n = static_cast<size_t>(r.count);
+    for (int k = 0; k < kTrendQuantities; ++k) {
+        const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
         auto& v = values_[static_cast<size_t>(k)];
         const size_t at = v.size();
-        const size_t from = static_cast<size_t>(kStoredIndex[k]);
         v.resize(at + n);
-        if (k < kStoredMagnitudes)
-            for (size_t j = 0; j < n; ++j) v[at + j] = std::fabs(c.stored[9 * j + from]);
-        else
-            for (size_t j = 0; j < n; ++j) v[at + j] = c.stored[9 * j + from];
+        for (size_t j = 0; j < n; ++j) v[at + j] = c.at(static_cast<int64_t>(j));
+        if (c.motor)
+            for (size_t j = 0; j < n; ++j)
+                if (!hasOutputs(r.state[j])) v[at + j] = kNoValue;
     }
-    column(TrendQuantity::SumP, c.sumP);
-    auto& q = values_[static_cast<size_t>(indexOf(TrendQuantity::SumQ))];
-    for (size_t j = 0; j < n; ++j) q.push_back(iecReactive(c.sumQ[j]));
-    column(TrendQuantity::S, c.s);
-    auto& pf = values_[static_cast<size_t>(indexOf(TrendQuantity::PF))];
-    for (size_t j = 0; j < n; ++j) pf.push_back(std::fabs(c.pf[j]));
     const size_t at = state_.size();
     state_.resize(at + n);
-    for (size_t j = 0; j < n; ++j) state_[at + j] = static_cast<uint8_t>(c.state[j]);
-    // The motor outputs where the model gives them (as evaluateMotor says: running or below no-load).
-    const std::pair<TrendQuantity, const float*> motor[] = {{TrendQuantity::Efficiency, c.efficiency},
-                                                            {TrendQuantity::LoadRate, c.loadRate},
-                                                            {TrendQuantity::OutputPower, c.outputPower}};
-    for (const auto& [q, from] : motor) {
-        auto& v = values_[static_cast<size_t>(indexOf(q))];
-        v.resize(at + n);
-        for (size_t j = 0; j < n; ++j) {
-            const MotorState m = c.state[j];
-            v[at + j] = m == MotorState::Running || m == MotorState::BelowNoLoad ? from[j] : kNoValue;
-        }
-    }
+    for (size_t j = 0; j < n; ++j) state_[at + j] = static_cast<uint8_t>(r.state[j]);
     summariseNewBlocks();
 }
 

@@ -5,9 +5,11 @@
 
 #include <QString>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "analysis/sample_rows.h"
 #include "motor/operating_point.h"
 
 namespace mervo {
@@ -42,12 +44,25 @@ struct TrendSample {
     MotorState state = MotorState::NoMotorData;
 };
 
-// The stored value (file order I1 U1 P1 I2 U2 P2 I3 U3 P3) behind each of I1 ... P3.
-constexpr int kStoredIndex[9] = {0, 3, 6, 1, 4, 7, 2, 5, 8};
-constexpr int kStoredMagnitudes = 6;  // I1 ... U3 are shown as magnitudes, the channel powers signed
 
-// The trend quantities of a sample from its nine stored values (file order), its totals and its motor
-// evaluation: the one place that says which stored value is which curve.
+// Where a quantity lies in a pass's rows: row j's value is data[j * stride], a magnitude or in the IEC sign
+// where said; a motor quantity means something only where the row's motor state gives outputs (hasOutputs).
+// The one place that says which stored value is which quantity.
+struct RowColumn {
+    const float* data;
+    int64_t stride;
+    bool magnitude, negate, motor;
+    float at(int64_t j) const {
+        const float v = data[j * stride];
+        return magnitude ? std::fabs(v) : negate ? -v : v;
+    }
+};
+RowColumn rowColumn(const SampleRows& r, TrendQuantity q);
+inline bool hasOutputs(MotorState m) { return m == MotorState::Running || m == MotorState::BelowNoLoad; }
+
+// The trend quantities of row j (NaN for a motor quantity without outputs), and of a sample given by its nine
+// stored values (file order), its totals and its motor evaluation.
+TrendSample trendSampleOf(const SampleRows& r, int64_t j);
 TrendSample trendSampleOf(const float fileValues[9], float sumP, float sumQ, float s, float pf,
                           const MotorSample& motor);
 
@@ -58,13 +73,8 @@ public:
     void reset(float uniformTotalTime, int64_t expectedSamples);
     void append(const TrendSample& s);
     void append(const TrendSample& s, float elapsed);  // with its own time, for the live series
-    // `count` samples at once, as an analysis pass hands them over: nine stored values each, the totals, and
-    // the motor state with its outputs (meaningful where the state is Running or BelowNoLoad).
-    struct Columns {
-        const float *stored, *sumP, *sumQ, *s, *pf, *efficiency, *loadRate, *outputPower;
-        const MotorState* state;
-    };
-    void append(int64_t count, const Columns& c);
+    // A pass's rows at once.
+    void append(const SampleRows& r);
 
     int64_t size() const { return static_cast<int64_t>(state_.size()); }
     bool empty() const { return state_.empty(); }

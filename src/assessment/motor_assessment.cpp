@@ -20,19 +20,21 @@ const char* const kBandNames[] = {"0-25", "25-50", "50-75", "75-100", "100-115",
 constexpr double kBandEdges[] = {25, 50, 75, 100, 115};
 constexpr size_t kBands = std::size(kBandNames);
 
-// Largest deviation from the mean over the mean, %; none when the mean is not positive.
-std::optional<double> unbalance(double a, double b, double c) {
-    const double mean = (a + b + c) / 3.0;
-    if (!(mean > 0)) return std::nullopt;
-    return 100.0 * std::max({std::fabs(a - mean), std::fabs(b - mean), std::fabs(c - mean)}) / mean;
+// Largest deviation from the mean over the mean, %; negative when the mean is not positive.
+inline double unbalance(double a, double b, double c) {
+    const double sum = a + b + c;  // 3 × the mean: the deviations are taken three times as large too
+    if (!(sum > 0)) return -1;
+    const double da = std::fabs(3 * a - sum), db = std::fabs(3 * b - sum), dc = std::fabs(3 * c - sum);
+    return 100.0 * std::max(da, std::max(db, dc)) / sum;
 }
 
+// Of values never below 0.
 struct MeanMax {
     double sum = 0, max = 0;
     int64_t count = 0;
     void add(double v) {
         sum += v;
-        max = count == 0 ? v : std::max(max, v);
+        max = std::max(max, v);
         ++count;
     }
     std::optional<double> mean() const { return count ? std::optional<double>(sum / count) : std::nullopt; }
@@ -89,6 +91,8 @@ struct AssessmentAccumulator::Impl {
     std::vector<MotorStart> starts;
     int64_t firstNumber = 0;
 
+    // The columns of the chunk in hand.
+    std::array<RowColumn, kTrendQuantities> column;
     AssessedSample take(const SampleRows& r, int64_t j);
     void closeStart() {
         open->seconds = static_cast<double>(openSamples) * step;
@@ -117,29 +121,34 @@ AssessmentAccumulator::AssessmentAccumulator(const AssessedMeasurement& m, const
 AssessmentAccumulator::~AssessmentAccumulator() = default;
 
 void AssessmentAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
-    for (int64_t j = std::max<int64_t>(from, 0); j < std::min(to, r.count); ++j) {
+    from = std::max<int64_t>(from, 0);
+    to = std::min(to, r.count);
+    if (from >= to) return;
+    if (d_->electrical.samples() == 0) d_->firstNumber = r.first + from + 1;
+    d_->electrical.add(r, from, to);
+    for (int k = 0; k < kTrendQuantities; ++k) d_->column[static_cast<size_t>(k)] = rowColumn(r, static_cast<TrendQuantity>(k));
+    for (int64_t j = from; j < to; ++j) {
         const AssessedSample a = d_->take(r, j);
         if (onSample) onSample(a);
     }
 }
 
 AssessedSample AssessmentAccumulator::Impl::take(const SampleRows& r, int64_t j) {
-    const TrendSample t = trendSampleOf(r, j);
-    electrical.add(t);
-    const auto value = [&t](TrendQuantity q) { return static_cast<double>(t.values[static_cast<size_t>(indexOf(q))]); };
+    const auto value = [&](TrendQuantity q) { return static_cast<double>(column[static_cast<size_t>(indexOf(q))].at(j)); };
     const double p1 = value(TrendQuantity::SumP), q = value(TrendQuantity::SumQ), q1 = std::fabs(q);
     const int64_t number = r.first + j + 1;
-    if (electrical.samples() == 1) firstNumber = number;
+    const MotorState state = r.state[j];
     sumIn += p1;
 
     const bool allChannels = m.channels[0] && m.channels[1] && m.channels[2];
     if (allChannels) {
-        if (const auto u = unbalance(value(TrendQuantity::U1), value(TrendQuantity::U2), value(TrendQuantity::U3))) {
-            voltage.add(*u);
-            if (*u > kVoltageUnbalanceGuide) ++voltageOver;
+        const double u = unbalance(value(TrendQuantity::U1), value(TrendQuantity::U2), value(TrendQuantity::U3));
+        if (u >= 0) {
+            voltage.add(u);
+            voltageOver += u > kVoltageUnbalanceGuide;
         }
-        if (const auto i = unbalance(value(TrendQuantity::I1), value(TrendQuantity::I2), value(TrendQuantity::I3)))
-            current.add(*i);
+        const double i = unbalance(value(TrendQuantity::I1), value(TrendQuantity::I2), value(TrendQuantity::I3));
+        if (i >= 0) current.add(i);
     }
     if (p1 > 0 && q > 0) {
         const double need = q - p1 * tanTarget;
@@ -168,7 +177,7 @@ AssessedSample AssessmentAccumulator::Impl::take(const SampleRows& r, int64_t j)
         }
         previousBelow = largest < kStartBeginsAt * ratedCurrent;
         if (use != SampleUse::Starting) {
-            switch (t.state) {
+            switch (state) {
                 case MotorState::Running: use = SampleUse::Running; break;
                 case MotorState::BelowNoLoad: use = SampleUse::BelowNoLoad; break;
                 case MotorState::Generating: use = SampleUse::Generating; break;

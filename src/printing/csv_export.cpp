@@ -25,6 +25,7 @@
 #include "shared/number_format.h"
 #include "shared/second_core.h"
 #include "shared/shared_state.h"
+#include "shared/time_split.h"
 
 namespace mervo {
 
@@ -175,13 +176,7 @@ public:
 private:
     // The day (0: the start's) and the hundredths of a second into it; 23:59:59.996 is 00:00:00.00 of the next.
     bool split(double elapsed, int64_t* day, long long* cs) const {
-        const double t = static_cast<double>(start_) + elapsed;
-        if (!std::isfinite(t) || std::fabs(t) > 1e12) return false;
-        const long long all = std::llround(t * 100.0);
-        constexpr long long kDay = 8640000;
-        *day = all >= 0 ? all / kDay : -((-all + kDay - 1) / kDay);
-        *cs = all - *day * kDay;
-        return true;
+        return splitClock(static_cast<double>(start_) + elapsed, day, cs);
     }
 
     float start_;
@@ -193,8 +188,6 @@ char* writeNumber(char* p, float v) {
     // An empty field where a number has no value, rather than a word a spreadsheet would take for text.
     return std::isfinite(v) ? writeShortestFloat(p, v) : p;
 }
-
-bool hasMotorOutputs(MotorState m) { return m == MotorState::Running || m == MotorState::BelowNoLoad; }
 
 // Rows turned into text and written at a time: a few megabytes of CSV.
 constexpr size_t kBatchRows = 16384;
@@ -293,7 +286,7 @@ private:
             *p++ = ',';
             const std::string& caption = captions_[static_cast<size_t>(r->state)];
             p = std::copy(caption.begin(), caption.end(), p);
-            if (hasMotorOutputs(r->state)) {
+            if (hasOutputs(r->state)) {
                 p = writeNumber(p, r->outputPower);
                 *p++ = ',';
                 p = writeNumber(p, r->efficiency);
@@ -359,25 +352,32 @@ public:
           totalTime_(totalTime), n_(n) {}
 
     void add(const SampleRows& r, int64_t from, int64_t to) {
-        for (int64_t j = 0; j < r.count && status_; ++j) {
+        // The chunk's rows in the range, taken a run of one interval at a time.
+        const int64_t begin = std::max<int64_t>(0, from - 1 - r.first), end = std::min(r.count, to - r.first);
+        int64_t run = begin;  // the first row of the run not yet taken
+        for (int64_t j = begin; j < end && status_; ++j) {
             const int64_t no = r.first + j + 1;
-            if (no < from || no > to) continue;
             // A sample stands for the time up to its own elapsed time: the one at 1 s closes the first second.
             // From its number, not its rounded float time, so that no sample falls into its neighbour.
             const double t = static_cast<double>(totalTime_) * static_cast<double>(no) / static_cast<double>(n_);
             const int64_t k = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(t / seconds_ - 1e-9)) - 1);
-            if (stats_.samples() > 0 && k != interval_) status_ = writeInterval();
-            if (stats_.samples() == 0) {
+            if (pending_ && k != interval_) {
+                stats_.add(r, run, j);
+                run = j;
+                status_ = writeInterval();
+            }
+            if (!pending_) {
+                pending_ = true;
                 interval_ = k;
                 first_ = no;
             }
-            stats_.add(trendSampleOf(r, j));
             ep_ = r.ep[j];
             eq_ = r.eq[j];
         }
+        if (status_ && run < end) stats_.add(r, run, end);
     }
     Status finish() {
-        if (status_ && stats_.samples() > 0) status_ = writeInterval();
+        if (status_ && pending_) status_ = writeInterval();
         return status_;
     }
 
@@ -385,6 +385,7 @@ private:
     Status writeInterval() {
         const IntervalStats st = stats_.finish(first_, static_cast<double>(totalTime_) / static_cast<double>(n_), true);
         stats_ = IntervalAccumulator();
+        pending_ = false;
         std::vector<char> buf(160 + RowClock::kMaxChars + (3 * kAllQuantities + 8) * (kShortestMaxChars + 1));
         char* p = buf.data();
         for (int64_t v : {st.firstNumber, st.lastNumber, st.samples}) {
@@ -430,6 +431,7 @@ private:
     int64_t n_;
     Status status_;
     int64_t interval_ = 0, first_ = 0;
+    bool pending_ = false;  // an interval has samples not yet written
     IntervalAccumulator stats_;
     float ep_ = 0, eq_ = 0;
 };

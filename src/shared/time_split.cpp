@@ -60,4 +60,24 @@ DurationFields splitDuration(float t) {
     return d;
 }
 
+bool splitClock(double seconds, int64_t* day, long long* hundredths) {
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e12) return false;
+    const long long all = std::llround(seconds * 100.0);
+    constexpr long long kDay = 8640000;
+    *day = all >= 0 ? all / kDay : -((-all + kDay - 1) / kDay);
+    *hundredths = all - *day * kDay;
+    return true;
+}
+
+QString clockText(double seconds) {
+    int64_t day = 0;
+    long long cs = 0;
+    if (!splitClock(seconds, &day, &cs)) return QString();
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(cs / 360000, 2, 10, QLatin1Char('0'))
+        .arg(cs / 6000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(cs / 100 % 60, 2, 10, QLatin1Char('0'))
+        .arg(cs % 100, 2, 10, QLatin1Char('0'));
+}
+
 }  // namespace mervo

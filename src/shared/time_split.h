@@ -1,6 +1,9 @@
 // Durations split for display.
 #pragma once
 
+#include <QString>
+#include <cstdint>
+
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -15,5 +18,12 @@ struct DurationFields {
     int minutes = 0, seconds = 0;
 };
 DurationFields splitDuration(float t);
+
+// A time of day as seconds since the midnight of a measurement's first day (past 86400 on later days): the day
+// (0: the first) and the hundredths of a second into it, 23:59:59.996 being 00:00:00.00 of the next day. False
+// for a time that is not finite or absurdly far.
+bool splitClock(double seconds, int64_t* day, long long* hundredths);
+// "HH:MM:SS.ss" of such a time, on its own day; empty when splitClock refuses it.
+QString clockText(double seconds);
 
 }  // namespace mervo

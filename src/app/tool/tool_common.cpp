@@ -1,4 +1,5 @@
 // What every command of both tool programs shares: the error line, the checked line on stdout, option values.
+#include <cmath>
 #include <cstdio>
 
 #include "app/tool/tool_common.h"
@@ -33,6 +34,18 @@ QString Args::value(const QString& option, bool* missing) {
         return QString();
     }
     return next();
+}
+
+bool positiveNumber(const QString& cmd, const QString& option, const QString& text, double* out, bool whole) {
+    bool ok = false;
+    const double v = whole ? static_cast<double>(text.toLongLong(&ok)) : text.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0) {
+        reportError(cmd, QStringLiteral("%1 needs a %2 number above 0, not \"%3\"")
+                             .arg(option, whole ? QStringLiteral("whole") : QStringLiteral("positive"), text));
+        return false;
+    }
+    *out = v;
+    return true;
 }
 
 }  // namespace mervo::tool

@@ -14,6 +14,7 @@
 #include "shared/result.h"
 
 namespace mervo {
+struct Assessment;
 struct SharedState;
 class AnalysisPass;
 }  // namespace mervo
@@ -80,6 +81,8 @@ bool takeFileAndOptions(const QString& cmd, Args& args, QString* file,
 // True (after reporting it) when `output` is the measurement `input` itself, under any name: writing it would
 // destroy the measurement.
 bool outputIsInput(const QString& cmd, const QString& output, const QString& input);
+// A positive number of an option (whole when `whole`), or false (reported as a usage error).
+bool positiveNumber(const QString& cmd, const QString& option, const QString& text, double* out, bool whole);
 // The one FILE argument of a command that takes nothing else.
 bool takeSingleFile(const QString& cmd, Args& args, QString* file);
 int runSample(const QString& cmd, Args args);
@@ -88,6 +91,10 @@ int runAnalyze(const QString& cmd, Args args);
 int runReport(const QString& cmd, Args args);
 int runTable(const QString& cmd, Args args);
 int runRecover(const QString& cmd, Args args);
+// assess FILE …: the assessment as JSON. The printing program gives `printReport`, which prints the assessment
+// report into -o's file (the exit status); without it, -o is handed to that program.
+using AssessmentReportPrinter = std::function<int(const QString& output, const QString& file, const Assessment& a)>;
+int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport = {});
 
 // What to add to a pass's failure when `file` is an interrupted recording: who holds it or how to finish it.
 QString passFailureHint(const QString& file);

@@ -13,19 +13,6 @@ namespace {
 
 const char kExportUsage[] = "usage: mervo-tool export FILE [-o OUT.csv] [--interval S] [--from A] [--to B] [--excel]";
 
-// A whole positive number of an option, or false (reported as a usage error).
-bool positiveNumber(const QString& cmd, const QString& option, const QString& text, double* out, bool whole) {
-    bool ok = false;
-    const double v = whole ? static_cast<double>(text.toLongLong(&ok)) : text.toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v <= 0) {
-        reportError(cmd, QStringLiteral("%1 needs a %2 number above 0, not \"%3\"")
-                             .arg(option, whole ? QStringLiteral("whole") : QStringLiteral("positive"), text));
-        return false;
-    }
-    *out = v;
-    return true;
-}
-
 }  // namespace
 
 int runExport(const QString& cmd, Args args) {
