@@ -68,4 +68,41 @@ QString deviceEntryText(const PresentDevice& device, const QList<int>& ports) {
     return parts.join(QStringLiteral("  "));
 }
 
+QString assignmentQuestion(int portNo, const QString& target, const QString& programDir) {
+    const PortLink now = readPortLink(portNo, programDir);
+    if (now.kind != PortLink::Kind::Link ||
+        QDir::cleanPath(QDir(programDir).absoluteFilePath(now.target)) == QDir::cleanPath(target))
+        return {};
+    // Where the link ends now; empty when it leads nowhere (an unplugged adapter's stable name).
+    const QString device = QFileInfo(portLinkPath(portNo, programDir)).canonicalFilePath();
+    const bool held = !device.isEmpty() && deviceHeldOpen(device);
+    if (!held && sameFile(device, target)) return {};
+    return QStringLiteral("COM%1 现在连接 %2%3。\r\n确定将 COM%1 改为连接 %4 吗？")
+        .arg(portNo)
+        .arg(now.target, held ? QStringLiteral("，该设备正在使用中") : QString(), target);
+}
+
+Status PortAssignments::assign(int portNo, const QString& target) {
+    const PortLink before = readPortLink(portNo, dir_);
+    if (Status linked = linkPortDevice(portNo, target, dir_); !linked) return linked;
+    // The state before the first change is the one to return to.
+    changed_.try_emplace(portNo, Change{before, target}).first->second.target = target;
+    return {};
+}
+
+Status PortAssignments::undo() {
+    QStringList failed;
+    for (const auto& [portNo, change] : changed_) {
+        const PortLink now = readPortLink(portNo, dir_);
+        if (now.kind != PortLink::Kind::Link || now.target != change.target) continue;
+        const Status back = change.before.kind == PortLink::Kind::Link
+                                ? linkPortDevice(portNo, change.before.target, dir_)
+                                : removePortLink(portNo, dir_);
+        if (!back) failed << QStringLiteral("COM%1：%2").arg(portNo).arg(back.message());
+    }
+    changed_.clear();
+    if (failed.isEmpty()) return {};
+    return Status::failure(failed.join(QStringLiteral("\r\n")));
+}
+
 }  // namespace mervo

@@ -1,5 +1,8 @@
 #include "platform/program_dir.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -9,6 +12,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "platform/file_replacement.h"
 
@@ -127,6 +131,61 @@ Status linkPortDevice(int portNo, const QString& device, const QString& programD
     // The link is in place; an unsynced directory only risks it after a power cut, as with every replaced file.
     (void)fs.syncDirectoryOf(link);
     return {};
+}
+
+PortLink readPortLink(int portNo, const QString& programDir) {
+    const QByteArray link = QFile::encodeName(portLinkPath(portNo, programDir));
+    struct stat st {};
+    if (::lstat(link.constData(), &st) != 0) return {};
+    if (!S_ISLNK(st.st_mode)) return {PortLink::Kind::Other, {}};
+    // As written, so that a link put back reads exactly as it did (a relative one stays relative).
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(link.constData(), target.data(), static_cast<size_t>(target.size()));
+    if (n < 0) return {PortLink::Kind::Other, {}};
+    target.truncate(static_cast<int>(n));
+    return {PortLink::Kind::Link, QFile::decodeName(target)};
+}
+
+Status removePortLink(int portNo, const QString& programDir, FileSystem& fs) {
+    const QString link = portLinkPath(portNo, programDir);
+    if (readPortLink(portNo, programDir).kind != PortLink::Kind::Link) return {};
+    fs.remove(link);
+    if (QFileInfo(link).isSymLink())
+        return Status::failure(QStringLiteral("程序目录中的链接 %1 无法删除").arg(link));
+    (void)fs.syncDirectoryOf(link);
+    return {};
+}
+
+bool deviceHeldOpen(const QString& device) {
+    struct stat want {};
+    if (::stat(QFile::encodeName(device).constData(), &want) != 0) return false;
+    // A device node is known by its device number (another node may name it); anything else by its inode.
+    auto same = [&](const struct stat& st) {
+        if (S_ISCHR(want.st_mode) || S_ISBLK(want.st_mode))
+            return (st.st_mode & S_IFMT) == (want.st_mode & S_IFMT) && st.st_rdev == want.st_rdev;
+        return st.st_dev == want.st_dev && st.st_ino == want.st_ino;
+    };
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    bool held = false;
+    while (!held) {
+        const dirent* p = ::readdir(proc);
+        if (!p) break;
+        if (p->d_name[0] < '1' || p->d_name[0] > '9') continue;
+        const QByteArray fdDir = QByteArray("/proc/") + p->d_name + "/fd";
+        DIR* fds = ::opendir(fdDir.constData());
+        if (!fds) continue;  // another user's process, or one that has just ended
+        while (!held) {
+            const dirent* f = ::readdir(fds);
+            if (!f) break;
+            struct stat st {};
+            // stat follows the descriptor's link to what is open, without opening it again.
+            held = f->d_name[0] != '.' && ::fstatat(::dirfd(fds), f->d_name, &st, 0) == 0 && same(st);
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return held;
 }
 
 }  // namespace mervo

@@ -41,6 +41,21 @@ QString portLinkPath(int portNo, const QString& programDir);
 // Port n (1..8) reaches the link COMn in the program directory when it exists, otherwise /dev/ttyS{n-1}.
 QString devicePathForPort(int portNo, const QString& programDir);
 
+// What stands at COMn in the program directory now: nothing, a link with its target as written there, or something
+// else (a file, a folder), which the program never replaces.
+struct PortLink {
+    enum class Kind { None, Link, Other } kind = Kind::None;
+    QString target;
+};
+PortLink readPortLink(int portNo, const QString& programDir);
+
+// Removes the link COMn; anything else of that name is left as it is.
+Status removePortLink(int portNo, const QString& programDir, FileSystem& fs = systemFileSystem());
+
+// Whether a process this user may look into, this one among them, holds `device` open now (a receive reading
+// it, another program). Processes of other users are not seen.
+bool deviceHeldOpen(const QString& device);
+
 // Points the link COMn in the program directory at `device`; a link already there is replaced in one step, so
 // COMn never goes missing on the way. Anything else named COMn (a file, a folder) is not the program's to
 // replace: it is refused and left as it is.

@@ -6,19 +6,27 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/program_dir.h"
 #include "shared/message_titles.h"
 
 namespace mervo {
 
+namespace {
+const QString kTitle = QStringLiteral("串口设备");
+}
+
 PortDevicesDialog::PortDevicesDialog(int portNo, const SerialDeviceList& devices, MessageBoxes& messages,
-                                     QString programDir, QWidget* parent)
-    : QDialog(parent), portNo_(portNo), devices_(devices), messages_(messages), dir_(std::move(programDir)) {
+                                     PortAssignments& assignments, QString programDir, QWidget* parent)
+    : QDialog(parent),
+      portNo_(portNo),
+      devices_(devices),
+      messages_(messages),
+      assignments_(assignments),
+      dir_(std::move(programDir)) {
     setAttribute(Qt::WA_DeleteOnClose);
     // The settings window waits while it is open, so the number it offers the device to cannot change under
     // it.
     setWindowModality(Qt::WindowModal);
-    setWindowTitle(QStringLiteral("串口设备"));
+    setWindowTitle(kTitle);
     note = new QLabel(this);
     note->setWordWrap(true);
     list = new QListWidget(this);
@@ -62,7 +70,10 @@ void PortDevicesDialog::assign() {
     const int row = list->currentRow();
     if (row < 0 || row >= static_cast<int>(shown_.size())) return;
     const QString target = shown_[static_cast<size_t>(row)].linkTarget();
-    if (Status linked = linkPortDevice(portNo_, target, dir_); !linked) {
+    // No: the dialog stays, for another device or another number.
+    const QString question = assignmentQuestion(portNo_, target, dir_);
+    if (!question.isEmpty() && messages_.show(question, kTitle, MessageButtons::YesNo) != MessageAnswer::Yes) return;
+    if (Status linked = assignments_.assign(portNo_, target); !linked) {
         messages_.show(
             QStringLiteral("COM%1 未能分配给 %2！\r\n%3").arg(portNo_).arg(target, linked.message()),
             errorTitle(), MessageButtons::Ok);

@@ -1,5 +1,6 @@
 // The serial devices present on this machine, offered for the port number chosen in the settings window:
-// choosing one points the link COMn in the program directory at it, so the settings file keeps its number.
+// choosing one points the link COMn in the program directory at it, so the settings file keeps its number. A
+// link that would then lead elsewhere, or whose device is in use, is replaced only once the operator agrees.
 #pragma once
 
 #include <QDialog>
@@ -17,8 +18,9 @@ namespace mervo {
 class PortDevicesDialog : public QDialog {
     Q_OBJECT
   public:
-    PortDevicesDialog(int portNo, const SerialDeviceList& devices, MessageBoxes& messages, QString programDir,
-                      QWidget* parent);
+    // The links go through `assignments`, which the settings window keeps for its Cancel.
+    PortDevicesDialog(int portNo, const SerialDeviceList& devices, MessageBoxes& messages,
+                      PortAssignments& assignments, QString programDir, QWidget* parent);
 
     QLabel* note;
     QListWidget* list;
@@ -26,7 +28,7 @@ class PortDevicesDialog : public QDialog {
 
     // Lists the devices anew (an adapter plugged in or out since).
     void refresh();
-    // Points COMn at the selected device; on success the dialog closes.
+    // Points COMn at the selected device, asking first when that would disturb it; on success the dialog closes.
     void assign();
 
   signals:
@@ -36,6 +38,7 @@ class PortDevicesDialog : public QDialog {
     int portNo_;
     const SerialDeviceList& devices_;
     MessageBoxes& messages_;
+    PortAssignments& assignments_;
     QString dir_;
     std::vector<PresentDevice> shown_;
 };

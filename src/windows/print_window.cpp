@@ -153,20 +153,45 @@ PrintHeader PrintWindow::header() const {
     return h;
 }
 
-Status PrintWindow::print(const QString& name, const std::function<Status(Surface&)>& draw) {
+std::unique_ptr<PrintOutput> PrintWindow::chooseOutput(const QString& name) {
     Result<std::unique_ptr<PrintOutput>> out = openOutput(name);
     if (!out) {
         messages_.show(out.message(), errorTitle(), MessageButtons::Ok);
-        return out.status();
+        return nullptr;
     }
-    // A cancelled save dialog is the operator's choice, not a fault.
-    if (!*out) return {};
-    const Status s = printDocument(**out, draw);
+    // Nothing when the save dialog was cancelled: the operator's choice, not a fault.
+    return std::move(*out);
+}
+
+Status PrintWindow::print(PrintOutput& out, const QString& name, const std::function<Status(Surface&)>& draw) {
+    const Status s = printDocument(out, draw);
     if (s && !rememberIn_.isEmpty()) rememberPrintedTexts(rememberIn_, {Text3->text(), Text4->text()});
     // A cancelled printout is the operator's choice: the document is abandoned (a PDF is not written).
     if (!s && !printCancelled(s))
         messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);
     return s;
+}
+
+Status PrintWindow::printTable(const PrintHeader& h, const TableRange& range) {
+    const auto out = chooseOutput(QStringLiteral("数据"));
+    if (!out) return {};
+    return print(*out, QStringLiteral("数据"), [&](Surface& s) {
+        // Made only once the output is chosen, and gone before any message: once started it shows itself on its
+        // own timer, and modal over a save dialog still waiting for a name it would take that dialog's keyboard.
+        // It keeps the windows painted while the pages are drawn on this thread (setValue processes events once
+        // it shows), and its Cancel stops the printing after the page in hand. Modal to the whole program, so
+        // nothing changes the measurement while it is printed.
+        QProgressDialog progress(QStringLiteral("正在打印数据表……"), QStringLiteral("取消"), 0,
+                                 static_cast<int>(std::min<int64_t>(tablePageCount(range), INT_MAX)), this);
+        progress.setWindowTitle(QStringLiteral("打印数据"));
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setValue(0);
+        return printDataTable(st_, s, h, range, [&](int64_t done, int64_t total) {
+            progress.setLabelText(QStringLiteral("正在打印数据表：第 %1 页，共 %2 页").arg(done).arg(total));
+            progress.setValue(static_cast<int>(std::min<int64_t>(done, INT_MAX)));
+            return !progress.wasCanceled();
+        });
+    });
 }
 
 void PrintWindow::Command2_Click() {
@@ -195,26 +220,11 @@ void PrintWindow::Command2_Click() {
             return;
     }
     // A failed report is told to the operator; the table is still printed.
-    if (report) (void)print(QStringLiteral("工况运行曲线"), [&](Surface& s) { return printReport(st_, s, h); });
-    if (table) {
-        // A modal progress dialog keeps the windows painted while the pages are drawn on this thread (setValue
-        // processes events once it shows), and its Cancel stops the printing after the page in hand. Modal to
-        // the whole program, so nothing changes the measurement while it is printed.
-        QProgressDialog progress(QStringLiteral("正在打印数据表……"), QStringLiteral("取消"), 0,
-                                 static_cast<int>(std::min<int64_t>(tablePageCount(range), INT_MAX)), this);
-        progress.setWindowTitle(QStringLiteral("打印数据"));
-        progress.setWindowModality(Qt::ApplicationModal);
-        progress.setValue(0);
-        const Status printed = print(QStringLiteral("数据"), [&](Surface& s) {
-            return printDataTable(st_, s, h, range, [&](int64_t done, int64_t total) {
-                progress.setLabelText(QStringLiteral("正在打印数据表：第 %1 页，共 %2 页").arg(done).arg(total));
-                progress.setValue(static_cast<int>(std::min<int64_t>(done, INT_MAX)));
-                return !progress.wasCanceled();
-            });
-        });
-        // Cancelled: the window stays, so a shorter range can be chosen.
-        if (printCancelled(printed)) return;
-    }
+    if (report)
+        if (const auto out = chooseOutput(QStringLiteral("工况运行曲线")))
+            (void)print(*out, QStringLiteral("工况运行曲线"), [&](Surface& s) { return printReport(st_, s, h); });
+    // Cancelled: the window stays, so a shorter range can be chosen.
+    if (table && printCancelled(printTable(h, range))) return;
     close();
 }
 

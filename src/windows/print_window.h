@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/printer.h"
 #include "platform/surface.h"
+#include "printing/data_table.h"
 #include "printing/print_job.h"
 #include "shared/shared_state.h"
 
@@ -49,8 +50,13 @@ public:
     std::function<Result<std::unique_ptr<PrintOutput>>(const QString& documentName)> openOutput;
 
 private:
-    // Prints one document, telling the operator of a failure; what became of it.
-    Status print(const QString& name, const std::function<Status(Surface&)>& draw);
+    // The output of one document, chosen before anything of it is drawn; nothing when the operator cancelled or
+    // it cannot be opened (the operator is told why).
+    std::unique_ptr<PrintOutput> chooseOutput(const QString& name);
+    // Prints one document on its chosen output, telling the operator of a failure; what became of it.
+    Status print(PrintOutput& out, const QString& name, const std::function<Status(Surface&)>& draw);
+    // The data table over `range`, behind a progress window that can cancel it; what became of it.
+    Status printTable(const PrintHeader& h, const TableRange& range);
 
     SharedState& st_;
     FileDialogs& dialogs_;

@@ -1,6 +1,7 @@
 #include "windows/settings_window.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,7 +66,8 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& messages, QStri
       st_(state),
       messages_(messages),
       dir_(std::move(programDir)),
-      devices_(devices) {
+      devices_(devices),
+      assignments_(dir_) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("MERVO...设置"));
     setFont(designedFont());
@@ -190,7 +192,7 @@ void SettingsWindow::showPortDevices() {
 }
 
 void SettingsWindow::devicesButton_Click() {
-    auto* dialog = new PortDevicesDialog(Combo1->currentIndex() + 1, devices_, messages_, dir_, this);
+    auto* dialog = new PortDevicesDialog(Combo1->currentIndex() + 1, devices_, messages_, assignments_, dir_, this);
     connect(dialog, &PortDevicesDialog::assigned, this, &SettingsWindow::showPortDevices);
     dialog->show();
 }
@@ -241,11 +243,19 @@ void SettingsWindow::Command1_Click() {
     if (st_.receive.Receiving)
         messages_.show(QStringLiteral("设置已保存，将在下一次接收时生效；正在进行的接收仍按开始时的设置记录。"),
                        receiveTitle(), MessageButtons::Ok);
+    assignments_.keep();
     close();
 }
 
 void SettingsWindow::Command2_Click() {
     close();
+}
+
+void SettingsWindow::closeEvent(QCloseEvent* e) {
+    if (Status undone = assignments_.undo(); !undone)
+        messages_.show(QStringLiteral("串行口的设备分配未能撤销！\r\n") + undone.message(), errorTitle(),
+                       MessageButtons::Ok);
+    QWidget::closeEvent(e);
 }
 
 }  // namespace mervo

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "files/port_choice.h"
 #include "platform/dialogs.h"
 #include "platform/serial_devices.h"
 #include "shared/shared_state.h"
@@ -40,6 +41,10 @@ public:
     void Command2_Click();  // Cancel
     void devicesButton_Click();
 
+protected:
+    // Closing the window other than by a successful OK puts back the port links the device list changed.
+    void closeEvent(QCloseEvent* e) override;
+
 private:
     // Each number in the list with the device it reaches now.
     void showPortDevices();
@@ -48,6 +53,7 @@ private:
     MessageBoxes& messages_;
     QString dir_;
     const SerialDeviceList& devices_;
+    PortAssignments assignments_;
 };
 
 }  // namespace mervo

@@ -3,7 +3,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <unistd.h>
 
 #include "files/port_choice.h"
 #include "platform/fake/fixed_serial_devices.h"
@@ -80,4 +82,71 @@ TEST(PortChoice, aNumberIsConnectedOnlyWhileItsDeviceIsThere) {
         EXPECT_EQ(reach.present, c.present);
     }
     EXPECT_EQ(portsReaching(present[1], dir.path()), QList<int>({1, 2}));
+}
+
+// Pointing a number at a device asks first when the number is linked already and would then lead to another
+// device, or when the device it leads to is held open; never when nothing would be disturbed.
+TEST(PortChoice, assigningAsksBeforeLeadingANumberElsewhereOrAwayFromADeviceInUse) {
+    QTemporaryDir dir;
+    const QString ttyA = dir.filePath("ttyA"), ttyB = dir.filePath("ttyB"), byIdA = dir.filePath("usb-A-port0");
+    for (const QString& device : {ttyA, ttyB}) QFile(device).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(ttyA, byIdA));
+    const QString question = "COM1 现在连接 %1%2。\r\n确定将 COM1 改为连接 %3 吗？";
+    const struct {
+        const char* what;
+        QString linkedTo;  // empty: no COM1; "file": a file named COM1
+        bool heldOpen;     // ttyA is open
+        QString target;
+        QString asked;  // empty: no question
+    } cases[] = {
+        {"no link yet", {}, true, ttyB, {}},
+        {"a file named COM1, refused later", "file", true, ttyB, {}},
+        {"the same target", ttyA, true, ttyA, {}},
+        {"another name of the same idle device", ttyA, false, byIdA, {}},
+        {"another name of the same device in use", ttyA, true, byIdA, question.arg(ttyA, "，该设备正在使用中", byIdA)},
+        {"another device", ttyA, false, ttyB, question.arg(ttyA, "", ttyB)},
+        {"a device in use through its other name", byIdA, true, ttyB, question.arg(byIdA, "，该设备正在使用中", ttyB)},
+        {"an unplugged device", dir.filePath("gone"), false, ttyB, question.arg(dir.filePath("gone"), "", ttyB)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString com1 = dir.filePath("COM1");
+        QFile::remove(com1);
+        if (c.linkedTo == "file") {
+            QFile(com1).open(QIODevice::WriteOnly);
+        } else if (!c.linkedTo.isEmpty()) {
+            ASSERT_TRUE(QFile::link(c.linkedTo, com1));
+        }
+        QFile held(ttyA);
+        if (c.heldOpen) {
+            ASSERT_TRUE(held.open(QIODevice::ReadOnly));
+        }
+        EXPECT_EQ(assignmentQuestion(1, c.target, dir.path()).toStdString(), c.asked.toStdString());
+    }
+}
+
+// Cancel puts each link back as it was before the window first changed it, a relative one as written; a link
+// someone else has changed since is theirs, and links kept stay.
+TEST(PortChoice, undoPutsBackTheLinksAsTheyWereBeforeTheFirstChange) {
+    QTemporaryDir dir;
+    auto com = [&](int n) { return dir.filePath(QStringLiteral("COM%1").arg(n)); };
+    ASSERT_TRUE(QFile::link("ttyA", com(2)));
+    ASSERT_TRUE(QFile::link("/dev/ttyUSB0", com(3)));
+    PortAssignments changes(dir.path());
+    for (const auto& [n, target] : {std::pair{1, "/dev/ttyUSB1"}, {2, "/dev/ttyUSB2"}, {2, "/dev/ttyUSB3"},
+                                    {3, "/dev/ttyUSB4"}})
+        ASSERT_TRUE(changes.assign(n, QString::fromUtf8(target)).ok());
+    QFile::remove(com(3));
+    ASSERT_TRUE(QFile::link("/dev/ttyUSB9", com(3)));  // mervo-sim --com 3, say
+    ASSERT_TRUE(changes.undo().ok());
+    EXPECT_FALSE(QFileInfo(com(1)).isSymLink()) << "there was none";
+    char written[64] = {};
+    ASSERT_GT(::readlink(QFile::encodeName(com(2)).constData(), written, sizeof written - 1), 0);
+    EXPECT_STREQ(written, "ttyA");
+    EXPECT_EQ(QFile::symLinkTarget(com(3)).toStdString(), "/dev/ttyUSB9");
+
+    ASSERT_TRUE(changes.assign(1, "/dev/ttyUSB1").ok());
+    changes.keep();
+    ASSERT_TRUE(changes.undo().ok());
+    EXPECT_EQ(QFile::symLinkTarget(com(1)).toStdString(), "/dev/ttyUSB1");
 }
