@@ -419,6 +419,10 @@ void MainWindow::openAnalysis(bool fromMenu) {
 
 TrendWindow* MainWindow::trendWindow() const { return trendWindow_.data(); }
 
+void MainWindow::trendFollows() {
+    if (trendWindow_) trendWindow_->follow();
+}
+
 void MainWindow::mnuTrend_Click() {
     showSingle(trendWindow_, [this] {
         TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return cycle_.running(); }, {}};

@@ -116,6 +116,8 @@ private:
     void showProgress(bool now);
     void drawPanel();
     void clearPanel();
+    // The trend window, when open, shows the measurement in hand after it changed.
+    void trendFollows();
     void beginReceive(ReceiveMode mode);
     void drainPort();
     void onReceiveEnded(ReceiveEnd end);

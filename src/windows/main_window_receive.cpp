@@ -111,6 +111,7 @@ void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
                                                   : receiveEndText(end, cycle_.endDetail()),
                        errorTitle(), MessageButtons::Ok);
         Form_Load();
+        trendFollows();
         return;
     }
     if (mode == ReceiveMode::Manual) applyStates(states::stopPressed());
@@ -121,6 +122,7 @@ void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
         mnuSAVEFILE_Click();
     else
         setWorkFileUnsaved(dir_, false);  // declined: not asked again
+    trendFollows();
 }
 
 }  // namespace mervo

@@ -31,6 +31,7 @@
 #include "windows/settings_window.h"
 #include "windows/export_window.h"
 #include "windows/motor_window.h"
+#include "windows/trend_window.h"
 #include "support/status_matchers.h"
 
 using namespace mervo;
@@ -819,4 +820,70 @@ TEST_F(MainWindowTest, aConfirmedNameplateGoesWhereTheOperatorMeansIt) {
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("打开的文件使用文件中的电机参数（无电机参数）")));
     EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+}
+
+// The views follow the measurement in hand: the trend window shows what was opened, closed or just received, the
+// panel keeps nothing of a receive once a file is opened, and an Open that is refused leaves the open file open.
+TEST_F(MainWindowTest, theViewsFollowTheMeasurementInHand) {
+    const QString motor = rig.path("motor.MTQ");  // 12 samples
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), motor));
+    QFile png(rig.path("picture.MTQ"));
+    ASSERT_TRUE(png.open(QIODevice::WriteOnly));
+    png.write(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(300, '\x07'));
+    png.close();
+    const QString temp = rig.path("TEMP.MTX");
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        QString file;        // in hand, named by the title unless it is the working file
+        const char* panel;   // the first current's box, then after a repaint
+        bool analysis;       // 数据分析 enabled
+        const char* trend;   // the trend window's title
+        int64_t samples;     // that it shows
+    } cases[] = {
+        {"an Open", [&] { w.openPath(motor); }, motor, "| 0.000", true, "趋势分析 — motor.MTQ", 12},
+        {"an Open refused after one", [&] {
+             w.openPath(motor);
+             rig.dialogs.answers = {rig.path("picture.MTQ")};
+             w.mnuFileOpen->trigger();
+         }, motor, "| 0.000", true, "趋势分析 — motor.MTQ", 12},
+        {"Close after an Open", [&] {
+             w.openPath(motor);
+             w.mnuCLOSE->trigger();
+         }, temp, "| 0.000", false, "趋势分析 — TEMP.MTX", 1},
+        {"another receive", [&] {
+             w.Command3->click();
+             rig.clock.advance(1);
+             rig.port.deliver(blockBytes(kLagging));
+             w.Command4->click();
+             settle();
+         }, temp, " 10.000| 10.000", true, "趋势分析 — TEMP.MTX", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A receive of one block, not saved, shown in the trend window.
+        w.mnuCLOSE_Click();
+        w.Command3->click();
+        rig.clock.advance(1);
+        rig.port.deliver(blockBytes(kLagging));
+        w.mnuTrend_Click();
+        QTest::qWait(150);  // the trend window follows the receive
+        w.Command4->click();
+        settle();
+        ASSERT_EQ(panel(w)[0], QStringLiteral(" 10.000"));
+
+        c.act();
+        EXPECT_EQ(rig.state.file.WorkFile, c.file);
+        EXPECT_EQ(w.windowTitle(), c.file == temp ? QStringLiteral("电能综合测试仪")
+                                                  : QStringLiteral("电能综合测试仪[%1]").arg(c.file));
+        const QString shown = panel(w)[0];
+        w.Picture1_Paint();
+        EXPECT_EQ(shown + QLatin1Char('|') + panel(w)[0], QString::fromUtf8(c.panel));
+        EXPECT_EQ(w.Command2->isEnabled(), c.analysis);
+        TrendWindow* trend = w.trendWindow();
+        ASSERT_NE(trend, nullptr);
+        EXPECT_EQ(trend->windowTitle(), QString::fromUtf8(c.trend));
+        for (int i = 0; i < 1000 && trend->loading(); ++i) QTest::qWait(5);
+        EXPECT_EQ(trend->series().size(), c.samples) << trend->status->text().toStdString();
+    }
 }
