@@ -23,6 +23,7 @@
 #include "measurement/recovery.h"
 #include "measurement/reader.h"
 #include "measurement/writer.h"
+#include "files/side_settings.h"
 #include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
@@ -885,5 +886,51 @@ TEST_F(MainWindowTest, theViewsFollowTheMeasurementInHand) {
         EXPECT_EQ(trend->windowTitle(), QString::fromUtf8(c.trend));
         for (int i = 0; i < 1000 && trend->loading(); ++i) QTest::qWait(5);
         EXPECT_EQ(trend->series().size(), c.samples) << trend->status->text().toStdString();
+    }
+}
+
+// A receive that records nothing does not look live: the panel waits empty instead of showing the receive before,
+// the status line names what to check after a few seconds, and at the end the operator is told so, with nothing
+// offered for saving, nothing written and nothing listed among the recent files.
+TEST_F(MainWindowTest, aReceiveWithoutASingleBlockSaysSoAndOffersNothingToSave) {
+    const struct {
+        const char* what;
+        QPushButton* start;
+        std::function<void()> end;
+    } cases[] = {
+        {"manual, stopped", w.Command3, [&] { w.Command4->click(); }},
+        {"timed, at its time", w.Command1, [&] {
+             rig.clock.advance(5);
+             QTest::qWait(250);
+         }},
+        {"manual, the device gone", w.Command3, [&] { rig.port.unplug(QStringLiteral("the device hung up")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        w.Command3->click();
+        rig.port.deliver(blockBytes(kLagging));
+        w.Command4->click();
+        settle();
+        ASSERT_EQ(panel(w)[0], QStringLiteral(" 10.000"));
+        rig.messages.shown.clear();
+        rig.messages.answers = {MessageAnswer::Yes};  // had the question been asked, this would save
+        rig.dialogs.answers = {rig.path("nothing.MTQ")};
+        rig.state.file.TotalTime = 10;
+
+        c.start->click();
+        EXPECT_EQ(panel(w)[0], QString()) << "waiting, not the readings of the receive before";
+        rig.clock.advance(6);
+        QTest::qWait(250);
+        EXPECT_TRUE(w.receiveStatus->text().startsWith(QStringLiteral("无数据：请查 COM1、电缆、仪表输出")))
+            << w.receiveStatus->text().toStdString();
+        c.end();
+        settle();
+
+        ASSERT_EQ(rig.messages.shown.size(), 1u);
+        EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("未收到任何数据"))) << rig.messages.shown[0].text.toStdString();
+        EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("COM1（/dev/ttyS0）")));
+        EXPECT_FALSE(QFile::exists(rig.path("nothing.MTQ")));
+        EXPECT_TRUE(recentFiles(rig.dir.path()).isEmpty());
+        EXPECT_EQ(w.controlStates(), controls("1011 10 100001")) << "nothing in hand, as after Close";
     }
 }
