@@ -118,9 +118,8 @@ FileOpResult MeasurementFiles::openPath(const QString& path) {
     offerRecovery(path, messages_, operationErrorTitle());
     MeasurementReader reader;
     if (Status opened = reader.open(path); !opened) {
-        // A file that cannot be read or is too short to hold a header: say so rather than fail silently.
-        st_.file.WorkFile.clear();
-        r.caption = captionClosed();
+        // A file that cannot be read or is too short to hold a header: say so rather than fail silently, and
+        // keep the measurement in hand as it was.
         messages_.show(QStringLiteral("无法打开测量数据文件！\r\n%1").arg(opened.message()), operationErrorTitle(), MessageButtons::Ok);
         return r;
     }
@@ -128,6 +127,11 @@ FileOpResult MeasurementFiles::openPath(const QString& path) {
     r.caption = captionForFile(path);
     r.summary = measurementSummary(reader.info());
     r.controls = states::fileOpened();
+    // The readings of a receive before belong to no file in hand: the panel starts empty, and a repaint draws
+    // nothing of them again.
+    r.clearPanel = true;
+    st_.live.LiveValues.fill(0);
+    st_.file.ElapsedTime = 0;
 
     const FileHeader& h = reader.info().header;
     st_.motor.setNameplate(h.nameplate);

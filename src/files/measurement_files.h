@@ -44,7 +44,8 @@ public:
         : st_(state), dialogs_(dialogs), messages_(messages), dir_(std::move(programDir)) {}
 
     FileOpResult open();
-    // Open without the dialog: a file dropped on the window or chosen from the recent files.
+    // Open without the dialog: a file dropped on the window or chosen from the recent files. A file that cannot
+    // be opened is refused with a message and changes nothing.
     FileOpResult openPath(const QString& path);
     FileOpResult save();
     // Save of the working file's recording under a chosen name, whatever file is open now.

@@ -319,6 +319,15 @@ void MainWindow::drawTimeParts(const TimeParts& t) {
 }
 
 void MainWindow::drawPanel() {
+    // Until a receive's first block the value boxes stay empty: the receive waits, and shows nothing as measured.
+    if (cycle_.running() && cycle_.blocks() == 0) {
+        for (int n = 0; n < 12; ++n) {
+            Picture1[n]->surface().clear();
+            Picture1[n]->refresh();
+        }
+        drawTimeBoxes(static_cast<float>(cycle_.elapsed()));
+        return;
+    }
     for (int n = 0; n < 12; ++n) drawValueBox(n);
     drawTimeBoxes();
 }
@@ -418,6 +427,10 @@ void MainWindow::openAnalysis(bool fromMenu) {
 }
 
 TrendWindow* MainWindow::trendWindow() const { return trendWindow_.data(); }
+
+void MainWindow::trendFollows() {
+    if (trendWindow_) trendWindow_->follow();
+}
 
 void MainWindow::mnuTrend_Click() {
     showSingle(trendWindow_, [this] {

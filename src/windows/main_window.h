@@ -116,10 +116,13 @@ private:
     void showProgress(bool now);
     void drawPanel();
     void clearPanel();
+    // The trend window, when open, shows the measurement in hand after it changed.
+    void trendFollows();
     void beginReceive(ReceiveMode mode);
     void drainPort();
     void onReceiveEnded(ReceiveEnd end);
     void afterReceive(ReceiveEnd end, ReceiveMode mode);
+    void afterNothingReceived(ReceiveEnd end);
     void completeReceiveBeforeExit();
     void offerWorkFileRecovery();
     bool offerUnsavedRecording();
@@ -139,6 +142,7 @@ private:
     QTimer poll_;
     bool exiting_ = false;
     int64_t drawnBlocks_ = 0;
+    int receivePort_ = 0;  // the COM number the receive listens on
     double progressAt_ = 0, blocksPerSecond_ = 0;  // when the status line last counted, and the rate it saw
     int64_t progressBlocks_ = 0;
     QPointer<SettingsWindow> settingsWindow_;

@@ -38,6 +38,7 @@ void MainWindow::applyFileResult(const FileOpResult& r) {
     if (r.clearPanel) clearPanel();
     applyStates(r.controls);
     showNextNameplate();  // an opened file's nameplate is the one the next receive records
+    if (!r.caption.isEmpty()) trendFollows();
 }
 
 namespace {

@@ -40,10 +40,14 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     }
     port_.discardWaiting();  // bytes from before the button was pressed belong to no measurement
     drawnBlocks_ = 0;
+    receivePort_ = n;
     if (Status s = cycle_.start(mode, workFilePath(dir_)); !s) {
         giveUp(QStringLiteral("无法建立数据文件！\r\n%1").arg(s.message()));
         return;
     }
+    // The readings of the receive before are not this one's: the panel waits for its first block.
+    st_.live.LiveValues.fill(0);
+    drawPanel();
     trendLive_.start(cycle_.snapshot().nameplate, st_.file.StartTime);
     setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
     setWorkFileUnsaved(dir_, true);
@@ -84,6 +88,7 @@ void MainWindow::showProgress(bool now) {
     p.skippedBytes = cycle_.skippedBytes();
     p.elapsed = t;
     p.total = cycle_.snapshot().TotalTime;
+    p.port = receivePort_;
     receiveStatus->setText(receiveStatusText(p));
     // The elapsed time goes on while no block comes; a block shows its own time as it arrives.
     if (cycle_.blocks() == drawnBlocks_) drawTimeBoxes(static_cast<float>(t));
@@ -112,16 +117,31 @@ void MainWindow::afterReceive(ReceiveEnd end, ReceiveMode mode) {
                                                   : receiveEndText(end, cycle_.endDetail()),
                        errorTitle(), MessageButtons::Ok);
         Form_Load();
+        trendFollows();
         return;
     }
     if (mode == ReceiveMode::Manual) applyStates(states::stopPressed());
     applyStates(mode == ReceiveMode::Manual ? states::manualReceiveEnds() : states::timedReceiveEnds());
+    if (cycle_.blocks() == 0) {
+        afterNothingReceived(end);
+        return;
+    }
     if (end == ReceiveEnd::PortLost) messages_.show(receiveEndText(end, cycle_.endDetail()), errorTitle(), MessageButtons::Ok);
     if (messages_.show(QStringLiteral("数据接收完成，是否保存？"), receiveTitle(), MessageButtons::YesNo) ==
         MessageAnswer::Yes)
         mnuSAVEFILE_Click();
     else
         setWorkFileUnsaved(dir_, false);  // declined: not asked again
+    trendFollows();
+}
+
+// A receive without a single block leaves no measurement in hand: nothing to save, analyse or export, as after
+// Close; the operator is told what to check.
+void MainWindow::afterNothingReceived(ReceiveEnd end) {
+    applyFileResult(files_.close());
+    messages_.show(nothingReceivedText(receivePort_, devicePathForPort(receivePort_, dir_), end == ReceiveEnd::PortLost),
+                   receiveTitle(), MessageButtons::Ok);
+    receiveStatus->setText(QStringLiteral("接收结束　未收到任何数据"));
 }
 
 }  // namespace mervo

@@ -176,18 +176,36 @@ void TrendWindow::buildControls() {
 
 void TrendWindow::reload() {
     if (liveMode_ || slicer_.isActive()) return;
+    load(true);
+}
+
+void TrendWindow::follow() {
+    pollLive();  // a receive that has just ended is let go first
+    if (!liveMode_) load(false);
+}
+
+void TrendWindow::load(bool tell) {
+    slicer_.stop();
+    loader_.reset();
     const QString path = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
     setWindowTitle(QStringLiteral("%1 — %2").arg(trendTitle(), QFileInfo(path).fileName()));
+    // Nothing of the measurement shown before stays in view, even when this one cannot be read.
     plots->setSeries(nullptr);
+    series_.reset(0, 0);
+    rows_.clear();
+    table->setRowCount(0);
+    readout->clear();
+    showSeries();
+    tellFailure_ = tell;
     loader_ = std::make_unique<TrendLoader>();
     QString warning;
     if (Status s = loader_->begin(path, series_, &warning); !s) {
         loader_.reset();
         status->setText(s.message());
-        messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
+        if (tell) messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
         return;
     }
-    if (!warning.isEmpty()) status->setText(warning);
+    status->setText(warning);
     reloadButton->setEnabled(false);
     slicer_.start();
 }
@@ -207,7 +225,7 @@ void TrendWindow::loadSlice() {
         const QString why = loader_->error();
         series_.reset(0, 0);
         status->setText(why);
-        messages_.show(why, errorTitle(), MessageButtons::Ok);
+        if (tellFailure_) messages_.show(why, errorTitle(), MessageButtons::Ok);
         return;
     }
     loaded();
@@ -373,6 +391,7 @@ void TrendWindow::pollLive() {
     if (!receiving) {
         liveMode_ = false;
         reloadButton->setEnabled(true);
+        setWindowTitle(QStringLiteral("%1 — 接收结束").arg(trendTitle()));
         status->setText(QStringLiteral("接收结束：已记录 %1 组（重新载入可显示整个文件）").arg(live_->received()));
     }
 }

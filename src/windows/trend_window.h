@@ -56,6 +56,9 @@ public:
 
     // Reads the open measurement again (the 重新载入 button).
     void reload();
+    // The measurement in hand has changed (opened, closed, saved, a receive ended): shows it, unless a receive
+    // is being followed. A file it cannot show is said in the status line, without a message box.
+    void follow();
     bool loading() const { return slicer_.isActive(); }
     bool following() const { return liveMode_; }
     const TrendSeries& series() const { return series_; }
@@ -68,6 +71,8 @@ public:
 
 private:
     void buildControls();
+    // Starts reading the measurement in hand; `tell`: a failure is also shown in a message box.
+    void load(bool tell);
     void loadSlice();
     void loaded();
     void pollLive();
@@ -93,6 +98,7 @@ private:
     int64_t pulled_ = -1;  // the live blocks received when last copied
     int64_t numberA_ = 0, numberB_ = 0;
     bool liveMode_ = false;
+    bool tellFailure_ = true;  // of the load under way
 };
 
 }  // namespace mervo

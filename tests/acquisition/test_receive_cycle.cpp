@@ -336,7 +336,7 @@ namespace mervo {
 namespace {
 
 // The status line's text, worked by hand: the remaining time rounded up to a whole second, the skipped bytes
-// only when there are any.
+// only when there are any, what to check once five seconds have passed without a block.
 TEST(ReceiveStatus, textsOfAReceiveInProgress) {
     const struct {
         ReceiveProgress p;
@@ -347,6 +347,7 @@ TEST(ReceiveStatus, textsOfAReceiveInProgress) {
         {{ReceiveMode::Timed, 480, 32, 45, 14.2, 60}, "正在接收　已记录 480 组　32.0 组/秒　跳过 45 字节　剩余 0:00:46"},
         {{ReceiveMode::Timed, 0, 0, 0, 0, 3725}, "等待数据……　剩余 1:02:05"},
         {{ReceiveMode::Timed, 9, 3, 0, 70, 60}, "正在接收　已记录 9 组　3.0 组/秒　剩余 0:00:00"},
+        {{ReceiveMode::Timed, 0, 0, 12, 5, 60, 3}, "无数据：请查 COM3、电缆、仪表输出　跳过 12 字节　剩余 0:00:55"},
     };
     for (const auto& c : cases) EXPECT_EQ(receiveStatusText(c.p), QString::fromUtf8(c.text));
 }

@@ -177,6 +177,7 @@ TEST_F(Files, openingSomethingThatIsNoMeasurementSaysSoAndTouchesNothing) {
             writeBytes(p, c.content);
         st.motor.MotorRatedPower = 11;
         st.settings.WiringCode = 6;
+        st.file.WorkFile = path("held.MTQ");
         messages.shown.clear();
         messages.answers = {};
         dialogs.answers = {p};
@@ -187,7 +188,8 @@ TEST_F(Files, openingSomethingThatIsNoMeasurementSaysSoAndTouchesNothing) {
         EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("无法打开测量数据文件！")));
         EXPECT_TRUE(messages.shown[0].text.contains(QString::fromUtf8(c.says))) << messages.shown[0].text.toStdString();
         EXPECT_EQ(r.controls, ControlStates{});
-        EXPECT_TRUE(st.file.WorkFile.isEmpty());
+        EXPECT_EQ(r.caption, QString()) << "the title keeps naming the measurement in hand";
+        EXPECT_EQ(st.file.WorkFile, path("held.MTQ"));
         EXPECT_EQ(st.motor.MotorRatedPower, 11.0f) << "the nameplate held stays";
         EXPECT_EQ(st.settings.WiringCode, 6);
         EXPECT_EQ(bytesOf(path("mervo.dft")), settings) << "the settings file is not rewritten";

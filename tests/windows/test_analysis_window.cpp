@@ -211,12 +211,15 @@ TEST_F(AnalysisWindowTest, segmentMenuSetsTheWidthAndMovesTheCheckMark) {
 // Back in the main window, its panel shows what it showed before the analysis, not the analysis's figures
 // (energies in W·h under kWh labels).
 TEST_F(AnalysisWindowTest, closingGoesBackToTheMainWindowAndItsOwnPanel) {
+    writeMeasurement(rig.path("m.MTQ"), 100);
+    rig.window->openPath(rig.path("m.MTQ"));
     rig.state.live.LiveValues = {12.5f, 380, 4.75f, 12.5f, 381, 4.75f, 12.5f, 379, 0.85f, 16.8f, 0.029f, 0.018f};
     rig.window->show();
     rig.window->Picture1_Paint();
     QStringList before;
     for (PictureBox* p : rig.window->Picture1) before << p->shownText();
-    AnalysisWindow* a = open(100);
+    rig.window->Command2->click();
+    AnalysisWindow* a = rig.window->analysisWindow();
     ASSERT_TRUE(waitPass(a));
     a->Command1->click();
     settle();

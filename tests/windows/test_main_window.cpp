@@ -23,6 +23,7 @@
 #include "measurement/recovery.h"
 #include "measurement/reader.h"
 #include "measurement/writer.h"
+#include "files/side_settings.h"
 #include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
 #include "platform/qt/picture_box.h"
@@ -31,6 +32,7 @@
 #include "windows/settings_window.h"
 #include "windows/export_window.h"
 #include "windows/motor_window.h"
+#include "windows/trend_window.h"
 #include "support/status_matchers.h"
 
 using namespace mervo;
@@ -333,17 +335,13 @@ TEST_F(MainWindowTest, openingAFileTakesItsChannelsIntoTheSettings) {
     EXPECT_EQ(w.controlStates(), controls("1011 10 100001"));
 }
 
-// The title names the file that Save and the analysis would use: after a cancelled or failed Open, and once a
-// new receive records into the working file, that is the working file, whatever was open before.
+// The title names the file that Save and the analysis would use: after a cancelled Open, and once a new receive
+// records into the working file, that is the working file, whatever was open before.
 TEST_F(MainWindowTest, theTitleNamesTheFileInUse) {
     WorkingFileWriter writer;
     ASSERT_TRUE(writer.create(rig.path("a.MTQ"), FileHeader{}));
     EXPECT_TRUE(test::succeeded(writer.appendTrailer({}, {})));
     EXPECT_TRUE(test::succeeded(writer.close()));
-    QFile bad(rig.path("bad.MTQ"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("not a measurement");
-    bad.close();
     const auto openA = [&] {
         rig.dialogs.answers = {rig.path("a.MTQ")};
         w.mnuFileOpen->trigger();
@@ -359,11 +357,6 @@ TEST_F(MainWindowTest, theTitleNamesTheFileInUse) {
         std::function<void()> act;
     } cases[] = {
         {"a cancelled Open", openA, [&] { w.mnuFileOpen->trigger(); }},
-        {"an Open of a file that is no measurement", openA, [&] {
-             rig.messages.answers = {MessageAnswer::Ok};
-             rig.dialogs.answers = {rig.path("bad.MTQ")};
-             w.mnuFileOpen->trigger();
-         }},
         {"a new receive after a saved one", receiveAndSave, [&] { w.Command3->click(); }},
     };
     for (const auto& c : cases) {
@@ -828,4 +821,116 @@ TEST_F(MainWindowTest, aConfirmedNameplateGoesWhereTheOperatorMeansIt) {
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("打开的文件使用文件中的电机参数（无电机参数）")));
     EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+}
+
+// The views follow the measurement in hand: the trend window shows what was opened, closed or just received, the
+// panel keeps nothing of a receive once a file is opened, and an Open that is refused leaves the open file open.
+TEST_F(MainWindowTest, theViewsFollowTheMeasurementInHand) {
+    const QString motor = rig.path("motor.MTQ");  // 12 samples
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), motor));
+    QFile png(rig.path("picture.MTQ"));
+    ASSERT_TRUE(png.open(QIODevice::WriteOnly));
+    png.write(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(300, '\x07'));
+    png.close();
+    const QString temp = rig.path("TEMP.MTX");
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        QString file;        // in hand, named by the title unless it is the working file
+        const char* panel;   // the first current's box, then after a repaint
+        bool analysis;       // 数据分析 enabled
+        const char* trend;   // the trend window's title
+        int64_t samples;     // that it shows
+    } cases[] = {
+        {"an Open", [&] { w.openPath(motor); }, motor, "| 0.000", true, "趋势分析 — motor.MTQ", 12},
+        {"an Open refused after one", [&] {
+             w.openPath(motor);
+             rig.dialogs.answers = {rig.path("picture.MTQ")};
+             w.mnuFileOpen->trigger();
+         }, motor, "| 0.000", true, "趋势分析 — motor.MTQ", 12},
+        {"Close after an Open", [&] {
+             w.openPath(motor);
+             w.mnuCLOSE->trigger();
+         }, temp, "| 0.000", false, "趋势分析 — TEMP.MTX", 1},
+        {"another receive", [&] {
+             w.Command3->click();
+             rig.clock.advance(1);
+             rig.port.deliver(blockBytes(kLagging));
+             w.Command4->click();
+             settle();
+         }, temp, " 10.000| 10.000", true, "趋势分析 — TEMP.MTX", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A receive of one block, not saved, shown in the trend window.
+        w.mnuCLOSE_Click();
+        w.Command3->click();
+        rig.clock.advance(1);
+        rig.port.deliver(blockBytes(kLagging));
+        w.mnuTrend_Click();
+        QTest::qWait(150);  // the trend window follows the receive
+        w.Command4->click();
+        settle();
+        ASSERT_EQ(panel(w)[0], QStringLiteral(" 10.000"));
+
+        c.act();
+        EXPECT_EQ(rig.state.file.WorkFile, c.file);
+        EXPECT_EQ(w.windowTitle(), c.file == temp ? QStringLiteral("电能综合测试仪")
+                                                  : QStringLiteral("电能综合测试仪[%1]").arg(c.file));
+        const QString shown = panel(w)[0];
+        w.Picture1_Paint();
+        EXPECT_EQ(shown + QLatin1Char('|') + panel(w)[0], QString::fromUtf8(c.panel));
+        EXPECT_EQ(w.Command2->isEnabled(), c.analysis);
+        TrendWindow* trend = w.trendWindow();
+        ASSERT_NE(trend, nullptr);
+        EXPECT_EQ(trend->windowTitle(), QString::fromUtf8(c.trend));
+        for (int i = 0; i < 1000 && trend->loading(); ++i) QTest::qWait(5);
+        EXPECT_EQ(trend->series().size(), c.samples) << trend->status->text().toStdString();
+    }
+}
+
+// A receive that records nothing does not look live: the panel waits empty instead of showing the receive before,
+// the status line names what to check after a few seconds, and at the end the operator is told so, with nothing
+// offered for saving, nothing written and nothing listed among the recent files.
+TEST_F(MainWindowTest, aReceiveWithoutASingleBlockSaysSoAndOffersNothingToSave) {
+    const struct {
+        const char* what;
+        QPushButton* start;
+        std::function<void()> end;
+    } cases[] = {
+        {"manual, stopped", w.Command3, [&] { w.Command4->click(); }},
+        {"timed, at its time", w.Command1, [&] {
+             rig.clock.advance(5);
+             QTest::qWait(250);
+         }},
+        {"manual, the device gone", w.Command3, [&] { rig.port.unplug(QStringLiteral("the device hung up")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        w.Command3->click();
+        rig.port.deliver(blockBytes(kLagging));
+        w.Command4->click();
+        settle();
+        ASSERT_EQ(panel(w)[0], QStringLiteral(" 10.000"));
+        rig.messages.shown.clear();
+        rig.messages.answers = {MessageAnswer::Yes};  // had the question been asked, this would save
+        rig.dialogs.answers = {rig.path("nothing.MTQ")};
+        rig.state.file.TotalTime = 10;
+
+        c.start->click();
+        EXPECT_EQ(panel(w)[0], QString()) << "waiting, not the readings of the receive before";
+        rig.clock.advance(6);
+        QTest::qWait(250);
+        EXPECT_TRUE(w.receiveStatus->text().startsWith(QStringLiteral("无数据：请查 COM1、电缆、仪表输出")))
+            << w.receiveStatus->text().toStdString();
+        c.end();
+        settle();
+
+        ASSERT_EQ(rig.messages.shown.size(), 1u);
+        EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("未收到任何数据"))) << rig.messages.shown[0].text.toStdString();
+        EXPECT_TRUE(rig.messages.shown[0].text.contains(QStringLiteral("COM1（/dev/ttyS0）")));
+        EXPECT_FALSE(QFile::exists(rig.path("nothing.MTQ")));
+        EXPECT_TRUE(recentFiles(rig.dir.path()).isEmpty());
+        EXPECT_EQ(w.controlStates(), controls("1011 10 100001")) << "nothing in hand, as after Close";
+    }
 }
