@@ -85,6 +85,7 @@ struct AnalysisPass::Impl {
     QString path;
     int64_t n = 0, i = 0;
     bool keepSeries = true;
+    bool rowClocks = true;  // the rows handed to onRows carry their clock and energies
     bool allowEmpty = false;
     SampleStream stream;
     std::vector<SampleChunk> ring = std::vector<SampleChunk>(1);  // ring[0] for chunks done one by one
@@ -186,7 +187,7 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
     auto& c = st.curves;
     RunningSums& sums = st.sums;
     const float totalTime = st.file.TotalTime;
-    const bool everySample = keepSeries || pass.onRows || pass.onSample;
+    const bool everySample = keepSeries || (pass.onRows && rowClocks) || pass.onSample;
     // Held in locals for the loop: written through the shared state, every sum and extreme would make a
     // round trip through memory per sample.
     double sumP = sums.SumP, sumQ = sums.SumQ, blocks = sums.BlockCount;
@@ -265,9 +266,11 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
         r.sumQ = b.sumQ.data();
         r.pf = b.pf.data();
         r.s = b.s.data();
-        r.elapsed = b.elapsed.data();
-        r.ep = b.ep.data();
-        r.eq = b.eq.data();
+        if (everySample) {
+            r.elapsed = b.elapsed.data();
+            r.ep = b.ep.data();
+            r.eq = b.eq.data();
+        }
         r.outputPower = b.outputPower.data();
         r.efficiency = b.efficiency.data();
         r.loadRate = b.loadRate.data();
@@ -386,6 +389,8 @@ AnalysisPass::~AnalysisPass() = default;
 void AnalysisPass::allowNoSamples(bool allow) {
     d_->allowEmpty = allow;
 }
+
+void AnalysisPass::rowsWithClocks(bool with) { d_->rowClocks = with; }
 
 void AnalysisPass::keepEnergySeries(bool keep) {
     d_->keepSeries = keep;

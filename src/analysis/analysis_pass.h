@@ -40,6 +40,9 @@ public:
     // The same one sample at a time, as the panel would show it.
     std::function<void(const PanelSample&)> onSample;
 
+    // Whether the rows handed to onRows carry each sample's elapsed time and the energies reached (default
+    // yes); without them (null), a job that reads only the values saves their arithmetic.
+    void rowsWithClocks(bool with);
     // Whether the pass keeps the energy series the record query reads (default yes); a job that never
     // queries saves their memory and time.
     void keepEnergySeries(bool keep);

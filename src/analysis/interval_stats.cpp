@@ -5,12 +5,63 @@
 #include <limits>
 
 #include "measurement/reactive_sign.h"
+#include "shared/wide_vectors.h"
 
 namespace mervo {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Fold {
+    float sum;
+    int64_t count;
+    float min, max;
+};
+
+// The finite values of a column (motor quantities: of the running rows) into f. Which kind of column it is
+// comes as template arguments, so each loop has no branch but selects; this file is built to vectorise such
+// reductions (in any order of the sum, which a statistic does not mind).
+template <bool Magnitude, bool Negate, bool Motor, int Stride>
+MERVO_WIDE_VECTORS void foldColumn(const float* data, const MotorState* state, int64_t from, int64_t to, Fold& f) {
+    float sum = 0, mn = f.min, mx = f.max;
+    int32_t count = 0;
+    for (int64_t j = from; j < to; ++j) {
+        float v = data[j * Stride];
+        if (Magnitude) v = std::fabs(v);
+        if (Negate) v = -v;
+        bool ok = std::fabs(v) <= std::numeric_limits<float>::max();  // finite
+        if (Motor) ok = ok && state[j] == MotorState::Running;
+        sum += ok ? v : 0.0f;
+        count += ok;
+        mn = std::min(mn, ok ? v : mn);
+        mx = std::max(mx, ok ? v : mx);
+    }
+    f.sum = sum;
+    f.count = count;
+    f.min = mn;
+    f.max = mx;
+}
+struct StateFold {
+    int32_t running, belowNoLoad, generating;
+    float runningInput, runningOutput;
+};
+
+// The time in each motor state, and the input and output while running, of rows [from, to).
+MERVO_WIDE_VECTORS StateFold foldStates(const float* input, const float* output, const MotorState* state,
+                                        int64_t from, int64_t to) {
+    StateFold f{0, 0, 0, 0, 0};
+    for (int64_t j = from; j < to; ++j) {
+        const bool running = state[j] == MotorState::Running;
+        f.running += running;
+        f.belowNoLoad += state[j] == MotorState::BelowNoLoad;
+        f.generating += state[j] == MotorState::Generating;
+        // A finite value where the motor runs: the operating point of a running sample always is.
+        f.runningInput += running ? input[j] : 0.0f;
+        f.runningOutput += running ? output[j] : 0.0f;
+    }
+    return f;
+}
 
 }  // namespace
 
@@ -57,43 +108,39 @@ void IntervalAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
         maxs_.fill(-std::numeric_limits<float>::infinity());
     }
     samples_ += to - from;
-    // A quantity at a time over the rows: the loops run over contiguous memory and vectorise.
+    // A quantity at a time over the rows, each kind of column in a loop of its own that the compiler can
+    // vectorise; the sums of a chunk in float, then carried in double.
+    std::array<float, kTrendQuantities> folded{};
     for (int k = 0; k < kTrendQuantities; ++k) {
         const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
         const size_t i = static_cast<size_t>(k);
-        double sum = 0;
-        int64_t count = 0;
-        float mn = mins_[i], mx = maxs_[i];
-        for (int64_t j = from; j < to; ++j) {
-            const float v = c.at(j);
-            const bool take = std::isfinite(v) && (!c.motor || r.state[j] == MotorState::Running);
-            sum += take ? v : 0.0f;
-            count += take;
-            mn = take && v < mn ? v : mn;
-            mx = take && v > mx ? v : mx;
+        Fold f{0, 0, mins_[i], maxs_[i]};
+        if (c.stride != 1) {
+            if (c.magnitude) foldColumn<true, false, false, 9>(c.data, r.state, from, to, f);
+            else foldColumn<false, false, false, 9>(c.data, r.state, from, to, f);
+        } else if (c.motor) {
+            foldColumn<false, false, true, 1>(c.data, r.state, from, to, f);
+        } else if (c.magnitude) {
+            foldColumn<true, false, false, 1>(c.data, r.state, from, to, f);
+        } else if (c.negate) {
+            foldColumn<false, true, false, 1>(c.data, r.state, from, to, f);
+        } else {
+            foldColumn<false, false, false, 1>(c.data, r.state, from, to, f);
         }
-        sums_[i] += sum;
-        counts_[i] += count;
-        mins_[i] = mn;
-        maxs_[i] = mx;
+        sums_[i] += f.sum;
+        folded[i] = f.sum;
+        counts_[i] += f.count;
+        mins_[i] = f.min;
+        maxs_[i] = f.max;
     }
-    const RowColumn q = rowColumn(r, TrendQuantity::SumQ);
-    for (int64_t j = from; j < to; ++j) {
-        const float p = r.sumP[j], out = r.outputPower[j];
-        const float reactive = q.at(j);
-        if (std::isfinite(p)) sumP_ += p;
-        if (std::isfinite(reactive)) sumQ_ += reactive;
-        switch (r.state[j]) {
-            case MotorState::Running:
-                ++running_;
-                if (std::isfinite(p)) runningP_ += p;
-                if (std::isfinite(out)) runningOut_ += out;
-                break;
-            case MotorState::BelowNoLoad: ++belowNoLoad_; break;
-            case MotorState::Generating: ++generating_; break;
-            case MotorState::NoMotorData: break;
-        }
-    }
+    sumP_ += folded[static_cast<size_t>(indexOf(TrendQuantity::SumP))];
+    sumQ_ += folded[static_cast<size_t>(indexOf(TrendQuantity::SumQ))];
+    const StateFold st = foldStates(r.sumP, r.outputPower, r.state, from, to);
+    running_ += st.running;
+    belowNoLoad_ += st.belowNoLoad;
+    generating_ += st.generating;
+    runningP_ += st.runningInput;
+    runningOut_ += st.runningOutput;
 }
 
 IntervalStats IntervalAccumulator::finish(int64_t firstNumber, double stepSeconds, bool motorUsable) const {

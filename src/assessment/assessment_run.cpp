@@ -32,6 +32,7 @@ Status AssessmentRun::begin(const AssessmentRequest& request, QString* warning) 
     d.st.file.WorkFile = QFileInfo(request.file).absoluteFilePath();
     d.pass = std::make_unique<AnalysisPass>(d.st, nullptr);
     d.pass->keepEnergySeries(false);
+    d.pass->rowsWithClocks(false);  // the assessment keeps its own clock and energies
     if (Status s = d.pass->begin(QFileInfo(request.file).absolutePath(), warning); !s) return s;
     const int64_t n = d.pass->total();
     d.from = request.from;

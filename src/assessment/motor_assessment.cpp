@@ -6,6 +6,7 @@
 
 #include "measurement/reactive_sign.h"
 #include "measurement/sample_math.h"
+#include "shared/wide_vectors.h"
 
 namespace mervo {
 
@@ -20,12 +21,13 @@ const char* const kBandNames[] = {"0-25", "25-50", "50-75", "75-100", "100-115",
 constexpr double kBandEdges[] = {25, 50, 75, 100, 115};
 constexpr size_t kBands = std::size(kBandNames);
 
-// Largest deviation from the mean over the mean, %; negative when the mean is not positive.
-inline double unbalance(double a, double b, double c) {
-    const double sum = a + b + c;  // 3 × the mean: the deviations are taken three times as large too
-    if (!(sum > 0)) return -1;
-    const double da = std::fabs(3 * a - sum), db = std::fabs(3 * b - sum), dc = std::fabs(3 * c - sum);
-    return 100.0 * std::max(da, std::max(db, dc)) / sum;
+// Largest deviation from the mean over the mean, %; negative when the mean is not positive. Written as selects,
+// so a loop over many samples vectorises.
+inline float unbalance(float a, float b, float c) {
+    const float sum = a + b + c;  // 3 × the mean: the deviations are taken three times as large too
+    const float da = std::fabs(3 * a - sum), db = std::fabs(3 * b - sum), dc = std::fabs(3 * c - sum);
+    const float most = da > db ? (da > dc ? da : dc) : (db > dc ? db : dc);
+    return sum > 0 ? 100.0f * most / sum : -1.0f;
 }
 
 // Of values never below 0.
@@ -40,6 +42,25 @@ struct MeanMax {
     std::optional<double> mean() const { return count ? std::optional<double>(sum / count) : std::nullopt; }
     std::optional<double> maximum() const { return count ? std::optional<double>(max) : std::nullopt; }
 };
+
+// The unbalance of three magnitudes at stored offsets 0, 3 and 6 from `v`, nine values a row, into `out`; the
+// rows above the guide value counted into `over`.
+MERVO_WIDE_VECTORS void foldUnbalance(const float* v, int64_t from, int64_t to, MeanMax& out, int64_t* over) {
+    float sum = 0, max = static_cast<float>(out.max);
+    int32_t count = 0, above = 0;
+    for (int64_t j = from; j < to; ++j) {
+        const float u = unbalance(std::fabs(v[9 * j]), std::fabs(v[9 * j + 3]), std::fabs(v[9 * j + 6]));
+        const bool defined = u >= 0;
+        sum += defined ? u : 0.0f;
+        count += defined;
+        max = std::max(max, u);
+        above += u > static_cast<float>(kVoltageUnbalanceGuide);
+    }
+    out.sum += sum;
+    out.count += count;
+    out.max = max;
+    if (over) *over += above;
+}
 
 QString percent(double v, int decimals) { return QString::number(v, 'f', decimals) + QStringLiteral(" %"); }
 
@@ -91,9 +112,8 @@ struct AssessmentAccumulator::Impl {
     std::vector<MotorStart> starts;
     int64_t firstNumber = 0;
 
-    // The columns of the chunk in hand.
-    std::array<RowColumn, kTrendQuantities> column;
-    AssessedSample take(const SampleRows& r, int64_t j);
+    void takeChunk(const SampleRows& r, int64_t from, int64_t to,
+                   const std::function<void(const AssessedSample&)>& onSample);
     void closeStart() {
         open->seconds = static_cast<double>(openSamples) * step;
         starts.push_back(*open);
@@ -126,101 +146,111 @@ void AssessmentAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
     if (from >= to) return;
     if (d_->electrical.samples() == 0) d_->firstNumber = r.first + from + 1;
     d_->electrical.add(r, from, to);
-    for (int k = 0; k < kTrendQuantities; ++k) d_->column[static_cast<size_t>(k)] = rowColumn(r, static_cast<TrendQuantity>(k));
-    for (int64_t j = from; j < to; ++j) {
-        const AssessedSample a = d_->take(r, j);
-        if (onSample) onSample(a);
-    }
+    d_->takeChunk(r, from, to, onSample);
 }
 
-AssessedSample AssessmentAccumulator::Impl::take(const SampleRows& r, int64_t j) {
-    const auto value = [&](TrendQuantity q) { return static_cast<double>(column[static_cast<size_t>(indexOf(q))].at(j)); };
-    const double p1 = value(TrendQuantity::SumP), q = value(TrendQuantity::SumQ), q1 = std::fabs(q);
-    const int64_t number = r.first + j + 1;
-    const MotorState state = r.state[j];
-    sumIn += p1;
-
-    const bool allChannels = m.channels[0] && m.channels[1] && m.channels[2];
-    if (allChannels) {
-        const double u = unbalance(value(TrendQuantity::U1), value(TrendQuantity::U2), value(TrendQuantity::U3));
-        if (u >= 0) {
-            voltage.add(u);
-            voltageOver += u > kVoltageUnbalanceGuide;
-        }
-        const double i = unbalance(value(TrendQuantity::I1), value(TrendQuantity::I2), value(TrendQuantity::I3));
-        if (i >= 0) current.add(i);
+void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, int64_t to,
+                                           const std::function<void(const AssessedSample&)>& onSample) {
+    // Loops of their own for what every sample adds up, so the compiler can vectorise them.
+    const RowColumn q = rowColumn(r, TrendQuantity::SumQ);
+    double in = 0, need = compensationMax.value_or(-1.0);
+    for (int64_t j = from; j < to; ++j) {
+        const float p1 = r.sumP[j], reactive = q.at(j);
+        in += p1;
+        // A motoring sample drawing inductive power needs Q − P·tan φ2 of capacitors to reach the target.
+        const float n = p1 > 0 && reactive > 0 ? reactive - p1 * static_cast<float>(tanTarget) : -1.0f;
+        need = n > need ? n : need;
     }
-    if (p1 > 0 && q > 0) {
-        const double need = q - p1 * tanTarget;
-        compensationMax = std::max(compensationMax.value_or(0.0), std::max(0.0, need));
+    sumIn += in;
+    if (need >= 0 || compensationMax) compensationMax = std::max(0.0, need);
+
+    if (m.channels[0] && m.channels[1] && m.channels[2]) {
+        // Stored values I1 U1 P1 I2 U2 P2 I3 U3 P3: the voltages at 1, 4, 7, the currents at 0, 3, 6.
+        foldUnbalance(r.fileValues + 1, from, to, voltage, &voltageOver);
+        foldUnbalance(r.fileValues, from, to, current, nullptr);
     }
 
-    SampleUse use = SampleUse::NoMotorData;
-    if (rated) {
-        const double largest = std::max({value(TrendQuantity::I1), value(TrendQuantity::I2), value(TrendQuantity::I3)});
-        const double ratedCurrent = rated->ratedCurrent;
-        if (!open && previousBelow && largest >= kStartBeginsAt * ratedCurrent) {
-            open = MotorStart{};
-            open->sample = number;
-            open->timeOfDay = static_cast<double>(m.startClock) +
-                              static_cast<double>(sampleElapsed(m.totalTime, number, m.samples));
-            open->peakAmperes = largest;
-        }
-        if (open) {
-            if (largest <= kStartEndsAt * ratedCurrent) {
-                closeStart();
-            } else {
-                open->peakAmperes = std::max(open->peakAmperes, largest);
-                ++openSamples;
-                use = SampleUse::Starting;
+    if (!rated && !onSample) return;
+    const RowColumn i1 = rowColumn(r, TrendQuantity::I1), i2 = rowColumn(r, TrendQuantity::I2),
+                    i3 = rowColumn(r, TrendQuantity::I3);
+    const double startAt = rated ? kStartBeginsAt * rated->ratedCurrent : 0.0;
+    const double endAt = rated ? kStartEndsAt * rated->ratedCurrent : 0.0;
+    // 100·P2 ≥ η·(P1 + K_Q·Q1) rather than a division per sample.
+    const double etaCN = rated ? rated->ratedComprehensiveEfficiency : 0.0;
+    const double etaCY = rated ? rated->allowedComprehensiveEfficiency : 0.0;
+    const auto timeOfDay = [this](int64_t number) {
+        return static_cast<double>(m.startClock) + static_cast<double>(sampleElapsed(m.totalTime, number, m.samples));
+    };
+    for (int64_t j = from; j < to; ++j) {
+        const double p1 = r.sumP[j];
+        const int64_t number = r.first + j + 1;
+        SampleUse use = SampleUse::NoMotorData;
+        if (rated) {
+            const double largest = std::max(i1.at(j), std::max(i2.at(j), i3.at(j)));
+            if (!open && previousBelow && largest >= startAt) {
+                open = MotorStart{};
+                open->sample = number;
+                open->timeOfDay = timeOfDay(number);
+                open->peakAmperes = largest;
+            }
+            if (open) {
+                if (largest <= endAt) {
+                    closeStart();
+                } else {
+                    open->peakAmperes = std::max(open->peakAmperes, largest);
+                    ++openSamples;
+                    use = SampleUse::Starting;
+                }
+            }
+            previousBelow = largest < startAt;
+            if (use != SampleUse::Starting) {
+                switch (r.state[j]) {
+                    case MotorState::Running: use = SampleUse::Running; break;
+                    case MotorState::BelowNoLoad: use = SampleUse::BelowNoLoad; break;
+                    case MotorState::Generating: use = SampleUse::Generating; break;
+                    case MotorState::NoMotorData: use = SampleUse::NoMotorData; break;
+                }
             }
         }
-        previousBelow = largest < kStartBeginsAt * ratedCurrent;
-        if (use != SampleUse::Starting) {
-            switch (state) {
-                case MotorState::Running: use = SampleUse::Running; break;
-                case MotorState::BelowNoLoad: use = SampleUse::BelowNoLoad; break;
-                case MotorState::Generating: use = SampleUse::Generating; break;
-                case MotorState::NoMotorData: use = SampleUse::NoMotorData; break;
+        double p2 = 0, beta = 0;
+        switch (use) {
+            case SampleUse::Running: {
+                p2 = r.outputPower[j];
+                beta = r.loadRate[j];
+                const double q1 = std::fabs(static_cast<double>(r.sumQ[j]));
+                ++running;
+                sumRun += p1;
+                sumOut += p2;
+                sumQ += q1;
+                const double drawn = p1 + settings.kq * q1;
+                ++zones[100.0 * p2 >= etaCN * drawn ? 0 : 100.0 * p2 >= etaCY * drawn ? 1 : 2];
+                size_t band = 0;
+                while (band < kBands - 1 && beta >= kBandEdges[band]) ++band;
+                ++bandCount[band];
+                bandSum[band] += p1;
+                loadSum += beta;
+                loadMax = running == 1 ? beta : std::max(loadMax, beta);
+                const double bin = std::max(0.0, beta) / kHistogramStep;
+                ++histogram[bin < static_cast<double>(kHistogramBins - 1) ? static_cast<size_t>(bin) : kHistogramBins - 1];
+                break;
             }
+            case SampleUse::Starting: ++starting, startingSum += p1; break;
+            case SampleUse::BelowNoLoad: ++belowNoLoad, belowSum += p1; break;
+            case SampleUse::Generating: ++generating, generatingSum += p1; break;
+            case SampleUse::NoMotorData: break;
         }
-    }
-
-    AssessedSample a;
-    a.number = number;
-    a.timeOfDay = static_cast<double>(m.startClock) + static_cast<double>(sampleElapsed(m.totalTime, number, m.samples));
-    a.activePower = p1;
-    a.reactivePower = q;
-    a.use = use;
-    switch (use) {
-        case SampleUse::Running: {
-            const double p2 = value(TrendQuantity::OutputPower), beta = value(TrendQuantity::LoadRate);
+        if (onSample) {
+            AssessedSample a;
+            a.number = number;
+            a.timeOfDay = timeOfDay(number);
+            a.activePower = p1;
+            a.reactivePower = q.at(j);
+            a.use = use;
             a.outputPower = p2;
             a.loadRate = beta;
-            ++running;
-            sumRun += p1;
-            sumOut += p2;
-            sumQ += q1;
-            const double etaC = comprehensiveEfficiency(p2, p1, q1, settings.kq);
-            ++zones[etaC >= rated->ratedComprehensiveEfficiency      ? 0
-                    : etaC >= rated->allowedComprehensiveEfficiency ? 1
-                                                                    : 2];
-            size_t band = 0;
-            while (band < kBands - 1 && beta >= kBandEdges[band]) ++band;
-            ++bandCount[band];
-            bandSum[band] += p1;
-            loadSum += beta;
-            loadMax = running == 1 ? beta : std::max(loadMax, beta);
-            const double bin = std::floor(std::max(0.0, beta) / kHistogramStep);
-            ++histogram[static_cast<size_t>(std::min<double>(bin, static_cast<double>(kHistogramBins - 1)))];
-            break;
+            onSample(a);
         }
-        case SampleUse::Starting: ++starting, startingSum += p1; break;
-        case SampleUse::BelowNoLoad: ++belowNoLoad, belowSum += p1; break;
-        case SampleUse::Generating: ++generating, generatingSum += p1; break;
-        case SampleUse::NoMotorData: break;
     }
-    return a;
 }
 
 Assessment AssessmentAccumulator::finish() const {
