@@ -125,8 +125,11 @@ void MotorWindow::Form_Load() {
     else
         fail(QStringLiteral("电机分类文件无法读取，只能输入自定义数据！\r\n%1").arg(read.message()));
     for (const CategoryEntry& c : categories_) List1->addItem(c.name);
-    const auto values = st_.motor.nameplate();
-    for (int i = 0; i < 7; ++i) Text2[i]->setText(formatCaption(values[i]));
+    shown_ = st_.motor.nameplate();
+    for (int i = 0; i < 7; ++i) {
+        Text2[i]->setText(nameplateValueText(shown_[static_cast<size_t>(i)]));
+        Text2[i]->home(false);  // a text wider than its field shows where it begins
+    }
 }
 
 void MotorWindow::List1_Click() {
@@ -197,7 +200,7 @@ void MotorWindow::showData() {
         std::array<QString, 7> texts;
         for (int i = 0; i < 7; ++i) texts[static_cast<size_t>(i)] = Text2[i]->text();
         int field = 0;
-        const Result<std::array<float, 7>> typed = checkNameplateTexts(texts, &field);
+        const Result<std::array<float, 7>> typed = checkNameplateTexts(texts, &field, &shown_);
         if (!typed) {
             Text2[field]->setFocus();
             fail(typed.message());

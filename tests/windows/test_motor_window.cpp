@@ -140,6 +140,18 @@ TEST_F(MotorWindowTest, doubleClickingAModelConfirmsIt) {
     EXPECT_FLOAT_EQ(st.motor.MotorRatedLoss, 1.0f) << "4 kW at 80 % loses 1 kW";
 }
 
+// Reopened over a catalogue motor the fields read as the catalogue's figures, and confirmed untouched (code 0) they
+// give back the very nameplate, not one a few millionths off.
+TEST_F(MotorWindowTest, theFieldsShowTheCatalogueFiguresAndGiveTheSameNameplateBack) {
+    const std::array<float, 7> code43{4, 11, 22.60009765625f, 88.30078125f, 8.050048828125f, 0.4499969482421875f, 380};
+    st.motor.setNameplate(code43);
+    w->Form_Load();
+    EXPECT_EQ(fields(), QStringList({"4", "11", "22.6", "88.3", "8.05", "0.45", "380"}));
+    w->Command4->click();
+    EXPECT_TRUE(st.motor.MotorDataValid);
+    EXPECT_EQ(st.motor.nameplate(), code43);
+}
+
 TEST_F(MotorWindowTest, aRecordWithAZeroWithdrawsTheDataWithoutAMessage) {
     w->Text1->setText(QStringLiteral("7"));  // an empty record: poles 0
     w->Command4->click();
