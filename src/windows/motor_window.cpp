@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <cmath>
 #include <optional>
 
@@ -100,6 +101,10 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
     onListClick(List1, [this] { List1_Click(); });
     onListClick(List2, [this] { List2_Click(); });
     connect(List2, &QListWidget::itemDoubleClicked, this, &MotorWindow::List2_DblClick);
+    // Enter on the highlighted model takes it as a double click does, so the keys alone pick a motor.
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(QKeySequence(key), List2, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated, this,
+                &MotorWindow::List2_DblClick);
     connect(Text1, &QLineEdit::textChanged, this, &MotorWindow::Text1_Change);
     connect(Command1, &QPushButton::clicked, this, &MotorWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &MotorWindow::Command2_Click);

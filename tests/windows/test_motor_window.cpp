@@ -132,12 +132,22 @@ TEST_F(MotorWindowTest, arrowKeysInTheListsChooseAsClicksDo) {
     EXPECT_EQ(st.motor.MotorRatedPower, 4.0f) << "code 12, the model highlighted";
 }
 
-TEST_F(MotorWindowTest, doubleClickingAModelConfirmsIt) {
+// A double click on a model, or Enter on the one highlighted, takes it.
+TEST_F(MotorWindowTest, doubleClickingOrEnterOnAModelConfirmsIt) {
     clickItem(w->List1, 0);
-    clickItem(w->List2, 0, true);
-    EXPECT_TRUE(st.motor.MotorDataValid);
-    EXPECT_EQ(st.motor.MotorRatedPower, 4.0f);
-    EXPECT_FLOAT_EQ(st.motor.MotorRatedLoss, 1.0f) << "4 kW at 80 % loses 1 kW";
+    for (const Qt::Key key : {Qt::Key_unknown, Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(key);
+        st.motor.setNameplate({2, 7.5f, 15, 88, 6, 0.3f, 380});
+        st.motor.MotorDataValid = false;
+        clickItem(w->List2, 0, key == Qt::Key_unknown);
+        if (key != Qt::Key_unknown) {
+            w->List2->setFocus();
+            QTest::keyClick(w->List2, key);
+        }
+        EXPECT_TRUE(st.motor.MotorDataValid);
+        EXPECT_EQ(st.motor.MotorRatedPower, 4.0f);
+        EXPECT_FLOAT_EQ(st.motor.MotorRatedLoss, 1.0f) << "4 kW at 80 % loses 1 kW";
+    }
 }
 
 // Reopened over a catalogue motor the fields read as the catalogue's figures, and confirmed untouched (code 0) they
