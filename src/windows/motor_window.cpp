@@ -198,8 +198,8 @@ void MotorWindow::showData() {
             return;
         }
         v = *read;
-        st_.motor.MotorPoles = v[0];
-        st_.motor.MotorRatedVoltage = v[6];
+        // Nothing is taken over before the record proves complete: a record refused for a zero would otherwise
+        // leave its poles and voltage beside the last nameplate's other values, for the next receive to record.
         for (int i = 0; i < 7; ++i) Text2[i]->setText(formatFixed3(v[i]));
     } else {
         std::array<QString, 7> texts;

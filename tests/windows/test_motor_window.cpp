@@ -28,7 +28,7 @@ void writeGbk(const QString& path, const QString& text) {
 }
 
 // Code 12: a 4-pole 4 kW motor at 80 %; code 6935: a 2-pole 0.5 kW motor at 100 V; code 30: a record whose
-// no-load power exceeds its rated losses.
+// no-load power exceeds its rated losses; code 6930: a 6-pole 220 V record without its rated power.
 void writeCatalogue(const QString& dir) {
     writeGbk(dir + "/MT_fe.txt", QStringLiteral("1,2,甲类 三相电机, 380V\r\n3, 4 ,乙类\r\n"));
     writeGbk(dir + "/bmindex.txt",
@@ -45,6 +45,7 @@ void writeCatalogue(const QString& dir) {
     put(12, 4, {4, 8.5f, 80, 4, 0.25f});
     put(6935, 2, {0.5f, 3.5f, 75, 1.5f, 0.0625f});
     put(30, 4, {4, 8.5f, 80, 4, 1.5f});
+    put(6930, 6, {0, 3.5f, 75, 1.5f, 0.0625f});
     QFile f(dir + "/MTALL.OBJ");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(obj);
@@ -160,6 +161,34 @@ TEST_F(MotorWindowTest, theFieldsShowTheCatalogueFiguresAndGiveTheSameNameplateB
     w->Command4->click();
     EXPECT_TRUE(st.motor.MotorDataValid);
     EXPECT_EQ(st.motor.nameplate(), code43);
+}
+
+// A refused entry takes nothing over: the nameplate the next receive records stays whole, and nobody is told of a
+// change.
+TEST_F(MotorWindowTest, aRefusedEntryChangesNothing) {
+    const std::array<float, 7> before{2, 7.5f, 15, 88, 6, 0.3f, 380};
+    int told = 0;
+    w->onNameplateChanged = [&](std::optional<int>) { ++told; };
+    const struct {
+        const char* code;
+        int field;  // typed into, or -1
+        const char* text;
+    } cases[] = {
+        {"0", 1, "7,5kW"},  // no number
+        {"0", 5, "0"},      // a value missing
+        {"6930", -1, ""},   // a catalogue record without its rated power
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        st.motor.setNameplate(before);
+        const std::array<const char*, 7> typed = {"4", "11", "21.5", "89.5", "7.2", "0.45", "380"};
+        for (int i = 0; i < 7; ++i) w->Text2[i]->setText(QString::fromUtf8(typed[i]));
+        if (c.field >= 0) w->Text2[c.field]->setText(QString::fromUtf8(c.text));
+        w->Text1->setText(QString::fromLatin1(c.code));
+        w->Command4->click();
+        EXPECT_EQ(st.motor.nameplate(), before);
+        EXPECT_EQ(told, 0);
+    }
 }
 
 TEST_F(MotorWindowTest, aRecordWithAZeroWithdrawsTheDataWithoutAMessage) {
