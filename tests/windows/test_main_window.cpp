@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <functional>
 
 #include "acquisition/instrument_sim.h"
@@ -25,6 +26,7 @@
 #include "measurement/writer.h"
 #include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
+#include "platform/qt/elided_label.h"
 #include "platform/qt/picture_box.h"
 #include "support/control_table.h"
 #include "windows/gui_test_support.h"
@@ -828,4 +830,38 @@ TEST_F(MainWindowTest, aConfirmedNameplateGoesWhereTheOperatorMeansIt) {
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_TRUE(rig.messages.shown[0].text.startsWith(QStringLiteral("打开的文件使用文件中的电机参数（无电机参数）")));
     EXPECT_EQ(w.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+}
+
+namespace {
+MotorWindow* openMotorWindow(MainWindow& w) {
+    w.mnuMOTO_Click();
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<MotorWindow*>(t)) return m;
+    return nullptr;
+}
+}  // namespace
+
+// At its designed width the status line shows the next receive's nameplate whole and clear of the window's edge,
+// and as much of a long message as fits beside it, the start and the end of it in view.
+TEST_F(MainWindowTest, theStatusLineNeverClips) {
+    rig.state.motor.setNameplate({2, 7.5f, 15, 88, 6, 0.3f, 380});
+    MotorWindow* motor = openMotorWindow(w);
+    ASSERT_NE(motor, nullptr);
+    motor->Command4_Click();  // the fields as they stand: confirmed, named in the status line
+    w.receiveStatus->setText(QStringLiteral("数据已导出到 /home/operator/测量数据/二号泵站/2024年5月17日/run1-interval.csv"));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    settle();
+    EXPECT_EQ(w.width(), px(7650));
+    const QLabel* next = w.nextNameplate;
+    EXPECT_EQ(next->text(), QStringLiteral("下次接收：自定义　2 极 7.5 kW"));
+    const int inkRight = next->x() + next->contentsRect().left() + next->fontMetrics().boundingRect(next->text()).right();
+    EXPECT_LT(inkRight, w.statusBar()->width() - 2) << "the last letters clear of the edge";
+    const auto* status = dynamic_cast<const ElidedLabel*>(w.receiveStatus);
+    ASSERT_NE(status, nullptr);
+    EXPECT_LE(status->geometry().right(), next->geometry().left());
+    const QString shown = status->shownText();
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(shown), status->contentsRect().width());
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("数据已导出到 /home"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("run1-interval.csv"))) << shown.toStdString();
 }
