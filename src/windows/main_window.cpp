@@ -138,7 +138,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
     offerWorkFileRecovery();
     offerUnsavedRecording();
-    showNextNameplate();
+    takeKeptNameplate();
 }
 
 MainWindow::~MainWindow() {

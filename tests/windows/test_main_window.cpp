@@ -21,6 +21,7 @@
 #include <functional>
 
 #include "acquisition/instrument_sim.h"
+#include "measurement/codec.h"
 #include "measurement/recovery.h"
 #include "measurement/reader.h"
 #include "measurement/writer.h"
@@ -840,6 +841,53 @@ MotorWindow* openMotorWindow(MainWindow& w) {
     return nullptr;
 }
 }  // namespace
+
+// The nameplate confirmed in 设置 → 电机参数 is still the next receive's after a restart, catalogue code and every
+// digit, until it is cancelled.
+TEST_F(MainWindowTest, theConfirmedNameplateOutlivesARestart) {
+    // Code 12 of a catalogue file: a 4-pole motor of 4 kW, 8.5 A, 80 %, 4 A and 0.25 kW at no load.
+    QByteArray obj(16 * 6935, '\0');
+    obj[16 * 11] = 4;
+    const float values[5] = {4, 8.5f, 80, 4, 0.25f};
+    for (int i = 0; i < 5; ++i) {
+        const auto t = EncodeTriple(values[i]);
+        for (int b = 0; b < 3; ++b) obj[16 * 11 + 1 + 3 * i + b] = static_cast<char>(t[b]);
+    }
+    QFile f(rig.path("MTALL.OBJ"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(obj);
+    f.close();
+    MotorWindow* motor = openMotorWindow(w);
+    ASSERT_NE(motor, nullptr);
+    motor->Text1->setText(QStringLiteral("12"));
+    motor->Command4_Click();
+    const auto restarted = [&](const std::function<void(MainWindow&, SharedState&)>& check) {
+        SharedState fresh;
+        MainWindow again(MainWindowContext{fresh, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+        again.endProgram = [] {};
+        check(again, fresh);
+    };
+    restarted([](MainWindow& again, SharedState& fresh) {
+        EXPECT_EQ(again.nextNameplate->text(), QStringLiteral("下次接收：编号 12　4 极 4 kW"));
+        EXPECT_EQ(fresh.motor.nameplate(), (std::array<float, 7>{4, 4, 8.5f, 80, 4, 0.25f, 380}));
+        EXPECT_TRUE(fresh.motor.MotorDataValid);
+        EXPECT_FLOAT_EQ(fresh.motor.MotorRatedLoss, 1.0f);
+    });
+    // A nameplate typed in keeps its own digits; cancelled, none is kept.
+    motor->Text1->setText(QStringLiteral("0"));
+    const char* typed[7] = {"2", "7.5", "15.2", "88.3", "4.87", "0.307", "380"};
+    for (int i = 0; i < 7; ++i) motor->Text2[i]->setText(QString::fromLatin1(typed[i]));
+    motor->Command4_Click();
+    restarted([](MainWindow& again, SharedState& fresh) {
+        EXPECT_EQ(again.nextNameplate->text(), QStringLiteral("下次接收：自定义　2 极 7.5 kW"));
+        EXPECT_EQ(fresh.motor.nameplate(), (std::array<float, 7>{2, 7.5f, 15.2f, 88.3f, 4.87f, 0.307f, 380}));
+    });
+    motor->Command2_Click();
+    restarted([](MainWindow& again, SharedState& fresh) {
+        EXPECT_EQ(again.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+        EXPECT_EQ(fresh.motor.nameplate(), (std::array<float, 7>{}));
+    });
+}
 
 // At its designed width the status line shows the next receive's nameplate whole and clear of the window's edge,
 // and as much of a long message as fits beside it, the start and the end of it in view.
