@@ -79,6 +79,23 @@ void rememberConfirmedNameplate(const QString& programDir, const std::optional<C
     s.setValue(QStringLiteral("motor/code"), nameplate->code);
 }
 
+ExportChoices lastExportChoices(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    ExportChoices c;
+    c.perInterval = s.value(QStringLiteral("export/per_interval"), c.perInterval).toBool();
+    c.spreadsheet = s.value(QStringLiteral("export/spreadsheet"), c.spreadsheet).toBool();
+    if (const std::optional<double> v = numberFromText(s.value(QStringLiteral("export/interval")).toString()))
+        c.intervalSeconds = *v;
+    return c;
+}
+
+void rememberExportChoices(const QString& programDir, const ExportChoices& choices) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.setValue(QStringLiteral("export/per_interval"), choices.perInterval);
+    s.setValue(QStringLiteral("export/interval"), choices.intervalSeconds);
+    s.setValue(QStringLiteral("export/spreadsheet"), choices.spreadsheet);
+}
+
 bool workFileUnsaved(const QString& programDir) {
     const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
     return s.value(QStringLiteral("receive/unsaved"), false).toBool();

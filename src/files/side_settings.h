@@ -38,6 +38,16 @@ std::optional<ConfirmedNameplate> confirmedNameplate(const QString& programDir);
 // Keeps `nameplate`, or forgets the one kept (nothing).
 void rememberConfirmedNameplate(const QString& programDir, const std::optional<ConfirmedNameplate>& nameplate);
 
+// What the export window was last told: a row per sample or per interval, the interval in seconds, the
+// spreadsheet form. The interval is whatever number was kept; the window judges it.
+struct ExportChoices {
+    bool perInterval = false;
+    double intervalSeconds = 1;
+    bool spreadsheet = false;
+};
+ExportChoices lastExportChoices(const QString& programDir);
+void rememberExportChoices(const QString& programDir, const ExportChoices& choices);
+
 // Whether the working file holds a recording that was neither saved nor declined: set when a receive starts,
 // cleared by a save of the working file, by No to the save question and by a receive that recorded nothing.
 bool workFileUnsaved(const QString& programDir);

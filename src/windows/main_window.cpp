@@ -129,7 +129,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     nextNameplate->setContentsMargins(0, 0, px(90), 0);
     statusBar()->addPermanentWidget(nextNameplate);
     statusBar()->setSizeGripEnabled(false);
-    exporter = new CsvExporter(dialogs_, messages_, this);
+    exporter = new CsvExporter(dialogs_, messages_, dir_, this);
     exporter->onFinished = [this](const QString& output, const Status& result) {
         if (result) receiveStatus->setText(QStringLiteral("数据已导出到 %1").arg(output));
         else if (exportCancelled(result)) receiveStatus->setText(QStringLiteral("导出已取消"));

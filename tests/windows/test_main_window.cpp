@@ -707,25 +707,28 @@ TEST_F(MainWindowTest, exportWritesTheMeasurementInHandAsTheOperatorChose) {
     EXPECT_EQ(w.receiveStatus->text(), QStringLiteral("数据已导出到 %1").arg(rig.path("run1.csv")));
 }
 
-// What the export window's controls ask for.
+// What the export window's controls ask for: an interval offered or typed in.
 TEST(ExportDialogTest, theControlsGiveTheExportOptions) {
     test::ensureApp();
+    ScriptedMessageBoxes messages;
     const struct {
         bool perInterval;
-        int interval;  // index: 1 s, 10 s, 1 min
+        const char* interval;  // seconds
         bool range;
         int from, to;
         bool spreadsheet;
         CsvExportOptions expected;
     } cases[] = {
-        {false, 2, false, 5, 9, false, {0, 1, 0, false}},
-        {true, 1, false, 1, 500, true, {10, 1, 0, true}},
-        {true, 2, true, 40, 12, false, {60, 12, 40, false}},  // a range typed backwards
+        {false, "60", false, 5, 9, false, {0, 1, 0, false}},
+        {true, "10", false, 1, 500, true, {10, 1, 0, true}},
+        {true, "60", true, 40, 12, false, {60, 12, 40, false}},  // a range typed backwards
+        {true, " 2.5", false, 1, 500, false, {2.5, 1, 0, false}},
+        {false, "abc", false, 1, 500, false, {0, 1, 0, false}},  // not asked for, not judged
     };
     for (const auto& c : cases) {
-        ExportDialog d(500);
+        ExportDialog d(500, messages);
         (c.perInterval ? d.perInterval : d.everySample)->setChecked(true);
-        d.interval->setCurrentIndex(c.interval);
+        d.interval->setCurrentText(QString::fromLatin1(c.interval));
         d.range->setChecked(c.range);
         d.from->setValue(c.from);
         d.to->setValue(c.to);
@@ -738,6 +741,73 @@ TEST(ExportDialogTest, theControlsGiveTheExportOptions) {
         EXPECT_EQ(o.to, c.expected.to);
         EXPECT_EQ(o.spreadsheet, c.expected.spreadsheet);
     }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// An interval that is no usable number of seconds is refused with a message, and the window stays open.
+TEST(ExportDialogTest, aBadIntervalIsRefused) {
+    test::ensureApp();
+    for (const char* typed : {"0", "-5", "abc", "", "1e-9", "nan", "10 秒"}) {
+        SCOPED_TRACE(typed);
+        ScriptedMessageBoxes messages;
+        ExportDialog d(500, messages);
+        d.perInterval->setChecked(true);
+        d.interval->setCurrentText(QString::fromUtf8(typed));
+        bool stayedOpen = false;
+        QTimer::singleShot(0, &d, [&d, &stayedOpen] {
+            QTest::keyClick(&d, Qt::Key_Return);
+            stayedOpen = d.isVisible();
+            d.reject();
+        });
+        EXPECT_EQ(d.exec(), QDialog::Rejected);
+        EXPECT_TRUE(stayedOpen);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("秒数"))) << messages.shown[0].text.toStdString();
+    }
+}
+
+// The export window offers what the last export chose: kept in the program directory, whatever measurement follows.
+TEST(ExportDialogTest, theWindowOffersTheLastExportsChoices) {
+    test::ensureApp();
+    QTemporaryDir dir;
+    ScriptedFileDialogs dialogs;  // no answer: the output is not chosen and nothing is written
+    ScriptedMessageBoxes messages;
+    CsvExporter exporter(dialogs, messages, dir.path(), nullptr);
+    const QString measurement = QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ");
+    const auto withTheWindow = [&](const std::function<void(ExportDialog&)>& act) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* d = qobject_cast<ExportDialog*>(QApplication::activeModalWidget())) {
+                poll.stop();
+                act(*d);
+            }
+        });
+        poll.start(10);
+        exporter.start(measurement);
+    };
+    struct Seen {
+        bool perInterval = false, spreadsheet = false;
+        QString interval;
+    } seen;
+    const auto look = [&](ExportDialog& d) {
+        seen = {d.perInterval->isChecked(), d.spreadsheet->isChecked(), d.interval->currentText()};
+        d.reject();
+    };
+    withTheWindow(look);
+    EXPECT_FALSE(seen.perInterval);
+    EXPECT_EQ(seen.interval, QStringLiteral("1"));
+    withTheWindow([](ExportDialog& d) {
+        d.perInterval->setChecked(true);
+        d.interval->setCurrentText(QStringLiteral("2.5"));
+        d.spreadsheet->setChecked(true);
+        QTest::keyClick(&d, Qt::Key_Return);
+    });
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    withTheWindow(look);
+    EXPECT_TRUE(seen.perInterval);
+    EXPECT_TRUE(seen.spreadsheet);
+    EXPECT_EQ(seen.interval, QStringLiteral("2.5"));
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 // A receive ended by closing the program is kept without a question and offered for saving at the next start and
