@@ -14,23 +14,31 @@ TrendTimeUnit trendTimeUnit(double span, double end) {
 
 namespace {
 
-// Decimals that tell ticks `step` apart.
+// Decimals that write every tick of a grid `step` apart exactly: those of the step itself (27.5 on a 2.5 grid,
+// 0.25 on a 0.25 one), and at least those that tell ticks apart.
 int decimalsFor(double step) {
     if (!(step > 0) || !std::isfinite(step)) return 0;
-    return std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    constexpr int kMost = 6;
+    int d = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    for (; d < kMost; ++d) {
+        const double scaled = step * std::pow(10.0, d);
+        if (std::fabs(scaled - std::round(scaled)) <= 1e-6 * scaled) break;
+    }
+    return d;
 }
 
 // h:mm:ss of `t` seconds since the start, or (`wrap`) hh:mm of a clock with the seconds only where the step or the
-// time needs them; tenths for steps under a second.
+// time needs them; with the decimals of seconds a step that is no whole number of seconds needs.
 QString hmsText(double t, double step, bool wrap) {
-    const bool tenths = step < 1;
-    const long long perSecond = tenths ? 10 : 1;
+    const int decimals = decimalsFor(step);
+    long long perSecond = 1;
+    for (int i = 0; i < decimals; ++i) perSecond *= 10;
     long long units = std::llround(t * static_cast<double>(perSecond));
     if (wrap) units %= 86400 * perSecond;
     const long long s = units / perSecond;
     QString text = QStringLiteral("%1:%2").arg(s / 3600, wrap ? 2 : 1, 10, QLatin1Char('0')).arg(s / 60 % 60, 2, 10, QLatin1Char('0'));
     if (!wrap || step < 60 || s % 60 != 0) text += QStringLiteral(":%1").arg(s % 60, 2, 10, QLatin1Char('0'));
-    if (tenths) text += QStringLiteral(".%1").arg(units % 10);
+    if (decimals > 0) text += QStringLiteral(".%1").arg(units % perSecond, decimals, 10, QLatin1Char('0'));
     return text;
 }
 

@@ -20,8 +20,8 @@ struct TrendTimeUnit {
 TrendTimeUnit trendTimeUnit(double span, double end = 0);
 
 // The label of time t (seconds from the start) on an axis whose ticks are `step` seconds apart: the elapsed time
-// in `unit` with the decimals the step needs, or the clock (start + t, past midnight from 00:00) as HH:MM,
-// HH:MM:SS or HH:MM:SS.s as the step needs.
+// in `unit`, or the clock (start + t, past midnight from 00:00) as HH:MM or HH:MM:SS, each with the decimals that
+// write every tick of the step exactly (27.5 on a 2.5 s grid, 10:00:00.25 on a 0.25 s one).
 QString trendTimeLabel(double t, double step, TrendTimeMode mode, float startClock, const TrendTimeUnit& unit);
 
 // The readout of sample index i: its number, elapsed time and clock, then each of `quantities` with its unit

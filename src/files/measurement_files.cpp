@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "measurement/reader.h"
+#include "motor/nameplate_entry.h"
 #include "files/recovery_offer.h"
 #include "platform/file_replacement.h"
 #include "files/settings_file.h"
@@ -59,15 +60,15 @@ bool complete(const std::array<float, 7>& v) {
 }  // namespace
 
 QString nameplateText(const std::array<float, 7>& v) {
-    return complete(v) ? QStringLiteral("电机 %1 极 %2 kW").arg(v[0]).arg(v[1]) : QStringLiteral("无电机参数");
+    return complete(v) ? QStringLiteral("电机 %1 极 %2 kW").arg(nameplateValueText(v[0]), nameplateValueText(v[1]))
+                       : QStringLiteral("无电机参数");
 }
 
 QString nextReceiveText(const std::array<float, 7>& v, int code) {
     if (!complete(v)) return QStringLiteral("下次接收：无电机参数");
     return QStringLiteral("下次接收：%1　%2 极 %3 kW")
-        .arg(code > 0 ? QStringLiteral("编号 %1").arg(code) : QStringLiteral("自定义"))
-        .arg(v[0])
-        .arg(v[1]);
+        .arg(code > 0 ? QStringLiteral("编号 %1").arg(code) : QStringLiteral("自定义"), nameplateValueText(v[0]),
+             nameplateValueText(v[1]));
 }
 
 Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs) {

@@ -4,7 +4,10 @@
 #include <QSettings>
 
 #include "measurement/reader.h"
+#include "motor/catalogue.h"
 #include "platform/program_dir.h"
+#include "shared/number_format.h"
+#include "shared/text_parse.h"
 
 namespace mervo {
 
@@ -46,6 +49,51 @@ void forgetRecentFile(const QString& programDir, const QString& path) {
     QStringList files = recentFiles(programDir);
     files.removeAll(path);
     storeRecentFiles(programDir, files);
+}
+
+std::optional<ConfirmedNameplate> confirmedNameplate(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    const QStringList texts = s.value(QStringLiteral("motor/nameplate")).toStringList();
+    const std::optional<int64_t> code = integerFromText(s.value(QStringLiteral("motor/code")).toString());
+    if (texts.size() != 7 || !code || *code < 0 || *code > kMaxCode) return std::nullopt;
+    ConfirmedNameplate kept;
+    kept.code = static_cast<int>(*code);
+    for (size_t i = 0; i < 7; ++i) {
+        const std::optional<float> v = floatFromText(texts[static_cast<int>(i)]);
+        if (!v || *v == 0.0f) return std::nullopt;
+        kept.values[i] = *v;
+    }
+    return kept;
+}
+
+void rememberConfirmedNameplate(const QString& programDir, const std::optional<ConfirmedNameplate>& nameplate) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    if (!nameplate) {
+        s.remove(QStringLiteral("motor"));
+        return;
+    }
+    QStringList texts;
+    // Digits that read back to the very floats, so the next start records what was confirmed.
+    for (float v : nameplate->values) texts << QString::fromStdString(formatShortestFloat(v));
+    s.setValue(QStringLiteral("motor/nameplate"), texts);
+    s.setValue(QStringLiteral("motor/code"), nameplate->code);
+}
+
+ExportChoices lastExportChoices(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    ExportChoices c;
+    c.perInterval = s.value(QStringLiteral("export/per_interval"), c.perInterval).toBool();
+    c.spreadsheet = s.value(QStringLiteral("export/spreadsheet"), c.spreadsheet).toBool();
+    if (const std::optional<double> v = numberFromText(s.value(QStringLiteral("export/interval")).toString()))
+        c.intervalSeconds = *v;
+    return c;
+}
+
+void rememberExportChoices(const QString& programDir, const ExportChoices& choices) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.setValue(QStringLiteral("export/per_interval"), choices.perInterval);
+    s.setValue(QStringLiteral("export/interval"), choices.intervalSeconds);
+    s.setValue(QStringLiteral("export/spreadsheet"), choices.spreadsheet);
 }
 
 bool workFileUnsaved(const QString& programDir) {

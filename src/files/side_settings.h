@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <optional>
 
 namespace mervo {
@@ -24,6 +25,28 @@ QStringList recentFiles(const QString& programDir);
 // Puts `path` at the front of the list (once), or takes it out.
 void noteRecentFile(const QString& programDir, const QString& path);
 void forgetRecentFile(const QString& programDir, const QString& path);
+
+// The nameplate last confirmed in the motor window, which the next receive records, with its catalogue code (0 for
+// one typed in), so that a restart does not forget it.
+struct ConfirmedNameplate {
+    std::array<float, 7> values{};
+    int code = 0;
+};
+// Nothing when none is kept, or when what is kept is not a complete nameplate (seven non-zero numbers and a code
+// of the catalogue's range).
+std::optional<ConfirmedNameplate> confirmedNameplate(const QString& programDir);
+// Keeps `nameplate`, or forgets the one kept (nothing).
+void rememberConfirmedNameplate(const QString& programDir, const std::optional<ConfirmedNameplate>& nameplate);
+
+// What the export window was last told: a row per sample or per interval, the interval in seconds, the
+// spreadsheet form. The interval is whatever number was kept; the window judges it.
+struct ExportChoices {
+    bool perInterval = false;
+    double intervalSeconds = 1;
+    bool spreadsheet = false;
+};
+ExportChoices lastExportChoices(const QString& programDir);
+void rememberExportChoices(const QString& programDir, const ExportChoices& choices);
 
 // Whether the working file holds a recording that was neither saved nor declined: set when a receive starts,
 // cleared by a save of the working file, by No to the save question and by a receive that recorded nothing.

@@ -2,10 +2,17 @@
 
 #include <cmath>
 
+#include "measurement/codec.h"
 #include "motor/catalogue.h"
+#include "shared/number_format.h"
 #include "shared/text_parse.h"
 
 namespace mervo {
+
+namespace {
+// The significant bits of a catalogue number: the 16-bit mantissa of its three bytes.
+constexpr int kCatalogueBits = 16;
+}  // namespace
 
 const char* const kNameplateNames[7] = {"电机极数", "额定功率", "额定电流", "额定效率",
                                         "空载电流", "空载功率", "额定电压"};
@@ -19,16 +26,30 @@ Result<int> checkMotorCode(const QString& text) {
     return static_cast<int>(*code);
 }
 
-Result<std::array<float, 7>> checkNameplateTexts(const std::array<QString, 7>& texts, int* field) {
+QString nameplateValueText(float v) {
+    if (!std::isfinite(v)) return formatCaption(v);
+    // The digits that come back through the catalogue's three bytes as v are the figure the catalogue was made
+    // from; any other float keeps the digits of its own precision.
+    const QString catalogue = QString::fromStdString(formatShortestFloat(v, kCatalogueBits));
+    const std::optional<float> back = floatFromText(catalogue);
+    if (back) {
+        const std::array<uint8_t, 3> b = EncodeTriple(*back);
+        if (DecodeTriple(b[0], b[1], b[2]) == v) return catalogue;
+    }
+    return QString::fromStdString(formatShortestFloat(v));
+}
+
+Result<std::array<float, 7>> checkNameplateTexts(const std::array<QString, 7>& texts, int* field,
+                                                 const std::array<float, 7>* shown) {
     std::array<float, 7> v{};
-    for (int i = 0; i < 7; ++i) {
-        const std::optional<float> x = floatFromText(texts[static_cast<size_t>(i)]);
+    for (size_t i = 0; i < 7; ++i) {
+        const std::optional<float> x = floatFromText(texts[i]);
         if (!x) {
-            if (field) *field = i;
+            if (field) *field = static_cast<int>(i);
             return Status::failure(
                 QStringLiteral("“%1”不是有效的数字，请重新输入！").arg(QString::fromUtf8(kNameplateNames[i])));
         }
-        v[static_cast<size_t>(i)] = *x;
+        v[i] = shown && texts[i] == nameplateValueText((*shown)[i]) ? (*shown)[i] : *x;
     }
     return v;
 }

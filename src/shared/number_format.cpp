@@ -186,7 +186,7 @@ int decimalDigits(uint32_t v) {
 }
 }  // namespace
 
-char* writeShortestFloat(char* out, float v) {
+char* writeShortestFloat(char* out, float v, int significantBits) {
     if (!std::isfinite(v)) return std::copy_n("null", 4, out);
     uint32_t bits;
     std::memcpy(&bits, &v, sizeof bits);
@@ -198,7 +198,7 @@ char* writeShortestFloat(char* out, float v) {
     }
     // The shortest digits, without trying precisions one by one: a million-sample export prints twenty
     // numbers a row.
-    const ShortestDecimal d = shortestDecimal(bits);
+    const ShortestDecimal d = shortestDecimal(bits, significantBits);
     const int n = decimalDigits(d.digits);
     const int point = n + d.exponent;  // digits before the decimal point
     // Plain decimals for everyday magnitudes (380, not 3.8e+02); the exponent form where the first digit
@@ -258,10 +258,9 @@ void appendShortestFloat(std::string& out, float v) {
     out.append(buf, static_cast<size_t>(writeShortestFloat(buf, v) - buf));
 }
 
-std::string formatShortestFloat(float v) {
-    std::string s;
-    appendShortestFloat(s, v);
-    return s;
+std::string formatShortestFloat(float v, int significantBits) {
+    char buf[kShortestMaxChars];
+    return std::string(buf, writeShortestFloat(buf, v, significantBits));
 }
 
 }  // namespace mervo

@@ -40,12 +40,13 @@ void appendPrintNumber(std::string& out, float v);
 void appendCaption(std::string& out, float v);
 
 // The shortest decimal text that reads back to the same float (up to nine digits), for JSON and CSV;
-// "null" for NaN and infinities, which JSON cannot hold.
-std::string formatShortestFloat(float v);
+// "null" for NaN and infinities, which JSON cannot hold. With `significantBits` below 24, the shortest that reads
+// back to it at that precision, where v is a number of that precision (see shortestDecimal).
+std::string formatShortestFloat(float v, int significantBits = 24);
 // The same, appended to `out`, or written from `out` (no terminating zero; returns one past the last character
 // written). The writer may use kShortestMaxChars bytes from `out`, past the text as well.
 void appendShortestFloat(std::string& out, float v);
 inline constexpr int kShortestMaxChars = 32;  // "-0.00001001", "-9990000000000000", "-1.1754944e-38"
-char* writeShortestFloat(char* out, float v);
+char* writeShortestFloat(char* out, float v, int significantBits = 24);
 
 }  // namespace mervo

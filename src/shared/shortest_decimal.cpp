@@ -10,6 +10,8 @@ __extension__ typedef unsigned __int128 Wide;
 // its top bits for the positive ones; bit counts as in the published shortest-float method.
 constexpr int kInvBits = 59;
 constexpr int kPowBits = 61;
+// The largest binary exponent the tables serve: a float's own, 254 - 127 - 23 - 2.
+constexpr int kMaxE2 = 102;
 
 constexpr int pow5bits(int e) { return static_cast<int>((static_cast<uint32_t>(e) * 1217359u) >> 19) + 1; }
 constexpr int log10Pow2(int e) { return static_cast<int>((static_cast<uint32_t>(e) * 78913u) >> 18); }
@@ -57,7 +59,7 @@ bool multipleOfPowerOf2(uint32_t v, int p) { return (v & ((1u << p) - 1)) == 0; 
 
 }  // namespace
 
-ShortestDecimal shortestDecimal(uint32_t bits) {
+ShortestDecimal shortestDecimal(uint32_t bits, int significantBits) {
     const uint32_t mantissa = bits & ((1u << 23) - 1);
     const uint32_t exponentBits = bits >> 23;
     int e2;
@@ -69,8 +71,16 @@ ShortestDecimal shortestDecimal(uint32_t bits) {
         e2 = static_cast<int>(exponentBits) - 127 - 23 - 2;
         m2 = (1u << 23) | mantissa;
     }
-    const bool even = (m2 & 1) == 0;
-    const bool acceptBounds = even;
+    // A float's text is read back rounding ties to even, so a bound that ties goes to an even mantissa.
+    bool acceptBounds = (m2 & 1) == 0;
+    // Read back at fewer bits: the same steps on the shorter mantissa. Only for a number of that precision (the
+    // bits dropped are zero), and within the exponents the tables cover.
+    const int drop = 24 - significantBits;
+    if (exponentBits != 0 && drop > 0 && drop < 24 && (m2 & ((1u << drop) - 1)) == 0 && e2 + drop <= kMaxE2) {
+        m2 >>= drop;
+        e2 += drop;
+        acceptBounds = false;  // however the shorter form rounds a tie, a text strictly inside reads back
+    }
     const uint32_t mv = 4 * m2;
     const uint32_t mp = 4 * m2 + 2;
     const uint32_t mmShift = (mantissa != 0 || exponentBits <= 1) ? 1 : 0;

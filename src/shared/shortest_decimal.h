@@ -13,7 +13,10 @@ struct ShortestDecimal {
     int exponent;     // the value is digits * 10^exponent
 };
 
-// For the bits of a finite, non-zero float with the sign bit cleared.
-ShortestDecimal shortestDecimal(uint32_t magnitudeBits);
+// For the bits of a finite, non-zero float with the sign bit cleared. With `significantBits` below 24 the digits
+// need only read back at that precision (rounded to the nearest number of so many significant bits), so fewer may
+// do: 88.3 for the 88.30078125 that a 16-bit mantissa holds. A float with more significant bits than that, or
+// beyond 2^102, is taken at its own precision.
+ShortestDecimal shortestDecimal(uint32_t magnitudeBits, int significantBits = 24);
 
 }  // namespace mervo

@@ -13,33 +13,48 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "printing/data_table.h"
 #include "shared/message_titles.h"
+#include "shared/text_parse.h"
 
 namespace mervo {
 
 namespace {
 const QString kTitle = QStringLiteral("导出数据(CSV)");
-}
 
-ExportDialog::ExportDialog(int64_t samples, QWidget* parent) : QDialog(parent) {
+// The intervals offered, in seconds: a second to an hour, the quarter hour of demand metering among them.
+constexpr double kOfferedIntervals[] = {1, 10, 60, 300, 900, 3600};
+// Far below the instrument's spacing of samples; smaller ones would only overflow the interval count.
+constexpr double kShortestInterval = 0.001;
+
+bool usableInterval(double seconds) { return std::isfinite(seconds) && seconds >= kShortestInterval; }
+
+QString intervalText(double seconds) { return QString::number(seconds, 'g', QLocale::FloatingPointShortest); }
+}  // namespace
+
+ExportDialog::ExportDialog(int64_t samples, MessageBoxes& messages, const ExportChoices& chosen, QWidget* parent)
+    : QDialog(parent), messages_(messages) {
     setObjectName(QStringLiteral("ExportDialog"));
     setWindowTitle(kTitle);
     auto* grid = new QGridLayout(this);
     everySample = new QRadioButton(QStringLiteral("每组数据一行"), this);
     perInterval = new QRadioButton(QStringLiteral("每"), this);
-    everySample->setChecked(true);
     interval = new QComboBox(this);
-    for (double s : kExportIntervals)
-        interval->addItem(s < 60 ? QStringLiteral("%1 秒").arg(s) : QStringLiteral("%1 分钟").arg(s / 60), s);
+    interval->setEditable(true);
+    interval->setInsertPolicy(QComboBox::NoInsert);
+    for (double s : kOfferedIntervals) interval->addItem(intervalText(s));
+    if (usableInterval(chosen.intervalSeconds)) seconds_ = chosen.intervalSeconds;
+    interval->setCurrentText(intervalText(seconds_));
     interval->setEnabled(false);
     connect(perInterval, &QRadioButton::toggled, interval, &QComboBox::setEnabled);
+    (chosen.perInterval ? perInterval : everySample)->setChecked(true);
     grid->addWidget(everySample, 0, 0, 1, 4);
     grid->addWidget(perInterval, 1, 0);
     grid->addWidget(interval, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("一行（平均值、最小值、最大值）"), this), 1, 2, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("秒一行（平均值、最小值、最大值）"), this), 1, 2, 1, 2);
 
     const int last = static_cast<int>(std::min<int64_t>(samples, std::numeric_limits<int>::max()));
     range = new QCheckBox(QStringLiteral("只导出第"), this);
@@ -60,26 +75,42 @@ ExportDialog::ExportDialog(int64_t samples, QWidget* parent) : QDialog(parent) {
     rangeRow->addStretch();
     grid->addLayout(rangeRow, 2, 0, 1, 4);
     spreadsheet = new QCheckBox(QStringLiteral("供电子表格程序打开（UTF-8 BOM，CRLF 换行）"), this);
+    spreadsheet->setChecked(chosen.spreadsheet);
     grid->addWidget(spreadsheet, 3, 0, 1, 4);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("导出…"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        // The two numbers in either order mean the same range.
-        if (from->value() > to->value()) {
-            const int f = from->value();
-            from->setValue(to->value());
-            to->setValue(f);
-        }
-        accept();
-    });
+    connect(buttons, &QDialogButtonBox::accepted, this, &ExportDialog::takeChoices);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     grid->addWidget(buttons, 4, 0, 1, 4);
 }
 
+void ExportDialog::takeChoices() {
+    if (perInterval->isChecked()) {
+        const std::optional<double> s = numberFromText(interval->currentText());
+        if (!s || !usableInterval(*s)) {
+            messages_.show(QStringLiteral("“%1”不是有效的时间间隔，请输入不小于 %2 的秒数！")
+                               .arg(interval->currentText(), intervalText(kShortestInterval)),
+                           errorTitle(), MessageButtons::Ok);
+            interval->setFocus();
+            return;
+        }
+        seconds_ = *s;
+    }
+    // The two numbers in either order mean the same range.
+    if (from->value() > to->value()) {
+        const int f = from->value();
+        from->setValue(to->value());
+        to->setValue(f);
+    }
+    accept();
+}
+
+ExportChoices ExportDialog::choices() const { return {perInterval->isChecked(), seconds_, spreadsheet->isChecked()}; }
+
 CsvExportOptions ExportDialog::options() const {
     CsvExportOptions o;
-    if (perInterval->isChecked()) o.intervalSeconds = interval->currentData().toDouble();
+    if (perInterval->isChecked()) o.intervalSeconds = seconds_;
     if (range->isChecked()) {
         o.from = from->value();
         o.to = to->value();
@@ -88,11 +119,12 @@ CsvExportOptions ExportDialog::options() const {
     return o;
 }
 
-CsvExporter::CsvExporter(FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent)
-    : QObject(parent), dialogs_(dialogs), messages_(messages), parent_(parent) {
-    askOptions = [](int64_t samples, QWidget* window) -> std::optional<CsvExportOptions> {
-        ExportDialog d(samples, window);
+CsvExporter::CsvExporter(FileDialogs& dialogs, MessageBoxes& messages, QString programDir, QWidget* parent)
+    : QObject(parent), dialogs_(dialogs), messages_(messages), dir_(std::move(programDir)), parent_(parent) {
+    askOptions = [this](int64_t samples, QWidget* window) -> std::optional<CsvExportOptions> {
+        ExportDialog d(samples, messages_, lastExportChoices(dir_), window);
         if (d.exec() != QDialog::Accepted) return std::nullopt;
+        rememberExportChoices(dir_, d.choices());
         return d.options();
     };
     timer_.setInterval(100);

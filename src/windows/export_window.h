@@ -1,5 +1,6 @@
-// 导出数据(CSV): what to export (every sample, an interval's mean/min/max, a range, the spreadsheet form), then
-// the export itself on a thread of its own behind a progress window that can cancel it.
+// 导出数据(CSV): what to export (every sample, an interval's mean/min/max, a range, the spreadsheet form), offered
+// as the last export chose it, then the export itself on a thread of its own behind a progress window that can
+// cancel it.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "files/side_settings.h"
 #include "platform/dialogs.h"
 #include "printing/csv_export.h"
 
@@ -25,20 +27,30 @@ namespace mervo {
 class ExportDialog : public QDialog {
     Q_OBJECT
 public:
-    ExportDialog(int64_t samples, QWidget* parent = nullptr);
+    // Opens with the choices `chosen`; a bad interval typed in is refused through `messages`, the dialog staying open.
+    ExportDialog(int64_t samples, MessageBoxes& messages, const ExportChoices& chosen = {}, QWidget* parent = nullptr);
     CsvExportOptions options() const;
+    // The choices to offer next time.
+    ExportChoices choices() const;
 
     QRadioButton *everySample, *perInterval;
-    QComboBox* interval;
+    QComboBox* interval;  // seconds: one of the usual intervals, or any typed in
     QCheckBox* range;
     QSpinBox *from, *to;
     QCheckBox* spreadsheet;
+
+private:
+    void takeChoices();
+
+    MessageBoxes& messages_;
+    double seconds_ = 1;  // the interval taken
 };
 
 class CsvExporter : public QObject {
     Q_OBJECT
 public:
-    CsvExporter(FileDialogs& dialogs, MessageBoxes& messages, QWidget* parent);
+    // The choices of each export are kept in the side settings of `programDir`.
+    CsvExporter(FileDialogs& dialogs, MessageBoxes& messages, QString programDir, QWidget* parent);
     ~CsvExporter() override;
 
     // Asks what to export and where, then exports `measurement` in the background, its dialogs over `window`
@@ -57,6 +69,7 @@ private:
 
     FileDialogs& dialogs_;
     MessageBoxes& messages_;
+    QString dir_;
     QWidget* parent_;
     std::thread worker_;
     std::atomic<int64_t> done_{0}, total_{0};

@@ -23,6 +23,7 @@
 #include "windows/print_window.h"
 #include "windows/trend_window.h"
 #include "platform/program_dir.h"
+#include "platform/qt/elided_label.h"
 #include "platform/qt/picture_box.h"
 #include "platform/qt/designed_controls.h"
 #include "platform/qt/twips_widgets.h"
@@ -118,15 +119,17 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
         cycle_.poll();
         if (cycle_.running()) showProgress(false);
     });
-    // Under the panel, beside the designed client area: how a receive is going.
-    receiveStatus = new QLabel(this);
+    // Under the panel, beside the designed client area: how a receive is going, elided where it is longer than
+    // the room the nameplate leaves, which always shows whole and clear of the window's edge.
+    receiveStatus = new ElidedLabel(this);
     receiveStatus->setObjectName(QStringLiteral("receiveStatus"));
     statusBar()->addWidget(receiveStatus, 1);
     nextNameplate = new QLabel(this);
     nextNameplate->setObjectName(QStringLiteral("nextNameplate"));
+    nextNameplate->setContentsMargins(0, 0, px(90), 0);
     statusBar()->addPermanentWidget(nextNameplate);
     statusBar()->setSizeGripEnabled(false);
-    exporter = new CsvExporter(dialogs_, messages_, this);
+    exporter = new CsvExporter(dialogs_, messages_, dir_, this);
     exporter->onFinished = [this](const QString& output, const Status& result) {
         if (result) receiveStatus->setText(QStringLiteral("数据已导出到 %1").arg(output));
         else if (exportCancelled(result)) receiveStatus->setText(QStringLiteral("导出已取消"));
@@ -135,7 +138,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     // Only at start-up: Form_Load runs again after an aborted receive, whose file the operator already knows about.
     offerWorkFileRecovery();
     offerUnsavedRecording();
-    showNextNameplate();
+    takeKeptNameplate();
 }
 
 MainWindow::~MainWindow() {

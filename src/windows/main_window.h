@@ -131,6 +131,9 @@ private:
     void showNextNameplate();
     void nameplateChanged(std::optional<int> code);
     void sayIfNameplateReplaced(const QString& by);
+    // The confirmed nameplate, kept in the side settings across a restart, and taken back at start-up.
+    void setConfirmed(const std::optional<std::array<float, 7>>& nameplate, int code);
+    void takeKeptNameplate();
 
     SharedState& st_;
     MessageBoxes& messages_;

@@ -1,10 +1,13 @@
 // The main window and the motor nameplate: which one the next receive records, writing a confirmed one into the
-// measurement in hand, and saying when a file's nameplate takes the place of the confirmed one.
+// measurement in hand, saying when a file's nameplate takes the place of the confirmed one, and keeping the
+// confirmed one for the next start.
 #include <QLabel>
 
 #include "files/measurement_files.h"
+#include "files/side_settings.h"
 #include "measurement/nameplate_rewrite.h"
 #include "measurement/reader.h"
+#include "motor/operating_point.h"
 #include "shared/message_titles.h"
 #include "windows/main_window.h"
 
@@ -15,13 +18,25 @@ void MainWindow::showNextNameplate() {
     nextNameplate->setText(nextReceiveText(v, confirmed_ && *confirmed_ == v ? confirmedCode_ : 0));
 }
 
-void MainWindow::nameplateChanged(std::optional<int> code) {
-    if (code) {
-        confirmed_ = st_.motor.nameplate();
-        confirmedCode_ = *code;
-    } else {
-        confirmed_.reset();
+void MainWindow::setConfirmed(const std::optional<std::array<float, 7>>& nameplate, int code) {
+    confirmed_ = nameplate;
+    confirmedCode_ = code;
+    rememberConfirmedNameplate(dir_, nameplate ? std::optional<ConfirmedNameplate>({*nameplate, code}) : std::nullopt);
+}
+
+void MainWindow::takeKeptNameplate() {
+    // The nameplate confirmed before the program last ended is still the one the next receive records.
+    if (const std::optional<ConfirmedNameplate> kept = confirmedNameplate(dir_)) {
+        confirmNameplate(st_.motor, kept->values);
+        confirmed_ = kept->values;
+        confirmedCode_ = kept->code;
     }
+    showNextNameplate();
+}
+
+void MainWindow::nameplateChanged(std::optional<int> code) {
+    if (code) setConfirmed(st_.motor.nameplate(), *code);
+    else setConfirmed(std::nullopt, 0);
     showNextNameplate();
     // A measurement in hand may have been recorded without this motor: offered, it goes into the file.
     const QString file = st_.file.WorkFile;
@@ -47,7 +62,7 @@ void MainWindow::sayIfNameplateReplaced(const QString& by) {
     messages_.show(QStringLiteral("%1使用文件中的电机参数（%2），在“设置→电机参数”中确认的电机参数（%3）不再使用。")
                        .arg(by, nameplateText(now), nameplateText(*confirmed_)),
                    analysisTitle(), MessageButtons::Ok);
-    confirmed_.reset();  // said once
+    setConfirmed(std::nullopt, 0);  // said once
     showNextNameplate();
 }
 

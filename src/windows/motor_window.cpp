@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <cmath>
 #include <optional>
 
@@ -100,6 +101,10 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
     onListClick(List1, [this] { List1_Click(); });
     onListClick(List2, [this] { List2_Click(); });
     connect(List2, &QListWidget::itemDoubleClicked, this, &MotorWindow::List2_DblClick);
+    // Enter on the highlighted model takes it as a double click does, so the keys alone pick a motor.
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter})
+        connect(new QShortcut(QKeySequence(key), List2, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated, this,
+                &MotorWindow::List2_DblClick);
     connect(Text1, &QLineEdit::textChanged, this, &MotorWindow::Text1_Change);
     connect(Command1, &QPushButton::clicked, this, &MotorWindow::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &MotorWindow::Command2_Click);
@@ -125,8 +130,11 @@ void MotorWindow::Form_Load() {
     else
         fail(QStringLiteral("电机分类文件无法读取，只能输入自定义数据！\r\n%1").arg(read.message()));
     for (const CategoryEntry& c : categories_) List1->addItem(c.name);
-    const auto values = st_.motor.nameplate();
-    for (int i = 0; i < 7; ++i) Text2[i]->setText(formatCaption(values[i]));
+    shown_ = st_.motor.nameplate();
+    for (int i = 0; i < 7; ++i) {
+        Text2[i]->setText(nameplateValueText(shown_[static_cast<size_t>(i)]));
+        Text2[i]->home(false);  // a text wider than its field shows where it begins
+    }
 }
 
 void MotorWindow::List1_Click() {
@@ -190,14 +198,14 @@ void MotorWindow::showData() {
             return;
         }
         v = *read;
-        st_.motor.MotorPoles = v[0];
-        st_.motor.MotorRatedVoltage = v[6];
+        // Nothing is taken over before the record proves complete: a record refused for a zero would otherwise
+        // leave its poles and voltage beside the last nameplate's other values, for the next receive to record.
         for (int i = 0; i < 7; ++i) Text2[i]->setText(formatFixed3(v[i]));
     } else {
         std::array<QString, 7> texts;
         for (int i = 0; i < 7; ++i) texts[static_cast<size_t>(i)] = Text2[i]->text();
         int field = 0;
-        const Result<std::array<float, 7>> typed = checkNameplateTexts(texts, &field);
+        const Result<std::array<float, 7>> typed = checkNameplateTexts(texts, &field, &shown_);
         if (!typed) {
             Text2[field]->setFocus();
             fail(typed.message());

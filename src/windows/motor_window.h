@@ -60,6 +60,7 @@ private:
     QString dir_;
     std::vector<CategoryEntry> categories_;
     std::vector<int> modelSerial_, modelCode_;
+    std::array<float, 7> shown_{};  // the nameplate the fields were filled with when the window loaded
 };
 
 }  // namespace mervo

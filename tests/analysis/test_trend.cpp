@@ -178,6 +178,11 @@ TEST(TrendTimeAxis, LabelsReadAsTheViewSuits) {
         {86400, 86400, 36000, 18000, TrendTimeMode::Elapsed, 0, "10"},
         {10, 14460, 14400.5, 0.5, TrendTimeMode::Elapsed, 0, "4:00:00.5"},
         {60, 100, 30, 10, TrendTimeMode::ClockTime, 86390, "00:00:20"},
+        // Every tick of a 2.5 or 0.25 grid written exactly, not rounded to its neighbour's precision.
+        {60, 100, 27.5, 2.5, TrendTimeMode::Elapsed, 0, "27.5"},
+        {600, 700, 450, 150, TrendTimeMode::Elapsed, 0, "7.5"},
+        {60, 14460, 14427.5, 2.5, TrendTimeMode::Elapsed, 0, "4:00:27.5"},
+        {10, 100, 0.75, 0.25, TrendTimeMode::ClockTime, 36000, "10:00:00.75"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(trendTimeLabel(c.t, c.step, c.mode, c.startClock, trendTimeUnit(c.span, c.end)),

@@ -38,3 +38,18 @@ TEST(NameplateEntry, aTypedNameplateNamesTheFirstValueThatIsNoNumber) {
     EXPECT_EQ(field, 3);
     EXPECT_TRUE(refused.message().contains(QStringLiteral("额定效率")));
 }
+
+// A value reads as the catalogue's figure where three catalogue bytes hold it exactly, and otherwise as the fewest
+// digits that give the float back.
+TEST(NameplateEntry, aValueShowsTheFewestDigitsThatGiveItBack) {
+    const struct {
+        float v;
+        const char* text;
+    } cases[] = {
+        {88.30078125f, "88.3"},  {22.60009765625f, "22.6"}, {0.4499969482421875f, "0.45"}, {-7.199951171875f, "-7.2"},
+        {0.5500030517578125f, "0.55"}, {283.5f, "283.5"}, {380, "380"}, {0, "0"}, {67107840, "67107840"},
+        {0.2f, "0.2"},  // typed in, with more bits than the catalogue keeps
+        {3.14159f, "3.14159"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(nameplateValueText(c.v), QString::fromLatin1(c.text)) << c.text;
+}

@@ -17,15 +17,18 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <functional>
 
 #include "acquisition/instrument_sim.h"
+#include "measurement/codec.h"
 #include "measurement/recovery.h"
 #include "measurement/reader.h"
 #include "measurement/writer.h"
 #include "files/side_settings.h"
 #include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
+#include "platform/qt/elided_label.h"
 #include "platform/qt/picture_box.h"
 #include "support/control_table.h"
 #include "windows/gui_test_support.h"
@@ -697,25 +700,28 @@ TEST_F(MainWindowTest, exportWritesTheMeasurementInHandAsTheOperatorChose) {
     EXPECT_EQ(w.receiveStatus->text(), QStringLiteral("数据已导出到 %1").arg(rig.path("run1.csv")));
 }
 
-// What the export window's controls ask for.
+// What the export window's controls ask for: an interval offered or typed in.
 TEST(ExportDialogTest, theControlsGiveTheExportOptions) {
     test::ensureApp();
+    ScriptedMessageBoxes messages;
     const struct {
         bool perInterval;
-        int interval;  // index: 1 s, 10 s, 1 min
+        const char* interval;  // seconds
         bool range;
         int from, to;
         bool spreadsheet;
         CsvExportOptions expected;
     } cases[] = {
-        {false, 2, false, 5, 9, false, {0, 1, 0, false}},
-        {true, 1, false, 1, 500, true, {10, 1, 0, true}},
-        {true, 2, true, 40, 12, false, {60, 12, 40, false}},  // a range typed backwards
+        {false, "60", false, 5, 9, false, {0, 1, 0, false}},
+        {true, "10", false, 1, 500, true, {10, 1, 0, true}},
+        {true, "60", true, 40, 12, false, {60, 12, 40, false}},  // a range typed backwards
+        {true, " 2.5", false, 1, 500, false, {2.5, 1, 0, false}},
+        {false, "abc", false, 1, 500, false, {0, 1, 0, false}},  // not asked for, not judged
     };
     for (const auto& c : cases) {
-        ExportDialog d(500);
+        ExportDialog d(500, messages);
         (c.perInterval ? d.perInterval : d.everySample)->setChecked(true);
-        d.interval->setCurrentIndex(c.interval);
+        d.interval->setCurrentText(QString::fromLatin1(c.interval));
         d.range->setChecked(c.range);
         d.from->setValue(c.from);
         d.to->setValue(c.to);
@@ -728,6 +734,73 @@ TEST(ExportDialogTest, theControlsGiveTheExportOptions) {
         EXPECT_EQ(o.to, c.expected.to);
         EXPECT_EQ(o.spreadsheet, c.expected.spreadsheet);
     }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// An interval that is no usable number of seconds is refused with a message, and the window stays open.
+TEST(ExportDialogTest, aBadIntervalIsRefused) {
+    test::ensureApp();
+    for (const char* typed : {"0", "-5", "abc", "", "1e-9", "nan", "10 秒"}) {
+        SCOPED_TRACE(typed);
+        ScriptedMessageBoxes messages;
+        ExportDialog d(500, messages);
+        d.perInterval->setChecked(true);
+        d.interval->setCurrentText(QString::fromUtf8(typed));
+        bool stayedOpen = false;
+        QTimer::singleShot(0, &d, [&d, &stayedOpen] {
+            QTest::keyClick(&d, Qt::Key_Return);
+            stayedOpen = d.isVisible();
+            d.reject();
+        });
+        EXPECT_EQ(d.exec(), QDialog::Rejected);
+        EXPECT_TRUE(stayedOpen);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("秒数"))) << messages.shown[0].text.toStdString();
+    }
+}
+
+// The export window offers what the last export chose: kept in the program directory, whatever measurement follows.
+TEST(ExportDialogTest, theWindowOffersTheLastExportsChoices) {
+    test::ensureApp();
+    QTemporaryDir dir;
+    ScriptedFileDialogs dialogs;  // no answer: the output is not chosen and nothing is written
+    ScriptedMessageBoxes messages;
+    CsvExporter exporter(dialogs, messages, dir.path(), nullptr);
+    const QString measurement = QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ");
+    const auto withTheWindow = [&](const std::function<void(ExportDialog&)>& act) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* d = qobject_cast<ExportDialog*>(QApplication::activeModalWidget())) {
+                poll.stop();
+                act(*d);
+            }
+        });
+        poll.start(10);
+        exporter.start(measurement);
+    };
+    struct Seen {
+        bool perInterval = false, spreadsheet = false;
+        QString interval;
+    } seen;
+    const auto look = [&](ExportDialog& d) {
+        seen = {d.perInterval->isChecked(), d.spreadsheet->isChecked(), d.interval->currentText()};
+        d.reject();
+    };
+    withTheWindow(look);
+    EXPECT_FALSE(seen.perInterval);
+    EXPECT_EQ(seen.interval, QStringLiteral("1"));
+    withTheWindow([](ExportDialog& d) {
+        d.perInterval->setChecked(true);
+        d.interval->setCurrentText(QStringLiteral("2.5"));
+        d.spreadsheet->setChecked(true);
+        QTest::keyClick(&d, Qt::Key_Return);
+    });
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    withTheWindow(look);
+    EXPECT_TRUE(seen.perInterval);
+    EXPECT_TRUE(seen.spreadsheet);
+    EXPECT_EQ(seen.interval, QStringLiteral("2.5"));
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 // A receive ended by closing the program is kept without a question and offered for saving at the next start and
@@ -933,4 +1006,85 @@ TEST_F(MainWindowTest, aReceiveWithoutASingleBlockSaysSoAndOffersNothingToSave) 
         EXPECT_TRUE(recentFiles(rig.dir.path()).isEmpty());
         EXPECT_EQ(w.controlStates(), controls("1011 10 100001")) << "nothing in hand, as after Close";
     }
+}
+
+namespace {
+MotorWindow* openMotorWindow(MainWindow& w) {
+    w.mnuMOTO_Click();
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<MotorWindow*>(t)) return m;
+    return nullptr;
+}
+}  // namespace
+
+// The nameplate confirmed in 设置 → 电机参数 is still the next receive's after a restart, catalogue code and every
+// digit, until it is cancelled.
+TEST_F(MainWindowTest, theConfirmedNameplateOutlivesARestart) {
+    // Code 12 of a catalogue file: a 4-pole motor of 4 kW, 8.5 A, 80 %, 4 A and 0.25 kW at no load.
+    QByteArray obj(16 * 6935, '\0');
+    obj[16 * 11] = 4;
+    const float values[5] = {4, 8.5f, 80, 4, 0.25f};
+    for (int i = 0; i < 5; ++i) {
+        const auto t = EncodeTriple(values[i]);
+        for (int b = 0; b < 3; ++b) obj[16 * 11 + 1 + 3 * i + b] = static_cast<char>(t[b]);
+    }
+    QFile f(rig.path("MTALL.OBJ"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(obj);
+    f.close();
+    MotorWindow* motor = openMotorWindow(w);
+    ASSERT_NE(motor, nullptr);
+    motor->Text1->setText(QStringLiteral("12"));
+    motor->Command4_Click();
+    const auto restarted = [&](const std::function<void(MainWindow&, SharedState&)>& check) {
+        SharedState fresh;
+        MainWindow again(MainWindowContext{fresh, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+        again.endProgram = [] {};
+        check(again, fresh);
+    };
+    restarted([](MainWindow& again, SharedState& fresh) {
+        EXPECT_EQ(again.nextNameplate->text(), QStringLiteral("下次接收：编号 12　4 极 4 kW"));
+        EXPECT_EQ(fresh.motor.nameplate(), (std::array<float, 7>{4, 4, 8.5f, 80, 4, 0.25f, 380}));
+        EXPECT_TRUE(fresh.motor.MotorDataValid);
+        EXPECT_FLOAT_EQ(fresh.motor.MotorRatedLoss, 1.0f);
+    });
+    // A nameplate typed in keeps its own digits; cancelled, none is kept.
+    motor->Text1->setText(QStringLiteral("0"));
+    const char* typed[7] = {"2", "7.5", "15.2", "88.3", "4.87", "0.307", "380"};
+    for (int i = 0; i < 7; ++i) motor->Text2[i]->setText(QString::fromLatin1(typed[i]));
+    motor->Command4_Click();
+    restarted([](MainWindow& again, SharedState& fresh) {
+        EXPECT_EQ(again.nextNameplate->text(), QStringLiteral("下次接收：自定义　2 极 7.5 kW"));
+        EXPECT_EQ(fresh.motor.nameplate(), (std::array<float, 7>{2, 7.5f, 15.2f, 88.3f, 4.87f, 0.307f, 380}));
+    });
+    motor->Command2_Click();
+    restarted([](MainWindow& again, SharedState& fresh) {
+        EXPECT_EQ(again.nextNameplate->text(), QStringLiteral("下次接收：无电机参数"));
+        EXPECT_EQ(fresh.motor.nameplate(), (std::array<float, 7>{}));
+    });
+}
+
+// At its designed width the status line shows the next receive's nameplate whole and clear of the window's edge,
+// and as much of a long message as fits beside it, the start and the end of it in view.
+TEST_F(MainWindowTest, theStatusLineNeverClips) {
+    rig.state.motor.setNameplate({2, 7.5f, 15, 88, 6, 0.3f, 380});
+    MotorWindow* motor = openMotorWindow(w);
+    ASSERT_NE(motor, nullptr);
+    motor->Command4_Click();  // the fields as they stand: confirmed, named in the status line
+    w.receiveStatus->setText(QStringLiteral("数据已导出到 /home/operator/测量数据/二号泵站/2024年5月17日/run1-interval.csv"));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    settle();
+    EXPECT_EQ(w.width(), px(7650));
+    const QLabel* next = w.nextNameplate;
+    EXPECT_EQ(next->text(), QStringLiteral("下次接收：自定义　2 极 7.5 kW"));
+    const int inkRight = next->x() + next->contentsRect().left() + next->fontMetrics().boundingRect(next->text()).right();
+    EXPECT_LT(inkRight, w.statusBar()->width() - 2) << "the last letters clear of the edge";
+    const auto* status = dynamic_cast<const ElidedLabel*>(w.receiveStatus);
+    ASSERT_NE(status, nullptr);
+    EXPECT_LE(status->geometry().right(), next->geometry().left());
+    const QString shown = status->shownText();
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(shown), status->contentsRect().width());
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("数据已导出到 /home"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("run1-interval.csv"))) << shown.toStdString();
 }

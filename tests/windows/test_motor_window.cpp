@@ -28,7 +28,7 @@ void writeGbk(const QString& path, const QString& text) {
 }
 
 // Code 12: a 4-pole 4 kW motor at 80 %; code 6935: a 2-pole 0.5 kW motor at 100 V; code 30: a record whose
-// no-load power exceeds its rated losses.
+// no-load power exceeds its rated losses; code 6930: a 6-pole 220 V record without its rated power.
 void writeCatalogue(const QString& dir) {
     writeGbk(dir + "/MT_fe.txt", QStringLiteral("1,2,甲类 三相电机, 380V\r\n3, 4 ,乙类\r\n"));
     writeGbk(dir + "/bmindex.txt",
@@ -45,6 +45,7 @@ void writeCatalogue(const QString& dir) {
     put(12, 4, {4, 8.5f, 80, 4, 0.25f});
     put(6935, 2, {0.5f, 3.5f, 75, 1.5f, 0.0625f});
     put(30, 4, {4, 8.5f, 80, 4, 1.5f});
+    put(6930, 6, {0, 3.5f, 75, 1.5f, 0.0625f});
     QFile f(dir + "/MTALL.OBJ");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(obj);
@@ -132,12 +133,62 @@ TEST_F(MotorWindowTest, arrowKeysInTheListsChooseAsClicksDo) {
     EXPECT_EQ(st.motor.MotorRatedPower, 4.0f) << "code 12, the model highlighted";
 }
 
-TEST_F(MotorWindowTest, doubleClickingAModelConfirmsIt) {
+// A double click on a model, or Enter on the one highlighted, takes it.
+TEST_F(MotorWindowTest, doubleClickingOrEnterOnAModelConfirmsIt) {
     clickItem(w->List1, 0);
-    clickItem(w->List2, 0, true);
+    for (const Qt::Key key : {Qt::Key_unknown, Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(key);
+        st.motor.setNameplate({2, 7.5f, 15, 88, 6, 0.3f, 380});
+        st.motor.MotorDataValid = false;
+        clickItem(w->List2, 0, key == Qt::Key_unknown);
+        if (key != Qt::Key_unknown) {
+            w->List2->setFocus();
+            QTest::keyClick(w->List2, key);
+        }
+        EXPECT_TRUE(st.motor.MotorDataValid);
+        EXPECT_EQ(st.motor.MotorRatedPower, 4.0f);
+        EXPECT_FLOAT_EQ(st.motor.MotorRatedLoss, 1.0f) << "4 kW at 80 % loses 1 kW";
+    }
+}
+
+// Reopened over a catalogue motor the fields read as the catalogue's figures, and confirmed untouched (code 0) they
+// give back the very nameplate, not one a few millionths off.
+TEST_F(MotorWindowTest, theFieldsShowTheCatalogueFiguresAndGiveTheSameNameplateBack) {
+    const std::array<float, 7> code43{4, 11, 22.60009765625f, 88.30078125f, 8.050048828125f, 0.4499969482421875f, 380};
+    st.motor.setNameplate(code43);
+    w->Form_Load();
+    EXPECT_EQ(fields(), QStringList({"4", "11", "22.6", "88.3", "8.05", "0.45", "380"}));
+    w->Command4->click();
     EXPECT_TRUE(st.motor.MotorDataValid);
-    EXPECT_EQ(st.motor.MotorRatedPower, 4.0f);
-    EXPECT_FLOAT_EQ(st.motor.MotorRatedLoss, 1.0f) << "4 kW at 80 % loses 1 kW";
+    EXPECT_EQ(st.motor.nameplate(), code43);
+}
+
+// A refused entry takes nothing over: the nameplate the next receive records stays whole, and nobody is told of a
+// change.
+TEST_F(MotorWindowTest, aRefusedEntryChangesNothing) {
+    const std::array<float, 7> before{2, 7.5f, 15, 88, 6, 0.3f, 380};
+    int told = 0;
+    w->onNameplateChanged = [&](std::optional<int>) { ++told; };
+    const struct {
+        const char* code;
+        int field;  // typed into, or -1
+        const char* text;
+    } cases[] = {
+        {"0", 1, "7,5kW"},  // no number
+        {"0", 5, "0"},      // a value missing
+        {"6930", -1, ""},   // a catalogue record without its rated power
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        st.motor.setNameplate(before);
+        const std::array<const char*, 7> typed = {"4", "11", "21.5", "89.5", "7.2", "0.45", "380"};
+        for (int i = 0; i < 7; ++i) w->Text2[i]->setText(QString::fromUtf8(typed[i]));
+        if (c.field >= 0) w->Text2[c.field]->setText(QString::fromUtf8(c.text));
+        w->Text1->setText(QString::fromLatin1(c.code));
+        w->Command4->click();
+        EXPECT_EQ(st.motor.nameplate(), before);
+        EXPECT_EQ(told, 0);
+    }
 }
 
 TEST_F(MotorWindowTest, aRecordWithAZeroWithdrawsTheDataWithoutAMessage) {
