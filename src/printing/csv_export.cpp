@@ -458,7 +458,8 @@ bool exportCancelled(const Status& s) { return !s && s.code() == kCancelledCode;
 
 Status exportCsv(const QString& measurement, const QString& output, const CsvExportOptions& options,
                  const ExportProgress& progress, QString* warning) {
-    if (!(options.intervalSeconds >= 0) || !std::isfinite(options.intervalSeconds))
+    if (!(options.intervalSeconds >= 0) || !std::isfinite(options.intervalSeconds) ||
+        (options.intervalSeconds > 0 && options.intervalSeconds < kShortestExportInterval))
         return Status::failure(QStringLiteral("导出的时间间隔（%1 秒）无效！").arg(options.intervalSeconds));
     MeasurementReader reader;
     if (Status s = reader.open(measurement); !s) return s;

@@ -17,8 +17,9 @@ struct CsvExportOptions {
     bool spreadsheet = false;    // UTF-8 byte-order mark and CRLF line ends, as spreadsheet programs want them
 };
 
-// The intervals the window offers, in seconds.
-inline constexpr double kExportIntervals[] = {1, 10, 60};
+// The shortest interval of a row: far below the instrument's spacing of samples; shorter ones would only
+// overflow the count of intervals.
+inline constexpr double kShortestExportInterval = 0.001;
 
 // Told now and then how many samples are done of how many; false cancels the export.
 using ExportProgress = std::function<bool(int64_t done, int64_t total)>;

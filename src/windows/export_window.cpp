@@ -27,10 +27,8 @@ const QString kTitle = QStringLiteral("导出数据(CSV)");
 
 // The intervals offered, in seconds: a second to an hour, the quarter hour of demand metering among them.
 constexpr double kOfferedIntervals[] = {1, 10, 60, 300, 900, 3600};
-// Far below the instrument's spacing of samples; smaller ones would only overflow the interval count.
-constexpr double kShortestInterval = 0.001;
 
-bool usableInterval(double seconds) { return std::isfinite(seconds) && seconds >= kShortestInterval; }
+bool usableInterval(double seconds) { return std::isfinite(seconds) && seconds >= kShortestExportInterval; }
 
 QString intervalText(double seconds) { return QString::number(seconds, 'g', QLocale::FloatingPointShortest); }
 }  // namespace
@@ -90,7 +88,7 @@ void ExportDialog::takeChoices() {
         const std::optional<double> s = numberFromText(interval->currentText());
         if (!s || !usableInterval(*s)) {
             messages_.show(QStringLiteral("“%1”不是有效的时间间隔，请输入不小于 %2 的秒数！")
-                               .arg(interval->currentText(), intervalText(kShortestInterval)),
+                               .arg(interval->currentText(), intervalText(kShortestExportInterval)),
                            errorTitle(), MessageButtons::Ok);
             interval->setFocus();
             return;

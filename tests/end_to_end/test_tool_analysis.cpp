@@ -211,6 +211,7 @@ TEST_F(ToolAnalysis, exportAveragesIntervalsOverARangeAndWritesForSpreadsheets) 
         {{"--to", "51"}, 1, 0, {}},
         {{"--from", "0"}, 2, 0, {}},
         {{"--interval", "0"}, 2, 0, {}},
+        {{"--interval", "1e-300"}, 1, 0, {}},  // shorter than any row could be told apart by
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"export", file};
