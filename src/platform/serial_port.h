@@ -26,6 +26,9 @@ public:
     // Throws away what the port holds and what is still on its way, until the line has been quiet for a moment
     // (at most a quarter of a second): bytes sent before a receive began belong to no measurement.
     virtual void discardWaiting() = 0;
+    // Whether the device opened last is still where it was opened: false once its node has gone (unplugged, a
+    // pseudo-terminal's other side closed) or its name now leads to another device.
+    virtual bool deviceStillThere() const = 0;
 
 signals:
     void readyRead();

@@ -79,10 +79,9 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     : st_(ctx.state),
       messages_(ctx.messages),
       dialogs_(ctx.dialogs),
-      port_(ctx.port),
       dir_(ctx.programDir),
       files_(ctx.state, ctx.dialogs, ctx.messages, ctx.programDir),
-      cycle_(ctx.state, ctx.clock) {
+      session_(ctx.state, ctx.clock, ctx.port) {
     setObjectName(QStringLiteral("Form1"));
     setFont(designedFont());
     auto* client = new QWidget(this);
@@ -105,20 +104,12 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
         endProgram();
     });
 
-    cycle_.onEnded = [this](ReceiveEnd end) { onReceiveEnded(end); };
-    cycle_.onProcessed = [this](const ProcessedBlock& b) {
+    connect(&session_, &ReceiveSession::ended, this, &MainWindow::onReceiveEnded);
+    connect(&session_, &ReceiveSession::blocksArrived, this, &MainWindow::showLatestBlock);
+    connect(&session_, &ReceiveSession::progress, this, &MainWindow::showProgress);
+    session_.cycle().onProcessed = [this](const ProcessedBlock& b) {
         trendLive_.push(b.number, b.elapsed, b.written, b.sumP, b.sumQ, b.s, b.pf);
     };
-    connect(&port_, &SerialPort::readyRead, this, &MainWindow::drainPort);
-    connect(&port_, &SerialPort::disconnected, this, [this](const QString& why) {
-        drainPort();
-        cycle_.portLost(why);
-    });
-    poll_.setInterval(100);
-    connect(&poll_, &QTimer::timeout, this, [this] {
-        cycle_.poll();
-        if (cycle_.running()) showProgress(false);
-    });
     // Under the panel, beside the designed client area: how a receive is going, elided where it is longer than
     // the room the nameplate leaves, which always shows whole and clear of the window's edge.
     receiveStatus = new ElidedLabel(this);
@@ -142,7 +133,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
 }
 
 MainWindow::~MainWindow() {
-    cycle_.onEnded = nullptr;
+    disconnect(&session_, &ReceiveSession::ended, this, &MainWindow::onReceiveEnded);
     completeReceiveBeforeExit();
     // The other windows work on this window's state; they go with it.
     if (analysisWindow_) analysisWindow_->onClosed = nullptr;
@@ -234,7 +225,7 @@ void MainWindow::buildMenus() {
     mnuStopTimed->setEnabled(false);
     addAction(mnuStopTimed);
     connect(mnuStopTimed, &QAction::triggered, this, [this] {
-        if (cycle_.running() && cycle_.mode() == ReceiveMode::Timed) cycle_.requestStop();
+        if (session_.running() && session_.cycle().mode() == ReceiveMode::Timed) session_.stop();
     });
     mnuSet = menu(QStringLiteral("设置(&E)"), "mnuSet");
     mnuLJtime = action(mnuSet, QStringLiteral("选项(&L)"), "mnuLJtime", &MainWindow::mnuLJtime_Click);
@@ -323,12 +314,12 @@ void MainWindow::drawTimeParts(const TimeParts& t) {
 
 void MainWindow::drawPanel() {
     // Until a receive's first block the value boxes stay empty: the receive waits, and shows nothing as measured.
-    if (cycle_.running() && cycle_.blocks() == 0) {
+    if (session_.running() && session_.cycle().blocks() == 0) {
         for (int n = 0; n < 12; ++n) {
             Picture1[n]->surface().clear();
             Picture1[n]->refresh();
         }
-        drawTimeBoxes(static_cast<float>(cycle_.elapsed()));
+        drawTimeBoxes(static_cast<float>(session_.cycle().elapsed()));
         return;
     }
     for (int n = 0; n < 12; ++n) drawValueBox(n);
@@ -374,9 +365,9 @@ void MainWindow::mousePressEvent(QMouseEvent* e) {
 
 void MainWindow::completeReceiveBeforeExit() {
     // Closing during a receive still completes the file, so nothing received is lost.
-    if (!cycle_.running()) return;
+    if (!session_.running()) return;
     exiting_ = true;
-    cycle_.requestStop();
+    session_.stop();
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
@@ -437,7 +428,7 @@ void MainWindow::trendFollows() {
 
 void MainWindow::mnuTrend_Click() {
     showSingle(trendWindow_, [this] {
-        TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return cycle_.running(); }, {}};
+        TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return session_.running(); }, {}};
         // Ctrl+click in the trend: the analysis window queries that record, as if it had been typed there.
         c.querySample = [this](int64_t no) {
             if (!analysisWindow_ || !analysisWindow_->analysed()) return false;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "acquisition/receive_cycle.h"
+#include "acquisition/receive_session.h"
 #include "analysis/trend_live.h"
 #include "files/measurement_files.h"
 #include "platform/clock.h"
@@ -87,7 +87,7 @@ public:
 
     // The states of the buttons and menus as they stand.
     ControlStates controlStates() const;
-    const ReceiveCycle& receive() const { return cycle_; }
+    const ReceiveCycle& receive() const { return session_.cycle(); }
     AnalysisWindow* analysisWindow() const;
     TrendWindow* trendWindow() const;
 
@@ -112,14 +112,15 @@ private:
     void drawTimeBoxes();
     void drawTimeBoxes(float elapsed);
     void drawTimeParts(const TimeParts& t);
-    // The status line and the elapsed time of a running receive, once a second (or `now`).
-    void showProgress(bool now);
+    // The status line and the elapsed time of a running receive.
+    void showProgress();
+    // The panel shows the latest block; a burst of blocks is drawn once.
+    void showLatestBlock();
     void drawPanel();
     void clearPanel();
     // The trend window, when open, shows the measurement in hand after it changed.
     void trendFollows();
     void beginReceive(ReceiveMode mode);
-    void drainPort();
     void onReceiveEnded(ReceiveEnd end);
     void afterReceive(ReceiveEnd end, ReceiveMode mode);
     void afterNothingReceived(ReceiveEnd end);
@@ -138,16 +139,12 @@ private:
     SharedState& st_;
     MessageBoxes& messages_;
     FileDialogs& dialogs_;
-    SerialPort& port_;
     QString dir_;
     MeasurementFiles files_;
-    ReceiveCycle cycle_;
-    QTimer poll_;
+    ReceiveSession session_;
     bool exiting_ = false;
     int64_t drawnBlocks_ = 0;
     int receivePort_ = 0;  // the COM number the receive listens on
-    double progressAt_ = 0, blocksPerSecond_ = 0;  // when the status line last counted, and the rate it saw
-    int64_t progressBlocks_ = 0;
     QPointer<SettingsWindow> settingsWindow_;
     QPointer<HelpWindow> helpWindow_;
     QPointer<MotorWindow> motorWindow_;

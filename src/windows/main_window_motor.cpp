@@ -40,7 +40,7 @@ void MainWindow::nameplateChanged(std::optional<int> code) {
     showNextNameplate();
     // A measurement in hand may have been recorded without this motor: offered, it goes into the file.
     const QString file = st_.file.WorkFile;
-    if (!code || !mnuCLOSE->isEnabled() || file.isEmpty() || cycle_.running()) return;
+    if (!code || !mnuCLOSE->isEnabled() || file.isEmpty() || session_.running()) return;
     MeasurementReader reader;
     if (!reader.open(file) || reader.info().header.nameplate == *confirmed_) return;
     reader.close();

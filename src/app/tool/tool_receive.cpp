@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "acquisition/receive_cycle.h"
+#include "acquisition/receive_session.h"
 #include "app/tool/tool_common.h"
 #include "files/settings_file.h"
 #include "motor/operating_point.h"
@@ -141,15 +141,6 @@ int runReceive(const QString& cmd, Args args) {
     const auto com = QRegularExpression(QStringLiteral("^COM([1-8])$")).match(o.port);
     if (com.hasMatch()) device = devicePathForPort(com.captured(1).toInt(), dir);
 
-    QtSerialPort port;
-    SerialPort::OpenError why = SerialPort::OpenError::None;
-    if (Status opened = port.open(device, &why); !opened) {
-        reportError(cmd, why == SerialPort::OpenError::NotFound ? QStringLiteral("%1: no such device").arg(device)
-                                                               : QStringLiteral("%1: %2").arg(device, opened.reason()));
-        return kExitFailure;
-    }
-    port.discardWaiting();  // bytes sent before the receive began belong to no measurement
-
     StopSignals stopSignals;
     if (!stopSignals.install()) {
         reportError(cmd, QStringLiteral("cannot install the stop signal handlers"));
@@ -157,55 +148,33 @@ int runReceive(const QString& cmd, Args args) {
     }
 
     SystemClock clock;
-    ReceiveCycle cycle(st, clock);
-    if (Status s = cycle.start(mode, QFileInfo(o.output).absoluteFilePath()); !s) {
-        reportError(cmd, s.message());
+    QtSerialPort port;
+    ReceiveSession session(st, clock, port);
+    ReceiveSession::StartFailure failure;
+    if (Status s = session.start(mode, device, QFileInfo(o.output).absoluteFilePath(), &failure); !s) {
+        if (failure.step == ReceiveSession::StartStep::WorkFile) reportError(cmd, s.message());
+        else if (failure.openError == SerialPort::OpenError::NotFound)
+            reportError(cmd, QStringLiteral("%1: no such device").arg(device));
+        else reportError(cmd, QStringLiteral("%1: %2").arg(device, s.reason()));
         return kExitFailure;
     }
+    const ReceiveCycle& cycle = session.cycle();
 
-    auto drain = [&] {
-        for (;;) {
-            const QByteArray b = port.readAll();
-            if (b.isEmpty()) break;
-            cycle.feed(reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size()));
-        }
-    };
     bool blockLimitHit = false;
-    cycle.onBlock = [&] {
+    session.cycle().onBlock = [&] {
         if (o.blocks > 0 && cycle.blocks() >= o.blocks) {
             blockLimitHit = true;
-            cycle.requestStop();
+            session.cycle().requestStop();
         }
     };
-    cycle.onEnded = [&](ReceiveEnd) {
-        port.close();
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    };
-    QObject::connect(&port, &SerialPort::readyRead, drain);
-    QObject::connect(&port, &SerialPort::disconnected, [&](const QString& why) {
-        drain();
-        cycle.portLost(why);
+    QObject::connect(&session, &ReceiveSession::ended, [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &session, &ReceiveSession::stop);
+    QObject::connect(&session, &ReceiveSession::progress, [&] {
+        std::fprintf(stderr, "receive: %lld blocks, %.1f s, %llu bytes skipped\n", static_cast<long long>(cycle.blocks()),
+                     static_cast<double>(st.file.ElapsedTime), static_cast<unsigned long long>(cycle.skippedBytes()));
     });
-    QObject::connect(&stopSignals, &StopSignals::stopRequested, [&] {
-        drain();  // every block that has arrived is kept
-        cycle.requestStop();
-    });
-    double lastProgress = clock.monotonicSeconds();
-    QTimer ticker;
-    ticker.setInterval(100);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        cycle.poll();
-        const double now = clock.monotonicSeconds();
-        if (cycle.running() && now - lastProgress >= 1.0) {
-            lastProgress = now;
-            std::fprintf(stderr, "receive: %lld blocks, %.1f s, %llu bytes skipped\n",
-                         static_cast<long long>(cycle.blocks()), static_cast<double>(st.file.ElapsedTime),
-                         static_cast<unsigned long long>(cycle.skippedBytes()));
-        }
-    });
-    ticker.start();
-    drain();
-    if (cycle.running()) QCoreApplication::exec();
+    session.drain();
+    if (session.running()) QCoreApplication::exec();
 
     const ReceiveEnd end = cycle.end();
     JsonObject j;

@@ -13,6 +13,7 @@ public:
     bool failOpen = false;
     QString openedDevice;
     QByteArray waiting;  // bytes the port holds
+    bool deviceGone = false;  // the device node vanished without a word from the port
 
     Status open(const QString& device, OpenError* kind = nullptr) override {
         if (failOpen) {
@@ -31,6 +32,7 @@ public:
         return out;
     }
     void discardWaiting() override { waiting.clear(); }
+    bool deviceStillThere() const override { return !deviceGone; }
     // Bytes arrive from the instrument.
     void deliver(const QByteArray& bytes) {
         waiting += bytes;

@@ -25,6 +25,8 @@ Status QtSerialPort::open(const QString& device, OpenError* kind) {
     const QString missing = QStringLiteral("设备 %1 不存在").arg(device);
     if (!QFileInfo::exists(device)) return fail(OpenError::NotFound, missing, QString());
     port_.setPortName(device);
+    openedName_ = device;
+    openedNode_ = QFileInfo(device).canonicalFilePath();
     if (!port_.open(QIODevice::ReadOnly)) {
         const auto e = port_.error();
         const QString why = port_.errorString();
@@ -73,6 +75,11 @@ void QtSerialPort::discardWaiting() {
     t.start();
     while (t.elapsed() < kLongestMs && port_.waitForReadyRead(kQuietMs)) port_.readAll();
     port_.readAll();
+}
+
+bool QtSerialPort::deviceStillThere() const {
+    // A link (COMn, a /dev/serial/by-id name) may now lead to another device, or nowhere.
+    return !openedNode_.isEmpty() && QFileInfo(openedName_).canonicalFilePath() == openedNode_;
 }
 
 void QtSerialPort::lost(const QString& why) {

@@ -19,6 +19,7 @@ public:
     bool isOpen() const override { return port_.isOpen(); }
     QByteArray readAll() override;
     void discardWaiting() override;
+    bool deviceStillThere() const override;
 
 private:
     void lost(const QString& why);
@@ -30,6 +31,8 @@ private:
     bool lostReported_ = false;
     int hangUps_ = 0;   // consecutive watchdog checks that saw a hang-up
     QByteArray tail_;   // bytes read out of the port when it was lost, handed over by the next readAll()
+    QString openedName_;  // as it was opened: a device node, or a link to one
+    QString openedNode_;  // the device node the name led to then
 };
 
 }  // namespace mervo
