@@ -12,6 +12,7 @@
 
 #include "measurement/sample_math.h"
 #include "measurement/reader.h"
+#include "measurement/sidecar.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
 #include "shared/second_core.h"
@@ -98,6 +99,7 @@ struct AnalysisPass::Impl {
     std::optional<ExtremesScan> scan;
 
     std::vector<float> ep, eq;  // handed to the shared state once complete
+    ReceiveGaps gaps;  // of the receive, for the times the samples were taken
     // What the motor outputs hold after the samples so far: a generating sample keeps the earlier ones.
     MotorOutputs shownOutputs;
     std::optional<PanelSample> last, lastMotorTouch;
@@ -240,12 +242,14 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
     b.count[lastU] = blocks;
 
     // The energy reached at each sample, over its elapsed time itself: the difference of two clock readings
-    // near midnight would lose the hundredths a float can still hold in the elapsed time.
+    // near midnight would lose the hundredths a float can still hold in the elapsed time. The energies count the
+    // time the samples cover; the time shown adds the receive's gaps.
     for (int64_t j = everySample ? 0 : got - 1; j < got; ++j) {
         const size_t u = static_cast<size_t>(j);
-        b.elapsed[u] = sampleElapsed(totalTime, i + j + 1, n);
-        const float energyP = static_cast<float>(b.cumP[u] / b.count[u] * b.elapsed[u] / 3600.0);
-        const float energyQ = static_cast<float>(b.cumQ[u] / b.count[u] * b.elapsed[u] / 3600.0);
+        const float covered = sampleElapsed(totalTime, i + j + 1, n);
+        b.elapsed[u] = gaps.empty() ? covered : sampleElapsed(totalTime, i + j + 1, n, gaps);
+        const float energyP = static_cast<float>(b.cumP[u] / b.count[u] * covered / 3600.0);
+        const float energyQ = static_cast<float>(b.cumQ[u] / b.count[u] * covered / 3600.0);
         b.ep[u] = std::fabs(energyP) * 1000.0f;
         b.eq[u] = std::fabs(energyQ) * 1000.0f;
         if (j == got - 1) {
@@ -292,7 +296,7 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
     last = panelOf(got - 1);
     st.time = last->time;
     if (lastTouch >= 0) {
-        b.elapsed[static_cast<size_t>(lastTouch)] = sampleElapsed(totalTime, i + lastTouch + 1, n);
+        b.elapsed[static_cast<size_t>(lastTouch)] = sampleElapsed(totalTime, i + lastTouch + 1, n, gaps);
         lastMotorTouch = panelOf(lastTouch);
     }
     i += got;
@@ -413,6 +417,7 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
     d.last.reset();
     d.lastMotorTouch.reset();
     d.stream.close();
+    d.gaps = {};
 
     c.EfficiencyMax = 0;
     c.EfficiencyMin = 150;
@@ -468,6 +473,8 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
     st.file.SampleCount = static_cast<float>(d.n);
     confirmNameplate(st.motor, h.nameplate);
     reader.close();
+    QString sidecarWarning;
+    d.gaps = measurementGaps(d.path, h.StartTime, &sidecarWarning);
 
     if (Status s = d.stream.open(d.path, d.n); !s)
         return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, s.reason()));
@@ -510,8 +517,12 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
                            .arg(d.path)
                            .arg(d.n);
     }
+    if (warning && !sidecarWarning.isEmpty())
+        *warning = warning->isEmpty() ? sidecarWarning : *warning + QStringLiteral("\r\n") + sidecarWarning;
     return {};
 }
+
+const ReceiveGaps& AnalysisPass::gaps() const { return d_->gaps; }
 
 bool AnalysisPass::step(int64_t maxSamples) {
     Impl& d = *d_;

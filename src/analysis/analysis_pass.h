@@ -11,6 +11,7 @@
 #include "analysis/curves.h"
 #include "analysis/data_panel.h"
 #include "analysis/sample_rows.h"
+#include "measurement/receive_gaps.h"
 #include "shared/result.h"
 #include "shared/shared_state.h"
 
@@ -57,6 +58,10 @@ public:
 
     // Column width of the cumulative drawing in twips (see CumulativePlotter); set before begin().
     void setColumnWidth(double twips);
+
+    // The gaps of the receive that recorded the measurement (from its sidecar), after begin(): the times the
+    // rows and the panel show include them.
+    const ReceiveGaps& gaps() const;
 
     // What the panel shows after the samples done so far, as if every sample had been shown in turn.
     PanelContent lastPanel() const;

@@ -6,6 +6,7 @@
 
 #include "measurement/sample_math.h"
 #include "measurement/reader.h"
+#include "measurement/sidecar.h"
 #include "shared/text_parse.h"
 
 namespace mervo {
@@ -97,6 +98,7 @@ Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurve
     MeasurementReader reader;
     if (Status s = reader.open(st.file.WorkFile); !s) return s;
     const float totalTime = reader.info().header.TotalTime;
+    const ReceiveGaps gaps = measurementGaps(st.file.WorkFile, reader.info().header.StartTime);
     if (!(totalTime > 0.0f) || !std::isfinite(totalTime))
         return Status::failure(
             QStringLiteral("数据文件 %1 的测量时间（%2 秒）无效，无法查询！").arg(st.file.WorkFile).arg(totalTime));
@@ -123,7 +125,7 @@ Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurve
     loadSample(live, stored);
     live.LiveValues[10] = st.curves.EpSeries[static_cast<size_t>(no)];
     live.LiveValues[11] = st.curves.EqSeries[static_cast<size_t>(no)];
-    st.file.ElapsedTime = sampleElapsed(totalTime, no, n);
+    st.file.ElapsedTime = sampleElapsed(totalTime, no, n, gaps);
     PanelSample shown = panelSample(st, st.file.ElapsedTime, false);
     for (int i = 0; i < kSampleRecords; ++i) shown.fileValues[i] = stored[i];
     if (panel) *panel = panelTexts(shown);

@@ -22,6 +22,7 @@ Status TrendLoader::begin(const QString& path, TrendSeries& series, QString* war
     series.reset(st_.file.TotalTime, pass_->total());
     series.firstNumber = 1;
     series.motorUsable = motorModelUsable(st_.motor);
+    series.gaps = pass_->gaps();
     MeasurementReader reader;
     if (reader.open(path)) series.startClock = reader.info().header.StartTime;
     return {};

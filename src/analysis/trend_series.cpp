@@ -88,6 +88,7 @@ TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, flo
 void TrendSeries::reset(float uniformTotalTime, int64_t expectedSamples) {
     totalTime_ = uniformTotalTime > 0 && std::isfinite(uniformTotalTime) ? uniformTotalTime : 0.0f;
     expected_ = expectedSamples;
+    gaps = {};
     const size_t n = static_cast<size_t>(std::max<int64_t>(expectedSamples, 0));
     for (auto& v : values_) {
         v.clear();
@@ -167,7 +168,7 @@ void TrendSeries::append(const TrendSample& s, float elapsed) {
 }
 
 double TrendSeries::time(int64_t i) const {
-    if (totalTime_ > 0) return sampleElapsed(totalTime_, i + 1, expected_);
+    if (totalTime_ > 0) return sampleElapsed(totalTime_, i + 1, expected_, gaps);
     return elapsed_[static_cast<size_t>(i)];
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/sample_rows.h"
+#include "measurement/receive_gaps.h"
 #include "motor/operating_point.h"
 
 namespace mervo {
@@ -100,6 +101,8 @@ public:
 
     // The measurement's clock at its start (seconds since midnight), for the time-of-day axis.
     float startClock = 0;
+    // The gaps of the receive, which move the times of the samples after them on (a file's series only).
+    ReceiveGaps gaps;
     // The sample number of index 0: 1 for a file, the block number within the receive for the live series.
     int64_t firstNumber = 1;
     // Whether the nameplate lets the motor model evaluate the samples.

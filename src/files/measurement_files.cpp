@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "measurement/reader.h"
+#include "measurement/sidecar.h"
 #include "motor/nameplate_entry.h"
 #include "files/recovery_offer.h"
 #include "platform/file_replacement.h"
@@ -80,7 +81,9 @@ Status copyMeasurementFile(const QString& source, const QString& destination, Fi
     if (!sourceFree) return sourceFree.status();
     Result<WriterLock> destinationFree = WriterLock::take(destination);
     if (!destinationFree) return destinationFree.status();
-    return copyReplacing(source, destination, fs);
+    // The gaps and markers beside the measurement go with it; those of a file it replaces do not stay.
+    if (Status s = copyReplacing(source, destination, fs); !s) return s;
+    return carrySidecar(source, destination, fs);
 }
 
 FileOpResult MeasurementFiles::copyAndTake(const QString& source, const QString& destination,

@@ -17,8 +17,8 @@ extern const char kMeasurementFilter[];  // "电能综合测试(*.MTQ)"
 QString captionForFile(const QString& path);  // "电能综合测试仪[path]"
 QString captionClosed();                       // "电能综合测试仪"
 
-// Byte-for-byte copy that replaces the destination only once the copy is complete on disk. Copying a file onto
-// itself leaves it untouched.
+// Byte-for-byte copy that replaces the destination only once the copy is complete on disk, with its sidecar (gaps
+// and markers). Copying a file onto itself leaves it untouched.
 Status copyMeasurementFile(const QString& source, const QString& destination, FileSystem& fs = systemFileSystem());
 
 // What an operation changed in the window: its controls, and the caption when it changed.

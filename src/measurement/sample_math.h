@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "measurement/receive_gaps.h"
 #include "shared/shared_state.h"
 
 namespace mervo {
@@ -27,6 +28,15 @@ void DeriveRecord(std::array<float, 9>& sampleValues, std::array<float, 12>& tar
 // index: a clock that adds totalTime / n sample by sample drifts by minutes over a day.
 inline float sampleElapsed(float totalTime, int64_t i, int64_t n) {
     return n > 0 ? static_cast<float>(static_cast<double>(totalTime) * static_cast<double>(i) / static_cast<double>(n))
+                 : 0.0f;
+}
+
+// The time of stored sample i since the start of its receive, as it was taken: its place among the samples
+// (above) plus the receive's gaps before it. Every time of day or elapsed time shown, exported or printed comes
+// from here; the energies count the time the samples cover, the rule above.
+inline float sampleElapsed(float totalTime, int64_t i, int64_t n, const ReceiveGaps& gaps) {
+    return n > 0 ? static_cast<float>(static_cast<double>(totalTime) * static_cast<double>(i) / static_cast<double>(n) +
+                                      gaps.secondsBefore(i))
                  : 0.0f;
 }
 

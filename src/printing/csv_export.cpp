@@ -347,9 +347,10 @@ private:
 // One row per interval of the interval statistics, and the energies the panel shows at its last sample.
 class IntervalRowWriter {
 public:
-    IntervalRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd, double seconds, float totalTime, int64_t n)
+    IntervalRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd, double seconds, float totalTime, int64_t n,
+                      const ReceiveGaps& gaps)
         : sink_(sink), clock_(std::move(clock)), lineEnd_(std::move(lineEnd)), seconds_(seconds),
-          totalTime_(totalTime), n_(n) {}
+          totalTime_(totalTime), n_(n), gaps_(gaps) {}
 
     void add(const SampleRows& r, int64_t from, int64_t to) {
         // The chunk's rows in the range, taken a run of one interval at a time.
@@ -358,8 +359,10 @@ public:
         for (int64_t j = begin; j < end && status_; ++j) {
             const int64_t no = r.first + j + 1;
             // A sample stands for the time up to its own elapsed time: the one at 1 s closes the first second.
-            // From its number, not its rounded float time, so that no sample falls into its neighbour.
-            const double t = static_cast<double>(totalTime_) * static_cast<double>(no) / static_cast<double>(n_);
+            // From its number, not its rounded float time, so that no sample falls into its neighbour; the gaps of
+            // the receive before it move it on as its time shown does.
+            const double t = static_cast<double>(totalTime_) * static_cast<double>(no) / static_cast<double>(n_) +
+                             gaps_.secondsBefore(no);
             const int64_t k = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(t / seconds_ - 1e-9)) - 1);
             if (pending_ && k != interval_) {
                 stats_.add(r, run, j);
@@ -429,6 +432,7 @@ private:
     double seconds_;
     float totalTime_;
     int64_t n_;
+    const ReceiveGaps& gaps_;
     Status status_;
     int64_t interval_ = 0, first_ = 0;
     bool pending_ = false;  // an interval has samples not yet written
@@ -480,7 +484,7 @@ Status exportCsv(const QString& measurement, const QString& output, const CsvExp
     CsvSink sink;
     if (Status s = sink.open(output); !s) return s;
     const std::string lineEnd = options.spreadsheet ? "\r\n" : "\n";
-    const RowClock clock(measurement, start, st.file.TotalTime);
+    const RowClock clock(measurement, start, sampleElapsed(st.file.TotalTime, n, n, pass.gaps()));
     const bool intervals = options.intervalSeconds > 0;
     std::string head = options.spreadsheet ? "\xEF\xBB\xBF" : "";
     head += (intervals ? intervalHeader() : sampleHeader()) + lineEnd;
@@ -492,7 +496,7 @@ Status exportCsv(const QString& measurement, const QString& output, const CsvExp
     std::unique_ptr<IntervalRowWriter> perInterval;
     if (intervals)
         perInterval = std::make_unique<IntervalRowWriter>(sink, clock, lineEnd, options.intervalSeconds,
-                                                          st.file.TotalTime, n);
+                                                          st.file.TotalTime, n, pass.gaps());
     else
         samples = std::make_unique<SampleRowWriter>(sink, clock, lineEnd);
     pass.onRows = [&](const SampleRows& r) {

@@ -148,12 +148,47 @@ void TrendPlots::setSeries(const TrendSeries* s) {
     series_ = s;
     cursors_ = {-1, -1};
     for (TrendTimeTicker* t : tickers_) t->startClock = s ? s->startClock : 0;
+    shadeGaps();
     resetView();
 }
 
 void TrendPlots::seriesChanged() {
     for (TrendTimeTicker* t : tickers_) t->startClock = series_ ? series_->startClock : 0;
+    shadeGaps();
     scheduleRedraw();
+}
+
+double TrendPlots::gapStart(const ReceiveGap& g) const {
+    // At the sample before it (the start, for a gap before the first); it lasts its seconds from there.
+    const int64_t before = g.afterSample - series_->firstNumber;
+    return before >= 0 ? series_->time(std::min(before, series_->size() - 1)) : 0.0;
+}
+
+void TrendPlots::shadeGaps() {
+    for (int k = 0; k < kPanels; ++k) {
+        for (QCPItemRect* band : gapBands_[static_cast<size_t>(k)]) panels[static_cast<size_t>(k)]->removeItem(band);
+        gapBands_[static_cast<size_t>(k)].clear();
+    }
+    if (!series_) return;
+    for (const ReceiveGap& g : series_->gaps.list()) {
+        if (g.afterSample - series_->firstNumber >= series_->size() - 1) continue;  // nothing after it yet
+        const double from = gapStart(g);
+        for (int k = 0; k < kPanels; ++k) {
+            QCustomPlot* p = panels[static_cast<size_t>(k)];
+            auto* band = new QCPItemRect(p);
+            band->setLayer(QStringLiteral("background"));
+            band->setSelectable(false);
+            band->setPen(Qt::NoPen);
+            band->setBrush(QColor(0, 0, 0, 28));
+            for (QCPItemPosition* corner : {band->topLeft, band->bottomRight}) {
+                corner->setTypeX(QCPItemPosition::ptPlotCoords);
+                corner->setTypeY(QCPItemPosition::ptAxisRectRatio);
+            }
+            band->topLeft->setCoords(from, 0);
+            band->bottomRight->setCoords(from + g.seconds, 1);
+            gapBands_[static_cast<size_t>(k)].push_back(band);
+        }
+    }
 }
 
 void TrendPlots::resetView() {
@@ -274,7 +309,15 @@ void TrendPlots::redraw() {
                     }
                 }
             }
-            p->graph(static_cast<int>(g))->data()->set(data, true);
+            // No line across a gap of the receive: nothing was measured there.
+            const bool gaps = shown && !series_->empty() && !series_->gaps.empty();
+            if (gaps)
+                for (const ReceiveGap& gap : series_->gaps.list()) {
+                    const double from = gapStart(gap);
+                    if (from + gap.seconds >= t0 && from <= t1)
+                        data.append(QCPGraphData(from + gap.seconds / 2, qQNaN()));
+                }
+            p->graph(static_cast<int>(g))->data()->set(data, !gaps);
         }
         if (!fixed_ && lo <= hi) {
             const double pad = hi > lo ? (hi - lo) * 0.08 : std::max(std::fabs(hi) * 0.05, 0.5);

@@ -13,6 +13,7 @@
 #include "analysis/trend_time_axis.h"
 
 class QCustomPlot;
+class QCPItemRect;
 class QCPItemStraightLine;
 class QSplitter;
 
@@ -75,6 +76,9 @@ private:
     void scheduleRedraw();
     void redraw();
     void placeCursors();
+    // A light band over the time of each gap of the receive, in every panel.
+    void shadeGaps();
+    double gapStart(const ReceiveGap& g) const;
     void viewChangedBy(QCustomPlot* source);
     int panelOf(QObject* o) const;
     void showReadout(double t);
@@ -83,6 +87,7 @@ private:
     const TrendSeries* series_ = nullptr;
     std::array<std::vector<TrendQuantity>, kPanels> quantities_;
     std::array<std::array<QCPItemStraightLine*, 3>, kPanels> lines_{};  // A, B, readout
+    std::array<std::vector<QCPItemRect*>, kPanels> gapBands_;
     std::array<int64_t, 2> cursors_{{-1, -1}};
     std::vector<TrendTimeTicker*> tickers_;  // owned by the time axes
     PlotPoints points_;

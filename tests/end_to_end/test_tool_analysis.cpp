@@ -231,6 +231,52 @@ TEST_F(ToolAnalysis, exportAveragesIntervalsOverARangeAndWritesForSpreadsheets) 
     }
 }
 
+// A receive that lost its instrument for 90 s after sample 2: four samples of 1 s each from 10:00:00, so the
+// samples were taken at 10:00:01, 10:00:02, 10:01:33 and 10:01:34. The energies count the 4 s the samples cover
+// (2 kW over 4 s is 2.2222 Wh). A sidecar of another recording (another start time) is left out; one that is no
+// sidecar is said, and the times are those without gaps.
+TEST_F(ToolAnalysis, aGapInTheReceiveMovesOnTheTimesOfTheSamplesAfterIt) {
+    const std::string file = measurement(4, 36000, 4, false);
+    setModified(file, "2024-05-17T11:00:00");
+    const auto sidecar = [&](const char* text) {
+        QFile f(QString::fromStdString(file + ".side"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    };
+    const auto csvRows = [&](std::vector<std::string> options, int fields) {
+        std::vector<std::string> args = {"export", file};
+        args.insert(args.end(), options.begin(), options.end());
+        const ProcessResult r = run("mervo-tool", args, d);
+        EXPECT_EQ(r.status, 0) << r.err;
+        QStringList lines = QString::fromStdString(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1);
+        for (QString& line : lines) line = line.section(QLatin1Char(','), 0, fields - 1);
+        return lines;
+    };
+    sidecar(R"({"start_time": 36000, "gaps": [{"after_sample": 2, "seconds": 90}], "markers": []})");
+
+    EXPECT_EQ(csvRows({}, 4), (QStringList{"1,2024-05-17,10:00:01.00,1", "2,2024-05-17,10:00:02.00,2",
+                                         "3,2024-05-17,10:01:33.00,93", "4,2024-05-17,10:01:34.00,94"}));
+    EXPECT_EQ(csvRows({"--interval", "60"}, 5),
+              (QStringList{"1,2,2,2024-05-17,10:00:00.00", "3,4,2,2024-05-17,10:01:00.00"}));
+    const QJsonObject third = sample(file, "3");
+    EXPECT_EQ(third["elapsed"].toDouble(), 93.0);
+    EXPECT_EQ(third["time"].toArray(), (QJsonArray{0, 1, 33, 0}));
+    EXPECT_NEAR(sample(file, "4")["values"].toArray()[10].toDouble(), 2.2222, 1e-4);
+    ProcessResult info = run("mervo-tool", {"info", file}, d);
+    EXPECT_NE(info.out.find(R"("gaps":[{"after_sample":2,"seconds":90}],"markers":[])"), std::string::npos) << info.out;
+
+    sidecar(R"({"start_time": 7200, "gaps": [{"after_sample": 2, "seconds": 90}], "markers": []})");
+    EXPECT_EQ(csvRows({"--from", "3", "--to", "3"}, 4), (QStringList{"3,2024-05-17,10:00:03.00,3"}));
+    sidecar(R"({"start_time": 36000, "gaps": [{"after_sample": -2, "seconds": 90}]})");
+    info = run("mervo-tool", {"info", file}, d);
+    EXPECT_EQ(info.status, 0);
+    EXPECT_NE(info.out.find(R"("gaps":null,"markers":null)"), std::string::npos) << info.out;
+    EXPECT_NE(info.err.find("m.MTQ.side"), std::string::npos) << info.err;
+    const ProcessResult exported = run("mervo-tool", {"export", file, "--from", "3", "--to", "3"}, d);
+    EXPECT_NE(exported.err.find("m.MTQ.side"), std::string::npos) << exported.err;
+    EXPECT_NE(exported.out.find("3,2024-05-17,10:00:03.00,3,"), std::string::npos) << exported.out;
+}
+
 // Cancelled, an export leaves the file it would have replaced as it was and nothing beside it.
 TEST_F(ToolAnalysis, aCancelledExportLeavesNoPartialFile) {
     const QString file = QString::fromStdString(measurement(20, 0, 20, true));

@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
+#include "measurement/nameplate_rewrite.h"
+#include "measurement/recovery.h"
+#include "measurement/sidecar.h"
 #include "measurement/writer.h"
 #include "files/measurement_files.h"
 #include "platform/fake/scripted_dialogs.h"
@@ -131,6 +135,53 @@ TEST_F(Files, aCopyThatCannotBeWrittenSaysSoAndKeepsTheCurrentFile) {
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("文件保存失败！")));
     EXPECT_EQ(st.file.WorkFile, workFilePath(dir.path()));
     EXPECT_TRUE(r.caption.isEmpty());
+}
+
+// The gaps and markers beside a measurement go wherever it goes: Save, Save As, a recovery and a new nameplate
+// keep them, and a copy of a measurement without any takes away those of the file it replaces.
+TEST_F(Files, theSidecarGoesWithTheMeasurement) {
+    measurement("TEMP.MTX", {1, 1, 1});
+    writeBytes(path("TEMP.MTX.side"),
+               R"({"start_time": 0, "gaps": [{"after_sample": 1, "seconds": 12.5}], "markers": [{"sample": 1, "text": "泵启动"}]})");
+    const auto sidecarOf = [&](const char* name) {
+        const Result<Sidecar> s = readSidecar(path(name), 0);
+        EXPECT_TRUE(test::succeeded(s.status())) << name;
+        return s ? *s : Sidecar{};
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        const char* result;
+        bool kept;
+    } steps[] = {
+        {"save", [&] { dialogs.answers = {path("a.MTQ")}; files.save(); }, "a.MTQ", true},
+        {"save as", [&] { dialogs.answers = {path("b.MTQ")}; files.saveAs(); }, "b.MTQ", true},
+        {"nameplate", [&] { EXPECT_TRUE(test::succeeded(writeNameplate(path("b.MTQ"), {4, 11, 22, 90, 7, 0.4f, 380}))); },
+         "b.MTQ", true},
+        {"recovery", [&] {
+             const QByteArray b = bytesOf(path("b.MTQ"));
+             writeBytes(path("b.MTQ"), b.left(b.size() - 24 * 4));  // the trailer cut off
+             EXPECT_TRUE(recover(path("b.MTQ")).ok());
+         }, "b.MTQ", true},
+        {"save of one without", [&] {
+             measurement("c.MTQ", {1, 1, 1});
+             st.file.WorkFile = path("c.MTQ");
+             dialogs.answers = {path("b.MTQ")};
+             files.saveAs();
+         }, "b.MTQ", false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_TRUE(messages.shown.empty());
+        const Sidecar s = sidecarOf(step.result);
+        if (!step.kept) {
+            EXPECT_FALSE(QFile::exists(path(step.result) + QStringLiteral(".side")));
+            continue;
+        }
+        EXPECT_EQ(s.gaps.list(), (std::vector<ReceiveGap>{{1, 12.5}}));
+        EXPECT_EQ(s.markers, (std::vector<Marker>{{1, QStringLiteral("泵启动")}}));
+    }
 }
 
 TEST_F(Files, openTakesNameplateAndChannelsAndRewritesTheSettingsFlags) {

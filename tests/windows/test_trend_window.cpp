@@ -10,6 +10,7 @@
 #include <QTest>
 #include <qcustomplot.h>
 
+#include "measurement/reader.h"
 #include "windows/analysis_window.h"
 #include "windows/gui_test_support.h"
 #include "windows/trend_plots.h"
@@ -110,4 +111,46 @@ TEST(TrendWindowTest, CtrlClickOnASampleQueriesItInTheAnalysisWindow) {
     // The query ran: the panel's time is sample 7's.
     EXPECT_EQ(rig.state.file.ElapsedTime, 7.0f);
     EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+// The fixture with a gap of 90 s after sample 6: every panel shades 6 s to 96 s with no line across it, sample 7
+// lies at 97 s on the time axis, and a Ctrl+click there queries it with that time.
+TEST(TrendWindowTest, AGapOfTheReceiveIsShadedAndMovesTheSamplesAfterIt) {
+    MainWindowRig rig;
+    MeasurementReader fixture;
+    ASSERT_TRUE(fixture.open(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ")));
+    QFile side(rig.path("motor.MTQ.side"));
+    ASSERT_TRUE(side.open(QIODevice::WriteOnly));
+    side.write(QStringLiteral(R"({"start_time": %1, "gaps": [{"after_sample": 6, "seconds": 90}]})")
+                   .arg(static_cast<double>(fixture.info().header.StartTime), 0, 'g', 17)
+                   .toUtf8());
+    side.close();
+    TrendWindow* w = openTrendOnFixture(rig);
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->series().size(), 12);
+    for (QCustomPlot* panel : w->plots->panels) {
+        ASSERT_EQ(panel->itemCount(), 4) << "three lines and one band";
+        auto* band = qobject_cast<QCPItemRect*>(panel->item(3));
+        ASSERT_NE(band, nullptr);
+        EXPECT_EQ(band->topLeft->coords().x(), 6.0);
+        EXPECT_EQ(band->bottomRight->coords().x(), 96.0);
+    }
+    w->plots->redrawNow();
+    const auto line = w->plots->panels[0]->graph(0)->data();
+    const auto across = line->findBegin(51.0, false);
+    ASSERT_NE(across, line->constEnd());
+    EXPECT_EQ(across->key, 51.0);
+    EXPECT_TRUE(std::isnan(across->value)) << "no line drawn across the gap";
+    EXPECT_EQ(w->series().time(6), 97.0);
+    rig.window->mnuDAT->trigger();
+    AnalysisWindow* a = rig.window->analysisWindow();
+    ASSERT_NE(a, nullptr);
+    for (int i = 0; i < 1000 && !a->analysed(); ++i) QTest::qWait(5);
+    w->show();
+    QCustomPlot* panel = w->plots->panels[0];
+    w->plots->redrawNow();
+    QTest::mouseClick(panel, Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(static_cast<int>(panel->xAxis->coordToPixel(97.0)), panel->height() / 2));
+    EXPECT_EQ(a->Text1->text(), QStringLiteral("7"));
+    EXPECT_EQ(rig.state.file.ElapsedTime, 97.0f);
 }

@@ -1,7 +1,9 @@
 // mervo-tool info FILE: what a measurement file holds, as JSON.
 #include <QFileInfo>
+#include <QLocale>
 
 #include "measurement/reader.h"
+#include "measurement/sidecar.h"
 #include "app/tool/tool_common.h"
 #include "platform/files.h"
 #include "shared/json_writer.h"
@@ -74,6 +76,22 @@ int printInfo(const QString& cmd, const QString& file) {
         j.floats("maxima", *in.maxima).floats("minima", *in.minima);
     } else {
         j.nul("maxima").nul("minima");
+    }
+    // What the sidecar holds; one that cannot be used is said, and its lists are null.
+    const Result<Sidecar> side = readSidecar(file, h.StartTime);
+    if (side) {
+        std::string gaps, markers;
+        for (const ReceiveGap& g : side->gaps.list()) {
+            const QString seconds = QString::number(g.seconds, 'g', QLocale::FloatingPointShortest);
+            gaps += (gaps.empty() ? "" : ",") +
+                    JsonObject().integer("after_sample", g.afterSample).raw("seconds", seconds.toStdString()).text();
+        }
+        for (const Marker& m : side->markers)
+            markers += (markers.empty() ? "" : ",") + JsonObject().integer("sample", m.sample).str("text", m.text).text();
+        j.raw("gaps", "[" + gaps + "]").raw("markers", "[" + markers + "]");
+    } else {
+        reportError(cmd, side.message());
+        j.nul("gaps").nul("markers");
     }
     return printLine(j.text()) ? kExitOk : kExitFailure;
 }
