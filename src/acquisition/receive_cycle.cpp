@@ -5,6 +5,9 @@
 #include "measurement/sample_math.h"
 #include "acquisition/record_scaling.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace mervo {
 
 QString receiveErrorText(int errorNumber) {
@@ -28,7 +31,7 @@ QString receiveEndText(ReceiveEnd end, const QString& detail) {
 }
 
 ReceiveCycle::ReceiveCycle(SharedState& state, const Clock& clock, FileSystem& fs)
-    : state_(state), clock_(clock), scanner_(state.receive, FillerRule::SearchAfterValues), writer_(fs) {}
+    : state_(state), clock_(clock), scanner_(state.receive, FillerRule::SearchAfterValues), writer_(fs), fs_(fs) {}
 
 ReceiveCycle::~ReceiveCycle() {
     if (syncer_) (void)syncer_->finish();
@@ -54,7 +57,12 @@ Status ReceiveCycle::start(ReceiveMode mode, const QString& workFile) {
     endDetail_.clear();
     errorNumber_ = 0;
     blocks_ = blocksAtLastSync_ = 0;
+    lastBlockAt_ = 0;
     lastBlockElapsed_ = record2_ = 0;
+    gapPending_ = false;
+    gapSeconds_ = 0;
+    sidecar_ = Sidecar{};
+    workFile_ = workFile;
 
     snap_.CTRatio = state_.settings.CTRatio;
     snap_.PTRatio = state_.settings.PTRatio;
@@ -73,6 +81,11 @@ Status ReceiveCycle::start(ReceiveMode mode, const QString& workFile) {
     h.nameplate = snap_.nameplate;
     h.channels = snap_.channels;
     if (Status s = writer_.create(workFile, h); !s) return s;
+    // The file is made afresh: gaps or markers of the recording before are not this one's.
+    if (Status s = removeSidecar(workFile, fs_); !s) {
+        (void)writer_.close();
+        return s;
+    }
     syncer_ = std::make_unique<FileSyncer>(*writer_.file());
     running_ = true;
     state_.receive.Receiving = true;
@@ -101,6 +114,12 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
         live.LiveValues[i] = live.SampleValues[i];
     }
     ScaleRecord(live.LiveValues, snap_.CTRatio, snap_.PTRatio);
+    const double now = elapsedNow();
+    if (gapPending_ && !recordGap(now)) {
+        live = previous;
+        fail(ReceiveEnd::WriteFailed);
+        return;
+    }
     if (Status s = writer_.appendSample(live.LiveValues.data()); !s) {
         live = previous;
         endDetail_ = s.message();
@@ -108,8 +127,11 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
         return;
     }
     ++blocks_;
-    const float elapsed = static_cast<float>(elapsedNow());
-    state_.file.ElapsedTime = elapsed;
+    lastBlockAt_ = now;
+    state_.file.ElapsedTime = static_cast<float>(now);
+    // The samples stand for the time they cover: the gaps are left out of record 2 and the energies, and the
+    // sidecar gives them back to every time shown.
+    const float elapsed = static_cast<float>(now - gapSeconds_);
     lastBlockElapsed_ = elapsed;
     // Record 2 follows the samples within a block period, so a file cut short by a kill states the time its
     // samples span instead of the set duration.
@@ -128,7 +150,7 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
     if (onProcessed) {
         ProcessedBlock b;
         b.number = blocks_;
-        b.elapsed = elapsed;
+        b.elapsed = static_cast<float>(now);
         b.written = live.SampleValues.data();
         b.sumP = live.LiveValues[2];
         b.sumQ = live.LiveValues[5];
@@ -166,6 +188,27 @@ void ReceiveCycle::portLost(const QString& why) {
     endNormally(ReceiveEnd::PortLost);
 }
 
+void ReceiveCycle::deviceLost() {
+    if (!running_) return;
+    gapPending_ = true;
+    scanner_.dropPartial();  // the rest of that block is never coming
+}
+
+bool ReceiveCycle::recordGap(double now) {
+    gapPending_ = false;
+    // Beyond the block period the samples before it kept (the wait for the very first block has none).
+    const double period = blocks_ > 0 ? lastBlockAt_ / static_cast<double>(blocks_) : 0.0;
+    const double seconds = std::round(std::max(0.0, now - lastBlockAt_ - period) * 1000.0) / 1000.0;
+    if (seconds <= 0) return true;
+    sidecar_.gaps.add({blocks_, seconds});
+    gapSeconds_ += seconds;
+    if (Status s = writeSidecar(workFile_, state_.file.StartTime, sidecar_, fs_); !s) {
+        endDetail_ = s.message();
+        return false;
+    }
+    return true;
+}
+
 void ReceiveCycle::maybeSync() {
     const double now = clock_.monotonicSeconds();
     if (now - lastSync_ < 1.0 || blocks_ == blocksAtLastSync_) return;
@@ -181,11 +224,11 @@ void ReceiveCycle::endNormally(ReceiveEnd why) {
     end_ = why;
     Status s = writer_.appendTrailer(state_.live.LiveMax, state_.live.LiveMin);
     // The duration must match the samples: a timed receive cut short (port lost, program closed) records the time
-    // it actually ran, like a manual one.
-    if (s && (mode_ == ReceiveMode::Manual || why != ReceiveEnd::TimeReached))
+    // it actually ran, like a manual one, and so does one that reached its time waiting for its device.
+    if (s && (mode_ == ReceiveMode::Manual || why != ReceiveEnd::TimeReached || gapPending_))
         s = writer_.writeRecord(2, blocks_ > 0 ? lastBlockElapsed_ : 0.0f);
     else if (s)
-        s = writer_.writeRecord(2, snap_.TotalTime);
+        s = writer_.writeRecord(2, static_cast<float>(snap_.TotalTime - gapSeconds_));
     if (syncer_) {
         const Status synced = syncer_->finish();
         if (s) s = synced;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "acquisition/sync_search.h"
+#include "measurement/sidecar.h"
 #include "measurement/writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -45,7 +46,7 @@ struct ReceiveSnapshot {
 // A block as the receive processed it, for a view that follows the receive without reading the file back.
 struct ProcessedBlock {
     int64_t number = 0;           // from 1 within the receive
-    float elapsed = 0;            // seconds since the start, as recorded
+    float elapsed = 0;            // seconds since the start, when it arrived
     const float* written = nullptr;  // the nine values written to the file
     float sumP = 0, sumQ = 0, s = 0, pf = 0;  // totals, the power factor signed
 };
@@ -69,6 +70,10 @@ public:
     void requestStop();
     // The serial port went away: ends normally, keeping every block.
     void portLost(const QString& why);
+    // The serial port went away and the receive waits for it to come back: the run goes on, the part of a block
+    // that had arrived is dropped, and the time until the next block arrives, beyond one block period, becomes a
+    // gap of the measurement (kept in its sidecar as soon as that block comes).
+    void deviceLost();
 
     bool running() const { return running_; }
     ReceiveEnd end() const { return end_; }
@@ -77,6 +82,8 @@ public:
     int64_t blocks() const { return blocks_; }
     // Seconds since the run started, by the clock that ends a timed run.
     double elapsed() const { return elapsedNow(); }
+    // The gaps recorded so far.
+    const ReceiveGaps& gaps() const { return sidecar_.gaps; }
     uint64_t skippedBytes() const { return state_.receive.SkippedBytes; }
     ReceiveMode mode() const { return mode_; }
     const ReceiveSnapshot& snapshot() const { return snap_; }
@@ -98,6 +105,8 @@ private:
     void endNormally(ReceiveEnd why);
     void fail(ReceiveEnd why);
     void maybeSync();
+    // The gap before the block arriving `elapsed` s after the start, into the sidecar; false if that failed.
+    bool recordGap(double elapsed);
 
     SharedState& state_;
     const Clock& clock_;
@@ -114,8 +123,14 @@ private:
     int64_t blocksAtLastSync_ = 0;
     double monoStart_ = 0;
     double lastSync_ = 0;
-    float lastBlockElapsed_ = 0;
+    double lastBlockAt_ = 0;      // seconds since the start at which the last block arrived
+    float lastBlockElapsed_ = 0;  // the time the samples cover up to the last block: record 2
     float record2_ = 0;  // the duration last written into record 2
+    bool gapPending_ = false;  // the device went away since the last block
+    double gapSeconds_ = 0;    // of every gap so far
+    Sidecar sidecar_;
+    QString workFile_;
+    FileSystem& fs_;
     // The instrument's block period at 9600 baud: record 2 is rewritten no more often than blocks can arrive.
     static constexpr float kRecordTwoInterval = 1.0f / 32.0f;
 };

@@ -15,6 +15,8 @@ ReceiveSession::ReceiveSession(SharedState& state, const Clock& clock, SerialPor
     connect(&port_, &SerialPort::disconnected, this, &ReceiveSession::portLost);
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &ReceiveSession::tick);
+    reopen_.setInterval(kReopenMs);
+    connect(&reopen_, &QTimer::timeout, this, &ReceiveSession::reopen);
 }
 
 ReceiveSession::~ReceiveSession() {
@@ -22,7 +24,8 @@ ReceiveSession::~ReceiveSession() {
     if (cycle_.running()) cycle_.requestStop();
 }
 
-Status ReceiveSession::start(ReceiveMode mode, const QString& device, const QString& workFile, StartFailure* failure) {
+Status ReceiveSession::start(ReceiveMode mode, const QString& device, const QString& workFile, bool reconnect,
+                             StartFailure* failure) {
     auto fail = [&](StartStep step, SerialPort::OpenError kind, const Status& why) {
         port_.close();
         if (failure) *failure = {step, kind};
@@ -33,6 +36,8 @@ Status ReceiveSession::start(ReceiveMode mode, const QString& device, const QStr
     port_.discardWaiting();  // bytes sent before the receive began belong to no measurement
     if (Status s = cycle_.start(mode, workFile); !s) return fail(StartStep::WorkFile, SerialPort::OpenError::None, s);
     device_ = device;
+    reconnect_ = reconnect;
+    waiting_ = false;
     rate_ = rateAt_ = 0;
     rateBlocks_ = 0;
     lastByteAt_ = lastLookAt_ = clock_.monotonicSeconds();
@@ -57,6 +62,8 @@ void ReceiveSession::stop() {
     cycle_.requestStop();
 }
 
+double ReceiveSession::disconnectedSeconds() const { return waiting_ ? clock_.monotonicSeconds() - lostAt_ : 0.0; }
+
 void ReceiveSession::tick() {
     cycle_.poll();
     if (!cycle_.running()) return;
@@ -74,7 +81,7 @@ void ReceiveSession::tick() {
 // look at the device node (once a second) tells a silent instrument from one that is gone.
 void ReceiveSession::watchQuietLine() {
     const double now = clock_.monotonicSeconds();
-    if (!port_.isOpen() || now - lastByteAt_ < kQuietBeforeLooking || now - lastLookAt_ < 1.0) return;
+    if (waiting_ || !port_.isOpen() || now - lastByteAt_ < kQuietBeforeLooking || now - lastLookAt_ < 1.0) return;
     lastLookAt_ = now;
     if (port_.deviceStillThere()) return;
     port_.close();
@@ -82,13 +89,37 @@ void ReceiveSession::watchQuietLine() {
 }
 
 void ReceiveSession::portLost(const QString& why) {
-    if (!cycle_.running()) return;
+    if (!cycle_.running() || waiting_) return;
     drain();  // what arrived before the loss is kept
-    cycle_.portLost(why);
+    if (!cycle_.running()) return;
+    if (!reconnect_) {
+        cycle_.portLost(why);
+        return;
+    }
+    port_.close();
+    cycle_.deviceLost();
+    waiting_ = true;
+    lostAt_ = clock_.monotonicSeconds();
+    reopen_.start();
+    emit progress();
+}
+
+// The same name, whatever device it leads to now: a re-plugged adapter comes back under its COMn link or its
+// by-id name, though perhaps as another /dev/ttyUSBn. Its bytes are this measurement's from the first one on.
+void ReceiveSession::reopen() {
+    if (!cycle_.running()) return;
+    if (!port_.open(device_)) return;
+    reopen_.stop();
+    waiting_ = false;
+    lastByteAt_ = lastLookAt_ = clock_.monotonicSeconds();
+    emit progress();
+    drain();
 }
 
 void ReceiveSession::onCycleEnded(ReceiveEnd end) {
     poll_.stop();
+    reopen_.stop();
+    waiting_ = false;
     port_.close();
     emit ended(end);
 }

@@ -32,8 +32,11 @@ public:
 
     // Opens `device`, throws away what was waiting in it and starts the cycle into `workFile`. On failure the port
     // is closed again and `failure` (when given) says at which step. The bytes that arrive from now on are drained
-    // into the cycle; call drain() once whatever follows the blocks is ready.
-    Status start(ReceiveMode mode, const QString& device, const QString& workFile, StartFailure* failure = nullptr);
+    // into the cycle; call drain() once whatever follows the blocks is ready. With `reconnect`, a device that goes
+    // away is waited for under the same name (a COMn link, a /dev/serial/by-id name, a path) while the recording
+    // stays open, and the receive goes on in the same measurement when it is back; otherwise its loss ends the run.
+    Status start(ReceiveMode mode, const QString& device, const QString& workFile, bool reconnect = false,
+                 StartFailure* failure = nullptr);
     // Every byte the port holds, into the cycle.
     void drain();
     // The stop button, Esc, a stop signal or the program closing: the bytes already here are taken, then the run
@@ -46,14 +49,19 @@ public:
     const QString& device() const { return device_; }
     // Blocks a second over the last second counted (0 before the first second).
     double blocksPerSecond() const { return rate_; }
+    // Whether the device has gone and the receive waits for it; for how many seconds so far.
+    bool waitingForDevice() const { return waiting_; }
+    double disconnectedSeconds() const;
 
     // Seconds without a byte after which the watchdog looks whether the device is still there.
     static constexpr double kQuietBeforeLooking = 2.0;
+    // How often a device that went away is looked for.
+    static constexpr int kReopenMs = 250;
 
 signals:
     // After bytes were drained and at least one more block was processed.
     void blocksArrived();
-    // Once a second while running, after the rate was counted.
+    // Once a second while running, after the rate was counted; at once when the device goes or comes back.
     void progress();
     // Once, when the run has ended by any path; the port is closed by then.
     void ended(ReceiveEnd end);
@@ -62,14 +70,17 @@ private:
     void tick();
     void portLost(const QString& why);
     void watchQuietLine();
+    void reopen();
     void onCycleEnded(ReceiveEnd end);
 
     SharedState& state_;
     const Clock& clock_;
     SerialPort& port_;
     ReceiveCycle cycle_;
-    QTimer poll_;
+    QTimer poll_, reopen_;
     QString device_;
+    bool reconnect_ = false, waiting_ = false;
+    double lostAt_ = 0;  // monotonic seconds
     double rate_ = 0, rateAt_ = 0;
     int64_t rateBlocks_ = 0;
     double lastByteAt_ = 0, lastLookAt_ = 0;  // monotonic seconds

@@ -55,4 +55,11 @@ void BlockScanner::compact() {
     buf_.RxReadPos = 0;
 }
 
+void BlockScanner::dropPartial() {
+    compact();
+    buf_.SkippedBytes += buf_.RxBuffer.size();
+    buf_.RxBuffer.clear();
+    fillerPending_ = false;
+}
+
 }  // namespace mervo

@@ -29,6 +29,8 @@ public:
     bool next(std::array<uint8_t, kValueBytes>& values);
     // Drops the consumed bytes; call after draining, so the buffer stays small over a long receive.
     void compact();
+    // Drops what is left of a block whose rest will never come (the line was lost), counting it as skipped.
+    void dropPartial();
 
 private:
     ReceiveBuffer& buf_;

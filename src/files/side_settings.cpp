@@ -96,6 +96,16 @@ void rememberExportChoices(const QString& programDir, const ExportChoices& choic
     s.setValue(QStringLiteral("export/spreadsheet"), choices.spreadsheet);
 }
 
+bool reconnectAfterLoss(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    return s.value(QStringLiteral("receive/reconnect"), false).toBool();
+}
+
+void rememberReconnectAfterLoss(const QString& programDir, bool on) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.setValue(QStringLiteral("receive/reconnect"), on);
+}
+
 bool workFileUnsaved(const QString& programDir) {
     const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
     return s.value(QStringLiteral("receive/unsaved"), false).toBool();

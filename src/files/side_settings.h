@@ -48,6 +48,11 @@ struct ExportChoices {
 ExportChoices lastExportChoices(const QString& programDir);
 void rememberExportChoices(const QString& programDir, const ExportChoices& choices);
 
+// Whether a receive whose instrument goes away waits for it to come back (设置 → 断开后等待重新连接); off until
+// the operator turns it on.
+bool reconnectAfterLoss(const QString& programDir);
+void rememberReconnectAfterLoss(const QString& programDir, bool on);
+
 // Whether the working file holds a recording that was neither saved nor declined: set when a receive starts,
 // cleared by a save of the working file, by No to the save question and by a receive that recorded nothing.
 bool workFileUnsaved(const QString& programDir);

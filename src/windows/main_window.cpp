@@ -16,6 +16,7 @@
 #include "shared/time_split.h"
 #include "files/recovery_offer.h"
 #include "files/settings_file.h"
+#include "files/side_settings.h"
 #include "windows/analysis_window.h"
 #include "windows/export_window.h"
 #include "windows/settings_window.h"
@@ -230,6 +231,12 @@ void MainWindow::buildMenus() {
     mnuSet = menu(QStringLiteral("设置(&E)"), "mnuSet");
     mnuLJtime = action(mnuSet, QStringLiteral("选项(&L)"), "mnuLJtime", &MainWindow::mnuLJtime_Click);
     mnuMOTO = action(mnuSet, QStringLiteral("电机参数(&J)"), "mnuMOTO", &MainWindow::mnuMOTO_Click);
+    mnuSet->addSeparator();
+    mnuReconnect = mnuSet->addAction(QStringLiteral("断开后等待重新连接(&R)"));
+    mnuReconnect->setObjectName(QStringLiteral("mnuReconnect"));
+    mnuReconnect->setCheckable(true);
+    mnuReconnect->setChecked(reconnectAfterLoss(dir_));
+    connect(mnuReconnect, &QAction::toggled, this, [this](bool on) { rememberReconnectAfterLoss(dir_, on); });
     mnuHELP = menu(QStringLiteral("帮助(&H)"), "mnuHELP");
     mnuHE = action(mnuHELP, QStringLiteral("帮助(&H)"), "mnuHE", &MainWindow::mnuHE_Click);
     mnuHELP->addSeparator();

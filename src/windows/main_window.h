@@ -60,6 +60,9 @@ public:
     QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
     QAction* mnuExport;  // 导出数据(CSV)…, while a measurement is in hand
     QAction* mnuStopTimed;  // 终止定时接收 (Esc), while a timed receive runs
+    // 断开后等待重新连接, under 设置: a receive whose instrument goes away waits for it on the same port and goes on
+    // in the same measurement; kept in mervo.ini, taken by each receive as it starts.
+    QAction* mnuReconnect;
     QLabel* receiveStatus;  // the status line under the panel
     QLabel* nextNameplate;  // at its right: the nameplate the next receive records
     CsvExporter* exporter;

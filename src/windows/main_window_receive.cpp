@@ -28,7 +28,7 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     const int n = st_.settings.CommPortNo;
     const QString device = devicePathForPort(n, dir_);
     ReceiveSession::StartFailure failure;
-    if (Status s = session_.start(mode, device, workFilePath(dir_), &failure); !s) {
+    if (Status s = session_.start(mode, device, workFilePath(dir_), mnuReconnect->isChecked(), &failure); !s) {
         applyStates(before);
         messages_.show(failure.step == ReceiveSession::StartStep::Port
                            ? QStringLiteral("串行口 COM%1（%2）无法打开！\r\n%3\r\n请检查仪表连接或在“设置→选项”中选择串行口。")
@@ -70,6 +70,8 @@ void MainWindow::showProgress() {
     p.elapsed = t;
     p.total = cycle.snapshot().TotalTime;
     p.port = receivePort_;
+    p.waiting = session_.waitingForDevice();
+    p.disconnected = session_.disconnectedSeconds();
     receiveStatus->setText(receiveStatusText(p));
     // The elapsed time goes on while no block comes; a block shows its own time as it arrives.
     if (cycle.blocks() == drawnBlocks_) drawTimeBoxes(static_cast<float>(t));

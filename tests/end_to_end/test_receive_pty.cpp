@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -261,6 +262,49 @@ TEST_F(ReceivePty, lostPortKeepsEveryBlockAndSaysTheInstrumentWasDisconnected) {
     const MeasurementInfo info = infoOf(d + "/p.MTQ");
     ASSERT_TRUE(info.complete);
     EXPECT_EQ(info.wholeSamples, 90);
+}
+
+// With --reconnect the receive outlives its instrument: the simulator on COM1 sends 40 blocks and goes away, the
+// receive says it waits, a new simulator comes up on COM1 and sends 30 more. One measurement holds all 70, byte for
+// byte, and the gap after sample 40.
+TEST_F(ReceivePty, reconnectWaitsForTheDeviceOnTheSamePortAndGoesOnInTheSameMeasurement) {
+    const auto instrument = [&](const char* seed, const char* blocks, const std::string& tee) {
+        std::remove((d + "/sim.out").c_str());
+        Child c = spawn("mervo-sim", {"--com", "1", "--dir", d, "--rate", "0", "--blocks", blocks, "--seed", seed,
+                                      "--linger", "0.5", "--tee", tee},
+                        d + "/sim.out", d + "/sim.err");
+        EXPECT_FALSE(waitFirstLine(d + "/sim.out", 10).empty()) << readFile(d + "/sim.err");
+        return c;
+    };
+    Child first = instrument("5", "40", d + "/sent1.bin");
+    const std::string out = d + "/long.MTQ";
+    // The program directory named relative to the working directory, as in the README's example ("--dir build").
+    const QString here = QDir::currentPath();
+    const QFileInfo home(QString::fromStdString(d));
+    ASSERT_TRUE(QDir::setCurrent(home.absolutePath()));
+    Child tool = spawn("mervo-tool",
+                       {"receive", "--port", "COM1", "--dir", home.fileName().toStdString(), "-o", out, "--blocks", "70",
+                        "--reconnect"},
+                       d + "/t.out", d + "/t.err");
+    QDir::setCurrent(here);
+    EXPECT_EQ(waitExit(first, 20), 0);
+    // The real event: the receive has noticed and waits.
+    for (int waited = 0; readFile(d + "/t.err").find("waiting for") == std::string::npos && waited < 1000; ++waited)
+        sleepMs(10);
+    ASSERT_NE(readFile(d + "/t.err").find("waiting for"), std::string::npos) << readFile(d + "/t.err");
+    sim = instrument("6", "30", d + "/sent2.bin");
+    ASSERT_EQ(waitExit(tool, 20), 0) << readFile(d + "/t.err");
+    const std::string summary = readFile(d + "/t.out");
+    EXPECT_NE(summary.find("\"samples\":70"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\"gaps\":1"), std::string::npos) << summary;
+    const MeasurementInfo info = infoOf(out);
+    ASSERT_TRUE(info.complete);
+    ASSERT_EQ(info.wholeSamples, 70);
+    EXPECT_TRUE(samplesOf(readFile(out), 70) ==
+                expectedSamples(readFile(d + "/sent1.bin") + readFile(d + "/sent2.bin"), 30, 1, 1, 70))
+        << "every block sent while connected, in order";
+    const ProcessResult r = run("mervo-tool", {"info", out}, d);
+    EXPECT_NE(r.out.find("\"gaps\":[{\"after_sample\":40,\"seconds\":"), std::string::npos) << r.out;
 }
 
 // Bad requests end with one clear line and a failure status, never a crash or a half-made file.

@@ -24,10 +24,13 @@
 #include "measurement/codec.h"
 #include "measurement/recovery.h"
 #include "measurement/reader.h"
+#include "measurement/sidecar.h"
 #include "measurement/writer.h"
 #include "files/side_settings.h"
 #include "platform/file_size_limit.h"
 #include "platform/program_dir.h"
+#include "platform/pty.h"
+#include "platform/qt/qt_serial_port.h"
 #include "platform/qt/elided_label.h"
 #include "platform/qt/picture_box.h"
 #include "support/control_table.h"
@@ -668,6 +671,65 @@ TEST_F(MainWindowTest, aDeviceThatVanishesAndReturnsRecordsEveryWholeBlock) {
 }
 
 }  // namespace
+
+// With 断开后等待重新连接 ticked, an instrument whose pseudo-terminal vanishes (half a block sent) and comes back on
+// the same COM1 link goes on in the same measurement: every block sent while it was there is stored, the status
+// line counts the time it has been gone, and the gap is kept beside the file. Five blocks at 1 s (a block period of
+// 1/5 s), the device gone, the clock 90 s on, three blocks at 91 s: the gap is 91 - 1 - 0.2 = 89.8 s, the samples
+// cover 91 - 89.8 = 1.2 s, and 6 kW over them is 0.002 kWh.
+TEST_F(MainWindowTest, withReconnectTickedAVanishedDeviceIsWaitedForAndItsGapKept) {
+    rig.window.reset();
+    QtSerialPort port;
+    MainWindow win(MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, port, rig.dir.path()});
+    win.endProgram = [] {};
+    auto plugIn = [&] {
+        Result<std::unique_ptr<ByteOutput>> pty = ByteOutput::openPty();
+        EXPECT_TRUE(pty.ok()) << pty.message().toStdString();
+        EXPECT_TRUE(test::succeeded(linkPortDevice(1, (*pty)->slavePath(), rig.dir.path())));
+        return pty ? std::move(*pty) : nullptr;
+    };
+    const QByteArray block = blockBytes(kLagging);
+    std::unique_ptr<ByteOutput> instrument = plugIn();
+    ASSERT_NE(instrument, nullptr);
+    win.mnuReconnect->setChecked(true);
+    win.Command3->click();
+    ASSERT_TRUE(win.receive().running());
+    rig.clock.advance(1);
+    for (int k = 0; k < 5; ++k) ASSERT_TRUE(instrument->write(block.constData(), block.size()));
+    ASSERT_TRUE(instrument->write(block.constData(), 17));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win.receive().blocks() == 5 && rig.state.receive.RxBuffer.size() == 17; }));
+    instrument.reset();  // unplugged
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win.receiveStatus->text().startsWith(QStringLiteral("仪表已断开")); }));
+    rig.clock.advance(90);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return win.receiveStatus->text() == QStringLiteral("仪表已断开，等待重新连接…… 已断开 0:01:30"); }))
+        << win.receiveStatus->text().toStdString();
+    instrument = plugIn();
+    ASSERT_NE(instrument, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !instrument->slaveClosed(); })) << "the receive opened it again";
+    for (int k = 0; k < 3; ++k) ASSERT_TRUE(instrument->write(block.constData(), block.size()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win.receive().blocks() == 8; }));
+    rig.messages.answers = {MessageAnswer::No};
+    win.Command4->click();
+    settle();
+
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, QStringLiteral("数据接收完成，是否保存？"));
+    MeasurementReader r;
+    ASSERT_TRUE(test::succeeded(r.open(rig.path("TEMP.MTX"))));
+    EXPECT_TRUE(r.info().complete);
+    ASSERT_EQ(r.info().wholeSamples, 8);
+    for (int64_t k = 0; k < 8; ++k) {
+        float v[9];
+        ASSERT_TRUE(test::succeeded(r.readSample(k, v)));
+        EXPECT_EQ(std::vector<float>(v, v + 9), std::vector<float>(kLagging.begin(), kLagging.end())) << "sample " << k + 1;
+    }
+    EXPECT_EQ(r.info().header.TotalTime, 1.2f);
+    const Result<Sidecar> side = readSidecar(rig.path("TEMP.MTX"), r.info().header.StartTime);
+    ASSERT_TRUE(test::succeeded(side.status()));
+    EXPECT_EQ(side->gaps.list(), (std::vector<ReceiveGap>{{5, 89.8}}));
+    EXPECT_NEAR(rig.state.live.LiveValues[10], 0.002f, 1e-6f);
+}
 
 // The export of the measurement in hand: its options, the output file, the work on a thread of its own.
 TEST_F(MainWindowTest, exportWritesTheMeasurementInHandAsTheOperatorChose) {

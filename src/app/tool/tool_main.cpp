@@ -15,7 +15,9 @@ const char kUsage[] =
     "usage: mervo-tool <command> [options]   (mervo-tool help COMMAND, mervo-tool --version)\n"
     "commands:\n"
     "  receive --port DEV -o FILE [--seconds T | --blocks N] [--ct R] [--pt R] [--channels RBY]\n"
-    "          [--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR]\n"
+    "          [--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN] [--dir DIR] [--reconnect]\n"
+    "          --reconnect: a device that goes away is waited for on the same port (COMn, a by-id name)\n"
+    "          and the receive goes on in the same measurement, the gap kept beside it (FILE.side)\n"
     "  info FILE\n"
     "  recover FILE\n"
     "  analyze FILE\n"
@@ -27,7 +29,8 @@ const char kUsage[] =
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [-o OUT.pdf]\n"
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
-    "             3 receive ended because the instrument was disconnected (every block received is kept)\n";
+    "             3 receive ended because the instrument was disconnected (every block received is kept;\n"
+    "               not with --reconnect)\n";
 
 const char kVersion[] = "mervo-tool " MERVO_VERSION "\n";
 

@@ -46,6 +46,7 @@ struct ReceiveOptions {
     long long blocks = 0;
     double ct = 0, pt = 0;  // 0: from the settings file
     QString channels;
+    bool reconnect = false;  // wait for a device that went away
     bool haveNameplate = false;
     int motorCode = 0;  // 0: none
     std::array<float, 7> nameplate{};
@@ -60,6 +61,10 @@ int parseOptions(const QString& cmd, Args& args, ReceiveOptions* o) {
     bool missing = false;
     while (!args.atEnd()) {
         const QString a = args.next();
+        if (a == "--reconnect") {
+            o->reconnect = true;
+            continue;
+        }
         const bool takesValue = a == "--port" || a == "-o" || a == "--seconds" || a == "--blocks" || a == "--ct" ||
                                 a == "--pt" || a == "--channels" || a == "--nameplate" || a == "--motor" || a == "--dir";
         if (!takesValue) return usage(QStringLiteral("unknown option %1").arg(a));
@@ -151,7 +156,7 @@ int runReceive(const QString& cmd, Args args) {
     QtSerialPort port;
     ReceiveSession session(st, clock, port);
     ReceiveSession::StartFailure failure;
-    if (Status s = session.start(mode, device, QFileInfo(o.output).absoluteFilePath(), &failure); !s) {
+    if (Status s = session.start(mode, device, QFileInfo(o.output).absoluteFilePath(), o.reconnect, &failure); !s) {
         if (failure.step == ReceiveSession::StartStep::WorkFile) reportError(cmd, s.message());
         else if (failure.openError == SerialPort::OpenError::NotFound)
             reportError(cmd, QStringLiteral("%1: no such device").arg(device));
@@ -170,8 +175,12 @@ int runReceive(const QString& cmd, Args args) {
     QObject::connect(&session, &ReceiveSession::ended, [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); });
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &session, &ReceiveSession::stop);
     QObject::connect(&session, &ReceiveSession::progress, [&] {
-        std::fprintf(stderr, "receive: %lld blocks, %.1f s, %llu bytes skipped\n", static_cast<long long>(cycle.blocks()),
-                     static_cast<double>(st.file.ElapsedTime), static_cast<unsigned long long>(cycle.skippedBytes()));
+        if (session.waitingForDevice())
+            std::fprintf(stderr, "receive: %lld blocks, the device has gone; waiting for %s to come back (%.0f s)\n",
+                         static_cast<long long>(cycle.blocks()), qPrintable(device), session.disconnectedSeconds());
+        else
+            std::fprintf(stderr, "receive: %lld blocks, %.1f s, %llu bytes skipped\n", static_cast<long long>(cycle.blocks()),
+                         static_cast<double>(st.file.ElapsedTime), static_cast<unsigned long long>(cycle.skippedBytes()));
     });
     session.drain();
     if (session.running()) QCoreApplication::exec();
@@ -183,6 +192,7 @@ int runReceive(const QString& cmd, Args args) {
         .num("elapsed", st.file.ElapsedTime)
         .integer("skipped_bytes", static_cast<long long>(cycle.skippedBytes()))
         .str("end", QString::fromLatin1(endName(end, blockLimitHit)));
+    if (o.reconnect) j.integer("gaps", static_cast<long long>(cycle.gaps().list().size()));
     const bool printed = printLine(j.text());
     switch (end) {
         case ReceiveEnd::PortLost:

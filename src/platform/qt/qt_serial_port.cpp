@@ -24,7 +24,8 @@ Status QtSerialPort::open(const QString& device, OpenError* kind) {
     close();
     const QString missing = QStringLiteral("设备 %1 不存在").arg(device);
     if (!QFileInfo::exists(device)) return fail(OpenError::NotFound, missing, QString());
-    port_.setPortName(device);
+    // A name that is not absolute would be taken for one under /dev ("build/COM1" as /dev/build/COM1).
+    port_.setPortName(QFileInfo(device).absoluteFilePath());
     openedName_ = device;
     openedNode_ = QFileInfo(device).canonicalFilePath();
     if (!port_.open(QIODevice::ReadOnly)) {
