@@ -105,8 +105,8 @@ private:
     void endNormally(ReceiveEnd why);
     void fail(ReceiveEnd why);
     void maybeSync();
-    // The gap before the block arriving `elapsed` s after the start, into the sidecar; false if that failed.
-    bool recordGap(double elapsed);
+    // The gap before the block arriving `now` s after the start, into the sidecar; false if that failed.
+    bool recordGap(double now);
 
     SharedState& state_;
     const Clock& clock_;

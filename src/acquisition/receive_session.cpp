@@ -8,7 +8,7 @@ constexpr int kPollMs = 100;
 }  // namespace
 
 ReceiveSession::ReceiveSession(SharedState& state, const Clock& clock, SerialPort& port, FileSystem& fs)
-    : state_(state), clock_(clock), port_(port), cycle_(state, clock, fs) {
+    : clock_(clock), port_(port), cycle_(state, clock, fs) {
     cycle_.onEnded = [this](ReceiveEnd end) { onCycleEnded(end); };
     // readyRead is not emitted again while its slot runs: drain() takes everything there is.
     connect(&port_, &SerialPort::readyRead, this, &ReceiveSession::drain);
@@ -20,8 +20,11 @@ ReceiveSession::ReceiveSession(SharedState& state, const Clock& clock, SerialPor
 }
 
 ReceiveSession::~ReceiveSession() {
+    // A receive still running is finished quietly: the file gets its trailer, nobody is told.
     cycle_.onEnded = nullptr;
-    if (cycle_.running()) cycle_.requestStop();
+    if (!cycle_.running()) return;
+    cycle_.requestStop();
+    port_.close();
 }
 
 Status ReceiveSession::start(ReceiveMode mode, const QString& device, const QString& workFile, bool reconnect,

@@ -73,7 +73,6 @@ private:
     void reopen();
     void onCycleEnded(ReceiveEnd end);
 
-    SharedState& state_;
     const Clock& clock_;
     SerialPort& port_;
     ReceiveCycle cycle_;
