@@ -25,7 +25,9 @@ const char kUsage[] =
     "  motor CODE [--dir DIR]\n"
     "  nameplate FILE (--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN) [--dir DIR]\n"
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
-    "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [-o OUT.pdf]\n"
+    "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P] [--co2 F]\n"
+    "         [--demand-minutes M] [--demand-step-minutes S] [--tou \"HH:MM-HH:MM=NAME@PRICE;...\"]\n"
+    "         [--motor-price CODE=YUAN]... [-o OUT.pdf]\n"
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept)\n";
 
