@@ -22,6 +22,7 @@
 #include "windows/motor_window.h"
 #include "windows/print_window.h"
 #include "windows/trend_window.h"
+#include "platform/file_replacement.h"
 #include "platform/program_dir.h"
 #include "platform/qt/elided_label.h"
 #include "platform/qt/picture_box.h"
@@ -357,6 +358,8 @@ void MainWindow::Form_Load() {
     st_.file.ElapsedTime = 0;
     st_.receive.ManualRunning = true;
     st_.file.WorkFile = workFilePath(dir_);
+    // Temporaries of writers killed in an earlier run, before anything here writes again.
+    sweepOrphanTemporaries(dir_);
     const SettingsReadReport report = readSettingsFile(settingsFilePath(dir_), st_.settings, st_.file.TotalTime);
     setWindowTitle(kStartCaption);
     applyStates(states::startup());

@@ -428,3 +428,14 @@ TEST_F(ToolAnalysis, tableStoppedByASignalLeavesNoPdf) {
 }
 
 }  // namespace
+
+// A command on a measurement first sweeps away what killed writers left beside it.
+TEST_F(ToolAnalysis, aCommandSweepsWhatKilledWritersLeftBesideTheMeasurement) {
+    const std::string file = measurement(5, 0, 5, true);
+    const QString leftover = QString::fromStdString(d + "/.m.MTQ.part-Ab12Cd");
+    QFile f(leftover);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(run("mervo-tool", {"info", file}, d).status, 0);
+    EXPECT_FALSE(QFile::exists(leftover));
+}
