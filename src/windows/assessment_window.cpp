@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
-#include <qcustomplot.h>
 
 #include "files/side_settings.h"
 #include "platform/qt/printer_output.h"
@@ -24,14 +23,13 @@
 #include "printing/csv_export.h"
 #include "shared/message_titles.h"
 #include "shared/text_parse.h"
+#include "windows/load_profile_plot.h"
 
 namespace mervo {
 
 namespace {
 
 constexpr int kSliceMs = 16;  // assessing per slice, so the window answers between
-const QColor kBarFill(150, 190, 235), kBarEdge(30, 70, 200);
-const QColor kActiveMark(0, 130, 60), kComprehensiveMark(200, 30, 30);
 
 QString windowTitleText() { return assessmentReportTitle(); }
 
@@ -172,17 +170,8 @@ QWidget* AssessmentWindow::buildAssessmentPage() {
     auto* side = new QVBoxLayout(right);
     side->setContentsMargins(0, 0, 0, 0);
     side->addWidget(new QLabel(QStringLiteral("负载分布（稳定运行时间按负载率分段，标出经济负载率）"), right));
-    profile = new QCustomPlot(right);
+    profile = new LoadProfilePlot(right);
     profile->setObjectName(QStringLiteral("assessProfile"));
-    profile->setMinimumHeight(220);
-    const QFont font = designedFont();
-    profile->setFont(font);
-    for (QCPAxis* a : {profile->xAxis, profile->yAxis}) {
-        a->setTickLabelFont(font);
-        a->setLabelFont(font);
-    }
-    profile->xAxis->setLabel(QStringLiteral("负载率 (%)"));
-    profile->yAxis->setLabel(QStringLiteral("占区间时间 (%)"));
     side->addWidget(profile, 3);
     outside = new QLabel(right);
     outside->setWordWrap(true);
@@ -365,8 +354,7 @@ void AssessmentWindow::clearResult() {
     zoneTable->setRowCount(0);
     startTable->clearSpans();
     startTable->setRowCount(0);
-    profile->clearItems();
-    profile->replot();
+    profile->draw(LoadProfileChart());
     printButton->setEnabled(false);
     csvButton->setEnabled(false);
 }
@@ -408,62 +396,10 @@ void AssessmentWindow::showResult() {
 }
 
 void AssessmentWindow::showProfile(const LoadProfileChart& c) {
-    profile->clearItems();
     profile->setVisible(!c.bars.empty());
     outside->setText(c.bars.empty() ? QStringLiteral("无负载分布：%1").arg(result_->motorNote)
                                     : QStringLiteral("负载率区间以外：") + c.outside);
-    profile->xAxis->setRange(0, c.loadRateTop);
-    profile->yAxis->setRange(0, c.shareTop);
-    QSharedPointer<QCPAxisTickerText> edges(new QCPAxisTickerText);
-    for (const ProfileBar& b : c.bars) edges->addTick(b.from, QString::number(b.from));
-    if (!c.bars.empty()) edges->addTick((c.bars.back().from + c.bars.back().to) / 2, QStringLiteral("以上"));
-    profile->xAxis->setTicker(edges);
-    QSharedPointer<QCPAxisTickerFixed> shares(new QCPAxisTickerFixed);
-    shares->setTickStep(c.shareStep);
-    shares->setScaleStrategy(QCPAxisTickerFixed::ssNone);
-    profile->yAxis->setTicker(shares);
-
-    const double gap = c.loadRateTop / 400;  // a hair between neighbouring bars
-    for (const ProfileBar& b : c.bars) {
-        if (b.share > 0) {
-            auto* bar = new QCPItemRect(profile);
-            bar->topLeft->setCoords(b.from + gap, b.share);
-            bar->bottomRight->setCoords(b.to - gap, 0);
-            bar->setBrush(kBarFill);
-            bar->setPen(QPen(kBarEdge));
-        }
-        auto* caption = new QCPItemText(profile);
-        caption->position->setCoords((b.from + b.to) / 2, b.share);
-        caption->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-        caption->setText(b.caption);
-        caption->setFont(profile->font());
-    }
-    struct Mark {
-        QString name;
-        std::optional<double> value;
-        QColor colour;
-    };
-    std::vector<Mark> marks = {{QStringLiteral("β_a"), c.betaActive, kActiveMark},
-                               {QStringLiteral("β_c"), c.betaComprehensive, kComprehensiveMark}};
-    std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.value < b.value; });
-    for (size_t k = 0; k < marks.size(); ++k) {
-        if (!marks[k].value) continue;
-        const double x = *marks[k].value;
-        auto* line = new QCPItemStraightLine(profile);
-        line->point1->setCoords(x, 0);
-        line->point2->setCoords(x, 1);
-        line->setPen(QPen(marks[k].colour, 2, Qt::DashLine));
-        // The lower mark's label at its left, the higher one's at its right, so the two never cover each other.
-        auto* label = new QCPItemText(profile);
-        label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-        label->position->setCoords(x, 0);
-        label->setPositionAlignment((k == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
-        label->setPadding(QMargins(4, 2, 4, 2));
-        label->setText(betaMarkText(marks[k].name, x));
-        label->setColor(marks[k].colour);
-        label->setFont(profile->font());
-    }
-    profile->replot();
+    profile->draw(c);
 }
 
 // ---------------------------------------------------------------------------------------------------------

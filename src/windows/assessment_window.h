@@ -16,7 +16,6 @@
 #include "platform/printer.h"
 #include "printing/assessment_table.h"
 
-class QCustomPlot;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -26,6 +25,8 @@ class QTabWidget;
 class QTableWidget;
 
 namespace mervo {
+
+class LoadProfilePlot;
 
 class AssessmentWindow : public QWidget {
     Q_OBJECT
@@ -40,7 +41,7 @@ public:
     QTabWidget* pages;
     QLabel *verdict, *fileLine, *outside, *ruleText;
     QTableWidget *table, *zoneTable, *startTable;
-    QCustomPlot* profile;
+    LoadProfilePlot* profile;
     QProgressBar* progress;
     QLabel* status;
     QLineEdit *organisationText, *deviceText;
