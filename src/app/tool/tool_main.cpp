@@ -98,8 +98,10 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
     if (cmd == QLatin1String("nameplate")) return mervo::tool::runNameplate(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
-    if (cmd == QLatin1String("assess")) return mervo::tool::runAssess(cmd, rest);
-    if (cmd == QLatin1String("table") || cmd == QLatin1String("report")) return runPrintingProgram(cmd, argv);
+    // assess prints its report with -o, which takes the printing program; the JSON alone does not.
+    if (cmd == QLatin1String("assess") && !args.contains(QLatin1String("-o"))) return mervo::tool::runAssess(cmd, rest);
+    if (cmd == QLatin1String("table") || cmd == QLatin1String("report") || cmd == QLatin1String("assess"))
+        return runPrintingProgram(cmd, argv);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);
     return mervo::tool::kExitUsage;
