@@ -145,7 +145,11 @@ int main(int argc, char** argv) {
     std::printf("analyze              %.1f ms  %.1fx cat  peak %.1f MiB  exit %d  [goal <= 3x: %s]\n",
                 analyze.seconds * 1000, analyzeRatio, analyze.peakMiB, analyze.status, verdict(analyzeRatio <= 3));
 
-    const Run assess = median({tool, "assess", file}, 7);
+    // With the savings' options: time-of-use periods over the day and a priced candidate.
+    const Run assess = median({tool, "assess", file, "--tou",
+                               "10:00-12:00=尖峰@1.2;08:00-10:00=峰@1.0;12:00-22:00=峰@1.0;22:00-08:00=谷@0.35",
+                               "--motor-price", "IE4-11=9000", "--hours", "6000"},
+                              7);
     const double assessRatio = assess.seconds / analyze.seconds;
     std::printf("assess               %.1f ms  %.1fx analyze  peak %.1f MiB  exit %d  [goal <= 3x analyze: %s]\n",
                 assess.seconds * 1000, assessRatio, assess.peakMiB, assess.status, verdict(assessRatio <= 3));

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     NoDialogs dialogs;
     QElapsedTimer opening;
     opening.start();
-    mervo::TrendWindow w({st, messages, dialogs, dir.path(), nullptr, {}, {}});
+    mervo::TrendWindow w({st, messages, dialogs, dir.path(), nullptr, {}, {}, {}});
     w.resize(1400, 860);
     w.show();
     while (w.loading()) app.processEvents();

@@ -78,4 +78,27 @@ inline bool generate(const std::string& path, long samples) {
     return ok;
 }
 
+// The generated measurement of `samples` samples, its samples written `days` times over: a week or a month of
+// the same day, with the duration and trailer of the whole.
+inline bool generateRepeated(const std::string& path, long samples, int days) {
+    if (!generate(path, samples)) return false;
+    if (days <= 1) return true;
+    const int fd = ::open(path.c_str(), O_RDWR);
+    if (fd < 0) return false;
+    const long long sampleBytes = 36LL * samples;
+    std::vector<unsigned char> day(static_cast<size_t>(sampleBytes)), trailer(96);
+    bool ok = ::pread(fd, day.data(), day.size(), 48) == static_cast<ssize_t>(day.size()) &&
+              ::pread(fd, trailer.data(), trailer.size(), 48 + sampleBytes) == 96;
+    for (int d = 1; ok && d < days; ++d)
+        ok = ::pwrite(fd, day.data(), day.size(), 48 + d * sampleBytes) == static_cast<ssize_t>(day.size());
+    ok = ok && ::pwrite(fd, trailer.data(), trailer.size(), 48 + days * sampleBytes) == 96;
+    // Record 2, the duration: the days' samples at 32 a second.
+    const float total = static_cast<float>(static_cast<double>(samples) * days / 32.0);
+    unsigned char t[4];
+    mervo::encodeRecords(&total, 1, t);
+    ok = ok && ::pwrite(fd, t, 4, 4) == 4;
+    ::close(fd);
+    return ok;
+}
+
 }  // namespace bench

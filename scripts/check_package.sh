@@ -16,6 +16,7 @@ want="./usr/bin/mervo
 ./usr/bin/mervo-sim
 ./usr/bin/mervo-tool
 ./usr/bin/mervo-tool-print
+./usr/lib/udev/rules.d/70-mervo-serial.rules
 ./usr/share/applications/mervo.desktop
 ./usr/share/icons/hicolor/scalable/apps/mervo.svg
 ./usr/share/mervo/MTALL.OBJ
@@ -23,6 +24,10 @@ want="./usr/bin/mervo
 ./usr/share/mervo/bmindex.txt"
 got=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 [ "$got" = "$want" ] || fail "the package holds"$'\n'"$got"$'\n'"instead of"$'\n'"$want"
+
+# The seat's user opens USB serial adapters without joining their group.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/udev/rules.d/70-mervo-serial.rules |
+  grep -q 'SUBSYSTEMS=="usb", TAG+="uaccess"' || fail "the udev rule does not give the seat's user the USB serial adapters"
 
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --reinstall "$(realpath "$deb")" >/dev/null

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <set>
 
 #include "analysis/analysis_pass.h"
 #include "measurement/reader.h"
@@ -13,6 +14,9 @@ struct AssessmentRun::Impl {
     std::unique_ptr<AnalysisPass> pass;
     AssessedMeasurement measurement;
     std::unique_ptr<AssessmentAccumulator> acc;
+    std::unique_ptr<SavingsAccumulator> savings;
+    std::vector<CatalogueMotor> catalogue;
+    QString catalogueDir, catalogueProblem;
     int64_t from = 1, to = 0;
     QString error;
 };
@@ -23,6 +27,8 @@ AssessmentRun::~AssessmentRun() = default;
 Status AssessmentRun::begin(const AssessmentRequest& request, QString* warning) {
     Impl& d = *d_;
     if (const QString why = checkAssessmentSettings(request.settings); !why.isEmpty()) return Status::failure(why);
+    if (request.savings)
+        if (const QString why = checkSavingsSettings(*request.savings); !why.isEmpty()) return Status::failure(why);
     MeasurementReader reader;
     if (Status s = reader.open(request.file); !s) return s;
     const FileHeader header = reader.info().header;
@@ -49,6 +55,19 @@ Status AssessmentRun::begin(const AssessmentRequest& request, QString* warning) 
     m.totalTime = d.st.file.TotalTime;
     m.samples = n;
     d.acc = std::make_unique<AssessmentAccumulator>(m, request.settings);
+    d.savings.reset();
+    if (request.savings) {
+        d.savings = std::make_unique<SavingsAccumulator>(m, *request.savings);
+        d.catalogue.clear();
+        d.catalogueDir = request.catalogueDir;
+        d.catalogueProblem.clear();
+        if (!request.catalogueDir.isEmpty()) {
+            Result<std::vector<CatalogueMotor>> motors = readCatalogueMotors(request.catalogueDir);
+            if (motors) d.catalogue = std::move(*motors);
+            else d.catalogueProblem = motors.message();
+        }
+        d.acc->onRows = [&d](const AssessedRows& rows) { d.savings->add(rows); };
+    }
     d.pass->onRows = [&d](const SampleRows& r) {
         // The rows of the chunk that lie in the range, as indexes into it.
         d.acc->add(r, std::max<int64_t>(0, d.from - 1 - r.first), d.to - r.first);
@@ -76,8 +95,20 @@ int64_t AssessmentRun::firstNumber() const { return d_->from; }
 int64_t AssessmentRun::lastNumber() const { return d_->to; }
 AssessmentAccumulator& AssessmentRun::accumulator() { return *d_->acc; }
 Assessment AssessmentRun::result() const { return d_->acc->finish(); }
+std::optional<Savings> AssessmentRun::savings(const Assessment& a) const {
+    if (!d_->savings) return std::nullopt;
+    Savings s = d_->savings->finish(a, d_->catalogue);
+    if (!d_->catalogueProblem.isEmpty()) s.note += QStringLiteral("（%1）").arg(d_->catalogueProblem);
+    std::set<int> codes;
+    for (const Candidate& c : s.candidates)
+        if (c.code) codes.insert(c.code);
+    if (const Result<std::map<int, QString>> names = readModelNames(d_->catalogueDir, codes))
+        for (Candidate& c : s.candidates)
+            if (const auto n = names->find(c.code); n != names->end()) c.model = n->second;
+    return s;
+}
 
-Result<Assessment> assessFile(const AssessmentRequest& request, const std::function<bool(int64_t, int64_t)>& progress,
+Result<AssessmentOutcome> assessFile(const AssessmentRequest& request, const std::function<bool(int64_t, int64_t)>& progress,
                               QString* warning) {
     AssessmentRun run;
     if (Status s = run.begin(request, warning); !s) return s;
@@ -86,7 +117,10 @@ Result<Assessment> assessFile(const AssessmentRequest& request, const std::funct
             return Status::failure(QStringLiteral("评估已取消"));
     }
     if (run.failed()) return Status::failure(run.error());
-    return run.result();
+    AssessmentOutcome out;
+    out.assessment = run.result();
+    out.savings = run.savings(out.assessment);
+    return out;
 }
 
 }  // namespace mervo

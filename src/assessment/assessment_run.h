@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "assessment/motor_assessment.h"
+#include "assessment/savings.h"
 #include "shared/result.h"
 
 namespace mervo {
@@ -16,6 +17,15 @@ struct AssessmentRequest {
     QString file;
     int64_t from = 1, to = 0;  // sample numbers from 1; `to` 0: the last
     AssessmentSettings settings;
+    // With these, the savings too; the candidates come from the motor catalogue in `catalogueDir` (none when it
+    // is empty or cannot be read, which the savings' note then says).
+    std::optional<SavingsSettings> savings;
+    QString catalogueDir;
+};
+
+struct AssessmentOutcome {
+    Assessment assessment;
+    std::optional<Savings> savings;
 };
 
 class AssessmentRun {
@@ -39,6 +49,8 @@ public:
     // Where figures built on the assessment take its samples; set before the first step.
     AssessmentAccumulator& accumulator();
     Assessment result() const;
+    // The savings, when the request asked for them.
+    std::optional<Savings> savings(const Assessment& a) const;
 
 private:
     struct Impl;
@@ -46,7 +58,7 @@ private:
 };
 
 // The whole run at once; `progress` (done, total) is told now and then and may return false to stop.
-Result<Assessment> assessFile(const AssessmentRequest& request,
+Result<AssessmentOutcome> assessFile(const AssessmentRequest& request,
                               const std::function<bool(int64_t, int64_t)>& progress = {}, QString* warning = nullptr);
 
 }  // namespace mervo

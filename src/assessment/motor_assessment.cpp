@@ -12,8 +12,8 @@ namespace mervo {
 
 namespace {
 
-// The load-rate histogram for the percentile: 0.01 % steps up to kHistogramTop %, the rest in the last step.
-constexpr double kHistogramStep = 0.01;
+// The load-rate histogram: steps up to kHistogramTop %, the rest in the last step.
+constexpr double kHistogramStep = kLoadRateStep;
 constexpr int64_t kHistogramTop = 400;
 constexpr size_t kHistogramBins = static_cast<size_t>(kHistogramTop / kHistogramStep) + 1;
 
@@ -66,6 +66,28 @@ QString percent(double v, int decimals) { return QString::number(v, 'f', decimal
 
 }  // namespace
 
+double AssessedMeasurement::timeOfDay(int64_t number) const {
+    return static_cast<double>(startClock) + static_cast<double>(sampleElapsed(totalTime, number, samples));
+}
+
+std::optional<double> LoadRateHistogram::percentile(double p) const {
+    // Nearest rank: the smallest value with at least p % of the samples at or below it.
+    const int64_t rank = static_cast<int64_t>(std::ceil(p / 100.0 * static_cast<double>(samples)));
+    int64_t seen = 0;
+    for (size_t b = 0; b < counts.size(); ++b) {
+        seen += counts[b];
+        if (seen >= std::max<int64_t>(rank, 1)) return static_cast<double>(b) * kLoadRateStep;
+    }
+    return std::nullopt;
+}
+
+int64_t LoadRateHistogram::above(double loadRate) const {
+    const double first = std::ceil(loadRate / kLoadRateStep - 1e-9);
+    int64_t n = 0;
+    for (size_t b = first < 0 ? 0 : static_cast<size_t>(first); b < counts.size(); ++b) n += counts[b];
+    return n;
+}
+
 QString zoneName(OperatingZone z) {
     switch (z) {
         case OperatingZone::Economic: return QStringLiteral("经济运行");
@@ -112,8 +134,8 @@ struct AssessmentAccumulator::Impl {
     std::vector<MotorStart> starts;
     int64_t firstNumber = 0;
 
-    void takeChunk(const SampleRows& r, int64_t from, int64_t to,
-                   const std::function<void(const AssessedSample&)>& onSample);
+    std::vector<SampleUse> use;  // the chunk's rows as classed
+    void takeChunk(const SampleRows& r, int64_t from, int64_t to);
     void closeStart() {
         open->seconds = static_cast<double>(openSamples) * step;
         starts.push_back(*open);
@@ -126,7 +148,7 @@ AssessmentAccumulator::AssessmentAccumulator(const AssessedMeasurement& m, const
     : d_(std::make_unique<Impl>()) {
     d_->m = m;
     d_->settings = s;
-    d_->step = m.samples > 0 ? static_cast<double>(m.totalTime) / static_cast<double>(m.samples) : 0.0;
+    d_->step = m.stepSeconds();
     const double pf = std::clamp(s.targetPowerFactor, 1e-6, 1.0);
     d_->tanTarget = std::sqrt(1.0 - pf * pf) / pf;
     Result<RatedFigures> r = ratedFigures(m.motor, s.kq);
@@ -146,11 +168,11 @@ void AssessmentAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
     if (from >= to) return;
     if (d_->electrical.samples() == 0) d_->firstNumber = r.first + from + 1;
     d_->electrical.add(r, from, to);
-    d_->takeChunk(r, from, to, onSample);
+    d_->takeChunk(r, from, to);
+    if (onRows) onRows(AssessedRows{&r, from, to, d_->use.data()});
 }
 
-void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, int64_t to,
-                                           const std::function<void(const AssessedSample&)>& onSample) {
+void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, int64_t to) {
     // Loops of their own for what every sample adds up, so the compiler can vectorise them.
     const RowColumn q = rowColumn(r, TrendQuantity::SumQ);
     double in = 0, need = compensationMax.value_or(-1.0);
@@ -170,27 +192,27 @@ void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, i
         foldUnbalance(r.fileValues, from, to, current, nullptr);
     }
 
-    if (!rated && !onSample) return;
+    if (use.size() < static_cast<size_t>(r.count)) use.resize(static_cast<size_t>(r.count));
+    if (!rated) {
+        std::fill(use.begin() + from, use.begin() + to, SampleUse::NoMotorData);
+        return;
+    }
     const RowColumn i1 = rowColumn(r, TrendQuantity::I1), i2 = rowColumn(r, TrendQuantity::I2),
                     i3 = rowColumn(r, TrendQuantity::I3);
-    const double startAt = rated ? kStartBeginsAt * rated->ratedCurrent : 0.0;
-    const double endAt = rated ? kStartEndsAt * rated->ratedCurrent : 0.0;
+    const double startAt = kStartBeginsAt * rated->ratedCurrent, endAt = kStartEndsAt * rated->ratedCurrent;
     // 100·P2 ≥ η·(P1 + K_Q·Q1) rather than a division per sample.
-    const double etaCN = rated ? rated->ratedComprehensiveEfficiency : 0.0;
-    const double etaCY = rated ? rated->allowedComprehensiveEfficiency : 0.0;
-    const auto timeOfDay = [this](int64_t number) {
-        return static_cast<double>(m.startClock) + static_cast<double>(sampleElapsed(m.totalTime, number, m.samples));
-    };
+    const double etaCN = rated->ratedComprehensiveEfficiency, etaCY = rated->allowedComprehensiveEfficiency;
     for (int64_t j = from; j < to; ++j) {
         const double p1 = r.sumP[j];
         const int64_t number = r.first + j + 1;
-        SampleUse use = SampleUse::NoMotorData;
-        if (rated) {
+        SampleUse& use = this->use[static_cast<size_t>(j)];
+        use = SampleUse::NoMotorData;
+        {
             const double largest = std::max(i1.at(j), std::max(i2.at(j), i3.at(j)));
             if (!open && previousBelow && largest >= startAt) {
                 open = MotorStart{};
                 open->sample = number;
-                open->timeOfDay = timeOfDay(number);
+                open->timeOfDay = m.timeOfDay(number);
                 open->peakAmperes = largest;
             }
             if (open) {
@@ -212,11 +234,9 @@ void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, i
                 }
             }
         }
-        double p2 = 0, beta = 0;
         switch (use) {
             case SampleUse::Running: {
-                p2 = r.outputPower[j];
-                beta = r.loadRate[j];
+                const double p2 = r.outputPower[j], beta = r.loadRate[j];
                 const double q1 = std::fabs(static_cast<double>(r.sumQ[j]));
                 ++running;
                 sumRun += p1;
@@ -238,17 +258,6 @@ void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, i
             case SampleUse::BelowNoLoad: ++belowNoLoad, belowSum += p1; break;
             case SampleUse::Generating: ++generating, generatingSum += p1; break;
             case SampleUse::NoMotorData: break;
-        }
-        if (onSample) {
-            AssessedSample a;
-            a.number = number;
-            a.timeOfDay = timeOfDay(number);
-            a.activePower = p1;
-            a.reactivePower = q.at(j);
-            a.use = use;
-            a.outputPower = p2;
-            a.loadRate = beta;
-            onSample(a);
         }
     }
 }
@@ -316,16 +325,9 @@ Assessment AssessmentAccumulator::finish() const {
                                                                                              : OperatingZone::Uneconomic;
             a.loadRateMean = d.loadSum / static_cast<double>(d.running);
             a.loadRateMax = d.loadMax;
-            // Nearest rank: the smallest value with at least 95 % of the samples at or below it.
-            const int64_t rank = static_cast<int64_t>(std::ceil(0.95 * static_cast<double>(d.running)));
-            int64_t seen = 0;
-            for (size_t b = 0; b < d.histogram.size(); ++b) {
-                seen += d.histogram[b];
-                if (seen >= rank) {
-                    a.loadRateP95 = std::min(static_cast<double>(b) * kHistogramStep, d.loadMax);
-                    break;
-                }
-            }
+            a.loadRates.counts = d.histogram;
+            a.loadRates.samples = d.running;
+            if (const auto p95 = a.loadRates.percentile(95)) a.loadRateP95 = std::min(*p95, d.loadMax);
         }
     }
 

@@ -72,14 +72,24 @@ QString zoneRuleText();
 // A sample as the assessment classes it.
 enum class SampleUse { Running, Starting, BelowNoLoad, Generating, NoMotorData };
 
-// One sample's figures, handed on to what builds on the assessment (the savings).
-struct AssessedSample {
-    int64_t number = 0;      // from 1
-    double timeOfDay = 0;    // seconds since the midnight before the measurement's start (may pass 86400)
-    double activePower = 0;  // P1, kW
-    double reactivePower = 0;  // IEC sign, kvar
-    SampleUse use = SampleUse::NoMotorData;
-    double outputPower = 0, loadRate = 0;  // P2 kW and β %, while running
+// A chunk's rows as assessed, handed on to what builds on the assessment (the savings): rows [from, to) of the
+// pass's chunk, and how the assessment classed each (indexed as the rows). P2 and β are the rows' own where the
+// use is Running.
+struct AssessedRows {
+    const SampleRows* rows = nullptr;
+    int64_t from = 0, to = 0;
+    const SampleUse* use = nullptr;
+};
+
+// The load rate's distribution over the running samples outside starts, in steps of kLoadRateStep %.
+constexpr double kLoadRateStep = 0.01;
+struct LoadRateHistogram {
+    std::vector<int64_t> counts;  // counts[b]: samples with b·step <= β < (b+1)·step; the last takes the rest
+    int64_t samples = 0;
+    // The nearest-rank percentile p (0..100), to the step; none without samples.
+    std::optional<double> percentile(double p) const;
+    // Samples whose β lies above `loadRate` (to the step).
+    int64_t above(double loadRate) const;
 };
 
 struct LoadBand {
@@ -100,6 +110,10 @@ struct AssessedMeasurement {
     float startClock = 0;  // seconds since midnight at the start
     float totalTime = 0;   // T, s
     int64_t samples = 0;   // N
+
+    double stepSeconds() const { return samples > 0 ? static_cast<double>(totalTime) / static_cast<double>(samples) : 0.0; }
+    // The clock of sample `number` (from 1), seconds since the midnight before the start (past 86400 on later days).
+    double timeOfDay(int64_t number) const;
 };
 
 struct Assessment {
@@ -117,6 +131,7 @@ struct Assessment {
     std::optional<OperatingZone> zone;
     std::array<double, 3> zoneSeconds{};  // economic, allowed, uneconomic
     std::vector<LoadBand> loadProfile;
+    LoadRateHistogram loadRates;
     std::vector<MotorStart> starts;
 
     std::optional<double> voltageUnbalanceMean, voltageUnbalanceMax, voltageUnbalanceOverGuideSeconds;
@@ -138,8 +153,8 @@ public:
     // Rows j in [from, to) of a pass's chunk.
     void add(const SampleRows& r, int64_t from, int64_t to);
     Assessment finish() const;
-    // Every sample as it is assessed, for figures built on it.
-    std::function<void(const AssessedSample&)> onSample;
+    // Every chunk's rows as they are assessed, for figures built on them.
+    std::function<void(const AssessedRows&)> onRows;
 
 private:
     struct Impl;

@@ -118,6 +118,8 @@ FileOpResult MeasurementFiles::open() {
 
 FileOpResult MeasurementFiles::openPath(const QString& path) {
     FileOpResult r;
+    // What killed writers left beside the measurement goes before anything is read or written there.
+    sweepOrphanTemporaries(QFileInfo(path).absolutePath());
     // No is fine too: an interrupted file still opens and the analysis works from its samples.
     offerRecovery(path, messages_, operationErrorTitle());
     MeasurementReader reader;

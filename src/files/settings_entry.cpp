@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "acquisition/record_scaling.h"
 #include "shared/text_parse.h"
 
 namespace mervo {
@@ -15,6 +16,7 @@ Result<SettingsEntry> checkSettingsTexts(const SettingsTexts& t, SettingsField* 
     const std::optional<float> ct = floatFromText(t.ct), pt = floatFromText(t.pt);
     if (!ct || *ct <= 0) return refuse(SettingsField::CTRatio, QStringLiteral("CT倍率必须是大于零的数值！"));
     if (!pt || *pt <= 0) return refuse(SettingsField::PTRatio, QStringLiteral("PT倍率必须是大于零的数值！"));
+    if (const QString why = ratioPairProblem(*ct, *pt); !why.isEmpty()) return refuse(SettingsField::CTRatio, why);
     e.CTRatio = *ct;
     e.PTRatio = *pt;
 

@@ -1,5 +1,7 @@
 #include "files/settings_file.h"
 
+#include "acquisition/record_scaling.h"
+
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -78,6 +80,11 @@ SettingsReadReport readSettingsFile(const QString& path, SettingsValues& s, floa
     take(2, floatIf(line(2), [](float v) { return v >= 0; }), initial.TotalTimeSetting, s.TotalTimeSetting);
     take(3, floatIf(line(3), [](float v) { return v > 0; }), initial.CTRatio, s.CTRatio);
     take(4, floatIf(line(4), [](float v) { return v > 0; }), initial.PTRatio, s.PTRatio);
+    // A pair that would scale a full-scale block beyond a float is no pair to record with: both fall back.
+    if (!ratioPairProblem(s.CTRatio, s.PTRatio).isEmpty()) {
+        take(3, std::optional<float>(), initial.CTRatio, s.CTRatio);
+        take(4, std::optional<float>(), initial.PTRatio, s.PTRatio);
+    }
     take(5, floatIf(line(5), [](float v) { return v == 5 || v == 10 || v == 20; }), initial.SegmentCount,
          s.SegmentCount);
     take(6, wholeIn(line(6), 0, 1), initial.RedOn, s.RedOn);

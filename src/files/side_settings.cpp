@@ -106,6 +106,18 @@ void rememberReconnectAfterLoss(const QString& programDir, bool on) {
     s.setValue(QStringLiteral("receive/reconnect"), on);
 }
 
+AssessmentChoices lastAssessmentChoices(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    return {numberFromText(s.value(QStringLiteral("assessment/kq")).toString()),
+            numberFromText(s.value(QStringLiteral("assessment/target_pf")).toString())};
+}
+
+void rememberAssessmentChoices(const QString& programDir, double kq, double targetPowerFactor) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.setValue(QStringLiteral("assessment/kq"), kq);
+    s.setValue(QStringLiteral("assessment/target_pf"), targetPowerFactor);
+}
+
 bool workFileUnsaved(const QString& programDir) {
     const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
     return s.value(QStringLiteral("receive/unsaved"), false).toBool();

@@ -53,6 +53,14 @@ void rememberExportChoices(const QString& programDir, const ExportChoices& choic
 bool reconnectAfterLoss(const QString& programDir);
 void rememberReconnectAfterLoss(const QString& programDir, bool on);
 
+// The reactive economic equivalent K_Q and the target power factor the motor assessment was last run with;
+// nothing for one never kept or kept as no number. The window judges them and has the defaults.
+struct AssessmentChoices {
+    std::optional<double> kq, targetPowerFactor;
+};
+AssessmentChoices lastAssessmentChoices(const QString& programDir);
+void rememberAssessmentChoices(const QString& programDir, double kq, double targetPowerFactor);
+
 // Whether the working file holds a recording that was neither saved nor declined: set when a receive starts,
 // cleared by a save of the working file, by No to the save question and by a receive that recorded nothing.
 bool workFileUnsaved(const QString& programDir);

@@ -25,7 +25,11 @@ Status WorkingFileWriter::create(const QString& path, const FileHeader& header) 
 
 Status WorkingFileWriter::append(const float* values, size_t n) {
     if (!file_) return Status::failure(QStringLiteral("数据文件没有打开"));
+    // The most records written at once: the trailer; the header and a sample are fewer.
+    static_assert(kTrailerRecords >= kHeaderRecords && kTrailerRecords >= kSampleRecords);
     unsigned char buf[kRecordBytes * kTrailerRecords];
+    if (n > kTrailerRecords)
+        return Status::failure(QStringLiteral("数据文件写入失败（一次写入 %1 个记录，最多 %2 个）").arg(n).arg(kTrailerRecords));
     encodeRecords(values, n, buf);
     if (Status s = file_->writeAt(end_, buf, n * kRecordBytes); !s) {
         // A write that failed part way (a full disk) leaves its first bytes behind; cut them off, so the file's

@@ -177,6 +177,20 @@ float RatedVoltageByCode(int code) {
     return 0.0f;
 }
 
+namespace {
+
+// The seven values of a 16-byte record: the poles as a byte, five three-byte numbers, the voltage from the code.
+std::array<float, 7> nameplateOfRecord(const unsigned char* raw, int code) {
+    const auto byte = [&](int i) { return static_cast<uint8_t>(raw[i]); };
+    std::array<float, 7> v{};
+    v[0] = byte(0);
+    for (int i = 1; i <= 5; ++i) v[i] = DecodeTriple(byte(3 * i - 2), byte(3 * i - 1), byte(3 * i));
+    v[6] = RatedVoltageByCode(code);
+    return v;
+}
+
+}  // namespace
+
 Result<std::array<float, 7>> readNameplate(const QString& path, int code) {
     if (code < 1 || code > kMaxCode)
         return Status::failure(QStringLiteral("技术数据编码 %1 不在 1 - %2 之内").arg(code).arg(kMaxCode));
@@ -190,12 +204,43 @@ Result<std::array<float, 7>> readNameplate(const QString& path, int code) {
                                    .arg(f.size())
                                    .arg(code)
                                    .arg(offset));
-    const auto byte = [&](int i) { return static_cast<uint8_t>(raw[i]); };
-    std::array<float, 7> v{};
-    v[0] = byte(0);
-    for (int i = 1; i <= 5; ++i) v[i] = DecodeTriple(byte(3 * i - 2), byte(3 * i - 1), byte(3 * i));
-    v[6] = RatedVoltageByCode(code);
-    return v;
+    return nameplateOfRecord(raw, code);
+}
+
+Result<std::vector<CatalogueMotor>> readCatalogueMotors(const QString& dir) {
+    const QString records = dir + QStringLiteral("/MTALL.OBJ");
+    ReadOnlyFile f;
+    if (Status s = f.open(records); !s) return s;
+    const int64_t count = std::min<int64_t>(kMaxCode, f.size() / kNameplateRecordBytes);
+    std::vector<unsigned char> raw(static_cast<size_t>(count * kNameplateRecordBytes));
+    if (count > 0 && !f.readAt(0, raw.data(), static_cast<int64_t>(raw.size())))
+        return Status::failure(QStringLiteral("%1: 读取失败").arg(records));
+    std::vector<CatalogueMotor> motors;
+    motors.reserve(static_cast<size_t>(count));
+    for (int code = 1; code <= count; ++code)
+        motors.push_back({code, nameplateOfRecord(raw.data() + (code - 1) * kNameplateRecordBytes, code)});
+    return motors;
+}
+
+Result<std::map<int, QString>> readModelNames(const QString& dir, const std::set<int>& codes) {
+    std::map<int, QString> names;
+    if (codes.empty()) return names;
+    const QString path = dir + QStringLiteral("/bmindex.txt");
+    const Result<QByteArray> text = readText(path);
+    if (!text) return text.status();
+    int n = 0;
+    for (const QByteArray& line : splitCatalogueLines(*text)) {
+        ++n;
+        // The code is the second field, in plain digits: only the lines asked for are decoded.
+        const int comma = line.indexOf(','), second = comma < 0 ? -1 : line.indexOf(',', comma + 1);
+        bool ok = false;
+        const int code = second < 0 ? 0 : line.mid(comma + 1, second - comma - 1).trimmed().toInt(&ok);
+        if (!ok || !codes.count(code)) continue;
+        const Result<CatalogueLine> l = parseCatalogueLine(line);
+        if (!l) return lineError(path, n, l.message());
+        names[code] = l->rest.trimmed().section(QLatin1Char(' '), 0, 0);
+    }
+    return names;
 }
 
 QString modelListItem(int n, const QString& description) {

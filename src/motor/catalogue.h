@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <map>
+#include <set>
 #include <optional>
 #include <vector>
 
@@ -52,6 +54,16 @@ float RatedVoltageByCode(int code);
 
 // The seven nameplate values of code 1..6935 in header order (poles, kW, A, %, no-load A, no-load kW, V).
 Result<std::array<float, 7>> readNameplate(const QString& path, int code);
+
+// Every motor of the catalogue in `dir` (MTALL.OBJ): its code and nameplate.
+struct CatalogueMotor {
+    int code = 0;
+    std::array<float, 7> nameplate{};
+};
+Result<std::vector<CatalogueMotor>> readCatalogueMotors(const QString& dir);
+// The models (the first word of their index lines) of `codes`, from the model index in `dir`; only those lines
+// are decoded.
+Result<std::map<int, QString>> readModelNames(const QString& dir, const std::set<int>& codes);
 
 // A model list item: n right-aligned to three characters, "(n).", the description: "  (1).MV3-80M1-2 ...".
 QString modelListItem(int n, const QString& description);

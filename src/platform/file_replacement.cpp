@@ -1,5 +1,14 @@
 #include "platform/file_replacement.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <vector>
 
@@ -54,6 +63,26 @@ Status copyReplacing(const QString& source, const QString& destination, FileSyst
         at += static_cast<int64_t>(n);
     }
     return out.commit();
+}
+
+int sweepOrphanTemporaries(const QString& dir) {
+    // The tags of the program's own writers: a file saved, a recording recovered, a nameplate written.
+    static const QRegularExpression ours(QStringLiteral("^\\..+\\.(part|recover|nameplate)-[A-Za-z0-9]{6}$"));
+    int removed = 0;
+    const QDir here(dir);
+    for (const QString& name : here.entryList({QStringLiteral(".*-??????")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!ours.match(name).hasMatch()) continue;
+        const QByteArray path = QFile::encodeName(here.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        // Only a regular file whose writer is gone: a live one holds its lock.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlink(path.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 }  // namespace mervo

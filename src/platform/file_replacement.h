@@ -33,6 +33,10 @@ private:
     std::unique_ptr<DurableFile> file_;
 };
 
+// Removes the new versions in `dir` that writers killed before they finished left behind (".NAME.<tag>-XXXXXX"
+// of the tags the program writes), passing over those a live writer still holds. Returns how many it removed.
+int sweepOrphanTemporaries(const QString& dir);
+
 // Copies `source` byte for byte over `destination` through a FileReplacement: the destination is either as it was
 // or the whole copy, whatever fails.
 Status copyReplacing(const QString& source, const QString& destination, FileSystem& fs = systemFileSystem());

@@ -100,6 +100,8 @@ public:
         QByteArray name = native(QStringLiteral("%1/.%2.%3-XXXXXX").arg(fi.absolutePath(), fi.fileName(), tag));
         const int fd = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd < 0) return systemFailure(QStringLiteral("文件夹 %1 中无法建立新文件").arg(fi.absolutePath()), errno);
+        // Held while it is written: a sweep of temporaries left by killed writers passes over this one.
+        (void)::flock(fd, LOCK_EX | LOCK_NB);
         // mkostemp makes the file private; the new version keeps what the old one allowed.
         struct stat st {};
         const mode_t mode = ::stat(native(target).constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;

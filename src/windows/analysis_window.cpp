@@ -204,6 +204,11 @@ void AnalysisWindow::buildQueryAndButtons() {
     connect(mnuTrend, &QAction::triggered, this, [this] {
         if (openTrend) openTrend();
     });
+    mnuAssess = mnuF3->addAction(QStringLiteral(" 电动机能效评估"));
+    mnuAssess->setObjectName(QStringLiteral("mnuAssess"));
+    connect(mnuAssess, &QAction::triggered, this, [this] {
+        if (openAssessment) openAssessment();
+    });
     mnuExport = mnuF3->addAction(QStringLiteral(" 导出数据(CSV)…"));
     mnuExport->setObjectName(QStringLiteral("mnuExport"));
     connect(mnuExport, &QAction::triggered, this, [this] {

@@ -47,6 +47,7 @@ public:
     QMenu *mnuF3, *mnuFEN;
     QAction *mnu5, *mnu10, *mnu20, *mnuPr, *mnuExport, *mnuCl;
     QAction* mnuTrend;  // 趋势分析 (Ctrl+T)
+    QAction* mnuAssess;  // 电动机能效评估
 
     void Form_Load();
     void Command1_Click();  // close
@@ -69,6 +70,8 @@ public:
     std::function<void()> openPrint;
     // Opens the trend window.
     std::function<void()> openTrend;
+    // Opens the motor assessment of the measurement.
+    std::function<void()> openAssessment;
     // Exports the measurement as CSV (the pop-up menu's entry); unset, the entry stays disabled.
     std::function<void()> exportCsv;
 

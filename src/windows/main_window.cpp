@@ -18,11 +18,13 @@
 #include "files/settings_file.h"
 #include "files/side_settings.h"
 #include "windows/analysis_window.h"
+#include "windows/assessment_window.h"
 #include "windows/export_window.h"
 #include "windows/settings_window.h"
 #include "windows/motor_window.h"
 #include "windows/print_window.h"
 #include "windows/trend_window.h"
+#include "platform/file_replacement.h"
 #include "platform/program_dir.h"
 #include "platform/qt/elided_label.h"
 #include "platform/qt/picture_box.h"
@@ -144,6 +146,7 @@ MainWindow::~MainWindow() {
     delete helpWindow_.data();
     delete printWindow_.data();
     delete trendWindow_.data();
+    delete assessmentWindow_.data();
 }
 
 void MainWindow::buildPanel(QWidget* client) {
@@ -218,6 +221,7 @@ void MainWindow::buildMenus() {
     mnuTTT = menu(QStringLiteral("分析(&T)"), "mnuTTT");
     mnuDAT = action(mnuTTT, QStringLiteral("数据分析(&D)"), "mnuDAT", &MainWindow::mnuDAT_Click);
     mnuTrend = action(mnuTTT, QStringLiteral("趋势分析(&T)"), "mnuTrend", &MainWindow::mnuTrend_Click);
+    mnuAssess = action(mnuTTT, QStringLiteral("电动机能效评估(&M)"), "mnuAssess", &MainWindow::mnuAssess_Click);
     // Ends a timed receive early, as the stop button ends a manual one: the file keeps the time it ran. The
     // designed states close the 分析 menu during a receive, so the window holds the entry's key (Esc) itself.
     mnuStopTimed = mnuTTT->addAction(QStringLiteral("终止定时接收"));
@@ -355,6 +359,8 @@ void MainWindow::Form_Load() {
     st_.file.ElapsedTime = 0;
     st_.receive.ManualRunning = true;
     st_.file.WorkFile = workFilePath(dir_);
+    // Temporaries of writers killed in an earlier run, before anything here writes again.
+    sweepOrphanTemporaries(dir_);
     const SettingsReadReport report = readSettingsFile(settingsFilePath(dir_), st_.settings, st_.file.TotalTime);
     setWindowTitle(kStartCaption);
     applyStates(states::startup());
@@ -414,6 +420,7 @@ void MainWindow::openAnalysis(bool fromMenu) {
         show();
     };
     analysisWindow_->openTrend = [this] { mnuTrend_Click(); };
+    analysisWindow_->openAssessment = [this] { mnuAssess_Click(); };
     analysisWindow_->exportCsv = [this] { exporter->start(st_.file.WorkFile, analysisWindow_); };
     analysisWindow_->openPrint = [this] {
         showSingle(printWindow_, [this] { return new PrintWindow(st_, dialogs_, messages_, nullptr, dir_); }, 1000, 1000, true);
@@ -435,7 +442,7 @@ void MainWindow::trendFollows() {
 
 void MainWindow::mnuTrend_Click() {
     showSingle(trendWindow_, [this] {
-        TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return session_.running(); }, {}};
+        TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return session_.running(); }, {}, {}};
         // Ctrl+click in the trend: the analysis window queries that record, as if it had been typed there.
         c.querySample = [this](int64_t no) {
             if (!analysisWindow_ || !analysisWindow_->analysed()) return false;
@@ -443,8 +450,22 @@ void MainWindow::mnuTrend_Click() {
             analysisWindow_->Command3_Click();
             return true;
         };
+        c.assessInterval = [this](const QString& file, int64_t a, int64_t b) { openAssessment(file, a, b); };
         return new TrendWindow(c);
     }, 600, 600);
+}
+
+AssessmentWindow* MainWindow::assessmentWindow() const { return assessmentWindow_.data(); }
+
+void MainWindow::mnuAssess_Click() {
+    openAssessment(st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile, 0, 0);
+}
+
+void MainWindow::openAssessment(const QString& file, int64_t from, int64_t to) {
+    const bool open = assessmentWindow_;
+    showSingle(assessmentWindow_, [this] { return new AssessmentWindow(messages_, dialogs_, dir_); }, 800, 400);
+    // From the menu, an open window on the same file keeps its inputs and result; the trend's A..B always runs.
+    if (!open || from > 0 || assessmentWindow_->file() != file) assessmentWindow_->assess(file, from, to);
 }
 
 void MainWindow::mnuMOTO_Click() {

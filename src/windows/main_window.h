@@ -31,6 +31,7 @@ class MotorWindow;
 class AnalysisWindow;
 class PrintWindow;
 class TrendWindow;
+class AssessmentWindow;
 class CsvExporter;
 
 struct MainWindowContext {
@@ -57,6 +58,7 @@ public:
     QAction *mnuFileOpen, *mnuCLOSE, *mnuSAVEFILE, *mnuSAVE_AS, *mnuEXIT, *mnuDAT, *mnuLJtime, *mnuMOTO, *mnuHE,
         *mnuABOUT;
     QAction* mnuTrend;  // 趋势分析, under 数据分析
+    QAction* mnuAssess;  // 电动机能效评估, under 趋势分析
     QMenu* mnuRecent;  // 最近打开的文件: the files opened or saved last, filled as the 文件 menu opens
     QAction* mnuExport;  // 导出数据(CSV)…, while a measurement is in hand
     QAction* mnuStopTimed;  // 终止定时接收 (Esc), while a timed receive runs
@@ -87,12 +89,14 @@ public:
     void mnuHE_Click();
     void mnuABOUT_Click();
     void mnuTrend_Click();
+    void mnuAssess_Click();
 
     // The states of the buttons and menus as they stand.
     ControlStates controlStates() const;
     const ReceiveCycle& receive() const { return session_.cycle(); }
     AnalysisWindow* analysisWindow() const;
     TrendWindow* trendWindow() const;
+    AssessmentWindow* assessmentWindow() const;
 
     // Ends the program (tests replace it).
     std::function<void()> endProgram;
@@ -154,6 +158,9 @@ private:
     QPointer<AnalysisWindow> analysisWindow_;
     QPointer<PrintWindow> printWindow_;
     QPointer<TrendWindow> trendWindow_;
+    QPointer<AssessmentWindow> assessmentWindow_;
+    // The assessment window on samples from..to of `file` (0, 0: all of it).
+    void openAssessment(const QString& file, int64_t from, int64_t to);
     TrendLiveBuffer trendLive_;  // the blocks of the receive, for the trend window
     std::optional<std::array<float, 7>> confirmed_;  // confirmed in the motor window and not yet replaced
     int confirmedCode_ = 0;

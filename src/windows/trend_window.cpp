@@ -43,7 +43,8 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
       dir_(ctx.programDir),
       live_(ctx.live),
       receiving_(ctx.receiving),
-      querySample_(ctx.querySample) {
+      querySample_(ctx.querySample),
+      assessInterval_(ctx.assessInterval) {
     setObjectName(QStringLiteral("trendWindow"));
     setFont(designedFont());
     setWindowTitle(trendTitle());
@@ -130,6 +131,9 @@ void TrendWindow::buildControls() {
     pictureButton = button(QStringLiteral("保存图片"), &TrendWindow::savePicture);
     copyButton = button(QStringLiteral("复制表格"), &TrendWindow::copyTable);
     exportButton = button(QStringLiteral("导出表格…"), &TrendWindow::exportTable);
+    assessButton = button(QStringLiteral("评估此区间"), &TrendWindow::assessInterval);
+    assessButton->setObjectName(QStringLiteral("trendAssess"));
+    assessButton->setEnabled(false);
 
     plots = new TrendPlots(this);
     plots->onCursorsMoved = [this](int64_t a, int64_t b) { cursorsFromPlots(a, b); };
@@ -189,6 +193,8 @@ void TrendWindow::load(bool tell) {
     loader_.reset();
     const QString path = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
     setWindowTitle(QStringLiteral("%1 — %2").arg(trendTitle(), QFileInfo(path).fileName()));
+    shown_ = path;
+    assessButton->setEnabled(false);
     // Nothing of the measurement shown before stays in view, even when this one cannot be read.
     plots->setSeries(nullptr);
     series_.reset(0, 0);
@@ -237,6 +243,8 @@ void TrendWindow::loaded() {
     plots->setSeries(&series_);
     showSeries();
     setCursorNumbers(series_.firstNumber, series_.firstNumber + series_.size() - 1);
+    // A file read whole can be assessed; the blocks of a receive are not a file yet.
+    assessButton->setEnabled(assessInterval_ != nullptr && !series_.empty());
 }
 
 void TrendWindow::showSeries() {
@@ -336,6 +344,11 @@ void TrendWindow::exportTable() {
     status->setText(QStringLiteral("区间统计已导出到 %1").arg(*path));
 }
 
+void TrendWindow::assessInterval() {
+    if (!assessInterval_ || liveMode_ || series_.empty()) return;
+    assessInterval_(shown_, std::min(numberA_, numberB_), std::max(numberA_, numberB_));
+}
+
 void TrendWindow::samplePicked(int64_t number) {
     const bool done = querySample_ && querySample_(number);
     status->setText(done ? QStringLiteral("数据分析窗口已查询第 %1 组").arg(number)
@@ -371,6 +384,7 @@ void TrendWindow::pollLive() {
         series_.reset(0, 0);
         plots->setSeries(nullptr);
         reloadButton->setEnabled(false);
+        assessButton->setEnabled(false);
         setWindowTitle(QStringLiteral("%1 — 实时").arg(trendTitle()));
     }
     if (!liveMode_) return;

@@ -37,6 +37,8 @@ struct TrendWindowContext {
     std::function<bool()> receiving;        // whether a receive is running now
     // Sets the analysis window's record number and runs its query; false when it cannot (not open, not analysed).
     std::function<bool(int64_t)> querySample;
+    // Assesses the motor over samples A..B of the file shown (评估此区间); unset, the button stays disabled.
+    std::function<void(const QString& file, int64_t a, int64_t b)> assessInterval;
 };
 
 class TrendWindow : public QWidget {
@@ -50,7 +52,7 @@ public:
     QComboBox *timeMode, *liveSpan;
     QCheckBox *fixedAxes, *freeze;
     QSpinBox *cursorA, *cursorB;
-    QPushButton *reloadButton, *pictureButton, *copyButton, *exportButton;
+    QPushButton *reloadButton, *pictureButton, *copyButton, *exportButton, *assessButton;
     QTableWidget* table;
     QLabel *readout, *status;
 
@@ -68,6 +70,8 @@ public:
     void copyTable();
     // Writes the interval table as CSV, in the form spreadsheet programs read.
     void exportTable();
+    // 评估此区间: the motor assessment of the samples A..B.
+    void assessInterval();
 
 private:
     void buildControls();
@@ -91,6 +95,8 @@ private:
     const TrendLiveBuffer* live_;
     std::function<bool()> receiving_;
     std::function<bool(int64_t)> querySample_;
+    std::function<void(const QString&, int64_t, int64_t)> assessInterval_;
+    QString shown_;  // the file the series was read from
     TrendSeries series_;
     std::unique_ptr<TrendLoader> loader_;
     QTimer slicer_, livePoll_, tableTimer_;

@@ -8,7 +8,7 @@
 
 #include "analysis/analysis_pass.h"
 #include "assessment/assessment_run.h"
-#include "measurement/writer.h"
+#include "assessment/measurement_builder.h"
 #include "support/status_matchers.h"
 
 namespace mervo {
@@ -86,40 +86,12 @@ TEST(AssessmentFormulas, NameplateFiguresMatchTheWorkedExample) {
     }
 }
 
-// A sample given per channel: active and reactive power and voltage; the current follows as the instrument
-// stores it, its magnitude U·I = S and its sign that of the reactive power (negative: lagging).
-struct Channel {
-    double p, q, u;
-};
-std::array<float, 9> sampleOf(const std::array<Channel, 3>& c) {
-    std::array<float, 9> v{};
-    for (size_t k = 0; k < 3; ++k) {
-        const double s = std::hypot(c[k].p, c[k].q);
-        v[3 * k] = static_cast<float>(-1000.0 * s / c[k].u);
-        v[3 * k + 1] = static_cast<float>(c[k].u);
-        v[3 * k + 2] = static_cast<float>(c[k].p);
-    }
-    return v;
-}
-std::array<Channel, 3> balanced(double sumP, double sumQ, double u = 380) {
-    const Channel c{sumP / 3, sumQ / 3, u};
-    return {c, c, c};
-}
+using test::balanced;
+using test::Channel;
+using test::sampleOf;
 
 QString writeMeasurement(const QString& path, const std::vector<std::array<float, 9>>& samples) {
-    FileHeader h;
-    h.StartTime = 8 * 3600;
-    h.TotalTime = static_cast<float>(samples.size());  // a second each
-    h.nameplate = kMotor;
-    h.channels = {1, 1, 1};
-    WorkingFileWriter w;
-    EXPECT_TRUE(test::succeeded(w.create(path, h)));
-    for (const auto& v : samples) EXPECT_TRUE(test::succeeded(w.appendSample(v.data())));
-    std::array<float, 12> mx{}, mn{};
-    mx.fill(200);
-    EXPECT_TRUE(test::succeeded(w.appendTrailer(mx, mn)));
-    EXPECT_TRUE(test::succeeded(w.close()));
-    return path;
+    return test::writeMeasurement(path, samples, kMotor);
 }
 
 // The input P1 of the nameplate above at load rate β (fraction): P0 + β·P_N + β²·P_K.
@@ -154,9 +126,9 @@ TEST(AssessmentOfSamples, ALiteralSequenceGivesItsStartZonesBandsAndUnbalance) {
     QTemporaryDir dir;
     AssessmentRequest request;
     request.file = writeMeasurement(dir.filePath(QStringLiteral("seq.MTQ")), samples);
-    const Result<Assessment> r = assessFile(request);
+    const Result<AssessmentOutcome> r = assessFile(request);
     ASSERT_TRUE(r.ok()) << r.message().toStdString();
-    const Assessment& a = *r;
+    const Assessment& a = r->assessment;
 
     const double run = 2 * inputAt(0.9) + inputAt(0.5) + inputAt(1.2) + inputAt(0.2);  // 46.4675 kW·s
     const double out = 2 * 9.9 + 5.5 + 13.2 + 2.2, reactive = 6 + 12 + 9 + 9 + 6;
@@ -237,11 +209,11 @@ TEST(AssessmentOfSamples, TheWholeFileGivesTheAnalysisEnergies) {
     }
     AssessmentRequest request;
     request.file = file;
-    const Result<Assessment> a = assessFile(request);
+    const Result<AssessmentOutcome> a = assessFile(request);
     ASSERT_TRUE(a.ok()) << a.message().toStdString();
-    expectNear(12.9 / 3.6, a->energyInKwh * 1000, "E_in against the hand figure");
-    expectNear(std::fabs(st.sums.EnergyP) * 1000, a->energyInKwh * 1000, "E_in against the pass");
-    expectNear(12, a->electrical.seconds, "duration");
+    expectNear(12.9 / 3.6, a->assessment.energyInKwh * 1000, "E_in against the hand figure");
+    expectNear(std::fabs(st.sums.EnergyP) * 1000, a->assessment.energyInKwh * 1000, "E_in against the pass");
+    expectNear(12, a->assessment.electrical.seconds, "duration");
 }
 
 }  // namespace

@@ -345,6 +345,7 @@ TEST_F(ReceivePty, badRequestsFailWithOneLine) {
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--blocks", "-5"}, 2, "--blocks"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--blocks", "1e20"}, 2, "--blocks"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--ct", "1e39"}, 2, "--ct"},
+        {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--ct", "3e38", "--pt", "3e38"}, 2, "--ct"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--pt", "inf"}, 2, "--pt"},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--nameplate", "a,b,c,d,e,f,g"}, 2, "\"a\""},
         {{"receive", "--port", pty, "-o", d + "/x.MTQ", "--motor", "abc"}, 2, "--motor"},

@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
@@ -473,4 +475,47 @@ TEST_F(ToolAnalysis, tableStoppedByASignalLeavesNoPdf) {
         << "no partial PDF";
 }
 
+// assess -o prints the report beside the JSON, its verdict the one of the JSON (the committed measurement, worked
+// by hand in tests/windows/test_assessment_window.cpp); a PDF that cannot be written fails with one line and leaves
+// nothing, and no JSON, behind.
+TEST_F(ToolAnalysis, assessPrintsTheReportWithTheVerdictOrNothing) {
+    const std::string file = MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ";
+    const QString verdict = QStringLiteral("经济运行：综合效率 80.3 %，不低于额定综合效率 78.7 %；平均负载率 50 %（综合经济负载率 59 %）");
+    const auto bare = [](QString t) { return t.remove(QRegularExpression(QStringLiteral("\\s"))); };
+    const struct {
+        std::string output;
+        int status;
+    } cases[] = {{d + "/no/such/dir/a.pdf", 1}, {d + "/a.pdf", 0}};  // the failure first, with no PDF yet beside it
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const ProcessResult r = run("mervo-tool", {"assess", file, "-o", c.output}, d);
+        ASSERT_EQ(r.status, c.status) << r.err;
+        if (c.status != 0) {
+            EXPECT_TRUE(r.out.empty()) << r.out;
+            EXPECT_EQ(r.err.find("mervo-tool: assess: " + c.output), 0u) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+            EXPECT_TRUE(QDir(QString::fromStdString(d)).entryList({QStringLiteral("*.pdf*")}, QDir::Files | QDir::Hidden).isEmpty());
+            continue;
+        }
+        const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+        EXPECT_EQ(json.value(QStringLiteral("verdict")).toString(), verdict);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QString::fromStdString(c.output), QStringLiteral("-")});
+        ASSERT_TRUE(text.waitForFinished(60000));
+        const QString t = QString::fromUtf8(text.readAllStandardOutput());
+        EXPECT_TRUE(bare(t).contains(bare(verdict))) << t.toStdString();
+    }
+}
+
 }  // namespace
+
+// A command on a measurement first sweeps away what killed writers left beside it.
+TEST_F(ToolAnalysis, aCommandSweepsWhatKilledWritersLeftBesideTheMeasurement) {
+    const std::string file = measurement(5, 0, 5, true);
+    const QString leftover = QString::fromStdString(d + "/.m.MTQ.part-Ab12Cd");
+    QFile f(leftover);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(run("mervo-tool", {"info", file}, d).status, 0);
+    EXPECT_FALSE(QFile::exists(leftover));
+}

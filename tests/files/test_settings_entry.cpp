@@ -26,6 +26,8 @@ TEST(SettingsEntry, ratiosAboveZeroAndADurationOfAtLeastOneSecond) {
         {"1", "1", "0", "x", "10", false, 0, F::Minutes},
         {"1", "1", "0", "0", "1e39", false, 0, F::Seconds},
         {"1", "1", "3e34", "0", "0", true, 1.08e38f, F::CTRatio},
+        {"2000", "1100", "0", "0", "10", true, 10, F::CTRatio},  // a 10 kA and a 110 kV transformer
+        {"1e30", "1e30", "0", "0", "10", false, 0, F::CTRatio},   // each a float, their product no block's
         {"1", "1", "1e35", "0", "0", false, 0, F::Hours},  // 3.6e38 s: no float holds it
     };
     for (const Case& c : cases) {

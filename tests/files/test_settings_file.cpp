@@ -101,6 +101,8 @@ TEST_F(SettingsFile, everyUnusableLineFallsBackToItsInitialValue) {
         {" 8\r\n 9\r\n 1\r\n 1\r\n 1\r\n 20\r\n 0\r\n 0\r\n 0\r\n", {8, 9, 1, 1, 1, 20, 0, 0, 0}, 0},
         // Ratios that round to 0 as floats would store every current and voltage as 0.
         {" 1\r\n 0\r\n 10\r\n 1e-50\r\n 1e-46\r\n 5\r\n 1\r\n 1\r\n 1\r\n", {1, 0, 10, 1, 1, 5, 1, 1, 1}, 2},
+        // Each a float, but a full-scale block scaled by both would not be one.
+        {" 1\r\n 0\r\n 10\r\n 1e30\r\n 1e30\r\n 5\r\n 1\r\n 1\r\n 1\r\n", {1, 0, 10, 1, 1, 5, 1, 1, 1}, 2},
     };
     for (const auto& c : cases) {
         QFile::remove(path);

@@ -1,7 +1,12 @@
 // A new version of a file takes the old one's place only when it is on the disk, whatever step fails.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -60,4 +65,33 @@ TEST(FileReplacement, theOldFileStaysWholeUntilTheNewOneIsOnTheDisk) {
         const std::vector<Op> want{Op::Create, Op::Write, Op::Sync, Op::Close, Op::Rename, Op::SyncDirectory};
         EXPECT_EQ(order, want);
     }
+}
+
+// The sweep removes the temporaries of killed writers and leaves those a live writer holds, and whatever else is
+// in the folder.
+TEST(FileReplacement, theSweepRemovesOnlyWhatKilledWritersLeft) {
+    QTemporaryDir dir;
+    const auto make = [&](const char* name) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    };
+    for (const char* name : {".a.MTQ.part-Ab12Cd", ".a.MTQ.recover-XyZ789", ".b.csv.nameplate-000aaa", "a.MTQ",
+                             ".hidden", ".a.MTQ.part-short", ".c.MTQ.other-Ab12Cd"})
+        make(name);
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("a.MTQ")), dir.filePath(QStringLiteral(".l.MTQ.part-LnK123"))));
+    // A writer of this process still at work, and one of another program holding its lock.
+    FileReplacement live;
+    ASSERT_TRUE(live.begin(dir.filePath(QStringLiteral("b.MTQ"))));
+    make(".held.MTQ.part-HeLd00");
+    const int held = ::open(QFile::encodeName(dir.filePath(QStringLiteral(".held.MTQ.part-HeLd00"))).constData(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    EXPECT_EQ(sweepOrphanTemporaries(dir.path()), 3);
+    ::close(held);
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    left.removeOne(QFileInfo(live.temporaryPath()).fileName());
+    EXPECT_EQ(left, (QStringList{".a.MTQ.part-short", ".c.MTQ.other-Ab12Cd", ".held.MTQ.part-HeLd00", ".hidden",
+                                 ".l.MTQ.part-LnK123", "a.MTQ"}));
+    EXPECT_TRUE(QFile::exists(live.temporaryPath())) << "a writer at work keeps its new version";
 }

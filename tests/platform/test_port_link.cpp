@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <grp.h>
+#include <unistd.h>
+
+#include "platform/device_access.h"
 #include "platform/fake/recording_file_system.h"
 #include "platform/program_dir.h"
 
@@ -71,4 +75,31 @@ TEST(PortLink, aProgramDirectoryThatCannotTakeTheLinkIsRefusedWithTheSystemsReas
     EXPECT_TRUE(
         s.message().startsWith(QStringLiteral("程序目录 %1 中无法建立链接（").arg(dir.filePath("missing"))))
         << s.message().toStdString();
+}
+
+// A user refused a device is told its group and how to join it (the group of the node, through a link).
+TEST(PortLink, noPermissionNamesTheDevicesOwnGroup) {
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("ttyUSB9")), link = dir.filePath(QStringLiteral("COM1"));
+    QFile f(node);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    ASSERT_TRUE(QFile::link(node, link));
+    const struct group* dialout = ::getgrnam("dialout");
+    const gid_t gid = dialout ? dialout->gr_gid : 0;
+    const QString name = dialout ? QStringLiteral("dialout") : QStringLiteral("root");
+    ASSERT_EQ(::chown(QFile::encodeName(node).constData(), static_cast<uid_t>(-1), gid), 0);
+    const struct {
+        QString device;
+        QStringList says;
+    } cases[] = {
+        {link, {name + QStringLiteral(" 组"), QStringLiteral("sudo usermod -aG ") + name + QStringLiteral(" $USER"),
+                QStringLiteral("重新登录")}},
+        {dir.filePath(QStringLiteral("gone")), {QStringLiteral("没有使用设备")}},
+    };
+    for (const auto& c : cases) {
+        const QString text = noPermissionText(c.device);
+        for (const QString& s : c.says) EXPECT_TRUE(text.contains(s)) << text.toStdString();
+    }
+    EXPECT_FALSE(noPermissionText(dir.filePath(QStringLiteral("gone"))).contains(QStringLiteral("组")));
 }

@@ -7,6 +7,7 @@
 
 #include "app/tool/tool_common.h"
 #include "assessment/assessment_run.h"
+#include "platform/program_dir.h"
 #include "shared/json_writer.h"
 #include "shared/time_split.h"
 
@@ -15,13 +16,77 @@ namespace mervo::tool {
 namespace {
 
 const char kAssessUsage[] =
-    "usage: mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [-o OUT.pdf]";
+    "usage: mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P] [--co2 F]\n"
+    "       [--demand-minutes M] [--demand-step-minutes S] [--tou \"HH:MM-HH:MM=NAME@PRICE;...\"]\n"
+    "       [--motor-price CODE=YUAN]... [-o OUT.pdf]";
 
 JsonObject& number(JsonObject& j, const char* key, std::optional<double> v) {
     return v && std::isfinite(*v) ? j.num(key, static_cast<float>(*v)) : j.nul(key);
 }
 
-std::string assessmentJson(const Assessment& a) {
+std::string savingsJson(const Savings& s) {
+    std::string tou = "[";
+    for (const TouRow& t : s.tou) {
+        JsonObject o;
+        o.str("name", t.name)
+            .num("price", static_cast<float>(t.price))
+            .num("energy_kwh", static_cast<float>(t.energyKwh))
+            .num("cost", static_cast<float>(t.cost))
+            .num("annual_cost", static_cast<float>(t.annualCost));
+        tou += (tou.size() > 1 ? "," : "") + o.text();
+    }
+    tou += "]";
+    std::string candidates = "[";
+    for (const Candidate& c : s.candidates) {
+        JsonObject o;
+        o.str("source", candidateSourceName(c.source));
+        if (c.code) o.integer("code", c.code);
+        else o.nul("code");
+        o.str("key", c.key)
+            .str("model", c.model)
+            .num("rated_kw", static_cast<float>(c.ratedKw))
+            .integer("poles", c.poles)
+            .num("rated_efficiency", static_cast<float>(c.ratedEfficiency));
+        if (c.efficiencyClass.covered) o.str("efficiency_class", efficiencyClassName(c.efficiencyClass));
+        else o.nul("efficiency_class");
+        o.num("no_load_kw", static_cast<float>(c.noLoadKw))
+            .boolean("no_load_assumed", c.noLoadAssumed)
+            .num("energy_kwh", static_cast<float>(c.energyKwh))
+            .num("saving_kwh", static_cast<float>(c.savingKwh))
+            .num("annual_saving_kwh", static_cast<float>(c.annualSavingKwh))
+            .num("annual_saving_cost", static_cast<float>(c.annualSavingCost))
+            .num("annual_saving_co2_t", static_cast<float>(c.annualSavingCo2T))
+            .num("load_rate_mean", static_cast<float>(c.loadRateMean))
+            .num("overload_s", static_cast<float>(c.overloadSeconds))
+            .boolean("overloaded", c.overloaded);
+        number(o, "price", c.price);
+        number(o, "payback_years", c.paybackYears);
+        candidates += (candidates.size() > 1 ? "," : "") + o.text();
+    }
+    candidates += "]";
+    JsonObject j;
+    j.num("hours", static_cast<float>(s.settings.hours))
+        .num("price", static_cast<float>(s.settings.price))
+        .num("co2_kg_per_kwh", static_cast<float>(s.settings.co2))
+        .integer("co2_year", kCo2FactorYear)
+        .num("annual_energy_kwh", static_cast<float>(s.annualEnergyKwh))
+        .num("annual_cost", static_cast<float>(s.annualCost))
+        .num("annual_co2_t", static_cast<float>(s.annualCo2T));
+    number(j, "annual_loss_kwh", s.annualLossKwh);
+    number(j, "annual_comprehensive_loss_kwh", s.annualComprehensiveLossKwh);
+    number(j, "max_demand_kw", s.maxDemandKw);
+    if (s.maxDemandKw) j.str("max_demand_at", clockText(s.maxDemandAt));
+    else j.nul("max_demand_at");
+    j.num("demand_minutes", static_cast<float>(s.settings.demandMinutes))
+        .num("demand_step_minutes", static_cast<float>(s.settings.demandStepMinutes))
+        .raw("tou", tou);
+    number(j, "output_p99_kw", s.outputP99Kw);
+    j.boolean("undersized", s.undersized).raw("candidates", candidates).str("savings_note", s.note).str("savings_rule", savingsRuleText());
+    const std::string text = j.text();
+    return text.substr(1, text.size() - 2);  // the members, to go into the assessment's object
+}
+
+std::string assessmentJson(const Assessment& a, const std::optional<Savings>& savings) {
     const IntervalStats& e = a.electrical;
     const auto rated = [&a](double RatedFigures::*member) {
         return a.rated ? std::optional<double>((*a.rated).*member) : std::nullopt;
@@ -98,7 +163,9 @@ std::string assessmentJson(const Assessment& a) {
         .str("zone_rule", zoneRuleText());
     if (a.motorNote.isEmpty()) j.nul("motor_note");
     else j.str("motor_note", a.motorNote);
-    return j.text();
+    std::string text = j.text();
+    if (savings) text.insert(text.size() - 1, "," + savingsJson(*savings));
+    return text;
 }
 
 // A number of an option within [lo, hi], or false (reported as a usage error).
@@ -116,9 +183,17 @@ bool numberIn(const QString& cmd, const QString& option, const QString& text, do
 }  // namespace
 
 int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport) {
-    QString file, output, from, to, kq, targetPf;
+    QString file, output, from, to, kq, targetPf, hours, price, co2, demand, demandStep, tou;
+    QStringList motorPrices;
     const auto option = [&](const QString& a, bool* missing) {
         if (a == QLatin1String("-o")) output = args.value(a, missing);
+        else if (a == QLatin1String("--hours")) hours = args.value(a, missing);
+        else if (a == QLatin1String("--price")) price = args.value(a, missing);
+        else if (a == QLatin1String("--co2")) co2 = args.value(a, missing);
+        else if (a == QLatin1String("--demand-minutes")) demand = args.value(a, missing);
+        else if (a == QLatin1String("--demand-step-minutes")) demandStep = args.value(a, missing);
+        else if (a == QLatin1String("--tou")) tou = args.value(a, missing);
+        else if (a == QLatin1String("--motor-price")) motorPrices << args.value(a, missing);
         else if (a == QLatin1String("--from")) from = args.value(a, missing);
         else if (a == QLatin1String("--to")) to = args.value(a, missing);
         else if (a == QLatin1String("--kq")) kq = args.value(a, missing);
@@ -146,6 +221,41 @@ int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& prin
     if (!targetPf.isEmpty() &&
         !numberIn(cmd, QStringLiteral("--target-pf"), targetPf, 0.01, 1, &request.settings.targetPowerFactor))
         return kExitUsage;
+    SavingsSettings savings;
+    const struct {
+        const char* option;
+        const QString& text;
+        double lo, hi;
+        double* value;
+    } numbers[] = {{"--hours", hours, 0.01, 8784, &savings.hours},
+                   {"--price", price, 0, 1e5, &savings.price},
+                   {"--co2", co2, 0, 10, &savings.co2},
+                   {"--demand-minutes", demand, 0.01, 1440, &savings.demandMinutes},
+                   {"--demand-step-minutes", demandStep, 0.01, 1440, &savings.demandStepMinutes}};
+    for (const auto& n : numbers)
+        if (!n.text.isEmpty() && !numberIn(cmd, QString::fromLatin1(n.option), n.text, n.lo, n.hi, n.value))
+            return kExitUsage;
+    if (!tou.isEmpty()) {
+        const Result<std::vector<TouPeriod>> periods = parseTouPeriods(tou);
+        if (!periods) {
+            reportError(cmd, QStringLiteral("--tou: ") + periods.message());
+            return kExitUsage;
+        }
+        savings.periods = *periods;
+    }
+    for (const QString& m : motorPrices) {
+        const int eq = m.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const double yuan = eq > 0 ? m.mid(eq + 1).toDouble(&ok) : 0;
+        if (!ok || !(yuan > 0 && yuan < 1e12)) {
+            reportError(cmd, QStringLiteral("--motor-price needs CODE=YUAN (a catalogue code or IE3-<kW>, IE4-<kW>), not \"%1\"").arg(m));
+            return kExitUsage;
+        }
+        savings.motorPrices[m.left(eq).trimmed()] = yuan;
+    }
+    request.savings = savings;
+    // The candidates come from the catalogue beside the program; without it there are none, and the JSON says why.
+    request.catalogueDir = programDirectory();
     if (!output.isEmpty() && outputIsInput(cmd, output, file)) return kExitUsage;
 
     using Clock = std::chrono::steady_clock;
@@ -159,20 +269,21 @@ int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& prin
         return true;
     };
     QString warning;
-    const Result<Assessment> a = assessFile(request, progress, &warning);
+    const Result<AssessmentOutcome> outcome = assessFile(request, progress, &warning);
     if (!warning.isEmpty()) reportError(cmd, warning + passFailureHint(file));
-    if (!a) {
-        reportError(cmd, a.message() + passFailureHint(file));
+    if (!outcome) {
+        reportError(cmd, outcome.message() + passFailureHint(file));
         return kExitFailure;
     }
+    const Assessment& a = outcome->assessment;
     if (!output.isEmpty()) {
         if (!printReport) {
             reportError(cmd, QStringLiteral("the report cannot be printed by this program"));
             return kExitFailure;
         }
-        if (const int status = printReport(output, file, *a); status != kExitOk) return status;
+        if (const int status = printReport(output, file, a); status != kExitOk) return status;
     }
-    return printLine(assessmentJson(*a)) ? kExitOk : kExitFailure;
+    return printLine(assessmentJson(a, outcome->savings)) ? kExitOk : kExitFailure;
 }
 
 }  // namespace mervo::tool

@@ -5,6 +5,7 @@
 #include "measurement/reader.h"
 #include "measurement/sidecar.h"
 #include "app/tool/tool_common.h"
+#include "platform/file_replacement.h"
 #include "platform/files.h"
 #include "shared/json_writer.h"
 
@@ -28,6 +29,8 @@ bool takeFileAndOptions(const QString& cmd, Args& args, QString* file,
             *file = a;
         }
     }
+    // What killed writers left beside the measurement goes before the command reads or writes there.
+    if (!file->isEmpty()) sweepOrphanTemporaries(QFileInfo(*file).absolutePath());
     return true;
 }
 

@@ -27,7 +27,9 @@ const char kUsage[] =
     "  motor CODE [--dir DIR]\n"
     "  nameplate FILE (--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN) [--dir DIR]\n"
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
-    "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [-o OUT.pdf]\n"
+    "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P] [--co2 F]\n"
+    "         [--demand-minutes M] [--demand-step-minutes S] [--tou \"HH:MM-HH:MM=NAME@PRICE;...\"]\n"
+    "         [--motor-price CODE=YUAN]... [-o OUT.pdf]\n"
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept;\n"
     "               not with --reconnect)\n";
@@ -99,8 +101,10 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
     if (cmd == QLatin1String("nameplate")) return mervo::tool::runNameplate(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
-    if (cmd == QLatin1String("assess")) return mervo::tool::runAssess(cmd, rest);
-    if (cmd == QLatin1String("table") || cmd == QLatin1String("report")) return runPrintingProgram(cmd, argv);
+    // assess prints its report with -o, which takes the printing program; the JSON alone does not.
+    if (cmd == QLatin1String("assess") && !args.contains(QLatin1String("-o"))) return mervo::tool::runAssess(cmd, rest);
+    if (cmd == QLatin1String("table") || cmd == QLatin1String("report") || cmd == QLatin1String("assess"))
+        return runPrintingProgram(cmd, argv);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);
     return mervo::tool::kExitUsage;

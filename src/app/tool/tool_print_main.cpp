@@ -1,4 +1,5 @@
-// mervo-tool-print: the printing commands of mervo-tool (report, table), which mervo-tool starts in its place.
+// mervo-tool-print: the printing commands of mervo-tool (report, table, assess -o), which mervo-tool starts in its
+// place.
 // Printed documents lay out text with fonts, which needs a GUI application; headless, on no display.
 #include <QGuiApplication>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #endif
 
 #include "app/tool/tool_common.h"
+#include "printing/assessment_report.h"
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
@@ -24,8 +26,23 @@ int main(int argc, char** argv) {
     mervo::tool::Args rest(args);
     if (cmd == QLatin1String("table")) return mervo::tool::runTable(cmd, rest);
     if (cmd == QLatin1String("report")) return mervo::tool::runReport(cmd, rest);
+    if (cmd == QLatin1String("assess")) {
+        // Headed as report -o heads its page: the print window's designed organisation and device, the file's date.
+        return mervo::tool::runAssess(cmd, rest, [&cmd](const QString& output, const QString& file, const mervo::Assessment& a) {
+            const mervo::Result<mervo::AssessedFile> f = mervo::readAssessedFile(file);
+            if (!f) {
+                mervo::tool::reportError(cmd, f.message());
+                return mervo::tool::kExitFailure;
+            }
+            const mervo::PrintHeader header = mervo::headerForFile(file);
+            return mervo::tool::printToPdf(cmd, output, mervo::assessmentReportTitle(), [&](mervo::Surface& page) {
+                return mervo::printAssessmentReport(a, *f, header, page);
+            });
+        });
+    }
     std::fputs("usage: mervo-tool table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
-               "       mervo-tool report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n",
+               "       mervo-tool report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
+               "       mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] -o OUT.pdf\n",
                stderr);
     return mervo::tool::kExitUsage;
 }

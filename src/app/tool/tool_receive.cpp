@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "acquisition/receive_session.h"
+#include "acquisition/record_scaling.h"
 #include "app/tool/tool_common.h"
 #include "files/settings_file.h"
 #include "motor/operating_point.h"
@@ -117,6 +118,10 @@ int runReceive(const QString& cmd, Args args) {
     if (const QString problem = settings.problem(); !problem.isEmpty()) reportError(cmd, problem);
     if (o.ct > 0) st.settings.CTRatio = static_cast<float>(o.ct);
     if (o.pt > 0) st.settings.PTRatio = static_cast<float>(o.pt);
+    if (const QString why = ratioPairProblem(st.settings.CTRatio, st.settings.PTRatio); !why.isEmpty()) {
+        reportError(cmd, (o.ct > 0 || o.pt > 0 ? QStringLiteral("--ct/--pt: ") : QString()) + why);
+        return o.ct > 0 || o.pt > 0 ? kExitUsage : kExitFailure;
+    }
     if (!o.channels.isEmpty()) {
         st.settings.RedOn = o.channels[0] == QLatin1Char('1');
         st.settings.BlueOn = o.channels[1] == QLatin1Char('1');

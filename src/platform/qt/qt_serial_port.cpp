@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include "platform/device_access.h"
+
 namespace mervo {
 
 QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent) {
@@ -32,8 +34,12 @@ Status QtSerialPort::open(const QString& device, OpenError* kind) {
         const auto e = port_.error();
         const QString why = port_.errorString();
         port_.clearError();
+        // Qt says PermissionError both for a device held by another program (its lock) and for one this user may
+        // not open; the device node tells them apart.
+        if (e == QSerialPort::PermissionError && !deviceReadable(device))
+            return fail(OpenError::NoPermission, noPermissionText(device), why);
         if (e == QSerialPort::PermissionError)
-            return fail(OpenError::InUse, QStringLiteral("设备 %1 正被其他程序使用，或没有使用它的权限").arg(device), why);
+            return fail(OpenError::InUse, QStringLiteral("设备 %1 正被其他程序使用").arg(device), why);
         if (e == QSerialPort::DeviceNotFoundError) return fail(OpenError::NotFound, missing, QString());
         return fail(OpenError::Other, QStringLiteral("设备 %1 无法打开").arg(device), why);
     }

@@ -1,0 +1,294 @@
+#include "printing/assessment_report.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "printing/long_text.h"
+
+namespace mervo {
+
+namespace {
+
+// The printable area of an A4 page within a desktop printer's margins, for a surface that does not say its own.
+constexpr double kPageWidth = 11186, kPageHeight = 16118;
+constexpr double kMargin = 500;
+constexpr double kTableFont = 10;  // points
+
+// 0x00BBGGRR
+constexpr Colour kBarFill = 0x00EBBE96, kBarEdge = 0x00C8461E;
+constexpr Colour kActiveMark = 0x003C8200, kComprehensiveMark = 0x001E1EC8;
+
+struct Frame {
+    double left, right, bottom;
+};
+
+Frame frameOf(const Surface& s) {
+    const double w = s.pageWidth() > 0 ? s.pageWidth() : kPageWidth;
+    const double h = s.pageHeight() > 0 ? s.pageHeight() : kPageHeight;
+    return {kMargin, w - kMargin, h - kMargin};
+}
+
+void font(Surface& s, double points, bool bold = false, const QString& face = QStringLiteral("宋体")) {
+    s.setFont(FontSpec{face, points, bold});
+}
+
+void textAt(Surface& s, double x, double y, const QString& text, Colour c = kBlack) {
+    s.setForeColor(c);
+    s.setPosition(x, y);
+    s.printText(text);
+    s.setForeColor(kBlack);
+}
+
+void rightAt(Surface& s, double right, double y, const QString& text, Colour c = kBlack) {
+    textAt(s, right - s.textWidth(text), y, text, c);
+}
+
+void centredAt(Surface& s, double centre, double y, const QString& text) {
+    textAt(s, centre - s.textWidth(text) / 2, y, text);
+}
+
+// `text` from x to the frame's right, shrunk or wrapped to fit; the y below it.
+double fitted(Surface& s, double x, double y, const QString& text, double right) {
+    if (text.isEmpty()) return y + s.lineHeight();
+    printFitted(s, x, y, text, right - x);
+    return std::max(s.currentY(), y + s.lineHeight());
+}
+
+// A paragraph wrapped at the current size from x to the frame's right; the y below it.
+double paragraph(Surface& s, double x, double y, const QString& text, double right) {
+    for (const QString& line : wrapToWidth(s, text, right - x)) {
+        textAt(s, x, y, line);
+        y += s.lineHeight();
+    }
+    return y;
+}
+
+void pageFoot(Surface& s, const Frame& f, int pages) {
+    font(s, 9);
+    centredAt(s, (f.left + f.right) / 2, f.bottom - s.lineHeight(),
+              QStringLiteral("第 %1 页，共 %2 页").arg(s.page()).arg(pages));
+}
+
+double heading(Surface& s, const Frame& f, double y, const QString& text) {
+    font(s, 11, true, QStringLiteral("黑体"));
+    textAt(s, f.left, y, text);
+    return y + s.lineHeight() * 1.3;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Page 1
+
+double measurementBlock(Surface& s, const Frame& f, double y, const Assessment& a, const AssessedFile& file,
+                        const PrintHeader& h) {
+    font(s, 10);
+    std::vector<std::pair<QString, QString>> lines = {
+        {QStringLiteral("使用单位"), h.organisation},
+        {QStringLiteral("被测设备编号"), h.device},
+        {QStringLiteral("测试日期"), QStringLiteral("%1年%2月%3日 %4时%5分")
+                                         .arg(h.dateText(0), h.dateText(1), h.dateText(2), h.dateText(3), h.dateText(4))},
+    };
+    for (auto& line : assessedFileLines(a, file)) lines.push_back(line);
+    double labelWidth = 0;
+    for (const auto& line : lines) labelWidth = std::max(labelWidth, s.textWidth(line.first + QStringLiteral("：")));
+    const double valueX = f.left + labelWidth + 100;
+    for (const auto& [label, value] : lines) {
+        textAt(s, f.left, y, label + QStringLiteral("："));
+        const QString shown = label == QLatin1String("数据文件") ? elideMiddle(s, value, f.right - valueX) : value;
+        y = fitted(s, valueX, y, shown, f.right);
+    }
+    return y;
+}
+
+double verdictBlock(Surface& s, const Frame& f, double y, const QString& verdict) {
+    font(s, 12, true, QStringLiteral("黑体"));
+    const QString lead = QStringLiteral("结论：");
+    textAt(s, f.left, y, lead);
+    return paragraph(s, f.left + s.textWidth(lead), y, verdict, f.right);
+}
+
+double resultsTable(Surface& s, const Frame& f, double y, const std::vector<AssessmentRow>& rows) {
+    font(s, kTableFont);
+    const double w = f.right - f.left;
+    const double valueRight = f.left + 0.46 * w, unitX = valueRight + 150, noteX = f.left + 0.56 * w;
+    const QStringList header = assessmentTableHeader();
+    font(s, kTableFont, true);
+    textAt(s, f.left + 150, y, header[0]);
+    rightAt(s, valueRight, y, header[1]);
+    textAt(s, unitX, y, header[2]);
+    textAt(s, noteX, y, header[3]);
+    y += s.lineHeight();
+    s.line(f.left, y, f.right, y);
+    y += 40;
+    for (const AssessmentRow& r : rows) {
+        if (r.group) {
+            font(s, kTableFont, true);
+            y += s.lineHeight() * 0.25;
+            textAt(s, f.left, y, r.label);
+            y += s.lineHeight();
+            continue;
+        }
+        font(s, kTableFont);
+        textAt(s, f.left + 150, y, r.label);
+        rightAt(s, valueRight, y, r.value);
+        textAt(s, unitX, y, r.unit);
+        y = fitted(s, noteX, y, r.note, f.right);
+    }
+    s.line(f.left, y + 40, f.right, y + 40);
+    return y + 120;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Page 2
+
+double profileChart(Surface& s, const Frame& f, double top, const LoadProfileChart& c) {
+    font(s, 8);
+    const double lh = s.lineHeight();
+    const double x0 = f.left + 900, x1 = f.right - 300;
+    const double y0 = top + 2 * lh + 60, y1 = y0 + 4200;
+    const auto X = [&](double loadRate) { return x0 + (x1 - x0) * loadRate / c.loadRateTop; };
+    const auto Y = [&](double share) { return y1 - (y1 - y0) * std::min(share, c.shareTop) / c.shareTop; };
+
+    textAt(s, f.left, top, QStringLiteral("占区间时间 (%)"));
+    // The value grid, dotted, with its labels at the left.
+    s.setLineStyle(2);
+    for (double v = c.shareStep; v <= c.shareTop + 1e-9; v += c.shareStep) s.line(x0, Y(v), x1, Y(v), kLightGrey);
+    s.setLineStyle(0);
+    for (double v = 0; v <= c.shareTop + 1e-9; v += c.shareStep) rightAt(s, x0 - 80, Y(v) - lh / 2, QString::number(v));
+
+    // The bars, filled with strokes as wide as their spacing, and each one's share above it.
+    for (const ProfileBar& b : c.bars) {
+        const double left = X(b.from) + 30, right = X(b.to) - 30, height = Y(b.share);
+        if (b.share > 0) {
+            s.setPenWidth(2);
+            for (double x = left + 15; x < right; x += 30) s.line(x, height, x, y1, kBarFill);
+            s.setPenWidth(1);
+            s.setForeColor(kBarEdge);
+            s.box(left, height, right, y1);
+            s.setForeColor(kBlack);
+        }
+        centredAt(s, (left + right) / 2, height - lh - 20, b.caption);
+    }
+    s.box(x0, y0, x1, y1);
+
+    // The load-rate axis: the bands' edges, the open top band said in words.
+    for (const ProfileBar& b : c.bars) {
+        s.line(X(b.from), y1, X(b.from), y1 + 60);
+        centredAt(s, X(b.from), y1 + 80, QString::number(b.from));
+    }
+    if (!c.bars.empty()) centredAt(s, (X(c.bars.back().from) + X(c.bars.back().to)) / 2, y1 + 80, QStringLiteral("以上"));
+    centredAt(s, (x0 + x1) / 2, y1 + 100 + lh, QStringLiteral("负载率 (%)"));
+
+    // The economic load rates: dashed lines, the lower one's label at its left, the higher one's at its right.
+    struct Mark {
+        QString name;
+        double value;
+        Colour colour;
+    };
+    std::vector<Mark> marks;
+    if (c.betaActive) marks.push_back({QStringLiteral("β_a"), *c.betaActive, kActiveMark});
+    if (c.betaComprehensive) marks.push_back({QStringLiteral("β_c"), *c.betaComprehensive, kComprehensiveMark});
+    std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.value < b.value; });
+    for (size_t k = 0; k < marks.size(); ++k) {
+        const Mark& m = marks[k];
+        if (!std::isfinite(m.value)) continue;
+        const double x = X(std::clamp(m.value, 0.0, c.loadRateTop));
+        s.setLineStyle(1);
+        s.setPenWidth(2);
+        s.line(x, y0, x, y1, m.colour);
+        s.setPenWidth(1);
+        s.setLineStyle(0);
+        const QString label = betaMarkText(m.name, m.value);
+        const bool leftSide = k == 0 && marks.size() > 1;
+        if (leftSide) rightAt(s, x - 40, y0 - lh - 20, label, m.colour);
+        else textAt(s, std::min(x + 40, f.right - s.textWidth(label)), y0 - lh - 20, label, m.colour);
+    }
+    return y1 + 200 + 2 * lh;
+}
+
+// A small table: its first column at the left, the others' figures right-aligned at the given edges.
+template <size_t N>
+double smallTable(Surface& s, const Frame& f, double y, const QStringList& header,
+                  const std::vector<std::array<QString, N>>& rows, const std::array<double, N>& at) {
+    font(s, 9, true);
+    textAt(s, f.left + at[0], y, header.value(0));
+    for (size_t k = 1; k < N; ++k) rightAt(s, f.left + at[k], y, header.value(static_cast<int>(k)));
+    y += s.lineHeight();
+    font(s, 9);
+    for (const auto& r : rows) {
+        textAt(s, f.left + at[0], y, r[0]);
+        for (size_t k = 1; k < N; ++k) rightAt(s, f.left + at[k], y, r[k]);
+        y += s.lineHeight();
+    }
+    return y;
+}
+
+// As many starts as the page holds; how many more there were is said in their place.
+double startTable(Surface& s, const Frame& f, double y, const std::vector<std::array<QString, 4>>& rows) {
+    font(s, 9, true);
+    const QStringList header = startTableHeader();
+    const double col[4] = {f.left + 150, f.left + 3600, f.left + 6000, f.left + 8400};
+    textAt(s, col[0], y, header[0]);
+    for (int k = 1; k < 4; ++k) rightAt(s, col[k], y, header[k]);
+    y += s.lineHeight();
+    font(s, 9);
+    if (rows.empty()) return fitted(s, col[0], y, noStartsText(), f.right);
+    const double lh = s.lineHeight();
+    const auto room = static_cast<size_t>(std::max(1.0, std::floor((f.bottom - 2 * lh - y) / lh)));
+    const size_t shown = rows.size() <= room ? rows.size() : room - 1;
+    for (size_t i = 0; i < shown; ++i) {
+        textAt(s, col[0], y, rows[i][0]);
+        for (int k = 1; k < 4; ++k) rightAt(s, col[k], y, rows[i][static_cast<size_t>(k)]);
+        y += lh;
+    }
+    if (shown < rows.size())
+        y = fitted(s, col[0], y,
+                   QStringLiteral("另有 %1 次起动未列出（共 %2 次，导出CSV可得全部）").arg(rows.size() - shown).arg(rows.size()),
+                   f.right);
+    return y;
+}
+
+}  // namespace
+
+QString assessmentReportTitle() { return QStringLiteral("电动机能效评估"); }
+
+Status printAssessmentReport(const Assessment& a, const AssessedFile& file, const PrintHeader& header, Surface& s) {
+    const Frame f = frameOf(s);
+    const bool motor = a.rated.has_value();
+    const int pages = motor ? 2 : 1;
+    s.setForeColor(kBlack);
+    s.setLineStyle(0);
+    s.setPenWidth(1);
+
+    font(s, 16, true, QStringLiteral("黑体"));
+    double y = kMargin;
+    centredAt(s, (f.left + f.right) / 2, y, assessmentReportTitle() + QStringLiteral("报告"));
+    y += s.lineHeight() * 1.6;
+    y = measurementBlock(s, f, y, a, file, header);
+    y += 120;
+    y = verdictBlock(s, f, y, a.verdict);
+    y += 120;
+    y = resultsTable(s, f, y, assessmentRows(a, file));
+    font(s, 9);
+    y = paragraph(s, f.left, y, QStringLiteral("判定规则：") + zoneRuleText(), f.right);
+    if (!motor) {
+        font(s, 9);
+        fitted(s, f.left, y + 120, QStringLiteral("负载分布与起动：%1").arg(a.motorNote), f.right);
+    }
+    pageFoot(s, f, pages);
+
+    if (motor) {
+        s.newPage();
+        y = heading(s, f, kMargin, QStringLiteral("负载分布（稳定运行时间按负载率分段，标出经济负载率）"));
+        y = profileChart(s, f, y, loadProfileChart(a));
+        y = smallTable<4>(s, f, y + 100, profileTableHeader(), profileRows(a), {150, 3600, 6000, 8400});
+        y = heading(s, f, y + 200, QStringLiteral("各运行区域的时间"));
+        y = smallTable<3>(s, f, y, zoneTableHeader(), zoneRows(a), {150, 3600, 6000});
+        y = heading(s, f, y + 200, QStringLiteral("起动"));
+        startTable(s, f, y, startRows(a));
+        pageFoot(s, f, pages);
+    }
+    if (!s.endDoc()) return Status::failure(QStringLiteral("打印机出错，评估报告未能打印"));
+    return {};
+}
+
+}  // namespace mervo

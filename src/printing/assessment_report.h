@@ -1,0 +1,22 @@
+// The printed motor assessment: A4, one or two pages. The first holds the measurement and the print window's
+// fields, the verdict, the results table and the rule of the zones; the second the load profile as bars with
+// the economic load rates marked, the time per zone and the starts. Without motor figures the report is the first
+// page alone. Drawn in twips on any Surface, so the printer and a PDF get the same pages.
+#pragma once
+
+#include "assessment/motor_assessment.h"
+#include "platform/surface.h"
+#include "printing/assessment_table.h"
+#include "printing/print_job.h"
+#include "shared/result.h"
+
+namespace mervo {
+
+// Draws the report of `a`, made on the measurement `f`, and ends the document. On failure the document may be
+// part-drawn and is not ended, for the caller to discard.
+Status printAssessmentReport(const Assessment& a, const AssessedFile& f, const PrintHeader& header, Surface& page);
+
+// The document's name, as the printer queue and the PDF's title give it.
+QString assessmentReportTitle();
+
+}  // namespace mervo

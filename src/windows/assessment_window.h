@@ -1,0 +1,86 @@
+// 电动机能效评估, the motor assessment window: K_Q, the target power factor and the samples A..B in; the pass run in
+// slices on the event loop with its progress shown; then the verdict, the results table, the load profile as
+// bars with the economic load rates marked, the time per zone and the starts. 打印 / PDF prints the report
+// (the default printer, or a PDF the operator names), 导出CSV writes everything as CSV. The assessment is the
+// first page of a tab widget, so later pages can join it.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "assessment/assessment_run.h"
+#include "platform/dialogs.h"
+#include "platform/printer.h"
+#include "printing/assessment_table.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTableWidget;
+
+namespace mervo {
+
+class LoadProfilePlot;
+
+class AssessmentWindow : public QWidget {
+    Q_OBJECT
+public:
+    // `programDir` keeps the inputs and the printout's organisation and device between runs.
+    AssessmentWindow(MessageBoxes& messages, FileDialogs& dialogs, QString programDir, QWidget* parent = nullptr);
+    ~AssessmentWindow() override;
+
+    QLineEdit *kqText, *targetPfText;
+    QSpinBox *fromBox, *toBox;
+    QPushButton *wholeButton, *assessButton;
+    QTabWidget* pages;
+    QLabel *verdict, *fileLine, *outside, *ruleText;
+    QTableWidget *table, *zoneTable, *startTable;
+    LoadProfilePlot* profile;
+    QProgressBar* progress;
+    QLabel* status;
+    QLineEdit *organisationText, *deviceText;
+    QPushButton *printButton, *csvButton, *closeButton;
+
+    // Takes the measurement `path` with its samples from..to (0: from the first, to the last) and assesses it.
+    void assess(const QString& path, int64_t from = 0, int64_t to = 0);
+    // 评估: assesses with the inputs as they stand; while a run is under way, stops it.
+    void assessButton_Click();
+    void wholeButton_Click();
+    void printButton_Click();
+    void csvButton_Click();
+
+    bool running() const { return slicer_.isActive(); }
+    QString file() const { return path_; }
+    const std::optional<Assessment>& result() const { return result_; }
+
+    // Opens the report's output (nothing when the operator cancels); tests replace it.
+    std::function<Result<std::unique_ptr<PrintOutput>>(const QString& documentName)> openOutput;
+
+private:
+    void buildInputs(QWidget* top);
+    QWidget* buildAssessmentPage();
+    void buildFoot(QWidget* foot);
+    void slice();
+    void finished();
+    void showResult();
+    void clearResult();
+    void showProfile(const LoadProfileChart& c);
+    PrintHeader printHeader() const;
+
+    MessageBoxes& messages_;
+    FileDialogs& dialogs_;
+    QString dir_;
+    QString path_;
+    std::optional<AssessedFile> file_;
+    std::unique_ptr<AssessmentRun> run_;
+    std::optional<Assessment> result_;
+    QTimer slicer_;
+};
+
+}  // namespace mervo
