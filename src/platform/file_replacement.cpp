@@ -66,8 +66,8 @@ Status copyReplacing(const QString& source, const QString& destination, FileSyst
 }
 
 int sweepOrphanTemporaries(const QString& dir) {
-    // The tags of the program's own writers: a file saved, a recording recovered, a nameplate written.
-    static const QRegularExpression ours(QStringLiteral("^\\..+\\.(part|recover|nameplate)-[A-Za-z0-9]{6}$"));
+    // The tags of the program's own writers: a file saved, a recording recovered, a nameplate or a sidecar written.
+    static const QRegularExpression ours(QStringLiteral("^\\..+\\.(part|recover|nameplate|side)-[A-Za-z0-9]{6}$"));
     int removed = 0;
     const QDir here(dir);
     for (const QString& name : here.entryList({QStringLiteral(".*-??????")}, QDir::Files | QDir::Hidden | QDir::System)) {

@@ -76,8 +76,8 @@ TEST(FileReplacement, theSweepRemovesOnlyWhatKilledWritersLeft) {
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("x");
     };
-    for (const char* name : {".a.MTQ.part-Ab12Cd", ".a.MTQ.recover-XyZ789", ".b.csv.nameplate-000aaa", "a.MTQ",
-                             ".hidden", ".a.MTQ.part-short", ".c.MTQ.other-Ab12Cd"})
+    for (const char* name : {".a.MTQ.part-Ab12Cd", ".a.MTQ.recover-XyZ789", ".b.csv.nameplate-000aaa",
+                             ".a.MTQ.side.side-Zz99Yy", "a.MTQ", ".hidden", ".a.MTQ.part-short", ".c.MTQ.other-Ab12Cd"})
         make(name);
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("a.MTQ")), dir.filePath(QStringLiteral(".l.MTQ.part-LnK123"))));
     // A writer of this process still at work, and one of another program holding its lock.
@@ -87,7 +87,7 @@ TEST(FileReplacement, theSweepRemovesOnlyWhatKilledWritersLeft) {
     const int held = ::open(QFile::encodeName(dir.filePath(QStringLiteral(".held.MTQ.part-HeLd00"))).constData(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
 
-    EXPECT_EQ(sweepOrphanTemporaries(dir.path()), 3);
+    EXPECT_EQ(sweepOrphanTemporaries(dir.path()), 4);
     ::close(held);
     QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
     left.removeOne(QFileInfo(live.temporaryPath()).fileName());
