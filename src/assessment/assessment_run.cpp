@@ -6,6 +6,7 @@
 
 #include "analysis/analysis_pass.h"
 #include "measurement/reader.h"
+#include "measurement/sidecar.h"
 
 namespace mervo {
 
@@ -52,6 +53,7 @@ Status AssessmentRun::begin(const AssessmentRequest& request, QString* warning) 
     m.motor = d.st.motor;
     for (size_t k = 0; k < 3; ++k) m.channels[k] = header.channels[k] != 0;
     m.startClock = header.StartTime;
+    m.gaps = measurementGaps(request.file, header.StartTime, warning && warning->isEmpty() ? warning : nullptr);
     m.totalTime = d.st.file.TotalTime;
     m.samples = n;
     d.acc = std::make_unique<AssessmentAccumulator>(m, request.settings);

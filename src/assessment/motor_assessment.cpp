@@ -67,7 +67,7 @@ QString percent(double v, int decimals) { return QString::number(v, 'f', decimal
 }  // namespace
 
 double AssessedMeasurement::timeOfDay(int64_t number) const {
-    return static_cast<double>(startClock) + static_cast<double>(sampleElapsed(totalTime, number, samples));
+    return static_cast<double>(startClock) + static_cast<double>(sampleElapsed(totalTime, number, samples, gaps));
 }
 
 std::optional<double> LoadRateHistogram::percentile(double p) const {

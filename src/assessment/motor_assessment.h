@@ -57,6 +57,7 @@
 #include "analysis/interval_stats.h"
 #include "assessment/efficiency_class.h"
 #include "assessment/rated_figures.h"
+#include "measurement/receive_gaps.h"
 
 namespace mervo {
 
@@ -108,8 +109,9 @@ struct AssessedMeasurement {
     MotorValues motor;
     std::array<bool, 3> channels{true, true, true};
     float startClock = 0;  // seconds since midnight at the start
-    float totalTime = 0;   // T, s
+    float totalTime = 0;   // T, s: the time the samples cover
     int64_t samples = 0;   // N
+    ReceiveGaps gaps;      // a reconnected receive's time away, which its clock counts and its energies do not
 
     double stepSeconds() const { return samples > 0 ? static_cast<double>(totalTime) / static_cast<double>(samples) : 0.0; }
     // The clock of sample `number` (from 1), seconds since the midnight before the start (past 86400 on later days).
