@@ -422,7 +422,7 @@ void AssessmentWindow::printButton_Click() {
     }
     if (!*out) return;  // the save dialog was cancelled: the operator's choice
     const PrintHeader h = printHeader();
-    const Status s = printDocument(**out, [&](Surface& page) { return printAssessmentReport(*result_, *file_, h, page); });
+    const Status s = printDocument(**out, [&](Surface& page) { return printAssessmentReport(*result_, std::nullopt, *file_, h, page); });
     if (!s) {
         messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);
         return;
