@@ -24,6 +24,7 @@
 #include "shared/message_titles.h"
 #include "shared/text_parse.h"
 #include "windows/load_profile_plot.h"
+#include "windows/result_tables.h"
 
 namespace mervo {
 
@@ -32,43 +33,6 @@ namespace {
 constexpr int kSliceMs = 16;  // assessing per slice, so the window answers between
 
 QString windowTitleText() { return assessmentReportTitle(); }
-
-QTableWidget* makeTable(QWidget* parent, const char* name, const QStringList& header) {
-    auto* t = new QTableWidget(0, static_cast<int>(header.size()), parent);
-    t->setObjectName(QLatin1String(name));
-    t->setHorizontalHeaderLabels(header);
-    t->verticalHeader()->hide();
-    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    t->horizontalHeader()->setStretchLastSection(true);
-    return t;
-}
-
-QTableWidgetItem* cell(const QString& text, bool figure) {
-    auto* item = new QTableWidgetItem(text);
-    item->setTextAlignment((figure ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    return item;
-}
-
-// Rows of texts, the first column words and the others figures.
-template <size_t N>
-void fillTable(QTableWidget* t, const std::vector<std::array<QString, N>>& rows) {
-    t->clearSpans();
-    t->setRowCount(static_cast<int>(rows.size()));
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r)
-        for (size_t c = 0; c < N; ++c) t->setItem(r, static_cast<int>(c), cell(rows[static_cast<size_t>(r)][c], c > 0));
-    t->resizeColumnsToContents();
-}
-
-// One line across the table in place of its rows: why there is nothing to list.
-void tellInTable(QTableWidget* t, const QString& text) {
-    t->clearSpans();
-    t->setRowCount(1);
-    t->setItem(0, 0, cell(text, false));
-    for (int c = 1; c < t->columnCount(); ++c) t->setItem(0, c, cell(QString(), false));
-    t->setSpan(0, 0, 1, t->columnCount());
-}
 
 }  // namespace
 
@@ -164,7 +128,7 @@ QWidget* AssessmentWindow::buildAssessmentPage() {
     fileLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(fileLine);
 
-    table = makeTable(page, "assessTable", assessmentTableHeader());
+    table = makeResultTable(page, "assessTable", assessmentTableHeader());
     table->setWordWrap(true);
     auto* right = new QWidget(page);
     auto* side = new QVBoxLayout(right);
@@ -177,11 +141,11 @@ QWidget* AssessmentWindow::buildAssessmentPage() {
     outside->setWordWrap(true);
     side->addWidget(outside);
     side->addWidget(new QLabel(QStringLiteral("各运行区域的时间"), right));
-    zoneTable = makeTable(right, "assessZones", zoneTableHeader());
+    zoneTable = makeResultTable(right, "assessZones", zoneTableHeader());
     zoneTable->setMaximumHeight(zoneTable->verticalHeader()->defaultSectionSize() * 4 + 8);
     side->addWidget(zoneTable);
     side->addWidget(new QLabel(QStringLiteral("起动"), right));
-    startTable = makeTable(right, "assessStarts", startTableHeader());
+    startTable = makeResultTable(right, "assessStarts", startTableHeader());
     side->addWidget(startTable, 1);
 
     auto* body = new QSplitter(Qt::Horizontal, page);
@@ -366,26 +330,12 @@ void AssessmentWindow::showResult() {
     for (const auto& [label, text] : assessedFileLines(a, *file_)) facts << label + QStringLiteral("：") + text;
     fileLine->setText(facts.join(QStringLiteral("　")));
 
-    const std::vector<AssessmentRow> rows = assessmentRows(a, *file_);
-    table->clearSpans();
-    table->setRowCount(static_cast<int>(rows.size()));
-    QFont bold = table->font();
-    bold.setBold(true);
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const AssessmentRow& row = rows[static_cast<size_t>(r)];
-        const QString cells[4] = {row.label, row.value, row.unit, row.note};
-        for (int c = 0; c < 4; ++c) table->setItem(r, c, cell(cells[c], c == 1));
-        if (row.group) {
-            table->item(r, 0)->setFont(bold);
-            table->setSpan(r, 0, 1, 4);
-        }
-    }
-    table->resizeColumnsToContents();
+    fillResultRows(table, assessmentRows(a, *file_));
 
     if (a.rated) {
-        fillTable(zoneTable, zoneRows(a));
+        fillResultTable(zoneTable, zoneRows(a));
         if (a.starts.empty()) tellInTable(startTable, noStartsText());
-        else fillTable(startTable, startRows(a));
+        else fillResultTable(startTable, startRows(a));
     } else {
         tellInTable(zoneTable, a.motorNote);
         tellInTable(startTable, a.motorNote);
