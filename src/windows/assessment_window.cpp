@@ -21,10 +21,12 @@
 #include "platform/qt/twips_widgets.h"
 #include "printing/assessment_report.h"
 #include "printing/csv_export.h"
+#include "printing/savings_table.h"
 #include "shared/message_titles.h"
 #include "shared/text_parse.h"
 #include "windows/load_profile_plot.h"
 #include "windows/result_tables.h"
+#include "windows/savings_page.h"
 
 namespace mervo {
 
@@ -50,6 +52,9 @@ AssessmentWindow::AssessmentWindow(MessageBoxes& messages, FileDialogs& dialogs,
     pages = new QTabWidget(this);
     pages->setObjectName(QStringLiteral("assessmentPages"));
     pages->addTab(buildAssessmentPage(), QStringLiteral("能效评估"));
+    savingsPage = new SavingsPage(messages_, dir_, pages);
+    pages->addTab(savingsPage, QStringLiteral("节能与更换"));
+    connect(savingsPage, &SavingsPage::changed, this, &AssessmentWindow::savingsPage_Changed);
     layout->addWidget(pages, 1);
     auto* foot = new QWidget(this);
     buildFoot(foot);
@@ -232,14 +237,35 @@ void AssessmentWindow::wholeButton_Click() {
 }
 
 void AssessmentWindow::assessButton_Click() {
+    if (running()) stopRun();
+    else startRun(false);
+}
+
+void AssessmentWindow::savingsPage_Changed() {
+    if (path_.isEmpty() || !file_) return;
     if (running()) {
         slicer_.stop();
         run_.reset();
-        progress->hide();
-        assessButton->setText(QStringLiteral("评  估"));
-        status->setText(QStringLiteral("评估已停止"));
-        return;
     }
+    startRun(result_.has_value());
+}
+
+void AssessmentWindow::stopRun() {
+    slicer_.stop();
+    run_.reset();
+    progress->hide();
+    assessButton->setText(QStringLiteral("评  估"));
+    if (refreshing_ && result_) {
+        // What is still shown is the last run's, whole: put back any price typed since.
+        showResult();
+        status->setText(QStringLiteral("评估已停止：显示的是上一次的结果"));
+    } else {
+        status->setText(QStringLiteral("评估已停止"));
+    }
+    refreshing_ = false;
+}
+
+void AssessmentWindow::startRun(bool keepShown) {
     if (path_.isEmpty()) return;
     AssessmentSettings settings;
     const std::optional<double> kq = numberFromText(kqText->text()), pf = numberFromText(targetPfText->text());
@@ -256,16 +282,31 @@ void AssessmentWindow::assessButton_Click() {
         (kq && why.contains(QStringLiteral("功率因数")) ? targetPfText : kqText)->setFocus();
         return;
     }
+    const std::optional<SavingsSettings> savings = savingsPage->settings();
+    if (!savings) {
+        pages->setCurrentWidget(savingsPage);
+        return;
+    }
     AssessmentRequest request;
     request.file = path_;
     request.from = std::min(fromBox->value(), toBox->value());
     request.to = std::max(fromBox->value(), toBox->value());
     request.settings = settings;
-    clearResult();
+    request.savings = *savings;
+    request.catalogueDir = dir_;  // the motor catalogue beside the program
+    refreshing_ = keepShown && result_;
+    if (refreshing_) {
+        printButton->setEnabled(false);
+        csvButton->setEnabled(false);
+    } else {
+        clearResult();
+    }
     run_ = std::make_unique<AssessmentRun>();
     QString warning;
     if (Status s = run_->begin(request, &warning); !s) {
         run_.reset();
+        refreshing_ = false;
+        clearResult();
         status->setText(s.message());
         messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
         return;
@@ -293,14 +334,17 @@ void AssessmentWindow::finished() {
     slicer_.stop();
     progress->hide();
     assessButton->setText(QStringLiteral("评  估"));
+    refreshing_ = false;
     if (run_->failed()) {
         const QString why = run_->error();
         run_.reset();
+        clearResult();
         status->setText(why);
         messages_.show(why, errorTitle(), MessageButtons::Ok);
         return;
     }
     result_ = run_->result();
+    savings_ = run_->savings(*result_);
     run_.reset();
     status->setText(QStringLiteral("评估完成：第 %1 到 %2 组").arg(result_->electrical.firstNumber).arg(result_->electrical.lastNumber));
     showResult();
@@ -311,6 +355,8 @@ void AssessmentWindow::finished() {
 
 void AssessmentWindow::clearResult() {
     result_.reset();
+    savings_.reset();
+    savingsPage->clearSavings();
     verdict->setText(path_.isEmpty() ? QString() : QStringLiteral("（尚未评估）"));
     fileLine->clear();
     outside->clear();
@@ -341,6 +387,8 @@ void AssessmentWindow::showResult() {
         tellInTable(startTable, a.motorNote);
     }
     showProfile(loadProfileChart(a));
+    if (savings_) savingsPage->showSavings(*savings_, a);
+    else savingsPage->clearSavings();
     printButton->setEnabled(true);
     csvButton->setEnabled(true);
 }
@@ -372,7 +420,8 @@ void AssessmentWindow::printButton_Click() {
     }
     if (!*out) return;  // the save dialog was cancelled: the operator's choice
     const PrintHeader h = printHeader();
-    const Status s = printDocument(**out, [&](Surface& page) { return printAssessmentReport(*result_, std::nullopt, *file_, h, page); });
+    const Status s = printDocument(
+        **out, [&](Surface& page) { return printAssessmentReport(*result_, savings_, *file_, h, page); });
     if (!s) {
         messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);
         return;
@@ -386,7 +435,7 @@ void AssessmentWindow::csvButton_Click() {
     const std::optional<QString> path =
         dialogs_.choose(saveRequest(QStringLiteral("导出CSV"), QStringLiteral("CSV 文件(*.csv)"), QStringLiteral("csv")));
     if (!path) return;
-    if (Status s = writeCsvTable(*path, assessmentCsvRows(*result_, *file_, printHeader()), true); !s) {
+    if (Status s = writeCsvTable(*path, assessmentCsvRows(*result_, savings_, *file_, printHeader()), true); !s) {
         messages_.show(QStringLiteral("评估结果导出失败！\r\n%1").arg(s.message()), errorTitle(), MessageButtons::Ok);
         return;
     }
