@@ -1,6 +1,7 @@
 #include "files/side_settings.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QSettings>
 
 #include "measurement/reader.h"
@@ -116,6 +117,47 @@ void rememberAssessmentChoices(const QString& programDir, double kq, double targ
     QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
     s.setValue(QStringLiteral("assessment/kq"), kq);
     s.setValue(QStringLiteral("assessment/target_pf"), targetPowerFactor);
+}
+
+namespace {
+// The keys of the numbers among the savings inputs, and the members they fill.
+const struct {
+    const char* key;
+    std::optional<double> SavingsChoices::*member;
+} kSavingsNumbers[] = {
+    {"savings/hours", &SavingsChoices::hours},
+    {"savings/price", &SavingsChoices::price},
+    {"savings/co2", &SavingsChoices::co2},
+    {"savings/demand_minutes", &SavingsChoices::demandMinutes},
+    {"savings/demand_step_minutes", &SavingsChoices::demandStepMinutes},
+};
+}  // namespace
+
+SavingsChoices lastSavingsChoices(const QString& programDir) {
+    const QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    SavingsChoices c;
+    for (const auto& n : kSavingsNumbers) c.*n.member = numberFromText(s.value(QLatin1String(n.key)).toString());
+    c.periods = s.value(QStringLiteral("savings/periods")).toString();
+    // "KEY=YUAN" each; the key may hold "=" (an IE reference never does), the price never.
+    for (const QString& item : s.value(QStringLiteral("savings/motor_prices")).toStringList()) {
+        const int eq = item.lastIndexOf(QLatin1Char('='));
+        if (eq <= 0) continue;
+        if (const std::optional<double> yuan = numberFromText(item.mid(eq + 1))) c.motorPrices[item.left(eq)] = *yuan;
+    }
+    return c;
+}
+
+void rememberSavingsChoices(const QString& programDir, const SavingsChoices& choices) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    for (const auto& n : kSavingsNumbers) {
+        if (const std::optional<double>& v = choices.*n.member) s.setValue(QLatin1String(n.key), *v);
+        else s.remove(QLatin1String(n.key));
+    }
+    s.setValue(QStringLiteral("savings/periods"), choices.periods);
+    QStringList prices;
+    for (const auto& [key, yuan] : choices.motorPrices)
+        prices << QStringLiteral("%1=%2").arg(key, QString::number(yuan, 'g', QLocale::FloatingPointShortest));
+    s.setValue(QStringLiteral("savings/motor_prices"), prices);
 }
 
 bool workFileUnsaved(const QString& programDir) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <map>
 #include <optional>
 
 namespace mervo {
@@ -60,6 +61,18 @@ struct AssessmentChoices {
 };
 AssessmentChoices lastAssessmentChoices(const QString& programDir);
 void rememberAssessmentChoices(const QString& programDir, double kq, double targetPowerFactor);
+
+// The savings inputs of the assessment window: operating hours a year, energy price, CO₂ factor, demand window
+// and step in minutes, the time-of-use periods in their text form ("HH:MM-HH:MM=NAME@PRICE;…", empty for one
+// price) and the prices typed for candidate motors by their key. A number never kept or kept as no number is
+// nothing, and so is a motor price that is not a number; the window judges the rest and has the defaults.
+struct SavingsChoices {
+    std::optional<double> hours, price, co2, demandMinutes, demandStepMinutes;
+    QString periods;
+    std::map<QString, double> motorPrices;
+};
+SavingsChoices lastSavingsChoices(const QString& programDir);
+void rememberSavingsChoices(const QString& programDir, const SavingsChoices& choices);
 
 // Whether the working file holds a recording that was neither saved nor declined: set when a receive starts,
 // cleared by a save of the working file, by No to the save question and by a receive that recorded nothing.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "printing/long_text.h"
+#include "printing/savings_table.h"
 
 namespace mervo {
 
@@ -75,6 +76,20 @@ double heading(Surface& s, const Frame& f, double y, const QString& text) {
     return y + s.lineHeight() * 1.3;
 }
 
+// Lines of "label：text", the texts in one column after the widest label; a path shortened in its middle, any
+// other text shrunk or wrapped to fit.
+double labelledLines(Surface& s, const Frame& f, double y, const std::vector<std::pair<QString, QString>>& lines) {
+    double labelWidth = 0;
+    for (const auto& line : lines) labelWidth = std::max(labelWidth, s.textWidth(line.first + QStringLiteral("：")));
+    const double valueX = f.left + labelWidth + 100;
+    for (const auto& [label, value] : lines) {
+        textAt(s, f.left, y, label + QStringLiteral("："));
+        const QString shown = label == QLatin1String("数据文件") ? elideMiddle(s, value, f.right - valueX) : value;
+        y = fitted(s, valueX, y, shown, f.right);
+    }
+    return y;
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Page 1
 
@@ -88,15 +103,7 @@ double measurementBlock(Surface& s, const Frame& f, double y, const Assessment& 
                                          .arg(h.dateText(0), h.dateText(1), h.dateText(2), h.dateText(3), h.dateText(4))},
     };
     for (auto& line : assessedFileLines(a, file)) lines.push_back(line);
-    double labelWidth = 0;
-    for (const auto& line : lines) labelWidth = std::max(labelWidth, s.textWidth(line.first + QStringLiteral("：")));
-    const double valueX = f.left + labelWidth + 100;
-    for (const auto& [label, value] : lines) {
-        textAt(s, f.left, y, label + QStringLiteral("："));
-        const QString shown = label == QLatin1String("数据文件") ? elideMiddle(s, value, f.right - valueX) : value;
-        y = fitted(s, valueX, y, shown, f.right);
-    }
-    return y;
+    return labelledLines(s, f, y, lines);
 }
 
 double verdictBlock(Surface& s, const Frame& f, double y, const QString& verdict) {
@@ -247,14 +254,109 @@ double startTable(Surface& s, const Frame& f, double y, const std::vector<std::a
     return y;
 }
 
+// ---------------------------------------------------------------------------------------------------------
+// The savings page
+
+// The candidates, a column per figure as wide as its widest text, at a smaller size where the frame is too
+// narrow for them (the model's column then taking what the others leave); each header is its name over its unit.
+// As many rows as the page holds; how many more there were is said in their place.
+double candidateTable(Surface& s, const Frame& f, double y,
+                      const std::vector<std::array<QString, kCandidateColumns>>& rows) {
+    constexpr size_t n = kCandidateColumns;
+    constexpr double gap = 120;
+    const QStringList header = candidateTableHeader();
+    std::array<std::pair<QString, QString>, n> heads;
+    for (size_t k = 0; k < n; ++k) {
+        const QString& h = header[static_cast<int>(k)];
+        const int cut = h.indexOf(QStringLiteral(" ("));
+        heads[k] = cut < 0 ? std::make_pair(h, QString()) : std::make_pair(h.left(cut), h.mid(cut + 1));
+    }
+    std::array<double, n> width{};
+    double size = 8;
+    const auto measure = [&] {
+        double total = gap * (n - 1);
+        for (size_t k = 0; k < n; ++k) {
+            font(s, size, true);
+            width[k] = std::max(s.textWidth(heads[k].first), s.textWidth(heads[k].second));
+            font(s, size);
+            for (const auto& r : rows) width[k] = std::max(width[k], s.textWidth(r[k]));
+            total += width[k];
+        }
+        return total;
+    };
+    double spare = f.right - f.left - measure();
+    if (spare < 0) {
+        size = 7;
+        spare = f.right - f.left - measure();
+    }
+    if (spare < 0) width[1] = std::max(width[1] + spare, 600.0);
+    const double space = gap + std::max(spare, 0.0) / (n - 1);
+    std::array<double, n> left{};
+    double x = f.left;
+    for (size_t k = 0; k < n; ++k) {
+        left[k] = x;
+        x += width[k] + space;
+    }
+    // Words at the left of their column, figures at its right.
+    const auto cellAt = [&](size_t k, double at, const QString& text) {
+        if (k == 0 || k == 1 || k == 4 || k == 12) {
+            if (s.textWidth(text) > width[k]) printFitted(s, left[k], at, text, width[k]);
+            else textAt(s, left[k], at, text);
+        } else {
+            rightAt(s, left[k] + width[k], at, text);
+        }
+    };
+    font(s, size, true);
+    const double lh = s.lineHeight();
+    for (size_t k = 0; k < n; ++k) {
+        cellAt(k, y, heads[k].first);
+        cellAt(k, y + lh, heads[k].second);
+    }
+    y += 2 * lh + 20;
+    s.line(f.left, y, f.right, y);
+    y += 40;
+    font(s, size);
+    const auto room = static_cast<size_t>(std::max(1.0, std::floor((f.bottom - 2 * lh - y) / lh)));
+    const size_t shown = rows.size() <= room ? rows.size() : room - 1;
+    for (size_t i = 0; i < shown; ++i) {
+        for (size_t k = 0; k < n; ++k) cellAt(k, y, rows[i][k]);
+        y += lh;
+    }
+    if (shown < rows.size())
+        y = fitted(s, f.left, y,
+                   QStringLiteral("另有 %1 个候选电机未列出（共 %2 个，导出CSV可得全部）")
+                       .arg(rows.size() - shown)
+                       .arg(rows.size()),
+                   f.right);
+    return y;
+}
+
+void savingsPage(Surface& s, const Frame& f, const Savings& v, const Assessment& a) {
+    double y = heading(s, f, kMargin, QStringLiteral("节能与更换"));
+    font(s, 10);
+    y = labelledLines(s, f, y, savingsInputLines(v));
+    y = resultsTable(s, f, y + 120, savingsRows(v, a));
+    if (const auto tou = touRows(v); !tou.empty()) {
+        y = heading(s, f, y + 80, QStringLiteral("分时电量与电费"));
+        y = smallTable<5>(s, f, y, touTableHeader(), tou, {150, 3400, 5400, 7400, 9400});
+        y += 120;
+    }
+    y = heading(s, f, y + 80, QStringLiteral("候选电机（按年节电量排列，过载的排在最后）"));
+    font(s, 9);
+    if (!v.note.isEmpty()) y = paragraph(s, f.left, y, QStringLiteral("说明：") + v.note, f.right);
+    y = paragraph(s, f.left, y, QStringLiteral("计算规则：") + savingsRuleText(), f.right);
+    if (!v.candidates.empty()) candidateTable(s, f, y + 120, candidateRows(v));
+}
+
 }  // namespace
 
 QString assessmentReportTitle() { return QStringLiteral("电动机能效评估"); }
 
-Status printAssessmentReport(const Assessment& a, const AssessedFile& file, const PrintHeader& header, Surface& s) {
+Status printAssessmentReport(const Assessment& a, const std::optional<Savings>& savings, const AssessedFile& file,
+                             const PrintHeader& header, Surface& s) {
     const Frame f = frameOf(s);
     const bool motor = a.rated.has_value();
-    const int pages = motor ? 2 : 1;
+    const int pages = 1 + (motor ? 1 : 0) + (savings ? 1 : 0);
     s.setForeColor(kBlack);
     s.setLineStyle(0);
     s.setPenWidth(1);
@@ -285,6 +387,11 @@ Status printAssessmentReport(const Assessment& a, const AssessedFile& file, cons
         y = smallTable<3>(s, f, y, zoneTableHeader(), zoneRows(a), {150, 3600, 6000});
         y = heading(s, f, y + 200, QStringLiteral("起动"));
         startTable(s, f, y, startRows(a));
+        pageFoot(s, f, pages);
+    }
+    if (savings) {
+        s.newPage();
+        savingsPage(s, f, *savings, a);
         pageFoot(s, f, pages);
     }
     if (!s.endDoc()) return Status::failure(QStringLiteral("打印机出错，评估报告未能打印"));

@@ -10,8 +10,6 @@
 
 namespace mervo {
 
-namespace {
-
 // Four significant digits, never in exponent form: 134.9, 0.003583, 85387, 50.00.
 QString figure(double v) {
     if (!std::isfinite(v)) return absentFigure();
@@ -23,6 +21,13 @@ QString figure(double v) {
 
 // Seconds to the hundredth, as the clock of a start reads.
 QString secondsText(double v) { return std::isfinite(v) ? QString::number(v, 'f', 2) : absentFigure(); }
+
+QString efficiencyClassText(const EfficiencyClass& c) {
+    if (!c.covered) return absentFigure();
+    return c.ieClass == 0 ? QStringLiteral("低于 IE1") : QStringLiteral("IE%1").arg(c.ieClass);
+}
+
+namespace {
 
 // A duration in seconds, and in hours where that reads better.
 QString hoursNote(double seconds) {
@@ -144,8 +149,7 @@ std::vector<AssessmentRow> assessmentRows(const Assessment& a, const AssessedFil
         r.text(QStringLiteral("GB 18613-2020 等级"), absentFigure(), {}, why);
     } else {
         const EfficiencyClass& c = a.efficiencyClass;
-        r.text(QStringLiteral("能效等级（IEC 60034-30-1）"),
-               c.ieClass == 0 ? QStringLiteral("低于 IE1") : QStringLiteral("IE%1").arg(c.ieClass), {},
+        r.text(QStringLiteral("能效等级（IEC 60034-30-1）"), efficiencyClassText(c), {},
                QStringLiteral("额定效率 %1 %").arg(figure(a.rated->ratedEfficiency)));
         r.text(QStringLiteral("GB 18613-2020 等级"),
                c.gbGrade > 0 ? QStringLiteral("%1 级").arg(c.gbGrade) : QStringLiteral("未达 3 级"), {},

@@ -28,6 +28,12 @@ Result<AssessedFile> readAssessedFile(const QString& path);
 
 // Shown in place of a figure the assessment could not give.
 QString absentFigure();
+// A figure as the tables show it: four significant digits, never in exponent form (134.9, 0.003583, 85387).
+QString figure(double v);
+// Seconds to the hundredth, as the clock of a start reads.
+QString secondsText(double v);
+// An efficiency class as the tables name it: "IE3", "低于 IE1"; "—" outside the class table.
+QString efficiencyClassText(const EfficiencyClass& c);
 
 // One line of the results table. A group's title has a label only.
 struct AssessmentRow {

@@ -21,9 +21,12 @@
 #include "platform/qt/twips_widgets.h"
 #include "printing/assessment_report.h"
 #include "printing/csv_export.h"
+#include "printing/savings_table.h"
 #include "shared/message_titles.h"
 #include "shared/text_parse.h"
 #include "windows/load_profile_plot.h"
+#include "windows/result_tables.h"
+#include "windows/savings_page.h"
 
 namespace mervo {
 
@@ -32,43 +35,6 @@ namespace {
 constexpr int kSliceMs = 16;  // assessing per slice, so the window answers between
 
 QString windowTitleText() { return assessmentReportTitle(); }
-
-QTableWidget* makeTable(QWidget* parent, const char* name, const QStringList& header) {
-    auto* t = new QTableWidget(0, static_cast<int>(header.size()), parent);
-    t->setObjectName(QLatin1String(name));
-    t->setHorizontalHeaderLabels(header);
-    t->verticalHeader()->hide();
-    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    t->horizontalHeader()->setStretchLastSection(true);
-    return t;
-}
-
-QTableWidgetItem* cell(const QString& text, bool figure) {
-    auto* item = new QTableWidgetItem(text);
-    item->setTextAlignment((figure ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    return item;
-}
-
-// Rows of texts, the first column words and the others figures.
-template <size_t N>
-void fillTable(QTableWidget* t, const std::vector<std::array<QString, N>>& rows) {
-    t->clearSpans();
-    t->setRowCount(static_cast<int>(rows.size()));
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r)
-        for (size_t c = 0; c < N; ++c) t->setItem(r, static_cast<int>(c), cell(rows[static_cast<size_t>(r)][c], c > 0));
-    t->resizeColumnsToContents();
-}
-
-// One line across the table in place of its rows: why there is nothing to list.
-void tellInTable(QTableWidget* t, const QString& text) {
-    t->clearSpans();
-    t->setRowCount(1);
-    t->setItem(0, 0, cell(text, false));
-    for (int c = 1; c < t->columnCount(); ++c) t->setItem(0, c, cell(QString(), false));
-    t->setSpan(0, 0, 1, t->columnCount());
-}
 
 }  // namespace
 
@@ -86,6 +52,9 @@ AssessmentWindow::AssessmentWindow(MessageBoxes& messages, FileDialogs& dialogs,
     pages = new QTabWidget(this);
     pages->setObjectName(QStringLiteral("assessmentPages"));
     pages->addTab(buildAssessmentPage(), QStringLiteral("能效评估"));
+    savingsPage = new SavingsPage(messages_, dir_, pages);
+    pages->addTab(savingsPage, QStringLiteral("节能与更换"));
+    connect(savingsPage, &SavingsPage::changed, this, &AssessmentWindow::savingsPage_Changed);
     layout->addWidget(pages, 1);
     auto* foot = new QWidget(this);
     buildFoot(foot);
@@ -164,7 +133,7 @@ QWidget* AssessmentWindow::buildAssessmentPage() {
     fileLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(fileLine);
 
-    table = makeTable(page, "assessTable", assessmentTableHeader());
+    table = makeResultTable(page, "assessTable", assessmentTableHeader());
     table->setWordWrap(true);
     auto* right = new QWidget(page);
     auto* side = new QVBoxLayout(right);
@@ -177,11 +146,11 @@ QWidget* AssessmentWindow::buildAssessmentPage() {
     outside->setWordWrap(true);
     side->addWidget(outside);
     side->addWidget(new QLabel(QStringLiteral("各运行区域的时间"), right));
-    zoneTable = makeTable(right, "assessZones", zoneTableHeader());
+    zoneTable = makeResultTable(right, "assessZones", zoneTableHeader());
     zoneTable->setMaximumHeight(zoneTable->verticalHeader()->defaultSectionSize() * 4 + 8);
     side->addWidget(zoneTable);
     side->addWidget(new QLabel(QStringLiteral("起动"), right));
-    startTable = makeTable(right, "assessStarts", startTableHeader());
+    startTable = makeResultTable(right, "assessStarts", startTableHeader());
     side->addWidget(startTable, 1);
 
     auto* body = new QSplitter(Qt::Horizontal, page);
@@ -268,14 +237,35 @@ void AssessmentWindow::wholeButton_Click() {
 }
 
 void AssessmentWindow::assessButton_Click() {
+    if (running()) stopRun();
+    else startRun(false);
+}
+
+void AssessmentWindow::savingsPage_Changed() {
+    if (path_.isEmpty() || !file_) return;
     if (running()) {
         slicer_.stop();
         run_.reset();
-        progress->hide();
-        assessButton->setText(QStringLiteral("评  估"));
-        status->setText(QStringLiteral("评估已停止"));
-        return;
     }
+    startRun(result_.has_value());
+}
+
+void AssessmentWindow::stopRun() {
+    slicer_.stop();
+    run_.reset();
+    progress->hide();
+    assessButton->setText(QStringLiteral("评  估"));
+    if (refreshing_ && result_) {
+        // What is still shown is the last run's, whole: put back any price typed since.
+        showResult();
+        status->setText(QStringLiteral("评估已停止：显示的是上一次的结果"));
+    } else {
+        status->setText(QStringLiteral("评估已停止"));
+    }
+    refreshing_ = false;
+}
+
+void AssessmentWindow::startRun(bool keepShown) {
     if (path_.isEmpty()) return;
     AssessmentSettings settings;
     const std::optional<double> kq = numberFromText(kqText->text()), pf = numberFromText(targetPfText->text());
@@ -292,16 +282,31 @@ void AssessmentWindow::assessButton_Click() {
         (kq && why.contains(QStringLiteral("功率因数")) ? targetPfText : kqText)->setFocus();
         return;
     }
+    const std::optional<SavingsSettings> savings = savingsPage->settings();
+    if (!savings) {
+        pages->setCurrentWidget(savingsPage);
+        return;
+    }
     AssessmentRequest request;
     request.file = path_;
     request.from = std::min(fromBox->value(), toBox->value());
     request.to = std::max(fromBox->value(), toBox->value());
     request.settings = settings;
-    clearResult();
+    request.savings = *savings;
+    request.catalogueDir = dir_;  // the motor catalogue beside the program
+    refreshing_ = keepShown && result_;
+    if (refreshing_) {
+        printButton->setEnabled(false);
+        csvButton->setEnabled(false);
+    } else {
+        clearResult();
+    }
     run_ = std::make_unique<AssessmentRun>();
     QString warning;
     if (Status s = run_->begin(request, &warning); !s) {
         run_.reset();
+        refreshing_ = false;
+        clearResult();
         status->setText(s.message());
         messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
         return;
@@ -329,14 +334,17 @@ void AssessmentWindow::finished() {
     slicer_.stop();
     progress->hide();
     assessButton->setText(QStringLiteral("评  估"));
+    refreshing_ = false;
     if (run_->failed()) {
         const QString why = run_->error();
         run_.reset();
+        clearResult();
         status->setText(why);
         messages_.show(why, errorTitle(), MessageButtons::Ok);
         return;
     }
     result_ = run_->result();
+    savings_ = run_->savings(*result_);
     run_.reset();
     status->setText(QStringLiteral("评估完成：第 %1 到 %2 组").arg(result_->electrical.firstNumber).arg(result_->electrical.lastNumber));
     showResult();
@@ -347,6 +355,8 @@ void AssessmentWindow::finished() {
 
 void AssessmentWindow::clearResult() {
     result_.reset();
+    savings_.reset();
+    savingsPage->clearSavings();
     verdict->setText(path_.isEmpty() ? QString() : QStringLiteral("（尚未评估）"));
     fileLine->clear();
     outside->clear();
@@ -366,31 +376,19 @@ void AssessmentWindow::showResult() {
     for (const auto& [label, text] : assessedFileLines(a, *file_)) facts << label + QStringLiteral("：") + text;
     fileLine->setText(facts.join(QStringLiteral("　")));
 
-    const std::vector<AssessmentRow> rows = assessmentRows(a, *file_);
-    table->clearSpans();
-    table->setRowCount(static_cast<int>(rows.size()));
-    QFont bold = table->font();
-    bold.setBold(true);
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const AssessmentRow& row = rows[static_cast<size_t>(r)];
-        const QString cells[4] = {row.label, row.value, row.unit, row.note};
-        for (int c = 0; c < 4; ++c) table->setItem(r, c, cell(cells[c], c == 1));
-        if (row.group) {
-            table->item(r, 0)->setFont(bold);
-            table->setSpan(r, 0, 1, 4);
-        }
-    }
-    table->resizeColumnsToContents();
+    fillResultRows(table, assessmentRows(a, *file_));
 
     if (a.rated) {
-        fillTable(zoneTable, zoneRows(a));
+        fillResultTable(zoneTable, zoneRows(a));
         if (a.starts.empty()) tellInTable(startTable, noStartsText());
-        else fillTable(startTable, startRows(a));
+        else fillResultTable(startTable, startRows(a));
     } else {
         tellInTable(zoneTable, a.motorNote);
         tellInTable(startTable, a.motorNote);
     }
     showProfile(loadProfileChart(a));
+    if (savings_) savingsPage->showSavings(*savings_, a);
+    else savingsPage->clearSavings();
     printButton->setEnabled(true);
     csvButton->setEnabled(true);
 }
@@ -422,7 +420,8 @@ void AssessmentWindow::printButton_Click() {
     }
     if (!*out) return;  // the save dialog was cancelled: the operator's choice
     const PrintHeader h = printHeader();
-    const Status s = printDocument(**out, [&](Surface& page) { return printAssessmentReport(*result_, *file_, h, page); });
+    const Status s = printDocument(
+        **out, [&](Surface& page) { return printAssessmentReport(*result_, savings_, *file_, h, page); });
     if (!s) {
         messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);
         return;
@@ -436,7 +435,7 @@ void AssessmentWindow::csvButton_Click() {
     const std::optional<QString> path =
         dialogs_.choose(saveRequest(QStringLiteral("导出CSV"), QStringLiteral("CSV 文件(*.csv)"), QStringLiteral("csv")));
     if (!path) return;
-    if (Status s = writeCsvTable(*path, assessmentCsvRows(*result_, *file_, printHeader()), true); !s) {
+    if (Status s = writeCsvTable(*path, assessmentCsvRows(*result_, savings_, *file_, printHeader()), true); !s) {
         messages_.show(QStringLiteral("评估结果导出失败！\r\n%1").arg(s.message()), errorTitle(), MessageButtons::Ok);
         return;
     }

@@ -1,8 +1,9 @@
 // 电动机能效评估, the motor assessment window: K_Q, the target power factor and the samples A..B in; the pass run in
 // slices on the event loop with its progress shown; then the verdict, the results table, the load profile as
-// bars with the economic load rates marked, the time per zone and the starts. 打印 / PDF prints the report
-// (the default printer, or a PDF the operator names), 导出CSV writes everything as CSV. The assessment is the
-// first page of a tab widget, so later pages can join it.
+// bars with the economic load rates marked, the time per zone and the starts on the first page, and the savings
+// (their inputs, the annual figures, the demand, the time-of-use rows and the candidate motors) on the second,
+// 节能与更换, where a changed input runs the assessment again. 打印 / PDF prints the report (the default printer,
+// or a PDF the operator names), 导出CSV writes everything as CSV.
 #pragma once
 
 #include <QTimer>
@@ -27,6 +28,7 @@ class QTableWidget;
 namespace mervo {
 
 class LoadProfilePlot;
+class SavingsPage;
 
 class AssessmentWindow : public QWidget {
     Q_OBJECT
@@ -42,6 +44,7 @@ public:
     QLabel *verdict, *fileLine, *outside, *ruleText;
     QTableWidget *table, *zoneTable, *startTable;
     LoadProfilePlot* profile;
+    SavingsPage* savingsPage;
     QProgressBar* progress;
     QLabel* status;
     QLineEdit *organisationText, *deviceText;
@@ -54,10 +57,13 @@ public:
     void wholeButton_Click();
     void printButton_Click();
     void csvButton_Click();
+    // An input of the savings page changed: the assessment is run again, the figures shown kept until then.
+    void savingsPage_Changed();
 
     bool running() const { return slicer_.isActive(); }
     QString file() const { return path_; }
     const std::optional<Assessment>& result() const { return result_; }
+    const std::optional<Savings>& savings() const { return savings_; }
 
     // Opens the report's output (nothing when the operator cancels); tests replace it.
     std::function<Result<std::unique_ptr<PrintOutput>>(const QString& documentName)> openOutput;
@@ -66,6 +72,9 @@ private:
     void buildInputs(QWidget* top);
     QWidget* buildAssessmentPage();
     void buildFoot(QWidget* foot);
+    // Runs the assessment with the inputs as they stand; `keepShown` keeps the figures shown until the new ones.
+    void startRun(bool keepShown);
+    void stopRun();
     void slice();
     void finished();
     void showResult();
@@ -80,6 +89,8 @@ private:
     std::optional<AssessedFile> file_;
     std::unique_ptr<AssessmentRun> run_;
     std::optional<Assessment> result_;
+    std::optional<Savings> savings_;
+    bool refreshing_ = false;  // the run under way replaces figures still shown
     QTimer slicer_;
 };
 

@@ -1,17 +1,22 @@
 // The motor assessment window as an operator reaches it, from the 分析 menu over the whole measurement and from
 // the trend window's 评估此区间 over its cursors A..B: once the run in slices has ended, the verdict and the
-// results table read off.
+// results table read off; on its second page the candidate motors, and a payback once a price is typed in.
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <map>
 
+#include "files/side_settings.h"
+#include "measurement/codec.h"
+#include "printing/savings_table.h"
 #include "windows/assessment_window.h"
 #include "windows/gui_test_support.h"
+#include "windows/savings_page.h"
 #include "windows/trend_window.h"
 
 using namespace mervo;
@@ -88,4 +93,75 @@ TEST(AssessmentWindowTest, theVerdictAndTableOfTheMeasurementOrOfTheTrendsInterv
             EXPECT_EQ(shown[label], value) << label.toStdString();
         }
     }
+}
+
+// The same file with a catalogue of one 4-pole 380 V motor beside the program, code 100 ("M-5.5"): 5.5 kW, 11 A,
+// 90 %, 4 A, P0 0.25 kW; P_loss = 5.5·(100/90 − 1) = 0.611111, P_K = 0.361111. Samples 1-6 run at P2 5 kW, whose
+// 99th percentile makes 5.5 kW the right size: the candidates are this motor and IE3 and IE4 references at 5.5
+// and at the installed 10 kW, five rows. Replayed on the six running seconds it draws
+// 5 + 0.25 + (5/5.5)²·0.361111 = 5.548439 kW against the measured 6: it saves 6·0.451561 kW·s = 0.000753 kWh.
+// A year of 8000 h is 2 400 000 recordings of 12 s: 1806.24 kWh, 1264.37 元 at 0.7 元/kWh; 4000 元 pay back in
+// 4000 / 1264.37 = 3.1636 years.
+TEST(AssessmentWindowTest, theSecondPageListsTheCandidatesAndATypedPriceGivesItsPayback) {
+    MainWindowRig rig;
+    QByteArray obj(16 * 6935, '\0');
+    char* record = obj.data() + 16 * 99;
+    record[0] = 4;
+    const float values[5] = {5.5f, 11, 90, 4, 0.25f};
+    for (int i = 0; i < 5; ++i) {
+        const auto t = EncodeTriple(values[i]);
+        for (int b = 0; b < 3; ++b) record[1 + 3 * i + b] = static_cast<char>(t[static_cast<size_t>(b)]);
+    }
+    const std::pair<const char*, QByteArray> files[] = {{"MTALL.OBJ", obj}, {"bmindex.txt", "1,100,M-5.5\r\n"}};
+    for (const auto& [name, bytes] : files) {
+        QFile f(rig.path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    const QString file = rig.path("motor.MTQ");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), file));
+    rig.window->openPath(file);
+    rig.window->mnuAssess->trigger();
+    AssessmentWindow* w = rig.window->assessmentWindow();
+    ASSERT_NE(w, nullptr);
+    const auto waitForTheRun = [w] {
+        for (int i = 0; i < 1000 && w->running(); ++i) QTest::qWait(5);
+        ASSERT_FALSE(w->running());
+    };
+    waitForTheRun();
+    w->pages->setCurrentWidget(w->savingsPage);
+    QTableWidget* t = w->savingsPage->candidateTable;
+    const auto rowOf = [t](const QString& model) {
+        for (int r = 0; r < t->rowCount(); ++r)
+            if (t->item(r, 1) && t->item(r, 1)->text() == model) return r;
+        return -1;
+    };
+    ASSERT_EQ(t->rowCount(), 5);
+    int row = rowOf(QStringLiteral("M-5.5"));
+    ASSERT_GE(row, 0);
+    const std::pair<int, QString> before[] = {{2, "5.5"}, {6, "0.000753"}, {7, "1806"}, {8, "1264"}, {10, "90.91"},
+                                              {kCandidatePaybackColumn, "—"}};
+    for (const auto& [column, text] : before) EXPECT_EQ(t->item(row, column)->text(), text) << column;
+
+    t->setFocus();
+    t->setCurrentCell(row, kCandidatePriceColumn);
+    t->editItem(t->item(row, kCandidatePriceColumn));
+    auto* editor = t->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, QStringLiteral("4000"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The editor hands its text over from the event loop, and the run follows; its end fills the table anew.
+    const auto payback = [&] {
+        row = rowOf(QStringLiteral("M-5.5"));
+        return row < 0 ? QString() : t->item(row, kCandidatePaybackColumn)->text();
+    };
+    const auto waiting = [&] {
+        return w->running() || payback() == QStringLiteral("—") || payback() == QStringLiteral("…");
+    };
+    for (int i = 0; i < 1000 && waiting(); ++i) QTest::qWait(5);
+    EXPECT_TRUE(rig.messages.shown.empty());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(t->item(row, kCandidatePriceColumn)->text(), QStringLiteral("4000"));
+    EXPECT_EQ(t->item(row, kCandidatePaybackColumn)->text(), QStringLiteral("3.164"));
+    EXPECT_EQ(lastSavingsChoices(rig.dir.path()).motorPrices[QStringLiteral("100")], 4000.0);
 }

@@ -1,5 +1,6 @@
-// mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [-o OUT.pdf]: the motor assessment of
-// samples A..B as one JSON object; -o also prints the assessment report.
+// mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [the savings options] [-o OUT.pdf]: the motor
+// assessment of samples A..B with its savings as one JSON object; -o also prints the assessment report, its savings
+// page included.
 #include <QFileInfo>
 #include <chrono>
 #include <cmath>
@@ -281,7 +282,7 @@ int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& prin
             reportError(cmd, QStringLiteral("the report cannot be printed by this program"));
             return kExitFailure;
         }
-        if (const int status = printReport(output, file, a); status != kExitOk) return status;
+        if (const int status = printReport(output, file, *outcome); status != kExitOk) return status;
     }
     return printLine(assessmentJson(a, outcome->savings)) ? kExitOk : kExitFailure;
 }

@@ -14,7 +14,7 @@
 #include "shared/result.h"
 
 namespace mervo {
-struct Assessment;
+struct AssessmentOutcome;
 struct SharedState;
 class AnalysisPass;
 }  // namespace mervo
@@ -93,7 +93,8 @@ int runTable(const QString& cmd, Args args);
 int runRecover(const QString& cmd, Args args);
 // assess FILE …: the assessment as JSON. The printing program gives `printReport`, which prints the assessment
 // report into -o's file (the exit status); without it, -o is handed to that program.
-using AssessmentReportPrinter = std::function<int(const QString& output, const QString& file, const Assessment& a)>;
+using AssessmentReportPrinter =
+    std::function<int(const QString& output, const QString& file, const AssessmentOutcome& o)>;
 int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport = {});
 
 // What to add to a pass's failure when `file` is an interrupted recording: who holds it or how to finish it.

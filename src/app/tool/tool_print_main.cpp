@@ -8,6 +8,7 @@
 #endif
 
 #include "app/tool/tool_common.h"
+#include "assessment/assessment_run.h"
 #include "printing/assessment_report.h"
 
 int main(int argc, char** argv) {
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("report")) return mervo::tool::runReport(cmd, rest);
     if (cmd == QLatin1String("assess")) {
         // Headed as report -o heads its page: the print window's designed organisation and device, the file's date.
-        return mervo::tool::runAssess(cmd, rest, [&cmd](const QString& output, const QString& file, const mervo::Assessment& a) {
+        return mervo::tool::runAssess(cmd, rest, [&cmd](const QString& output, const QString& file,
+                                                        const mervo::AssessmentOutcome& o) {
             const mervo::Result<mervo::AssessedFile> f = mervo::readAssessedFile(file);
             if (!f) {
                 mervo::tool::reportError(cmd, f.message());
@@ -36,13 +38,15 @@ int main(int argc, char** argv) {
             }
             const mervo::PrintHeader header = mervo::headerForFile(file);
             return mervo::tool::printToPdf(cmd, output, mervo::assessmentReportTitle(), [&](mervo::Surface& page) {
-                return mervo::printAssessmentReport(a, *f, header, page);
+                return mervo::printAssessmentReport(o.assessment, o.savings, *f, header, page);
             });
         });
     }
     std::fputs("usage: mervo-tool table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
                "       mervo-tool report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
-               "       mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] -o OUT.pdf\n",
+               "       mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P]\n"
+               "       [--co2 F] [--demand-minutes M] [--demand-step-minutes S] [--tou ...]\n"
+               "       [--motor-price CODE=YUAN]... -o OUT.pdf\n",
                stderr);
     return mervo::tool::kExitUsage;
 }
