@@ -17,7 +17,10 @@ Status WorkingFileWriter::create(const QString& path, const FileHeader& header) 
     for (int i = 0; i < 7; ++i) records[2 + i] = header.nameplate[i];
     for (int i = 0; i < 3; ++i) records[9 + i] = static_cast<float>(header.channels[i]);
     if (Status s = append(records, kHeaderRecords); !s) {
+        // A start that cannot even write the header (a full disk) leaves nothing behind: an empty file of this
+        // name would stand in the way of the next receive to it.
         (void)close();
+        fs_.remove(path);
         return s;
     }
     return {};

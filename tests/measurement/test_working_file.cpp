@@ -7,6 +7,7 @@
 
 #include "measurement/reader.h"
 #include "measurement/writer.h"
+#include "platform/fake/recording_file_system.h"
 #include "shared/shared_state.h"
 #include "support/status_matchers.h"
 
@@ -268,4 +269,19 @@ TEST(SampleCount, derivedFromTheLengthExactlyForLongRecordings) {
         EXPECT_EQ(sampleCountFromLength(completeFileBytes(n)), static_cast<float>(n)) << n;
     EXPECT_FLOAT_EQ(sampleCountFromLength(144 + 4), 1.0f / 9.0f);
     EXPECT_FLOAT_EQ(sampleCountFromLength(48), -24.0f / 9.0f) << "header only";
+}
+
+// A start whose header cannot be written leaves no file that would stand in the way of the next one.
+TEST_F(WorkingFile, aHeaderThatCannotBeWrittenLeavesNoFile) {
+    for (const bool existedBefore : {false, true}) {
+        if (existedBefore) write(3, true);
+        RecordingFileSystem fs;
+        fs.failAt(RecordingFileSystem::Op::Write, 1);
+        WorkingFileWriter failing(fs);
+        EXPECT_FALSE(failing.create(path, FileHeader{}).ok());
+        EXPECT_FALSE(QFile::exists(path)) << (existedBefore ? "a file emptied by the start" : "a new file");
+        EXPECT_TRUE(test::succeeded(writer.create(path, FileHeader{}))) << "the next start to the name";
+        EXPECT_TRUE(test::succeeded(writer.close()));
+        QFile::remove(path);
+    }
 }
