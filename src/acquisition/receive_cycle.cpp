@@ -136,7 +136,12 @@ void ReceiveCycle::processBlock(const std::array<uint8_t, kValueBytes>& bytes) {
     // Record 2 follows the samples within a block period, so a file cut short by a kill states the time its
     // samples span instead of the set duration.
     if (blocks_ == 1 || elapsed - record2_ >= kRecordTwoInterval) {
-        (void)writer_.writeRecord(2, elapsed);
+        // A disk that refuses these four bytes is failing: the operator hears it as for any other write.
+        if (Status s = writer_.writeRecord(2, elapsed); !s) {
+            endDetail_ = s.message();
+            fail(ReceiveEnd::WriteFailed);
+            return;
+        }
         record2_ = elapsed;
     }
     const int err = ProcessSample(live, state_.sums, elapsed);
@@ -215,7 +220,13 @@ void ReceiveCycle::maybeSync() {
     lastSync_ = now;
     blocksAtLastSync_ = blocks_;
     // What reaches the disk states the duration of the samples synced with it; a normal end writes the final value.
-    if (blocks_ > 0) (void)writer_.writeRecord(2, lastBlockElapsed_);
+    if (blocks_ > 0) {
+        if (Status s = writer_.writeRecord(2, lastBlockElapsed_); !s) {
+            endDetail_ = s.message();
+            fail(ReceiveEnd::WriteFailed);
+            return;
+        }
+    }
     if (syncer_) syncer_->request();
 }
 

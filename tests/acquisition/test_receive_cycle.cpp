@@ -393,3 +393,27 @@ TEST_F(Receive, eachProcessedBlockIsHandedOnWithTheValuesWrittenToTheFile) {
     }
     EXPECT_FLOAT_EQ(seen[1].elapsed, 0.5f);
 }
+
+// No write of a receive fails unheard: whichever write the disk refuses — a sample, record 2 as the samples move
+// it on or as it is synced, the trailer — the receive ends as a failed write and says why.
+TEST_F(Receive, everyRefusedWriteEndsTheReceiveAsAFailedWrite) {
+    for (int refused = 2; refused <= 12; ++refused) {
+        SCOPED_TRACE(testing::Message() << "the disk refuses write " << refused);
+        RecordingFileSystem fs;
+        fs.failAt(RecordingFileSystem::Op::Write, refused);
+        SharedState state;
+        ReceiveCycle run(state, clock, fs);
+        ASSERT_TRUE(test::succeeded(run.start(ReceiveMode::Manual, path)));
+        ReceiveEnd ended = ReceiveEnd::None;
+        run.onEnded = [&](ReceiveEnd e) { ended = e; };
+        for (int i = 0; i < 4 && ended == ReceiveEnd::None; ++i) {
+            clock.advance(0.6);
+            const auto b = blockOf(kTypical);
+            run.feed(b.data(), b.size());
+            run.poll();
+        }
+        if (ended == ReceiveEnd::None) run.requestStop();
+        EXPECT_EQ(ended, ReceiveEnd::WriteFailed);
+        EXPECT_FALSE(run.endDetail().isEmpty());
+    }
+}
