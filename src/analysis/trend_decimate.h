@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/trend_series.h"
+#include "analysis/trend_source.h"
 
 namespace mervo {
 
@@ -22,5 +23,14 @@ struct PlotPoints {
 // columns), at the column's time span, in the order that joins the neighbouring columns; a column whose samples
 // have no value gives one NaN point, a gap.
 void envelope(const TrendSeries& s, TrendQuantity q, double t0, double t1, int columns, PlotPoints& out);
+
+}  // namespace mervo
+
+namespace mervo {
+
+// The same for a source, over the samples it has summarised (ready()). Where a column spans a block of samples
+// or more, its samples are whole blocks of the source's summaries (each block in the column where it starts), so
+// a zoomed-out view reads no sample, and a block's one-sample spike still shows in its column.
+void envelope(const TrendSource& s, TrendQuantity q, double t0, double t1, int columns, PlotPoints& out);
 
 }  // namespace mervo

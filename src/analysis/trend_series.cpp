@@ -85,6 +85,14 @@ TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, flo
     return t;
 }
 
+void trendColumn(const SampleRows& r, TrendQuantity q, int64_t from, int64_t to, float* out) {
+    const RowColumn c = rowColumn(r, q);
+    for (int64_t j = from; j < to; ++j) out[j - from] = c.at(j);
+    if (c.motor)
+        for (int64_t j = from; j < to; ++j)
+            if (!hasOutputs(r.state[j])) out[j - from] = kNoValue;
+}
+
 void TrendSeries::reset(float uniformTotalTime, int64_t expectedSamples) {
     totalTime_ = uniformTotalTime > 0 && std::isfinite(uniformTotalTime) ? uniformTotalTime : 0.0f;
     expected_ = expectedSamples;
@@ -117,14 +125,10 @@ void TrendSeries::append(const TrendSample& s) {
 void TrendSeries::append(const SampleRows& r) {
     const size_t n = static_cast<size_t>(r.count);
     for (int k = 0; k < kTrendQuantities; ++k) {
-        const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
         auto& v = values_[static_cast<size_t>(k)];
         const size_t at = v.size();
         v.resize(at + n);
-        for (size_t j = 0; j < n; ++j) v[at + j] = c.at(static_cast<int64_t>(j));
-        if (c.motor)
-            for (size_t j = 0; j < n; ++j)
-                if (!hasOutputs(r.state[j])) v[at + j] = kNoValue;
+        trendColumn(r, static_cast<TrendQuantity>(k), 0, r.count, v.data() + at);
     }
     const size_t at = state_.size();
     state_.resize(at + n);

@@ -65,6 +65,8 @@ inline bool hasOutputs(MotorState m) { return m == MotorState::Running || m == M
 TrendSample trendSampleOf(const SampleRows& r, int64_t j);
 TrendSample trendSampleOf(const float fileValues[9], float sumP, float sumQ, float s, float pf,
                           const MotorSample& motor);
+// Quantity q of rows [from, to) into out[0 .. to - from): the values trendSampleOf gives, a column at a time.
+void trendColumn(const SampleRows& r, TrendQuantity q, int64_t from, int64_t to, float* out);
 
 class TrendSeries {
 public:

@@ -2,15 +2,21 @@
 // envelope handed to the plot, and the live ring's bound.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "analysis/trend_decimate.h"
+#include "analysis/trend_file_source.h"
 #include "analysis/trend_interval.h"
 #include "analysis/trend_live.h"
 #include "analysis/trend_load.h"
 #include "analysis/trend_time_axis.h"
+#include "measurement/writer.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -40,6 +46,43 @@ struct IntervalCase {
 void expectNear(double expected, double actual, const char* what) {
     EXPECT_NEAR(expected, actual, 1e-4 * std::max(1.0, std::fabs(expected))) << what;
 }
+
+std::vector<TrendQuantity> allQuantities() {
+    std::vector<TrendQuantity> all;
+    for (int k = 0; k < kTrendQuantities; ++k) all.push_back(static_cast<TrendQuantity>(k));
+    return all;
+}
+
+// A measurement of whole numbers (exact in the file's three-byte form): I1 stored with either sign (the trend
+// shows its magnitude), U2 as stored; sample k (from 1) at k seconds.
+struct KnownFile {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("known.MTQ"));
+    std::vector<float> i1, u2;  // as the trend shows them
+
+    KnownFile(int64_t n, uint32_t seed, int64_t spikeAt = -1) {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> current(1, 999), voltage(200, 400), sign(0, 1);
+        FileHeader h;
+        h.StartTime = 8 * 3600;
+        h.TotalTime = static_cast<float>(n);
+        h.channels = {1, 1, 1};
+        WorkingFileWriter w;
+        EXPECT_TRUE(test::succeeded(w.create(path, h)));
+        for (int64_t k = 0; k < n; ++k) {
+            const float i = k == spikeAt ? 5000.0f : static_cast<float>(current(random));
+            const float u = static_cast<float>(voltage(random));
+            const float v[9] = {sign(random) ? i : -i, 10, 2, 10, u, 2, 10, 250, 2};
+            i1.push_back(i);
+            u2.push_back(u);
+            EXPECT_TRUE(test::succeeded(w.appendSample(v)));
+        }
+        std::array<float, 12> mx{}, mn{};
+        mx.fill(5000);
+        EXPECT_TRUE(test::succeeded(w.appendTrailer(mx, mn)));
+        EXPECT_TRUE(test::succeeded(w.close()));
+    }
+};
 
 }  // namespace
 
@@ -188,4 +231,57 @@ TEST(TrendTimeAxis, LabelsReadAsTheViewSuits) {
         EXPECT_EQ(trendTimeLabel(c.t, c.step, c.mode, c.startClock, trendTimeUnit(c.span, c.end)),
                   QString::fromUtf8(c.label))
             << c.t;
+}
+
+// The extremes of any stretch, from the summaries and the samples at their ends, are those of every sample in
+// it: while the summaries are still being built and once they are whole.
+TEST(TrendPyramid, ExtremesOfAnySpanMatchEverySample) {
+    constexpr int64_t n = 50000;  // three levels of summaries and a last block of 16 samples
+    KnownFile f(n, 7);
+    TrendFileSource s;
+    ASSERT_TRUE(test::succeeded(s.open(f.path, allQuantities())));
+    ASSERT_EQ(s.size(), n);
+    std::mt19937 random(11);
+    const auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (int k = 0; k < 400; ++k) {
+            // Spans of every length: a sample, a few blocks, most of the file.
+            const int64_t length = std::uniform_int_distribution<int64_t>(1, k % 4 == 0 ? n : 3000)(random);
+            const int64_t a = std::uniform_int_distribution<int64_t>(0, n - length)(random), b = a + length;
+            for (const auto& [q, values] : {std::pair{TrendQuantity::I1, &f.i1}, std::pair{TrendQuantity::U2, &f.u2}}) {
+                const auto [lo, hi] = std::minmax_element(values->begin() + a, values->begin() + b);
+                float gotLo, gotHi;
+                s.rangeMinMax(q, a, b, &gotLo, &gotHi);
+                ASSERT_EQ(gotLo, *lo) << a << ".." << b;
+                ASSERT_EQ(gotHi, *hi) << a << ".." << b;
+            }
+        }
+    };
+    s.update(0);  // one step of the pass
+    ASSERT_GT(s.ready(), 0);
+    ASSERT_LT(s.ready(), n);
+    check("part summarised");
+    ASSERT_TRUE(test::succeeded(s.summariseAll()));
+    ASSERT_EQ(s.ready(), n);
+    check("all summarised");
+}
+
+// One sample far above the rest is in the picture at every zoom, from the whole file to a few samples, wherever
+// it falls in the columns.
+TEST(TrendPyramid, OneSampleSpikeShowsAtEveryZoom) {
+    constexpr int64_t n = 40000, spike = 23456;  // sample 23457, at 23457 s
+    KnownFile f(n, 3, spike);
+    TrendFileSource s;
+    ASSERT_TRUE(test::succeeded(s.open(f.path, allQuantities())));
+    ASSERT_TRUE(test::succeeded(s.summariseAll()));
+    const double at = spike + 1;
+    PlotPoints p;
+    for (double span = n; span > 2; span /= 1.7) {
+        for (double where : {0.5, 0.01, 0.99, 0.333}) {
+            const double t0 = at - span * where;
+            envelope(s, TrendQuantity::I1, t0, t0 + span, 300, p);
+            ASSERT_FALSE(p.v.empty());
+            EXPECT_EQ(*std::max_element(p.v.begin(), p.v.end()), 5000) << span << " " << where;
+        }
+    }
 }
