@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
     while (w.loading()) app.processEvents();
     w.plots->redrawNow();
     const double openSeconds = static_cast<double>(opening.nsecsElapsed()) / 1e9;
-    const auto& s = w.series();
-    if (s.empty()) return 1;
+    if (!w.source() || w.source()->empty()) return 1;
+    const auto& s = *w.source();
     std::printf("%-28s %6.2f s for %lld samples (goal <= 2 s)\n", "open to first picture", openSeconds,
                 static_cast<long long>(s.size()));
     if (!shots.isEmpty()) w.grab().save(shots + QStringLiteral("/trend_day_zoomed_out.png"));

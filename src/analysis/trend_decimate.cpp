@@ -6,58 +6,6 @@
 
 namespace mervo {
 
-
-void envelope(const TrendSeries& s, TrendQuantity q, double t0, double t1, int columns, PlotPoints& out) {
-    out.clear();
-    if (s.empty() || !(t1 > t0) || columns < 1) return;
-    const float* v = s.data(q);
-    const int64_t first = std::max<int64_t>(0, s.lowerBound(t0) - 1);
-    const int64_t end = std::min<int64_t>(s.size(), s.lowerBound(std::nextafter(t1, HUGE_VAL)) + 1);
-    const auto put = [&out](double t, float x) {
-        out.t.push_back(t);
-        out.v.push_back(static_cast<double>(x));
-    };
-    if (end - first <= 2 * static_cast<int64_t>(columns)) {
-        for (int64_t i = first; i < end; ++i) put(s.time(i), v[i]);
-        return;
-    }
-    const double width = (t1 - t0) / columns;
-    int64_t i = first;
-    // The neighbour before the range, so the line enters from the left edge.
-    if (s.time(i) < t0) put(s.time(i), v[i]), ++i;
-    float previous = out.v.empty() ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(out.v.back());
-    for (int c = 0; c < columns && i < end; ++c) {
-        const double right = c + 1 == columns ? t1 : t0 + width * (c + 1);
-        int64_t next = c + 1 == columns ? s.lowerBound(std::nextafter(t1, HUGE_VAL)) : s.lowerBound(right);
-        next = std::min(next, end);
-        if (next <= i) continue;
-        float lo, hi;
-        s.rangeMinMax(q, i, next, &lo, &hi);
-        const double ta = s.time(i), tb = s.time(next - 1);
-        if (!(lo <= hi)) {
-            put((ta + tb) / 2, std::numeric_limits<float>::quiet_NaN());
-        } else if (next - i == 1) {
-            put(ta, lo);
-        } else {
-            // From the extreme nearer the line's last point to the other, so the joins stay short.
-            const bool lowFirst = std::isnan(previous) || std::fabs(previous - lo) <= std::fabs(previous - hi);
-            put(ta, lowFirst ? lo : hi);
-            put(tb, lowFirst ? hi : lo);
-            previous = lowFirst ? hi : lo;
-            i = next;
-            continue;
-        }
-        previous = static_cast<float>(out.v.back());
-        i = next;
-    }
-    // The neighbour after the range, so the line leaves through the right edge.
-    for (; i < end; ++i) put(s.time(i), v[i]);
-}
-
-}  // namespace mervo
-
-namespace mervo {
-
 namespace {
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();

@@ -14,8 +14,6 @@ namespace {
 
 // Samples per step of the pass: a few milliseconds, so a slice ends near its budget.
 constexpr int64_t kStepSamples = 1 << 15;
-// Samples an interval reads at a time: small enough for the processor's cache.
-constexpr int64_t kIntervalChunk = 2048;
 
 }  // namespace
 
@@ -58,7 +56,6 @@ Status TrendFileSource::open(const QString& path, const std::vector<TrendQuantit
     failure_.clear();
     samples_ = 0;
     totalTime_ = 0;
-    whole_ = IntervalAccumulator();
     pyramid_.reset(quantities, 0);
     st_ = SharedState{};
     st_.file.WorkFile = path;
@@ -100,7 +97,6 @@ void TrendFileSource::summarise(const SampleRows& r) {
         columns[static_cast<size_t>(k)] = c.data();
     }
     pyramid_.append(columns, r.count);
-    whole_.add(r, 0, r.count);
 }
 
 bool TrendFileSource::update(int budgetMs) {
@@ -134,15 +130,20 @@ double TrendFileSource::stepSeconds() const {
 }
 
 Status TrendFileSource::addTo(IntervalAccumulator& acc, int64_t from, int64_t to) {
+    if (!interval_) interval_ = std::make_unique<Page>();
+    Page& p = *interval_;
     from = std::max<int64_t>(from, 0);
     to = std::min(to, samples_);
-    for (int64_t i = from; i < to; i += kIntervalChunk) {
-        const int64_t count = std::min(kIntervalChunk, to - i);
-        if (Status s = rows_.read(file_, motor_, i, count); !s) {
-            if (failure_.isEmpty()) failure_ = s.message();
-            return s;
+    for (int64_t i = from; i < to; i += kPage) {
+        const int64_t count = std::min(kPage, to - i);
+        if (Status s = readPage(p, i, count); !s) return s;
+        // A sample at a time, as the statistics have always been taken here: the same figures to the last digit.
+        TrendSample t;
+        for (int64_t j = 0; j < count; ++j) {
+            for (size_t k = 0; k < static_cast<size_t>(kTrendQuantities); ++k) t.values[k] = p.values[k][j];
+            t.state = p.state[j];
+            acc.add(t);
         }
-        acc.add(rows_.rows(i, count), 0, count);
     }
     return {};
 }
@@ -150,8 +151,12 @@ Status TrendFileSource::addTo(IntervalAccumulator& acc, int64_t from, int64_t to
 TrendSource::Run TrendFileSource::runAt(int64_t i) const {
     const int64_t page = i / kPage;
     const size_t slot = static_cast<size_t>(page % kPages);
-    if (pageAt_[slot] != page) fillPage(slot, page);
     const Page& p = pages_[slot];
+    if (pageAt_[slot] != page) {
+        // A page that cannot be read is drawn as a gap and said once, not read again and again.
+        (void)readPage(pages_[slot], page * kPage, std::min(kPage, samples_ - page * kPage));
+        pageAt_[slot] = page;
+    }
     Run r;
     r.first = page * kPage;
     r.count = std::min(kPage, samples_ - r.first);
@@ -160,20 +165,17 @@ TrendSource::Run TrendFileSource::runAt(int64_t i) const {
     return r;
 }
 
-void TrendFileSource::fillPage(size_t slot, int64_t page) const {
-    const int64_t first = page * kPage, count = std::min(kPage, samples_ - first);
-    Page& p = pages_[slot];
-    pageAt_[slot] = page;
+Status TrendFileSource::readPage(Page& p, int64_t first, int64_t count) const {
     if (Status s = rows_.read(file_, motor_, first, count); !s) {
-        // Drawn as a gap and said once; the page is not read again and again.
         if (failure_.isEmpty()) failure_ = s.message();
         for (auto& v : p.values) std::fill(v, v + kPage, std::numeric_limits<float>::quiet_NaN());
         std::fill(p.state, p.state + kPage, MotorState::NoMotorData);
-        return;
+        return s;
     }
     const SampleRows r = rows_.rows(first, count);
     for (int k = 0; k < kTrendQuantities; ++k) trendColumn(r, static_cast<TrendQuantity>(k), 0, count, p.values[k]);
     std::copy(r.state, r.state + count, p.state);
+    return {};
 }
 
 size_t TrendFileSource::bytes() const {
@@ -181,6 +183,7 @@ size_t TrendFileSource::bytes() const {
     for (int64_t at : pageAt_)
         if (at >= 0) b += sizeof(Page);
     for (const auto& c : columns_) b += c.capacity() * sizeof(float);
+    if (interval_) b += sizeof(Page);
     b += rows_.raw.capacity() * sizeof(float) + rows_.sumP.capacity() * 8 * sizeof(float);
     return b;
 }

@@ -1,7 +1,7 @@
 // A measurement file as the trend window's source, in bounded memory on any length: one analysis pass of its
-// own (the other windows' state is left as it was) summarises the samples into a pyramid of extremes and the
-// statistics of the whole file, a slice at a time; whatever needs samples themselves (a zoomed view, the
-// readout, an interval) reads them from the file by position and derives them as the pass does.
+// own (the other windows' state is left as it was) summarises the samples into a pyramid of extremes, a slice at
+// a time; whatever needs samples themselves (a zoomed view, the readout, an interval) reads them from the file by
+// position and derives them as the pass does.
 #pragma once
 
 #include <QString>
@@ -38,7 +38,6 @@ public:
     QString status() const override;
     QString failure() const override { return failure_; }
     Status addTo(IntervalAccumulator& acc, int64_t from, int64_t to) override;
-    const IntervalAccumulator* whole() const override { return settled() && failure_.isEmpty() ? &whole_ : nullptr; }
     size_t bytes() const override;
 
     // Samples summarised so far and in all, for progress.
@@ -65,7 +64,8 @@ private:
         MotorState state[kPage];
     };
     void summarise(const SampleRows& r);
-    void fillPage(size_t slot, int64_t page) const;
+    // Samples [first, first + count) into `p`; a sample that cannot be read is NaN without a motor state.
+    Status readPage(Page& p, int64_t first, int64_t count) const;
 
     SharedState st_;
     std::unique_ptr<AnalysisPass> pass_;
@@ -73,7 +73,6 @@ private:
     MotorValues motor_;
     float totalTime_ = 0;
     int64_t samples_ = 0;
-    IntervalAccumulator whole_;
     std::array<std::vector<float>, kTrendQuantities> columns_;  // one chunk of the pass, for the pyramid
 
     // Pages read, each in the slot of its number modulo kPages, so a view's consecutive pages never evict
@@ -81,6 +80,7 @@ private:
     mutable std::unique_ptr<Page[]> pages_;
     mutable std::vector<int64_t> pageAt_;
     mutable Rows rows_;
+    std::unique_ptr<Page> interval_;  // what an interval reads, apart from the pages of the view
     mutable QString failure_;  // the first read that failed
 };
 

@@ -8,7 +8,7 @@ namespace mervo {
 namespace {
 
 // Samples summed between looks at the clock: well under a millisecond.
-constexpr int64_t kChunk = 8192;
+constexpr int64_t kChunk = 4096;
 
 }  // namespace
 
@@ -28,11 +28,6 @@ void TrendIntervalJob::start(TrendSource& s, int64_t a, int64_t b) {
     if (a > b) std::swap(a, b);
     a_ = next_ = std::clamp<int64_t>(a, 0, std::max<int64_t>(n - 1, 0));
     end_ = n == 0 ? 0 : std::clamp<int64_t>(b, 0, n - 1) + 1;
-    // The whole source's statistics come with it when it has them.
-    if (const IntervalAccumulator* whole = s.whole(); whole && a_ == 0 && end_ == n) {
-        acc_ = *whole;
-        next_ = end_;
-    }
 }
 
 bool TrendIntervalJob::run(int budgetMs) {

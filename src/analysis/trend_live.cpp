@@ -28,18 +28,6 @@ void TrendLiveBuffer::push(int64_t number, float elapsed, const float written[9]
     lastNumber_ = number;
 }
 
-void TrendLiveBuffer::copyTo(TrendSeries& out) const {
-    out.reset(0, held_);
-    out.startClock = startClock_;
-    out.motorUsable = motorModelUsable(motor_);
-    out.firstNumber = lastNumber_ - held_ + 1;
-    const int64_t oldest = (head_ - held_ + capacity()) % capacity();
-    for (int64_t k = 0; k < held_; ++k) {
-        const size_t at = static_cast<size_t>((oldest + k) % capacity());
-        out.append(ring_[at], elapsed_[at]);
-    }
-}
-
 bool TrendLiveBuffer::motorUsable() const { return motorModelUsable(motor_); }
 
 size_t TrendLiveBuffer::bytes() const {

@@ -1,6 +1,7 @@
 // The last half hour or so of a receive for the trend window: a ring of fixed size filled from the blocks the
 // receive has processed (the values it writes to the file), so memory stays flat however long it records.
-// Filling costs a copy and the motor evaluation per block; the window copies the ring out when it redraws.
+// Filling costs a copy and the motor evaluation per block; the window's source copies the ring out when it has
+// moved on.
 #pragma once
 
 #include <array>
@@ -31,8 +32,6 @@ public:
     int64_t held() const { return held_; }
     int64_t capacity() const { return static_cast<int64_t>(elapsed_.size()); }
     bool started() const { return started_; }
-    // Every block held, oldest first, into `out` (replaced).
-    void copyTo(TrendSeries& out) const;
     size_t bytes() const;
 
     // Held block k, oldest first (0 <= k < held()), and its elapsed time.

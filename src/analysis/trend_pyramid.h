@@ -42,6 +42,8 @@ private:
         std::vector<std::vector<float>> mins, maxs;  // per held quantity
     };
     void push(size_t level, const float* lo, const float* hi);
+    // Summarises one level up the groups of `level` completed since it held `before` summaries.
+    void lift(size_t level, int64_t before);
 
     std::array<int, kTrendQuantities> slot_{};
     std::vector<TrendQuantity> held_;

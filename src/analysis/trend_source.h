@@ -41,8 +41,6 @@ public:
     virtual QString failure() const { return QString(); }
     // Adds samples [from, to) to the statistics of an interval, by the one statistics rule.
     virtual Status addTo(IntervalAccumulator& acc, int64_t from, int64_t to) = 0;
-    // The statistics of every sample, when the source has them already (a file gathers them as it is read).
-    virtual const IntervalAccumulator* whole() const { return nullptr; }
     // Bytes held, for the memory bound.
     virtual size_t bytes() const = 0;
 

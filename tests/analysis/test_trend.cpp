@@ -1,5 +1,5 @@
 // The trend window's model: interval statistics on a committed file whose samples are known, the column
-// envelope handed to the plot, and the live ring's bound.
+// envelope handed to the plot, the summaries of a file against every sample, and the live ring's bound.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -13,7 +13,7 @@
 #include "analysis/trend_file_source.h"
 #include "analysis/trend_interval.h"
 #include "analysis/trend_live.h"
-#include "analysis/trend_load.h"
+#include "analysis/trend_interval_job.h"
 #include "analysis/trend_time_axis.h"
 #include "measurement/writer.h"
 #include "support/status_matchers.h"
@@ -87,8 +87,9 @@ struct KnownFile {
 }  // namespace
 
 TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
-    TrendSeries s;
-    ASSERT_TRUE(loadTrend(kFixture, s));
+    TrendFileSource s;
+    ASSERT_TRUE(test::succeeded(s.open(kFixture, allQuantities())));
+    ASSERT_TRUE(test::succeeded(s.summariseAll()));
     ASSERT_EQ(s.size(), 12);
     EXPECT_TRUE(s.motorUsable);
     // Each sample stands for 1 s: an interval of k samples lasts k s, and its energy is the sum of its
@@ -113,7 +114,9 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
     };
     for (const IntervalCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const IntervalStats st = intervalStats(s, c.a - 1, c.b - 1);
+        const Result<IntervalStats> r = intervalStats(s, c.a - 1, c.b - 1);
+        ASSERT_TRUE(test::succeeded(r));
+        const IntervalStats& st = *r;
         EXPECT_EQ(st.firstNumber, std::min(c.a, c.b));
         EXPECT_EQ(st.lastNumber, std::max(c.a, c.b));
         EXPECT_EQ(st.samples, c.samples);
@@ -158,19 +161,19 @@ TEST(TrendDecimation, KeepsEveryColumnsMinimumAndMaximum) {
         {"zoomed out", &few, 0.5, 20.5, 4, {1, 5, 6, 10, 11, 15, 18}, {1, 9, 5, 5, 2, 8, kNone}},
         // Samples 3 to 5 and a neighbour on each side: few enough to draw every one.
         {"zoomed in", &few, 2.5, 5.5, 4, {2, 3, 4, 5, 6}, {9, 1, 4, 4, 5}},
-        // Columns of samples 1-85, 86-171 and 172-256.
-        {"whole blocks", &many, 0.5, 256.5, 3, {1, 85, 86, 171, 172, 256}, {-4, 9, 7, 0, 6, -8}},
+        // 85 samples a column: whole blocks of 64, each in the column where it starts (samples 1-64, 65-128,
+        // 129-256).
+        {"whole blocks", &many, 0.5, 256.5, 3, {1, 64, 65, 128, 129, 256}, {0, 9, 7, -4, -8, 6}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TrendSeries s;
-        const auto n = static_cast<int64_t>(c.values->size());
-        s.reset(static_cast<float>(n), n);
-        for (float v : *c.values) {
-            TrendSample x;
-            x.values[static_cast<size_t>(indexOf(TrendQuantity::SumP))] = v;
-            s.append(x);
-        }
+        TrendLiveBuffer ring;
+        ring.start({}, 0);
+        const float stored[9] = {};
+        for (size_t k = 0; k < c.values->size(); ++k)
+            ring.push(static_cast<int64_t>(k + 1), static_cast<float>(k + 1), stored, (*c.values)[k], 0, 0, 0);
+        TrendLiveSource s(ring, {}, allQuantities());
+        s.update(0);
         PlotPoints p;
         envelope(s, TrendQuantity::SumP, c.t0, c.t1, c.columns, p);
         ASSERT_EQ(p.t.size(), c.t.size());
@@ -195,8 +198,8 @@ TEST(TrendLive, RingStaysBoundedOverALongReceive) {
     EXPECT_EQ(live.bytes(), bytes);
     EXPECT_EQ(live.held(), 1000);
     EXPECT_EQ(live.received(), kBlocks);
-    TrendSeries s;
-    live.copyTo(s);
+    TrendLiveSource s(live, {}, allQuantities());
+    EXPECT_TRUE(s.update(0));
     ASSERT_EQ(s.size(), 1000);
     EXPECT_EQ(s.firstNumber, kBlocks - 999);
     EXPECT_EQ(s.value(TrendQuantity::I1, 0), static_cast<float>(kBlocks - 999));

@@ -48,7 +48,8 @@ TEST(TrendWindowTest, CursorsTypedBySampleNumberFillTheIntervalTable) {
     MainWindowRig rig;
     TrendWindow* w = openTrendOnFixture(rig);
     ASSERT_NE(w, nullptr);
-    ASSERT_EQ(w->series().size(), 12);
+    ASSERT_NE(w->source(), nullptr);
+    ASSERT_EQ(w->source()->size(), 12);
     const struct {
         int a, b;
         std::map<QString, QStringList> rows;
