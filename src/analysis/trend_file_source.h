@@ -9,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-#include "analysis/interval_stats.h"
 #include "analysis/trend_source.h"
 #include "measurement/reader.h"
 #include "shared/shared_state.h"
@@ -40,13 +39,17 @@ public:
     Status addTo(IntervalAccumulator& acc, int64_t from, int64_t to) override;
     size_t bytes() const override;
 
-    // Samples summarised so far and in all, for progress.
+    // Samples summarised so far, for progress.
     int64_t done() const;
 
     // Samples read by position at a time: what a zoomed view or the readout brings into memory.
     static constexpr int64_t kPage = 512;
     static constexpr int64_t kPages = 512;  // pages held, about 17 MB once all are used
 
+protected:
+    Run runAt(int64_t i) const override;
+
+private:
     // The rows of consecutive samples read and derived by the pass's rule, in buffers of their own.
     struct Rows {
         std::vector<float> raw, sumP, sumQ, pf, s, loadRate, outputPower, efficiency;
@@ -54,11 +57,6 @@ public:
         Status read(const SampleStream& file, const MotorValues& motor, int64_t first, int64_t count);
         SampleRows rows(int64_t first, int64_t count) const;
     };
-
-protected:
-    Run runAt(int64_t i) const override;
-
-private:
     struct Page {
         float values[kTrendQuantities][kPage];
         MotorState state[kPage];

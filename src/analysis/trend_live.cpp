@@ -42,6 +42,8 @@ TrendLiveSource::TrendLiveSource(const TrendLiveBuffer& ring, std::function<bool
                                  const std::vector<TrendQuantity>& quantities)
     : ring_(ring), receiving_(std::move(receiving)), quantities_(quantities) {
     pyramid_.reset(quantities_, 0);
+    startClock = ring_.startClock();
+    motorUsable = ring_.motorUsable();
 }
 
 bool TrendLiveSource::update(int) {

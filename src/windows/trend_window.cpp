@@ -31,6 +31,7 @@ namespace {
 constexpr int kSliceMs = 16;             // reading per slice, so the window answers between
 constexpr int kLivePollMs = 100;         // a live view redraws at most ten times a second
 constexpr int kDrawEveryMs = 400;        // a file being summarised is drawn as far as it is, this often
+constexpr int kDrawShares = 20;          // and once a twentieth more of it is, so drawing never slows it much
 constexpr int64_t kLiveMinutes[3] = {1, 5, 30};
 
 QString trendTitle() { return QStringLiteral("趋势分析"); }
@@ -224,6 +225,7 @@ void TrendWindow::showSource(std::unique_ptr<TrendSource> s) {
     plots->setSource(source_.get());
     showSeries();
     drawn_.restart();
+    drawnReady_ = 0;
 }
 
 void TrendWindow::refresh() {
@@ -244,9 +246,11 @@ void TrendWindow::refresh() {
     } else if (settled && !source_->empty()) {
         setCursorNumbers(source_->firstNumber, source_->firstNumber + source_->size() - 1);
     }
-    if (settled || drawn_.elapsed() >= kDrawEveryMs) {
+    const bool grown = source_->ready() - drawnReady_ >= source_->size() / kDrawShares;
+    if (settled || (grown && drawn_.elapsed() >= kDrawEveryMs)) {
         plots->sourceChanged();
         drawn_.restart();
+        drawnReady_ = source_->ready();
     }
     followLive();
 }

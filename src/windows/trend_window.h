@@ -103,7 +103,8 @@ private:
     std::unique_ptr<TrendSource> source_;
     TrendIntervalJob job_;
     QTimer slicer_, livePoll_, tableTimer_, tableSlicer_;
-    QElapsedTimer drawn_;  // since the plots last took the source's changes
+    QElapsedTimer drawn_;     // since the plots last took the source's changes
+    int64_t drawnReady_ = 0;  // samples summarised then
     std::vector<IntervalRow> rows_;
     QString warning_;  // about the file shown, kept beside its progress
     int64_t numberA_ = 0, numberB_ = 0;
