@@ -6,12 +6,12 @@
 // prints, each beside its goal, the time from opening the window to its first picture and to the picture of
 // every sample, the longest the window's event loop waited meanwhile, the redraw time at each zoom level from
 // the whole file to ten seconds and of zoom and pan steps, the time to sum the interval table over a week (or
-// the whole file when shorter) with its longest slice, and the process's peak memory. Times are wall clock and
-// the process's processor time: on a machine shared with other work, the processor time is the steadier.
-// With --shots, also saves the window's first picture, then zoomed out, zoomed into one minute and with its cursors
-// and table, as PNG pictures. --open-only stops once the picture of every sample is drawn (for counting its
-// instructions, e.g. under valgrind --tool=callgrind, when the machine is too busy for steady times). Runs on the
-// offscreen platform when there is no display.
+// the whole file when shorter) with its longest slice, and the process's peak memory. Times are wall clock
+// and the process's processor time: on a machine shared with other work, the processor time is the steadier.
+// With --shots, also saves the window's first picture, then zoomed out, zoomed into one minute and with its
+// cursors and table, as PNG pictures. --open-only stops once the picture of every sample is drawn (for
+// counting its instructions, e.g. under valgrind --tool=callgrind, when the machine is too busy for steady
+// times). Runs on the offscreen platform when there is no display.
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -72,9 +72,10 @@ struct Times {
     }
     void print(const char* what) const {
         if (wall.empty()) return;
-        std::printf("%-34s wall mean %6.1f max %6.1f ms, CPU mean %6.1f max %6.1f ms, %3zu steps  (goal <= 50 ms)\n",
-                    what, mean(wall), *std::max_element(wall.begin(), wall.end()), mean(cpu),
-                    *std::max_element(cpu.begin(), cpu.end()), wall.size());
+        std::printf(
+            "%-34s wall mean %6.1f max %6.1f ms, CPU mean %6.1f max %6.1f ms, %3zu steps  (goal <= 50 ms)\n",
+            what, mean(wall), *std::max_element(wall.begin(), wall.end()), mean(cpu),
+            *std::max_element(cpu.begin(), cpu.end()), wall.size());
     }
 };
 
@@ -119,7 +120,8 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--shots") && i + 1 < argc) shots = QString::fromLocal8Bit(argv[++i]);
         else if (!std::strcmp(argv[i], "--open-only")) openOnly = true;
         else {
-            std::fprintf(stderr, "usage: bench_trend [--samples N] [--file PATH] [--shots DIR] [--open-only]\n");
+            std::fprintf(stderr,
+                         "usage: bench_trend [--samples N] [--file PATH] [--shots DIR] [--open-only]\n");
             return 2;
         }
     }
@@ -213,7 +215,8 @@ int main(int argc, char** argv) {
     pan.print("redraw, pan steps");
 
     // The table between cursors a week apart (or the whole file), summed a slice at a time.
-    const int64_t a = s.size() / 10, b = std::min(s.size() - 1, a + static_cast<int64_t>(7 * 86400 / s.stepSeconds()));
+    const int64_t a = s.size() / 10,
+                  b = std::min(s.size() - 1, a + static_cast<int64_t>(7 * 86400 / s.stepSeconds()));
     Stopwatch interval;
     w.setCursorNumbers(s.firstNumber + a, s.firstNumber + b);
     const double intervalStall = runUntil(app, [&] { return !w.computing(); });

@@ -29,7 +29,8 @@ public:
         } else if (next - i == 1) {
             put(ta, lo);
         } else {
-            const bool lowFirst = std::isnan(previous_) || std::fabs(previous_ - lo) <= std::fabs(previous_ - hi);
+            const bool lowFirst =
+                std::isnan(previous_) || std::fabs(previous_ - lo) <= std::fabs(previous_ - hi);
             put(ta, lowFirst ? lo : hi);
             put(tb, lowFirst ? hi : lo);
         }
@@ -57,7 +58,8 @@ void envelope(const TrendSource& s, TrendQuantity q, double t0, double t1, int c
         const int64_t first = a / block * block, end = std::min(n, (b + block - 1) / block * block);
         int64_t i = first;
         for (int c = 0; c < columns && i < end; ++c) {
-            const int64_t next = c + 1 == columns ? end : std::min(end, s.lowerBound(t0 + width * (c + 1)) / block * block);
+            const int64_t next =
+                c + 1 == columns ? end : std::min(end, s.lowerBound(t0 + width * (c + 1)) / block * block);
             if (next <= i) continue;
             points.column(s, q, i, next);
             i = next;

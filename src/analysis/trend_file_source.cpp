@@ -27,7 +27,8 @@ Status TrendFileSource::Rows::read(const SampleStream& file, const MotorValues& 
     }
     if (Status read = file.readSamples(first, count, raw.data()); !read) return read;
     deriveTotalsBlock(raw.data(), count, sumP.data(), sumQ.data(), pf.data(), s.data());
-    evaluateMotorBlock(motor, sumP.data(), count, state.data(), {loadRate.data(), outputPower.data(), efficiency.data()});
+    evaluateMotorBlock(motor, sumP.data(), count, state.data(),
+                       {loadRate.data(), outputPower.data(), efficiency.data()});
     return {};
 }
 
@@ -50,7 +51,8 @@ SampleRows TrendFileSource::Rows::rows(int64_t first, int64_t count) const {
 TrendFileSource::TrendFileSource() = default;
 TrendFileSource::~TrendFileSource() = default;
 
-Status TrendFileSource::open(const QString& path, const std::vector<TrendQuantity>& quantities, QString* warning) {
+Status TrendFileSource::open(const QString& path, const std::vector<TrendQuantity>& quantities,
+                             QString* warning) {
     pass_.reset();
     file_.close();
     failure_.clear();
@@ -87,15 +89,15 @@ Status TrendFileSource::summariseAll() {
 }
 
 void TrendFileSource::summarise(const SampleRows& r) {
+    std::array<float*, kTrendQuantities> out{};
     std::array<const float*, kTrendQuantities> columns{};
-    for (int k = 0; k < kTrendQuantities; ++k) {
-        const auto q = static_cast<TrendQuantity>(k);
-        if (!pyramid_.holds(q)) continue;
-        auto& c = columns_[static_cast<size_t>(k)];
+    for (size_t k = 0; k < out.size(); ++k) {
+        if (!pyramid_.holds(static_cast<TrendQuantity>(k))) continue;
+        auto& c = columns_[k];
         if (c.size() < static_cast<size_t>(r.count)) c.resize(static_cast<size_t>(r.count));
-        trendColumn(r, q, 0, r.count, c.data());
-        columns[static_cast<size_t>(k)] = c.data();
+        columns[k] = out[k] = c.data();
     }
+    trendColumns(r, 0, r.count, out);
     pyramid_.append(columns, r.count);
 }
 
@@ -119,8 +121,9 @@ int64_t TrendFileSource::done() const { return pass_ ? pass_->done() : samples_;
 QString TrendFileSource::status() const {
     if (!failure_.isEmpty()) return failure_;
     if (pass_) return QStringLiteral("正在读取 %1 / %2 组").arg(done()).arg(samples_);
-    return QStringLiteral("共 %1 组%2").arg(samples_).arg(
-        motorUsable ? QString() : QStringLiteral("　无可用电机参数：不计算效率与负载率"));
+    return QStringLiteral("共 %1 组%2")
+        .arg(samples_)
+        .arg(motorUsable ? QString() : QStringLiteral("　无可用电机参数：不计算效率与负载率"));
 }
 
 double TrendFileSource::time(int64_t i) const { return sampleElapsed(totalTime_, i + 1, samples_); }
@@ -137,7 +140,8 @@ Status TrendFileSource::addTo(IntervalAccumulator& acc, int64_t from, int64_t to
     for (int64_t i = from; i < to; i += kPage) {
         const int64_t count = std::min(kPage, to - i);
         if (Status s = readPage(p, i, count); !s) return s;
-        // A sample at a time, as the statistics have always been taken here: the same figures to the last digit.
+        // A sample at a time, as the statistics have always been taken here: the same figures to the last
+        // digit.
         TrendSample t;
         for (int64_t j = 0; j < count; ++j) {
             for (size_t k = 0; k < static_cast<size_t>(kTrendQuantities); ++k) t.values[k] = p.values[k][j];
@@ -173,7 +177,9 @@ Status TrendFileSource::readPage(Page& p, int64_t first, int64_t count) const {
         return s;
     }
     const SampleRows r = rows_.rows(first, count);
-    for (int k = 0; k < kTrendQuantities; ++k) trendColumn(r, static_cast<TrendQuantity>(k), 0, count, p.values[k]);
+    std::array<float*, kTrendQuantities> out;
+    for (size_t k = 0; k < out.size(); ++k) out[k] = p.values[k];
+    trendColumns(r, 0, count, out);
     std::copy(r.state, r.state + count, p.state);
     return {};
 }

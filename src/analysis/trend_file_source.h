@@ -1,7 +1,7 @@
 // A measurement file as the trend window's source, in bounded memory on any length: one analysis pass of its
-// own (the other windows' state is left as it was) summarises the samples into a pyramid of extremes, a slice at
-// a time; whatever needs samples themselves (a zoomed view, the readout, an interval) reads them from the file by
-// position and derives them as the pass does.
+// own (the other windows' state is left as it was) summarises the samples into a pyramid of extremes, a slice
+// at a time; whatever needs samples themselves (a zoomed view, the readout, an interval) reads them from the
+// file by position and derives them as the pass does.
 #pragma once
 
 #include <QString>
@@ -23,9 +23,10 @@ public:
     ~TrendFileSource() override;
 
     // Opens `path` and starts summarising `quantities` (the others are drawn from their samples only). A file
-    // the analysis refuses fails here with its message; `warning` tells of a file without its trailer, which is
-    // read from its samples.
-    Status open(const QString& path, const std::vector<TrendQuantity>& quantities, QString* warning = nullptr);
+    // the analysis refuses fails here with its message; `warning` tells of a file without its trailer, which
+    // is read from its samples.
+    Status open(const QString& path, const std::vector<TrendQuantity>& quantities,
+                QString* warning = nullptr);
     // Every summary at once (the command line, tests and the benchmark).
     Status summariseAll();
 
@@ -79,7 +80,7 @@ private:
     mutable std::vector<int64_t> pageAt_;
     mutable Rows rows_;
     std::unique_ptr<Page> interval_;  // what an interval reads, apart from the pages of the view
-    mutable QString failure_;  // the first read that failed
+    mutable QString failure_;         // the first read that failed
 };
 
 }  // namespace mervo

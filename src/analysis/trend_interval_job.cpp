@@ -45,7 +45,8 @@ bool TrendIntervalJob::run(int budgetMs) {
         if (t.elapsed() >= budgetMs) break;
     }
     if (next_ < end_) return false;
-    stats_ = acc_.finish(source_->empty() ? 0 : source_->firstNumber + a_, source_->stepSeconds(), source_->motorUsable);
+    stats_ = acc_.finish(source_->empty() ? 0 : source_->firstNumber + a_, source_->stepSeconds(),
+                         source_->motorUsable);
     over_ = true;
     return true;
 }

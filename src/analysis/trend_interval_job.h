@@ -1,5 +1,5 @@
-// The statistics of samples A..B of a trend source, summed a slice at a time so that a week between the cursors
-// never holds the window up; the figures are those of summing them at once.
+// The statistics of samples A..B of a trend source, summed a slice at a time so that a week between the
+// cursors never holds the window up; the figures are those of summing them at once.
 #pragma once
 
 #include <QString>

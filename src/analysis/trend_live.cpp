@@ -73,8 +73,9 @@ bool TrendLiveSource::update(int) {
 bool TrendLiveSource::settled() const { return !(receiving_ && receiving_()); }
 
 QString TrendLiveSource::status() const {
-    return settled() ? QStringLiteral("接收结束：已记录 %1 组（重新载入可显示整个文件）").arg(ring_.received())
-                     : QStringLiteral("正在接收：已记录 %1 组").arg(ring_.received());
+    return settled()
+               ? QStringLiteral("接收结束：已记录 %1 组（重新载入可显示整个文件）").arg(ring_.received())
+               : QStringLiteral("正在接收：已记录 %1 组").arg(ring_.received());
 }
 
 double TrendLiveSource::stepSeconds() const {
@@ -97,7 +98,8 @@ TrendSource::Run TrendLiveSource::runAt(int64_t) const {
 }
 
 size_t TrendLiveSource::bytes() const {
-    size_t b = pyramid_.bytes() + state_.capacity() * sizeof(MotorState) + elapsed_.capacity() * sizeof(float);
+    size_t b =
+        pyramid_.bytes() + state_.capacity() * sizeof(MotorState) + elapsed_.capacity() * sizeof(float);
     for (const auto& v : values_) b += v.capacity() * sizeof(float);
     return b;
 }

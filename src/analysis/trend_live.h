@@ -1,7 +1,7 @@
 // The last half hour or so of a receive for the trend window: a ring of fixed size filled from the blocks the
 // receive has processed (the values it writes to the file), so memory stays flat however long it records.
-// Filling costs a copy and the motor evaluation per block; the window's source copies the ring out when it has
-// moved on.
+// Filling costs a copy and the motor evaluation per block; the window's source copies the ring out when it
+// has moved on.
 #pragma once
 
 #include <array>
@@ -43,7 +43,9 @@ public:
     bool motorUsable() const;
 
 private:
-    size_t slotOf(int64_t k) const { return static_cast<size_t>((head_ - held_ + k + 2 * capacity()) % capacity()); }
+    size_t slotOf(int64_t k) const {
+        return static_cast<size_t>((head_ - held_ + k + 2 * capacity()) % capacity());
+    }
     std::vector<TrendSample> ring_;
     std::vector<float> elapsed_;
     int64_t head_ = 0, held_ = 0, received_ = 0, lastNumber_ = 0;

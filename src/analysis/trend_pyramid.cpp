@@ -14,9 +14,9 @@ namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // The smallest of mins[0..n) and the largest of maxs[0..n) folded into lo and hi, a NaN leaving the running
-// value as it was. The compiler keeps a select on a comparison of floats one at a time (it may not assume there
-// is no NaN), so where the processor has them the vector minimum and maximum are asked for by name: they keep
-// their second operand when either is NaN, which is the select.
+// value as it was. The compiler keeps a select on a comparison of floats one at a time (it may not assume
+// there is no NaN), so where the processor has them the vector minimum and maximum are asked for by name:
+// they keep their second operand when either is NaN, which is the select.
 void foldPairs(const float* mins, const float* maxs, int64_t n, float& lo, float& hi) {
     float mn = lo, mx = hi;
     int64_t i = 0;
@@ -84,7 +84,8 @@ void TrendPyramid::append(const std::array<const float*, kTrendQuantities>& colu
     const auto column = [&](size_t s) { return columns[static_cast<size_t>(indexOf(held_[s]))]; };
     // Samples into the block being filled.
     const auto fill = [&](int64_t j, int64_t take) {
-        for (size_t s = 0; s < held_.size(); ++s) foldExtremes(column(s) + j, take, pendingLo_[s], pendingHi_[s]);
+        for (size_t s = 0; s < held_.size(); ++s)
+            foldExtremes(column(s) + j, take, pendingLo_[s], pendingHi_[s]);
         pending_ += take;
         appended_ += take;
         if (pending_ < kBlock) return;
@@ -166,8 +167,8 @@ void TrendPyramid::fold(TrendQuantity q, int64_t b0, int64_t b1, float& lo, floa
     b1 = std::min(b1, blocks());
     const auto foldAt = [&](const Level& l, int64_t from, int64_t to) {
         if (from < to)
-            foldPairs(l.mins[static_cast<size_t>(s)].data() + from, l.maxs[static_cast<size_t>(s)].data() + from,
-                      to - from, lo, hi);
+            foldPairs(l.mins[static_cast<size_t>(s)].data() + from,
+                      l.maxs[static_cast<size_t>(s)].data() + from, to - from, lo, hi);
     };
     // The ends of the run at this level, its middle from the level above while that has whole groups of it.
     for (size_t level = 0; b0 < b1; ++level) {

@@ -1,5 +1,5 @@
-// The quantities of the trend window and the one rule that gives them for a sample: which stored value is which
-// quantity, magnitudes, the IEC sign of ΣQ, and the motor's figures only where it has outputs.
+// The quantities of the trend window and the one rule that gives them for a sample: which stored value is
+// which quantity, magnitudes, the IEC sign of ΣQ, and the motor's figures only where it has outputs.
 #pragma once
 
 #include <QString>
@@ -65,5 +65,9 @@ TrendSample trendSampleOf(const float fileValues[9], float sumP, float sumQ, flo
                           const MotorSample& motor);
 // Quantity q of rows [from, to) into out[0 .. to - from): the values trendSampleOf gives, a column at a time.
 void trendColumn(const SampleRows& r, TrendQuantity q, int64_t from, int64_t to, float* out);
+// The same for every quantity k whose out[k] is not null, the stored values of a row read once for all of
+// them.
+void trendColumns(const SampleRows& r, int64_t from, int64_t to,
+                  const std::array<float*, kTrendQuantities>& out);
 
 }  // namespace mervo

@@ -24,14 +24,14 @@ public:
     bool empty() const { return size() == 0; }
     // Samples [0, ready()) have their summaries and can be drawn; the rest is still being read.
     int64_t ready() const { return pyramid_.samples(); }
-    // Seconds from the start of the measurement to sample index i (from 0): the one place a source says when a
-    // sample was taken; everything else asks here.
+    // Seconds from the start of the measurement to sample index i (from 0): the one place a source says when
+    // a sample was taken; everything else asks here.
     virtual double time(int64_t i) const = 0;
     // The time each sample stands for, as the measurement's energies count it.
     virtual double stepSeconds() const = 0;
 
-    // Brings the source up to date with about `budgetMs` of work at most: a file summarises more of its samples,
-    // the receive's source takes the blocks received since. True when what it shows has changed.
+    // Brings the source up to date with about `budgetMs` of work at most: a file summarises more of its
+    // samples, the receive's source takes the blocks received since. True when what it shows has changed.
     virtual bool update(int budgetMs) = 0;
     // Nothing more to come by itself: a file wholly summarised (or failed), a receive that has ended.
     virtual bool settled() const = 0;
@@ -51,7 +51,8 @@ public:
 
     float value(TrendQuantity q, int64_t i) const;
     TrendSample sample(int64_t i) const;
-    // The smallest and largest value of q over the indexes [a, b), NaN skipped; lo > hi when none has a value.
+    // The smallest and largest value of q over the indexes [a, b), NaN skipped; lo > hi when none has a
+    // value.
     void rangeMinMax(TrendQuantity q, int64_t a, int64_t b, float* lo, float* hi) const;
     // Samples per finest summary: a stretch of whole blocks costs no sample reads.
     static constexpr int64_t kBlock = TrendPyramid::kBlock;

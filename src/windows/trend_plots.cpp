@@ -163,7 +163,8 @@ void TrendPlots::sourceChanged() {
 }
 
 void TrendPlots::resetView() {
-    if (source_ && !source_->empty()) setView(source_->time(0), std::max(source_->time(source_->size() - 1), source_->time(0) + 1));
+    if (source_ && !source_->empty())
+        setView(source_->time(0), std::max(source_->time(source_->size() - 1), source_->time(0) + 1));
     else setView(0, 10);
 }
 

@@ -38,8 +38,8 @@ public:
 
     // The source shown (null: none); the plots read it on every redraw, so it must outlive them or be reset.
     void setSource(const TrendSource* s);
-    // The source's content changed (more of a file summarised, a receive's blocks copied): redraw, keeping the
-    // view.
+    // The source's content changed (more of a file summarised, a receive's blocks copied): redraw, keeping
+    // the view.
     void sourceChanged();
     // The whole source.
     void resetView();

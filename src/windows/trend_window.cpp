@@ -235,11 +235,12 @@ void TrendWindow::refresh() {
     if (settled) slicer_.stop();
     reloadButton->setEnabled(!following_ && !slicer_.isActive());
     if (settled && !source_->failure().isEmpty()) return failed(source_->failure());
-    status->setText(warning_.isEmpty() ? source_->status() : source_->status() + QStringLiteral("　") + warning_);
+    status->setText(warning_.isEmpty() ? source_->status()
+                                       : source_->status() + QStringLiteral("　") + warning_);
     if (!changed) return;
     showSeries();
-    // Cursors once the operator has set them, and then the table follows what they cover; a whole source, once
-    // it is, between its first and last sample.
+    // Cursors once the operator has set them, and then the table follows what they cover; a whole source,
+    // once it is, between its first and last sample.
     if (numberA_ > 0) {
         plots->setCursors(indexOfNumber(numberA_), indexOfNumber(numberB_));
         fillTable();
@@ -320,10 +321,12 @@ void TrendWindow::tableSlice() {
         table->clearSpans();
         table->setRowCount(1);
         table->setItem(0, 0, new QTableWidgetItem(QStringLiteral("正在计算")));
-        table->setItem(0, 1, new QTableWidgetItem(QStringLiteral("第 %1 到 %2 组，已完成 %3%")
-                                                      .arg(source_->firstNumber + job_.a())
-                                                      .arg(source_->firstNumber + job_.b())
-                                                      .arg(100 * job_.done() / std::max<int64_t>(job_.total(), 1))));
+        table->setItem(
+            0, 1,
+            new QTableWidgetItem(QStringLiteral("第 %1 到 %2 组，已完成 %3%")
+                                     .arg(source_->firstNumber + job_.a())
+                                     .arg(source_->firstNumber + job_.b())
+                                     .arg(100 * job_.done() / std::max<int64_t>(job_.total(), 1))));
         table->setSpan(0, 1, 1, 3);
         tableSlicer_.start();
         return;

@@ -1,6 +1,7 @@
-// 趋势分析, the trend window: the open measurement (or the receive in progress) as stacked, zoomable plots with a
-// readout, A/B cursors and the statistics between them. It shows a source of its own (the file, summarised by a
-// pass of its own, or the blocks the receive hands over), so the other windows' state is never touched.
+// 趋势分析, the trend window: the open measurement (or the receive in progress) as stacked, zoomable plots
+// with a readout, A/B cursors and the statistics between them. It shows a source of its own (the file,
+// summarised by a pass of its own, or the blocks the receive hands over), so the other windows' state is
+// never touched.
 #pragma once
 
 #include <QElapsedTimer>
@@ -108,7 +109,7 @@ private:
     std::vector<IntervalRow> rows_;
     QString warning_;  // about the file shown, kept beside its progress
     int64_t numberA_ = 0, numberB_ = 0;
-    bool following_ = false;  // a receive in progress is shown
+    bool following_ = false;   // a receive in progress is shown
     bool tellFailure_ = true;  // of the load under way
 };
 

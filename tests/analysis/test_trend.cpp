@@ -12,8 +12,8 @@
 #include "analysis/trend_decimate.h"
 #include "analysis/trend_file_source.h"
 #include "analysis/trend_interval.h"
-#include "analysis/trend_live.h"
 #include "analysis/trend_interval_job.h"
+#include "analysis/trend_live.h"
 #include "analysis/trend_time_axis.h"
 #include "measurement/writer.h"
 #include "support/status_matchers.h"
@@ -125,6 +125,10 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
         expectNear(c.minP, st[TrendQuantity::SumP].min, "min ΣP");
         expectNear(c.maxP, st[TrendQuantity::SumP].max, "max ΣP");
         expectNear(c.meanI1, st[TrendQuantity::I1].mean, "mean I1");
+        // The three channels alike: each a third of ΣP, 250 V.
+        expectNear(c.meanI1, st[TrendQuantity::I3].mean, "mean I3");
+        expectNear(c.meanP / 3, st[TrendQuantity::P3].mean, "mean P3");
+        expectNear(250, st[TrendQuantity::U3].mean, "mean U3");
         expectNear(c.ep, st.activeEnergyWh, "active energy");
         expectNear(c.eq, st.reactiveEnergyVarh, "reactive energy");
         expectNear(c.pf, st.powerFactor, "power factor");
@@ -171,7 +175,8 @@ TEST(TrendDecimation, KeepsEveryColumnsMinimumAndMaximum) {
         ring.start({}, 0);
         const float stored[9] = {};
         for (size_t k = 0; k < c.values->size(); ++k)
-            ring.push(static_cast<int64_t>(k + 1), static_cast<float>(k + 1), stored, (*c.values)[k], 0, 0, 0);
+            ring.push(static_cast<int64_t>(k + 1), static_cast<float>(k + 1), stored, (*c.values)[k], 0, 0,
+                      0);
         TrendLiveSource s(ring, {}, allQuantities());
         s.update(0);
         PlotPoints p;
@@ -251,7 +256,8 @@ TEST(TrendPyramid, ExtremesOfAnySpanMatchEverySample) {
             // Spans of every length: a sample, a few blocks, most of the file.
             const int64_t length = std::uniform_int_distribution<int64_t>(1, k % 4 == 0 ? n : 3000)(random);
             const int64_t a = std::uniform_int_distribution<int64_t>(0, n - length)(random), b = a + length;
-            for (const auto& [q, values] : {std::pair{TrendQuantity::I1, &f.i1}, std::pair{TrendQuantity::U2, &f.u2}}) {
+            for (const auto& [q, values] :
+                 {std::pair{TrendQuantity::I1, &f.i1}, std::pair{TrendQuantity::U2, &f.u2}}) {
                 const auto [lo, hi] = std::minmax_element(values->begin() + a, values->begin() + b);
                 float gotLo, gotHi;
                 s.rangeMinMax(q, a, b, &gotLo, &gotHi);
@@ -269,8 +275,8 @@ TEST(TrendPyramid, ExtremesOfAnySpanMatchEverySample) {
     check("all summarised");
 }
 
-// One sample far above the rest is in the picture at every zoom, from the whole file to a few samples, wherever
-// it falls in the columns.
+// One sample far above the rest is in the picture at every zoom, from the whole file to a few samples,
+// wherever it falls in the columns.
 TEST(TrendPyramid, OneSampleSpikeShowsAtEveryZoom) {
     constexpr int64_t n = 40000, spike = 23456;  // sample 23457, at 23457 s
     KnownFile f(n, 3, spike);

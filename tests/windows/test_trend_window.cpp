@@ -126,8 +126,8 @@ TEST(TrendWindowTest, CtrlClickOnASampleQueriesItInTheAnalysisWindow) {
     EXPECT_TRUE(rig.messages.shown.empty());
 }
 
-// A receive in progress is shown through the same source as a file: its blocks with their numbers, held still by
-// 冻结 while recording goes on, and once it ends, the file it wrote.
+// A receive in progress is shown through the same source as a file: its blocks with their numbers, held still
+// by 冻结 while recording goes on, and once it ends, the file it wrote.
 TEST(TrendWindowTest, FollowsAReceiveThenShowsItsFile) {
     MainWindowRig rig;
     MainWindow& w = *rig.window;
@@ -142,7 +142,8 @@ TEST(TrendWindowTest, FollowsAReceiveThenShowsItsFile) {
     ASSERT_TRUE(waitFor([t] { return t->source() && t->source()->size() == 3; }));
     EXPECT_TRUE(t->following());
     EXPECT_EQ(t->source()->firstNumber, 1);
-    for (int64_t i = 0; i < 3; ++i) EXPECT_EQ(t->source()->value(TrendQuantity::I1, i), 11.0f + static_cast<float>(i));
+    for (int64_t i = 0; i < 3; ++i)
+        EXPECT_EQ(t->source()->value(TrendQuantity::I1, i), 11.0f + static_cast<float>(i));
 
     t->freeze->setChecked(true);
     rig.clock.advance(1);
