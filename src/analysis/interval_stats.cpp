@@ -174,14 +174,4 @@ IntervalStats IntervalAccumulator::finish(int64_t firstNumber, double stepSecond
     return st;
 }
 
-IntervalStats intervalStats(const TrendSeries& s, int64_t a, int64_t b) {
-    IntervalAccumulator acc;
-    if (s.empty()) return acc.finish(0, s.stepSeconds(), s.motorUsable);
-    if (a > b) std::swap(a, b);
-    a = std::clamp<int64_t>(a, 0, s.size() - 1);
-    b = std::clamp<int64_t>(b, 0, s.size() - 1);
-    for (int64_t i = a; i <= b; ++i) acc.add(s.sample(i));
-    return acc.finish(s.firstNumber + a, s.stepSeconds(), s.motorUsable);
-}
-
 }  // namespace mervo

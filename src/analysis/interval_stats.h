@@ -60,7 +60,4 @@ private:
     int64_t running_ = 0, belowNoLoad_ = 0, generating_ = 0;
 };
 
-// The statistics between sample indexes a and b of a series (from 0, in either order, clamped to it).
-IntervalStats intervalStats(const TrendSeries& s, int64_t a, int64_t b);
-
 }  // namespace mervo

@@ -1,10 +1,11 @@
 #include "analysis/trend_series.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "measurement/sample_math.h"
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
 
 namespace mervo {
 
@@ -18,23 +19,6 @@ const TrendQuantityInfo kInfo[kTrendQuantities] = {
 };
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
-
-// The smallest of mins[0..n) and the largest of maxs[0..n) folded into lo and hi, NaN skipped: written as
-// selects that the compiler turns into vector min/max (a NaN operand leaves the running value as it was). The
-// samples themselves are both arrays at once; block summaries are two.
-void foldBlocks(const float* mins, const float* maxs, int64_t n, float& lo, float& hi) {
-    float mn = lo, mx = hi;
-    for (int64_t i = 0; i < n; ++i) {
-        mn = mins[i] < mn ? mins[i] : mn;
-        mx = maxs[i] > mx ? maxs[i] : mx;
-    }
-    lo = mn;
-    hi = mx;
-}
-
-void foldMinMax(const float* v, int64_t n, float& lo, float& hi) { foldBlocks(v, v, n, lo, hi); }
-
-constexpr float kInf = std::numeric_limits<float>::infinity();
 
 }  // namespace
 
@@ -66,6 +50,59 @@ TrendSample trendSampleOf(const SampleRows& r, int64_t j) {
     return t;
 }
 
+void trendColumns(const SampleRows& r, int64_t from, int64_t to,
+                  const std::array<float*, kTrendQuantities>& out) {
+    int64_t done = from;  // rows whose stored quantities are out
+#if defined(__SSE2__)
+    // The stored values of four rows turned into four columns at a time (two 4 x 4 transposes and the ninth
+    // value gathered), instead of a strided read per quantity; magnitudes by clearing the sign bit. A stored
+    // value no quantity asks for goes to a scratch column.
+    float* to9[9] = {};
+    __m128 clear[9];  // the sign bit where a magnitude is wanted
+    for (__m128& c : clear) c = _mm_setzero_ps();
+    bool stored = false, plain = true;
+    for (int k = 0; k < 9 && plain; ++k) {
+        if (!out[static_cast<size_t>(k)]) continue;
+        const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
+        const int64_t at = c.data - r.fileValues;
+        plain = c.stride == 9 && !c.negate && !c.motor && at >= 0 && at < 9;
+        if (!plain) break;
+        to9[at] = out[static_cast<size_t>(k)];
+        clear[at] = _mm_set1_ps(c.magnitude ? -0.0f : 0.0f);
+        stored = true;
+    }
+    if (stored && plain) {
+        std::vector<float> scratch;
+        for (float*& o : to9)
+            if (!o) {
+                if (scratch.empty()) scratch.resize(static_cast<size_t>(to - from));
+                o = scratch.data();
+            }
+        const auto put = [&](int at, __m128 v, int64_t j) {
+            _mm_storeu_ps(to9[at] + (j - from), _mm_andnot_ps(clear[at], v));
+        };
+        for (; done + 4 <= to; done += 4) {
+            const float* p = r.fileValues + 9 * done;
+            __m128 a0 = _mm_loadu_ps(p), a1 = _mm_loadu_ps(p + 9), a2 = _mm_loadu_ps(p + 18),
+                   a3 = _mm_loadu_ps(p + 27);
+            _MM_TRANSPOSE4_PS(a0, a1, a2, a3);
+            __m128 b0 = _mm_loadu_ps(p + 4), b1 = _mm_loadu_ps(p + 13), b2 = _mm_loadu_ps(p + 22),
+                   b3 = _mm_loadu_ps(p + 31);
+            _MM_TRANSPOSE4_PS(b0, b1, b2, b3);
+            put(0, a0, done), put(1, a1, done), put(2, a2, done), put(3, a3, done);
+            put(4, b0, done), put(5, b1, done), put(6, b2, done), put(7, b3, done);
+            put(8, _mm_setr_ps(p[8], p[17], p[26], p[35]), done);
+        }
+    }
+#endif
+    for (int k = 0; k < kTrendQuantities; ++k) {
+        float* o = out[static_cast<size_t>(k)];
+        if (!o) continue;
+        const int64_t start = k < 9 ? done : from;
+        trendColumn(r, static_cast<TrendQuantity>(k), start, to, o + (start - from));
+    }
+}
+
 TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, float pf, const MotorSample& motor) {
     const MotorOutputs o = motor.outputs.value_or(MotorOutputs{});
     const MotorState state = motor.outputs ? motor.state : MotorState::NoMotorData;
@@ -85,141 +122,35 @@ TrendSample trendSampleOf(const float v[9], float sumP, float sumQ, float s, flo
     return t;
 }
 
-void TrendSeries::reset(float uniformTotalTime, int64_t expectedSamples) {
-    totalTime_ = uniformTotalTime > 0 && std::isfinite(uniformTotalTime) ? uniformTotalTime : 0.0f;
-    expected_ = expectedSamples;
-    gaps = {};
-    const size_t n = static_cast<size_t>(std::max<int64_t>(expectedSamples, 0));
-    for (auto& v : values_) {
-        v.clear();
-        v.shrink_to_fit();
-        v.reserve(n);
-    }
-    state_.clear();
-    state_.shrink_to_fit();
-    state_.reserve(n);
-    elapsed_.clear();
-    elapsed_.shrink_to_fit();
-    if (totalTime_ == 0) elapsed_.reserve(n);
-    for (auto* blocks : {&blockMin_, &blockMax_})
-        for (auto& b : *blocks) {
-            b.clear();
-            b.shrink_to_fit();
-            b.reserve(n / kBlock + 1);
-        }
-}
+namespace {
 
-void TrendSeries::append(const TrendSample& s) {
-    for (int k = 0; k < kTrendQuantities; ++k) values_[static_cast<size_t>(k)].push_back(s.values[static_cast<size_t>(k)]);
-    state_.push_back(static_cast<uint8_t>(s.state));
-    if (state_.size() % kBlock == 0) summariseNewBlocks();
-}
-
-void TrendSeries::append(const SampleRows& r) {
-    const size_t n = static_cast<size_t>(r.count);
-    for (int k = 0; k < kTrendQuantities; ++k) {
-        const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
-        auto& v = values_[static_cast<size_t>(k)];
-        const size_t at = v.size();
-        v.resize(at + n);
-        for (size_t j = 0; j < n; ++j) v[at + j] = c.at(static_cast<int64_t>(j));
-        if (c.motor)
-            for (size_t j = 0; j < n; ++j)
-                if (!hasOutputs(r.state[j])) v[at + j] = kNoValue;
-    }
-    const size_t at = state_.size();
-    state_.resize(at + n);
-    for (size_t j = 0; j < n; ++j) state_[at + j] = static_cast<uint8_t>(r.state[j]);
-    summariseNewBlocks();
-}
-
-void TrendSeries::summariseNewBlocks() {
-    const size_t whole = state_.size() / kBlock;
-    for (size_t k = 0; k < static_cast<size_t>(kTrendQuantities); ++k) {
-        for (size_t b = blockMin_[k].size(); b < whole; ++b) {
-            float lo = kInf, hi = -kInf;
-            foldMinMax(values_[k].data() + b * kBlock, kBlock, lo, hi);
-            blockMin_[k].push_back(lo);
-            blockMax_[k].push_back(hi);
-        }
+// RowColumn::at over a run, the kind of column fixed so the loop has no branch.
+template <bool Magnitude, bool Negate, int64_t Stride>
+void copyColumn(const float* data, int64_t from, int64_t to, float* out) {
+    for (int64_t j = from; j < to; ++j) {
+        float v = data[j * Stride];
+        if (Magnitude) v = std::fabs(v);
+        if (Negate) v = -v;
+        out[j - from] = v;
     }
 }
 
-void TrendSeries::rangeMinMax(TrendQuantity q, int64_t a, int64_t b, float* lo, float* hi) const {
-    const size_t k = static_cast<size_t>(indexOf(q));
-    const float* v = values_[k].data();
-    float mn = kInf, mx = -kInf;
-    const int64_t firstBlock = (a + kBlock - 1) / kBlock;
-    const int64_t endBlock = std::min<int64_t>(b / kBlock, static_cast<int64_t>(blockMin_[k].size()));
-    if (firstBlock >= endBlock) {
-        foldMinMax(v + a, b - a, mn, mx);
+}  // namespace
+
+void trendColumn(const SampleRows& r, TrendQuantity q, int64_t from, int64_t to, float* out) {
+    const RowColumn c = rowColumn(r, q);
+    if (c.stride == 9 && (c.magnitude || !c.negate)) {
+        if (c.magnitude) copyColumn<true, false, 9>(c.data, from, to, out);
+        else copyColumn<false, false, 9>(c.data, from, to, out);
+    } else if (c.stride == 1) {
+        if (c.magnitude) copyColumn<true, false, 1>(c.data, from, to, out);
+        else if (c.negate) copyColumn<false, true, 1>(c.data, from, to, out);
+        else copyColumn<false, false, 1>(c.data, from, to, out);
     } else {
-        foldMinMax(v + a, firstBlock * kBlock - a, mn, mx);
-        foldBlocks(blockMin_[k].data() + firstBlock, blockMax_[k].data() + firstBlock, endBlock - firstBlock, mn, mx);
-        foldMinMax(v + endBlock * kBlock, b - endBlock * kBlock, mn, mx);
+        for (int64_t j = from; j < to; ++j) out[j - from] = c.at(j);
     }
-    *lo = mn;
-    *hi = mx;
-}
-
-void TrendSeries::append(const TrendSample& s, float elapsed) {
-    append(s);
-    elapsed_.push_back(elapsed);
-}
-
-double TrendSeries::time(int64_t i) const {
-    if (totalTime_ > 0) return sampleElapsed(totalTime_, i + 1, expected_, gaps);
-    return elapsed_[static_cast<size_t>(i)];
-}
-
-double TrendSeries::stepSeconds() const {
-    if (totalTime_ > 0) return expected_ > 0 ? static_cast<double>(totalTime_) / static_cast<double>(expected_) : 0.0;
-    if (empty()) return 0;
-    const int64_t lastNumber = firstNumber + size() - 1;
-    return lastNumber > 0 ? time(size() - 1) / static_cast<double>(lastNumber) : 0.0;
-}
-
-TrendSample TrendSeries::sample(int64_t i) const {
-    TrendSample t;
-    for (size_t k = 0; k < static_cast<size_t>(kTrendQuantities); ++k) t.values[k] = values_[k][static_cast<size_t>(i)];
-    t.state = state(i);
-    return t;
-}
-
-int64_t TrendSeries::lowerBound(double t) const {
-    int64_t lo = 0, hi = size();
-    if (std::isnan(t)) return 0;
-    if (totalTime_ > 0 && expected_ > 0 && std::fabs(t) < 1e12) {
-        // A first guess from the even spacing, then the exact comparison around it.
-        const double guess = t * static_cast<double>(expected_) / totalTime_ - 1.0;
-        const int64_t g = std::clamp<int64_t>(static_cast<int64_t>(std::floor(guess)), 0, hi);
-        lo = std::max<int64_t>(0, g - 2);
-        hi = std::min<int64_t>(hi, g + 3);
-        while (lo > 0 && time(lo - 1) >= t) --lo;
-        while (hi < size() && time(hi) < t) ++hi;
-    }
-    while (lo < hi) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (time(mid) < t) lo = mid + 1;
-        else hi = mid;
-    }
-    return lo;
-}
-
-int64_t TrendSeries::nearest(double t) const {
-    if (empty()) return -1;
-    const int64_t i = lowerBound(t);
-    if (i >= size()) return size() - 1;
-    if (i == 0) return 0;
-    return t - time(i - 1) <= time(i) - t ? i - 1 : i;
-}
-
-size_t TrendSeries::bytes() const {
-    size_t b = state_.capacity() + elapsed_.capacity() * sizeof(float);
-    for (const auto& v : values_) b += v.capacity() * sizeof(float);
-    for (const auto* blocks : {&blockMin_, &blockMax_})
-        for (const auto& v : *blocks) b += v.capacity() * sizeof(float);
-    return b;
+    if (c.motor)
+        for (int64_t j = from; j < to; ++j) out[j - from] = hasOutputs(r.state[j]) ? out[j - from] : kNoValue;
 }
 
 }  // namespace mervo

@@ -55,15 +55,16 @@ QString trendTimeLabel(double t, double step, TrendTimeMode mode, float startClo
     return hmsText(c, step, true);
 }
 
-QString trendReadout(const TrendSeries& s, int64_t i, const std::vector<TrendQuantity>& quantities) {
+QString trendReadout(const TrendSource& s, int64_t i, const std::vector<TrendQuantity>& quantities) {
     if (i < 0 || i >= s.size()) return QString();
     const double t = s.time(i);
+    const TrendSample sample = s.sample(i);
     QString text = QStringLiteral("NO. %1　%2 s　%3")
                        .arg(s.firstNumber + i)
                        .arg(QString::number(t, 'f', 2), trendTimeLabel(t, 0.1, TrendTimeMode::ClockTime, s.startClock, {1, "s"}));
     for (TrendQuantity q : quantities) {
         const TrendQuantityInfo& info = trendQuantityInfo(q);
-        const float v = s.value(q, i);
+        const float v = sample.values[static_cast<size_t>(indexOf(q))];
         text += QStringLiteral("　%1 %2").arg(QString::fromUtf8(info.name), std::isfinite(v) ? QString::number(v, 'f', 3) : QStringLiteral("—"));
         if (*info.unit) text += QLatin1Char(' ') + QString::fromUtf8(info.unit);
     }

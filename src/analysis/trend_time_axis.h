@@ -4,7 +4,7 @@
 #include <QString>
 #include <vector>
 
-#include "analysis/trend_series.h"
+#include "analysis/trend_source.h"
 
 namespace mervo {
 
@@ -26,6 +26,6 @@ QString trendTimeLabel(double t, double step, TrendTimeMode mode, float startClo
 
 // The readout of sample index i: its number, elapsed time and clock, then each of `quantities` with its unit
 // (blank where the sample has no value).
-QString trendReadout(const TrendSeries& s, int64_t i, const std::vector<TrendQuantity>& quantities);
+QString trendReadout(const TrendSource& s, int64_t i, const std::vector<TrendQuantity>& quantities);
 
 }  // namespace mervo

@@ -67,6 +67,12 @@ constexpr int kGrabPixels = 5;   // how near a cursor a press takes hold of it
 
 QString TrendPlots::panelTitle(int k) { return QString::fromUtf8(panelDefs()[static_cast<size_t>(k)].title); }
 
+std::vector<TrendQuantity> TrendPlots::plottedQuantities() {
+    std::vector<TrendQuantity> all;
+    for (const PanelDef& d : panelDefs()) all.insert(all.end(), d.quantities.begin(), d.quantities.end());
+    return all;
+}
+
 TrendPlots::TrendPlots(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -144,24 +150,24 @@ int TrendPlots::panelOf(QObject* o) const {
     return -1;
 }
 
-void TrendPlots::setSeries(const TrendSeries* s) {
-    series_ = s;
+void TrendPlots::setSource(const TrendSource* s) {
+    source_ = s;
     cursors_ = {-1, -1};
     for (TrendTimeTicker* t : tickers_) t->startClock = s ? s->startClock : 0;
     shadeGaps();
     resetView();
 }
 
-void TrendPlots::seriesChanged() {
-    for (TrendTimeTicker* t : tickers_) t->startClock = series_ ? series_->startClock : 0;
+void TrendPlots::sourceChanged() {
+    for (TrendTimeTicker* t : tickers_) t->startClock = source_ ? source_->startClock : 0;
     shadeGaps();
     scheduleRedraw();
 }
 
 double TrendPlots::gapStart(const ReceiveGap& g) const {
     // At the sample before it (the start, for a gap before the first); it lasts its seconds from there.
-    const int64_t before = g.afterSample - series_->firstNumber;
-    return before >= 0 ? series_->time(std::min(before, series_->size() - 1)) : 0.0;
+    const int64_t before = g.afterSample - source_->firstNumber;
+    return before >= 0 ? source_->time(std::min(before, source_->size() - 1)) : 0.0;
 }
 
 void TrendPlots::shadeGaps() {
@@ -169,9 +175,9 @@ void TrendPlots::shadeGaps() {
         for (QCPItemRect* band : gapBands_[static_cast<size_t>(k)]) panels[static_cast<size_t>(k)]->removeItem(band);
         gapBands_[static_cast<size_t>(k)].clear();
     }
-    if (!series_) return;
-    for (const ReceiveGap& g : series_->gaps.list()) {
-        if (g.afterSample - series_->firstNumber >= series_->size() - 1) continue;  // nothing after it yet
+    if (!source_) return;
+    for (const ReceiveGap& g : source_->gaps.list()) {
+        if (g.afterSample - source_->firstNumber >= source_->size() - 1) continue;  // nothing after it yet
         const double from = gapStart(g);
         for (int k = 0; k < kPanels; ++k) {
             QCustomPlot* p = panels[static_cast<size_t>(k)];
@@ -192,7 +198,8 @@ void TrendPlots::shadeGaps() {
 }
 
 void TrendPlots::resetView() {
-    if (series_ && !series_->empty()) setView(series_->time(0), std::max(series_->time(series_->size() - 1), series_->time(0) + 1));
+    if (source_ && !source_->empty())
+        setView(source_->time(0), std::max(source_->time(source_->size() - 1), source_->time(0) + 1));
     else setView(0, 10);
 }
 
@@ -209,9 +216,9 @@ void TrendPlots::viewChangedBy(QCustomPlot* source) {
     if (syncing_) return;
     syncing_ = true;
     QCPRange r = source->xAxis->range();
-    // Never wider than the series (with a little room), never narrower than a hundredth of a second.
-    if (series_ && !series_->empty()) {
-        const double first = series_->time(0), last = series_->time(series_->size() - 1);
+    // Never wider than the source (with a little room), never narrower than a hundredth of a second.
+    if (source_ && !source_->empty()) {
+        const double first = source_->time(0), last = source_->time(source_->size() - 1);
         const double span = std::max(last - first, 1.0);
         if (r.size() > span * 1.05) r = QCPRange(first - span * 0.025, last + span * 0.025);
     }
@@ -250,10 +257,10 @@ void TrendPlots::placeCursors() {
         for (int c = 0; c < 2; ++c) {
             QCPItemStraightLine* l = lines_[static_cast<size_t>(k)][static_cast<size_t>(c)];
             const int64_t i = cursors_[static_cast<size_t>(c)];
-            const bool shown = series_ && i >= 0 && i < series_->size();
+            const bool shown = source_ && i >= 0 && i < source_->size();
             l->setVisible(shown);
             if (!shown) continue;
-            const double t = series_->time(i);
+            const double t = source_->time(i);
             l->point1->setCoords(t, 0);
             l->point2->setCoords(t, 1);
         }
@@ -297,9 +304,9 @@ void TrendPlots::redraw() {
         const auto& qs = quantities_[static_cast<size_t>(k)];
         for (size_t g = 0; g < qs.size(); ++g) {
             QVector<QCPGraphData> data;
-            const bool shown = series_ && (!isMotorQuantity(qs[g]) || series_->motorUsable);
+            const bool shown = source_ && (!isMotorQuantity(qs[g]) || source_->motorUsable);
             if (shown) {
-                envelope(*series_, qs[g], t0, t1, columns, points_);
+                envelope(*source_, qs[g], t0, t1, columns, points_);
                 data.resize(static_cast<int>(points_.t.size()));
                 for (size_t j = 0; j < points_.t.size(); ++j) {
                     data[static_cast<int>(j)] = QCPGraphData(points_.t[j], points_.v[j]);
@@ -310,9 +317,9 @@ void TrendPlots::redraw() {
                 }
             }
             // No line across a gap of the receive: nothing was measured there.
-            const bool gaps = shown && !series_->empty() && !series_->gaps.empty();
+            const bool gaps = shown && !source_->empty() && !source_->gaps.empty();
             if (gaps)
-                for (const ReceiveGap& gap : series_->gaps.list()) {
+                for (const ReceiveGap& gap : source_->gaps.list()) {
                     const double from = gapStart(gap);
                     if (from + gap.seconds >= t0 && from <= t1)
                         data.append(QCPGraphData(from + gap.seconds / 2, qQNaN()));
@@ -327,6 +334,7 @@ void TrendPlots::redraw() {
     placeCursors();
     for (QCustomPlot* p : panels)
         if (p->isVisible()) p->replot(QCustomPlot::rpQueuedReplot);
+    if (source_ && onReadFailure && !source_->failure().isEmpty()) onReadFailure(source_->failure());
 }
 
 std::vector<TrendQuantity> TrendPlots::visibleQuantities() const {
@@ -334,15 +342,15 @@ std::vector<TrendQuantity> TrendPlots::visibleQuantities() const {
     for (int k = 0; k < kPanels; ++k) {
         if (!panelVisible(k)) continue;
         for (TrendQuantity q : quantities_[static_cast<size_t>(k)])
-            if (!isMotorQuantity(q) || (series_ && series_->motorUsable)) out.push_back(q);
+            if (!isMotorQuantity(q) || (source_ && source_->motorUsable)) out.push_back(q);
     }
     return out;
 }
 
 void TrendPlots::showReadout(double t) {
-    if (!series_ || series_->empty()) return;
-    const int64_t i = series_->nearest(t);
-    const double at = series_->time(i);
+    if (!source_ || source_->empty()) return;
+    const int64_t i = source_->nearest(t);
+    const double at = source_->time(i);
     for (auto& l : lines_) {
         l[2]->setVisible(true);
         l[2]->point1->setCoords(at, 0);
@@ -350,12 +358,12 @@ void TrendPlots::showReadout(double t) {
     }
     for (QCustomPlot* p : panels)
         if (p->isVisible()) p->replot(QCustomPlot::rpQueuedReplot);
-    if (onReadout) onReadout(trendReadout(*series_, i, visibleQuantities()));
+    if (onReadout) onReadout(trendReadout(*source_, i, visibleQuantities()));
 }
 
 bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
     const int k = panelOf(watched);
-    if (k < 0 || !series_ || series_->empty()) return QWidget::eventFilter(watched, e);
+    if (k < 0 || !source_ || source_->empty()) return QWidget::eventFilter(watched, e);
     QCustomPlot* p = panels[static_cast<size_t>(k)];
     const auto timeAt = [p](QMouseEvent* m) { return p->xAxis->pixelToCoord(m->position().x()); };
     switch (e->type()) {
@@ -363,7 +371,7 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
             auto* m = static_cast<QMouseEvent*>(e);
             if (m->button() != Qt::LeftButton) break;
             if (m->modifiers() & Qt::ControlModifier) {
-                if (onSamplePicked) onSamplePicked(series_->firstNumber + series_->nearest(timeAt(m)));
+                if (onSamplePicked) onSamplePicked(source_->firstNumber + source_->nearest(timeAt(m)));
                 return true;
             }
             if (m->modifiers() & Qt::ShiftModifier) {
@@ -372,8 +380,8 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
             }
             for (int c = 0; c < 2; ++c) {
                 const int64_t i = cursors_[static_cast<size_t>(c)];
-                if (i < 0 || i >= series_->size()) continue;
-                if (std::fabs(p->xAxis->coordToPixel(series_->time(i)) - m->position().x()) <= kGrabPixels) {
+                if (i < 0 || i >= source_->size()) continue;
+                if (std::fabs(p->xAxis->coordToPixel(source_->time(i)) - m->position().x()) <= kGrabPixels) {
                     dragging_ = c;
                     return true;
                 }
@@ -385,7 +393,7 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
             auto* m = static_cast<QMouseEvent*>(e);
             const double t = timeAt(m);
             if (dragging_ >= 0) {
-                cursors_[static_cast<size_t>(dragging_)] = series_->nearest(t);
+                cursors_[static_cast<size_t>(dragging_)] = source_->nearest(t);
                 placeCursors();
                 if (onCursorsMoved) onCursorsMoved(cursors_[0], cursors_[1]);
             }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analysis/trend_decimate.h"
-#include "analysis/trend_series.h"
+#include "analysis/trend_source.h"
 #include "analysis/trend_time_axis.h"
 
 class QCustomPlot;
@@ -28,17 +28,21 @@ public:
     // "电流", "电压", "功率", "功率因数", "效率与负载率"
     static QString panelTitle(int k);
 
+    // Every quantity a panel plots: what a source summarises for them.
+    static std::vector<TrendQuantity> plottedQuantities();
+
     explicit TrendPlots(QWidget* parent = nullptr);
     ~TrendPlots() override;
 
     std::array<QCustomPlot*, kPanels> panels{};
     QSplitter* splitter;
 
-    // The series shown (null: none); the plots read it on every redraw, so it must outlive them or be reset.
-    void setSeries(const TrendSeries* s);
-    // The series' content changed (the live series was refilled): redraw, keeping the view.
-    void seriesChanged();
-    // The whole series.
+    // The source shown (null: none); the plots read it on every redraw, so it must outlive them or be reset.
+    void setSource(const TrendSource* s);
+    // The source's content changed (more of a file summarised, a receive's blocks copied): redraw, keeping
+    // the view.
+    void sourceChanged();
+    // The whole source.
     void resetView();
     void setView(double t0, double t1);
     double viewStart() const;
@@ -50,7 +54,7 @@ public:
     // Fixed value axes stay where they are; otherwise each rescales to what is visible.
     void setValueAxesFixed(bool fixed);
 
-    // The A (0) and B (1) cursors at sample indexes of the series.
+    // The A (0) and B (1) cursors at sample indexes of the source.
     void setCursors(int64_t a, int64_t b);
     int64_t cursor(int which) const { return cursors_[static_cast<size_t>(which)]; }
 
@@ -67,6 +71,8 @@ public:
     std::function<void(int64_t)> onSamplePicked;
     // The operator moved the view (wheel, drag, rubber band): a live view stops following.
     std::function<void()> onViewMoved;
+    // A redraw found the source unable to read some samples (drawn as a gap): why.
+    std::function<void(const QString&)> onReadFailure;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -84,7 +90,7 @@ private:
     void showReadout(double t);
     std::vector<TrendQuantity> visibleQuantities() const;
 
-    const TrendSeries* series_ = nullptr;
+    const TrendSource* source_ = nullptr;
     std::array<std::vector<TrendQuantity>, kPanels> quantities_;
     std::array<std::array<QCPItemStraightLine*, 3>, kPanels> lines_{};  // A, B, readout
     std::array<std::vector<QCPItemRect*>, kPanels> gapBands_;

@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "analysis/trend_file_source.h"
 #include "platform/program_dir.h"
 #include "platform/qt/twips_widgets.h"
 #include "shared/message_titles.h"
@@ -29,6 +30,8 @@ namespace {
 
 constexpr int kSliceMs = 16;             // reading per slice, so the window answers between
 constexpr int kLivePollMs = 100;         // a live view redraws at most ten times a second
+constexpr int kDrawEveryMs = 400;        // a file being summarised is drawn as far as it is, this often
+constexpr int kDrawShares = 20;          // and once a twentieth more of it is, so drawing never slows it much
 constexpr int64_t kLiveMinutes[3] = {1, 5, 30};
 
 QString trendTitle() { return QStringLiteral("趋势分析"); }
@@ -51,7 +54,7 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
     resize(1200, 780);
     buildControls();
     slicer_.setInterval(0);
-    connect(&slicer_, &QTimer::timeout, this, &TrendWindow::loadSlice);
+    connect(&slicer_, &QTimer::timeout, this, &TrendWindow::refresh);
     livePoll_.setInterval(kLivePollMs);
     connect(&livePoll_, &QTimer::timeout, this, &TrendWindow::pollLive);
     livePoll_.start();
@@ -59,13 +62,18 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
     tableTimer_.setSingleShot(true);
     tableTimer_.setInterval(40);
     connect(&tableTimer_, &QTimer::timeout, this, &TrendWindow::fillTable);
+    tableSlicer_.setInterval(0);
+    connect(&tableSlicer_, &QTimer::timeout, this, &TrendWindow::tableSlice);
+    drawn_.start();
     if (receiving_ && receiving_()) pollLive();
     else reload();
 }
 
 TrendWindow::~TrendWindow() {
     slicer_.stop();
-    plots->setSeries(nullptr);
+    tableSlicer_.stop();
+    job_.reset();
+    plots->setSource(nullptr);
 }
 
 void TrendWindow::buildControls() {
@@ -141,8 +149,9 @@ void TrendWindow::buildControls() {
     plots->onSamplePicked = [this](int64_t n) { samplePicked(n); };
     plots->onViewMoved = [this] {
         // Looking back during a receive holds the view where the operator put it.
-        if (liveMode_ && !freeze->isChecked()) freeze->setChecked(true);
+        if (following_ && !freeze->isChecked()) freeze->setChecked(true);
     };
+    plots->onReadFailure = [this](const QString& why) { status->setText(why); };
     table = new QTableWidget(0, 4, this);
     table->setObjectName(QStringLiteral("trendTable"));
     table->setHorizontalHeaderLabels(intervalTableHeader());
@@ -170,7 +179,7 @@ void TrendWindow::buildControls() {
     layout->addWidget(status);
 
     connect(new QShortcut(QKeySequence(Qt::Key_Home), this), &QShortcut::activated, this, [this] {
-        if (liveMode_) freeze->setChecked(false);
+        if (following_) freeze->setChecked(false);
         else plots->resetView();
     });
 }
@@ -179,78 +188,94 @@ void TrendWindow::buildControls() {
 // The file
 
 void TrendWindow::reload() {
-    if (liveMode_ || slicer_.isActive()) return;
+    if (following_ || slicer_.isActive()) return;
     load(true);
 }
 
 void TrendWindow::follow() {
     pollLive();  // a receive that has just ended is let go first
-    if (!liveMode_) load(false);
+    if (!following_) load(false);
 }
 
 void TrendWindow::load(bool tell) {
-    slicer_.stop();
-    loader_.reset();
     const QString path = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
     setWindowTitle(QStringLiteral("%1 — %2").arg(trendTitle(), QFileInfo(path).fileName()));
     shown_ = path;
     assessButton->setEnabled(false);
     // Nothing of the measurement shown before stays in view, even when this one cannot be read.
-    plots->setSeries(nullptr);
-    series_.reset(0, 0);
-    rows_.clear();
-    table->setRowCount(0);
-    readout->clear();
-    showSeries();
+    showSource(nullptr);
     tellFailure_ = tell;
-    loader_ = std::make_unique<TrendLoader>();
-    QString warning;
-    if (Status s = loader_->begin(path, series_, &warning); !s) {
-        loader_.reset();
+    warning_.clear();
+    auto file = std::make_unique<TrendFileSource>();
+    if (Status s = file->open(path, TrendPlots::plottedQuantities(), &warning_); !s) {
         status->setText(s.message());
         if (tell) messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
         return;
     }
-    status->setText(warning);
+    showSource(std::move(file));
     reloadButton->setEnabled(false);
     slicer_.start();
+    refresh();
 }
 
-void TrendWindow::loadSlice() {
-    QElapsedTimer t;
-    t.start();
-    bool over = false;
-    while (!over && t.elapsed() < kSliceMs) over = loader_->step(1 << 16);
-    if (!over) {
-        status->setText(QStringLiteral("正在读取 %1 / %2 组").arg(loader_->done()).arg(loader_->total()));
-        return;
-    }
+void TrendWindow::showSource(std::unique_ptr<TrendSource> s) {
     slicer_.stop();
-    reloadButton->setEnabled(true);
-    if (loader_->failed()) {
-        const QString why = loader_->error();
-        series_.reset(0, 0);
-        status->setText(why);
-        if (tellFailure_) messages_.show(why, errorTitle(), MessageButtons::Ok);
-        return;
-    }
-    loaded();
+    tableSlicer_.stop();
+    tableTimer_.stop();
+    job_.reset();
+    plots->setSource(nullptr);
+    source_ = std::move(s);
+    numberA_ = numberB_ = 0;
+    showRows({});
+    readout->clear();
+    plots->setSource(source_.get());
+    showSeries();
+    drawn_.restart();
+    drawnReady_ = 0;
 }
 
-void TrendWindow::loaded() {
-    status->setText(QStringLiteral("共 %1 组%2").arg(series_.size()).arg(
-        series_.motorUsable ? QString() : QStringLiteral("　无可用电机参数：不计算效率与负载率")));
-    plots->setSeries(&series_);
+void TrendWindow::refresh() {
+    if (!source_) return;
+    const bool changed = source_->update(kSliceMs);
+    const bool settled = source_->settled();
+    if (settled) slicer_.stop();
+    reloadButton->setEnabled(!following_ && !slicer_.isActive());
+    if (settled && !source_->failure().isEmpty()) return failed(source_->failure());
+    status->setText(warning_.isEmpty() ? source_->status()
+                                       : source_->status() + QStringLiteral("　") + warning_);
+    if (!changed) return;
     showSeries();
-    setCursorNumbers(series_.firstNumber, series_.firstNumber + series_.size() - 1);
-    // A file read whole can be assessed; the blocks of a receive are not a file yet.
-    assessButton->setEnabled(assessInterval_ != nullptr && !series_.empty());
+    // Cursors once the operator has set them, and then the table follows what they cover; a whole source,
+    // once it is, between its first and last sample.
+    if (numberA_ > 0) {
+        plots->setCursors(indexOfNumber(numberA_), indexOfNumber(numberB_));
+        fillTable();
+    } else if (settled && !source_->empty()) {
+        setCursorNumbers(source_->firstNumber, source_->firstNumber + source_->size() - 1);
+    }
+    const bool grown = source_->ready() - drawnReady_ >= source_->size() / kDrawShares;
+    if (settled || (grown && drawn_.elapsed() >= kDrawEveryMs)) {
+        plots->sourceChanged();
+        drawn_.restart();
+        drawnReady_ = source_->ready();
+    }
+    followLive();
+    // A file summarised whole can be assessed; the blocks of a receive are not a file yet.
+    assessButton->setEnabled(assessInterval_ != nullptr && !following_ && settled && !source_->empty());
+}
+
+void TrendWindow::failed(const QString& why) {
+    showSource(nullptr);
+    reloadButton->setEnabled(true);
+    status->setText(why);
+    if (tellFailure_) messages_.show(why, errorTitle(), MessageButtons::Ok);
 }
 
 void TrendWindow::showSeries() {
     const QSignalBlocker a(cursorA), b(cursorB);
-    const int first = static_cast<int>(series_.firstNumber);
-    const int last = static_cast<int>(series_.firstNumber + std::max<int64_t>(series_.size(), 1) - 1);
+    const int64_t firstNumber = source_ ? source_->firstNumber : 1, size = source_ ? source_->size() : 0;
+    const int first = static_cast<int>(firstNumber);
+    const int last = static_cast<int>(firstNumber + std::max<int64_t>(size, 1) - 1);
     cursorA->setRange(first, last);
     cursorB->setRange(first, last);
 }
@@ -259,7 +284,8 @@ void TrendWindow::showSeries() {
 // Cursors and the table
 
 int64_t TrendWindow::indexOfNumber(int64_t number) const {
-    return std::clamp<int64_t>(number - series_.firstNumber, 0, std::max<int64_t>(series_.size() - 1, 0));
+    if (!source_) return 0;
+    return std::clamp<int64_t>(number - source_->firstNumber, 0, std::max<int64_t>(source_->size() - 1, 0));
 }
 
 void TrendWindow::setCursorNumbers(int64_t a, int64_t b) {
@@ -278,19 +304,55 @@ void TrendWindow::cursorsFromSpins() { setCursorNumbers(cursorA->value(), cursor
 
 void TrendWindow::cursorsFromPlots(int64_t a, int64_t b) {
     const QSignalBlocker ba(cursorA), bb(cursorB);
-    numberA_ = series_.firstNumber + a;
-    numberB_ = series_.firstNumber + b;
+    numberA_ = source_->firstNumber + a;
+    numberB_ = source_->firstNumber + b;
     cursorA->setValue(static_cast<int>(numberA_));
     cursorB->setValue(static_cast<int>(numberB_));
     tableTimer_.start();
 }
 
 void TrendWindow::fillTable() {
+    tableSlicer_.stop();
+    if (!source_ || source_->empty()) {
+        job_.reset();
+        showRows({});
+        return;
+    }
+    job_.start(*source_, indexOfNumber(numberA_), indexOfNumber(numberB_));
+    tableSlice();
+}
+
+void TrendWindow::tableSlice() {
+    if (!job_.run(kSliceMs)) {
+        // A long interval is summed a slice at a time; meanwhile the table says how far it is.
+        rows_.clear();
+        table->clearSpans();
+        table->setRowCount(1);
+        table->setItem(0, 0, new QTableWidgetItem(QStringLiteral("正在计算")));
+        table->setItem(
+            0, 1,
+            new QTableWidgetItem(QStringLiteral("第 %1 到 %2 组，已完成 %3%")
+                                     .arg(source_->firstNumber + job_.a())
+                                     .arg(source_->firstNumber + job_.b())
+                                     .arg(100 * job_.done() / std::max<int64_t>(job_.total(), 1))));
+        table->setSpan(0, 1, 1, 3);
+        tableSlicer_.start();
+        return;
+    }
+    tableSlicer_.stop();
+    if (!job_.error().isEmpty()) {
+        status->setText(job_.error());
+        showRows({});
+        return;
+    }
+    showRows(intervalTable(job_.stats()));
+}
+
+void TrendWindow::showRows(std::vector<IntervalRow> rows) {
     table->clearSpans();
     table->setRowCount(0);
-    rows_.clear();
-    if (series_.empty()) return;
-    rows_ = intervalTable(intervalStats(series_, indexOfNumber(numberA_), indexOfNumber(numberB_)));
+    rows_ = std::move(rows);
+    if (rows_.empty()) return;
     table->setRowCount(static_cast<int>(rows_.size()));
     for (int r = 0; r < static_cast<int>(rows_.size()); ++r) {
         const IntervalRow& row = rows_[static_cast<size_t>(r)];
@@ -345,7 +407,7 @@ void TrendWindow::exportTable() {
 }
 
 void TrendWindow::assessInterval() {
-    if (!assessInterval_ || liveMode_ || series_.empty()) return;
+    if (!assessInterval_ || following_ || !source_ || source_->empty()) return;
     assessInterval_(shown_, std::min(numberA_, numberB_), std::max(numberA_, numberB_));
 }
 
@@ -374,47 +436,29 @@ void TrendWindow::savePicture() {
 
 void TrendWindow::pollLive() {
     const bool receiving = live_ && receiving_ && receiving_() && live_->started();
-    if (receiving && !liveMode_) {
+    if (receiving && !following_) {
         // A receive has started: the file shown gives way to the blocks as they come.
-        slicer_.stop();
-        loader_.reset();
-        liveMode_ = true;
-        pulled_ = -1;
-        numberA_ = numberB_ = 0;
-        series_.reset(0, 0);
-        plots->setSeries(nullptr);
+        following_ = true;
+        warning_.clear();
+        showSource(std::make_unique<TrendLiveSource>(*live_, receiving_, TrendPlots::plottedQuantities()));
         reloadButton->setEnabled(false);
         assessButton->setEnabled(false);
         setWindowTitle(QStringLiteral("%1 — 实时").arg(trendTitle()));
     }
-    if (!liveMode_) return;
-    if (!freeze->isChecked() && live_->received() != pulled_) {
-        pulled_ = live_->received();
-        const bool first = series_.empty();
-        live_->copyTo(series_);
-        if (first) plots->setSeries(&series_);
-        showSeries();
-        // Cursors only once the operator has set them; then the table follows the blocks they cover.
-        if (numberA_ > 0) {
-            plots->setCursors(indexOfNumber(numberA_), indexOfNumber(numberB_));
-            fillTable();
-        }
-        followLive();
-        status->setText(QStringLiteral("正在接收：已记录 %1 组").arg(live_->received()));
-    }
+    if (!following_) return;
+    if (!freeze->isChecked()) refresh();
     if (!receiving) {
-        liveMode_ = false;
+        following_ = false;
         reloadButton->setEnabled(true);
         setWindowTitle(QStringLiteral("%1 — 接收结束").arg(trendTitle()));
-        status->setText(QStringLiteral("接收结束：已记录 %1 组（重新载入可显示整个文件）").arg(live_->received()));
+        if (source_) status->setText(source_->status());
     }
 }
 
 void TrendWindow::followLive() {
-    if (!liveMode_ || freeze->isChecked() || series_.empty()) return;
-    const double last = series_.time(series_.size() - 1);
+    if (!following_ || freeze->isChecked() || !source_ || source_->empty()) return;
+    const double last = source_->time(source_->size() - 1);
     const double span = 60.0 * kLiveMinutes[std::clamp(liveSpan->currentIndex(), 0, 2)];
-    plots->seriesChanged();
     plots->setView(last - span, last);
 }
 

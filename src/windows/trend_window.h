@@ -1,8 +1,10 @@
-// 趋势分析, the trend window: the open measurement (or the receive in progress) as stacked, zoomable plots with a
-// readout, A/B cursors and the statistics between them. It reads the file with a pass of its own and follows a
-// receive from the blocks the receive hands over, so the other windows' state is never touched.
+// 趋势分析, the trend window: the open measurement (or the receive in progress) as stacked, zoomable plots
+// with a readout, A/B cursors and the statistics between them. It shows a source of its own (the file,
+// summarised by a pass of its own, or the blocks the receive hands over), so the other windows' state is
+// never touched.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -11,9 +13,9 @@
 #include <memory>
 
 #include "analysis/trend_interval.h"
+#include "analysis/trend_interval_job.h"
 #include "analysis/trend_live.h"
-#include "analysis/trend_load.h"
-#include "analysis/trend_series.h"
+#include "analysis/trend_source.h"
 #include "platform/dialogs.h"
 #include "shared/shared_state.h"
 
@@ -62,8 +64,11 @@ public:
     // is being followed. A file it cannot show is said in the status line, without a message box.
     void follow();
     bool loading() const { return slicer_.isActive(); }
-    bool following() const { return liveMode_; }
-    const TrendSeries& series() const { return series_; }
+    bool following() const { return following_; }
+    // What is shown; null when nothing is.
+    const TrendSource* source() const { return source_.get(); }
+    // The interval table is still being summed.
+    bool computing() const { return job_.active(); }
     // Puts the cursors at sample numbers A and B and fills the table.
     void setCursorNumbers(int64_t a, int64_t b);
     void savePicture();
@@ -77,14 +82,19 @@ private:
     void buildControls();
     // Starts reading the measurement in hand; `tell`: a failure is also shown in a message box.
     void load(bool tell);
-    void loadSlice();
-    void loaded();
+    // Shows `s` in place of what was shown (null: nothing).
+    void showSource(std::unique_ptr<TrendSource> s);
+    // The source brought up to date: a slice of a file's summaries, or the receive's new blocks.
+    void refresh();
+    void failed(const QString& why);
     void pollLive();
     void followLive();
     void showSeries();
     void cursorsFromSpins();
     void cursorsFromPlots(int64_t a, int64_t b);
     void fillTable();
+    void tableSlice();
+    void showRows(std::vector<IntervalRow> rows);
     void samplePicked(int64_t number);
     int64_t indexOfNumber(int64_t number) const;
 
@@ -96,14 +106,16 @@ private:
     std::function<bool()> receiving_;
     std::function<bool(int64_t)> querySample_;
     std::function<void(const QString&, int64_t, int64_t)> assessInterval_;
-    QString shown_;  // the file the series was read from
-    TrendSeries series_;
-    std::unique_ptr<TrendLoader> loader_;
-    QTimer slicer_, livePoll_, tableTimer_;
+    QString shown_;  // the file the source reads
+    std::unique_ptr<TrendSource> source_;
+    TrendIntervalJob job_;
+    QTimer slicer_, livePoll_, tableTimer_, tableSlicer_;
+    QElapsedTimer drawn_;     // since the plots last took the source's changes
+    int64_t drawnReady_ = 0;  // samples summarised then
     std::vector<IntervalRow> rows_;
-    int64_t pulled_ = -1;  // the live blocks received when last copied
+    QString warning_;  // about the file shown, kept beside its progress
     int64_t numberA_ = 0, numberB_ = 0;
-    bool liveMode_ = false;
+    bool following_ = false;   // a receive in progress is shown
     bool tellFailure_ = true;  // of the load under way
 };
 

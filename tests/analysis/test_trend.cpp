@@ -1,16 +1,22 @@
 // The trend window's model: interval statistics on a committed file whose samples are known, the column
-// envelope handed to the plot, and the live ring's bound.
+// envelope handed to the plot, the summaries of a file against every sample, and the live ring's bound.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "analysis/trend_decimate.h"
+#include "analysis/trend_file_source.h"
 #include "analysis/trend_interval.h"
+#include "analysis/trend_interval_job.h"
 #include "analysis/trend_live.h"
-#include "analysis/trend_load.h"
 #include "analysis/trend_time_axis.h"
+#include "measurement/writer.h"
+#include "support/status_matchers.h"
 
 using namespace mervo;
 
@@ -41,11 +47,49 @@ void expectNear(double expected, double actual, const char* what) {
     EXPECT_NEAR(expected, actual, 1e-4 * std::max(1.0, std::fabs(expected))) << what;
 }
 
+std::vector<TrendQuantity> allQuantities() {
+    std::vector<TrendQuantity> all;
+    for (int k = 0; k < kTrendQuantities; ++k) all.push_back(static_cast<TrendQuantity>(k));
+    return all;
+}
+
+// A measurement of whole numbers (exact in the file's three-byte form): I1 stored with either sign (the trend
+// shows its magnitude), U2 as stored; sample k (from 1) at k seconds.
+struct KnownFile {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("known.MTQ"));
+    std::vector<float> i1, u2;  // as the trend shows them
+
+    KnownFile(int64_t n, uint32_t seed, int64_t spikeAt = -1) {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> current(1, 999), voltage(200, 400), sign(0, 1);
+        FileHeader h;
+        h.StartTime = 8 * 3600;
+        h.TotalTime = static_cast<float>(n);
+        h.channels = {1, 1, 1};
+        WorkingFileWriter w;
+        EXPECT_TRUE(test::succeeded(w.create(path, h)));
+        for (int64_t k = 0; k < n; ++k) {
+            const float i = k == spikeAt ? 5000.0f : static_cast<float>(current(random));
+            const float u = static_cast<float>(voltage(random));
+            const float v[9] = {sign(random) ? i : -i, 10, 2, 10, u, 2, 10, 250, 2};
+            i1.push_back(i);
+            u2.push_back(u);
+            EXPECT_TRUE(test::succeeded(w.appendSample(v)));
+        }
+        std::array<float, 12> mx{}, mn{};
+        mx.fill(5000);
+        EXPECT_TRUE(test::succeeded(w.appendTrailer(mx, mn)));
+        EXPECT_TRUE(test::succeeded(w.close()));
+    }
+};
+
 }  // namespace
 
 TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
-    TrendSeries s;
-    ASSERT_TRUE(loadTrend(kFixture, s));
+    TrendFileSource s;
+    ASSERT_TRUE(test::succeeded(s.open(kFixture, allQuantities())));
+    ASSERT_TRUE(test::succeeded(s.summariseAll()));
     ASSERT_EQ(s.size(), 12);
     EXPECT_TRUE(s.motorUsable);
     // Each sample stands for 1 s: an interval of k samples lasts k s, and its energy is the sum of its
@@ -70,7 +114,9 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
     };
     for (const IntervalCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const IntervalStats st = intervalStats(s, c.a - 1, c.b - 1);
+        const Result<IntervalStats> r = intervalStats(s, c.a - 1, c.b - 1);
+        ASSERT_TRUE(test::succeeded(r));
+        const IntervalStats& st = *r;
         EXPECT_EQ(st.firstNumber, std::min(c.a, c.b));
         EXPECT_EQ(st.lastNumber, std::max(c.a, c.b));
         EXPECT_EQ(st.samples, c.samples);
@@ -79,6 +125,10 @@ TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
         expectNear(c.minP, st[TrendQuantity::SumP].min, "min ΣP");
         expectNear(c.maxP, st[TrendQuantity::SumP].max, "max ΣP");
         expectNear(c.meanI1, st[TrendQuantity::I1].mean, "mean I1");
+        // The three channels alike: each a third of ΣP, 250 V.
+        expectNear(c.meanI1, st[TrendQuantity::I3].mean, "mean I3");
+        expectNear(c.meanP / 3, st[TrendQuantity::P3].mean, "mean P3");
+        expectNear(250, st[TrendQuantity::U3].mean, "mean U3");
         expectNear(c.ep, st.activeEnergyWh, "active energy");
         expectNear(c.eq, st.reactiveEnergyVarh, "reactive energy");
         expectNear(c.pf, st.powerFactor, "power factor");
@@ -115,19 +165,20 @@ TEST(TrendDecimation, KeepsEveryColumnsMinimumAndMaximum) {
         {"zoomed out", &few, 0.5, 20.5, 4, {1, 5, 6, 10, 11, 15, 18}, {1, 9, 5, 5, 2, 8, kNone}},
         // Samples 3 to 5 and a neighbour on each side: few enough to draw every one.
         {"zoomed in", &few, 2.5, 5.5, 4, {2, 3, 4, 5, 6}, {9, 1, 4, 4, 5}},
-        // Columns of samples 1-85, 86-171 and 172-256.
-        {"whole blocks", &many, 0.5, 256.5, 3, {1, 85, 86, 171, 172, 256}, {-4, 9, 7, 0, 6, -8}},
+        // 85 samples a column: whole blocks of 64, each in the column where it starts (samples 1-64, 65-128,
+        // 129-256).
+        {"whole blocks", &many, 0.5, 256.5, 3, {1, 64, 65, 128, 129, 256}, {0, 9, 7, -4, -8, 6}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TrendSeries s;
-        const auto n = static_cast<int64_t>(c.values->size());
-        s.reset(static_cast<float>(n), n);
-        for (float v : *c.values) {
-            TrendSample x;
-            x.values[static_cast<size_t>(indexOf(TrendQuantity::SumP))] = v;
-            s.append(x);
-        }
+        TrendLiveBuffer ring;
+        ring.start({}, 0);
+        const float stored[9] = {};
+        for (size_t k = 0; k < c.values->size(); ++k)
+            ring.push(static_cast<int64_t>(k + 1), static_cast<float>(k + 1), stored, (*c.values)[k], 0, 0,
+                      0);
+        TrendLiveSource s(ring, {}, allQuantities());
+        s.update(0);
         PlotPoints p;
         envelope(s, TrendQuantity::SumP, c.t0, c.t1, c.columns, p);
         ASSERT_EQ(p.t.size(), c.t.size());
@@ -152,8 +203,8 @@ TEST(TrendLive, RingStaysBoundedOverALongReceive) {
     EXPECT_EQ(live.bytes(), bytes);
     EXPECT_EQ(live.held(), 1000);
     EXPECT_EQ(live.received(), kBlocks);
-    TrendSeries s;
-    live.copyTo(s);
+    TrendLiveSource s(live, {}, allQuantities());
+    EXPECT_TRUE(s.update(0));
     ASSERT_EQ(s.size(), 1000);
     EXPECT_EQ(s.firstNumber, kBlocks - 999);
     EXPECT_EQ(s.value(TrendQuantity::I1, 0), static_cast<float>(kBlocks - 999));
@@ -188,4 +239,58 @@ TEST(TrendTimeAxis, LabelsReadAsTheViewSuits) {
         EXPECT_EQ(trendTimeLabel(c.t, c.step, c.mode, c.startClock, trendTimeUnit(c.span, c.end)),
                   QString::fromUtf8(c.label))
             << c.t;
+}
+
+// The extremes of any stretch, from the summaries and the samples at their ends, are those of every sample in
+// it: while the summaries are still being built and once they are whole.
+TEST(TrendPyramid, ExtremesOfAnySpanMatchEverySample) {
+    constexpr int64_t n = 50000;  // three levels of summaries and a last block of 16 samples
+    KnownFile f(n, 7);
+    TrendFileSource s;
+    ASSERT_TRUE(test::succeeded(s.open(f.path, allQuantities())));
+    ASSERT_EQ(s.size(), n);
+    std::mt19937 random(11);
+    const auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (int k = 0; k < 400; ++k) {
+            // Spans of every length: a sample, a few blocks, most of the file.
+            const int64_t length = std::uniform_int_distribution<int64_t>(1, k % 4 == 0 ? n : 3000)(random);
+            const int64_t a = std::uniform_int_distribution<int64_t>(0, n - length)(random), b = a + length;
+            for (const auto& [q, values] :
+                 {std::pair{TrendQuantity::I1, &f.i1}, std::pair{TrendQuantity::U2, &f.u2}}) {
+                const auto [lo, hi] = std::minmax_element(values->begin() + a, values->begin() + b);
+                float gotLo, gotHi;
+                s.rangeMinMax(q, a, b, &gotLo, &gotHi);
+                ASSERT_EQ(gotLo, *lo) << a << ".." << b;
+                ASSERT_EQ(gotHi, *hi) << a << ".." << b;
+            }
+        }
+    };
+    s.update(0);  // one step of the pass
+    ASSERT_GT(s.ready(), 0);
+    ASSERT_LT(s.ready(), n);
+    check("part summarised");
+    ASSERT_TRUE(test::succeeded(s.summariseAll()));
+    ASSERT_EQ(s.ready(), n);
+    check("all summarised");
+}
+
+// One sample far above the rest is in the picture at every zoom, from the whole file to a few samples,
+// wherever it falls in the columns.
+TEST(TrendPyramid, OneSampleSpikeShowsAtEveryZoom) {
+    constexpr int64_t n = 40000, spike = 23456;  // sample 23457, at 23457 s
+    KnownFile f(n, 3, spike);
+    TrendFileSource s;
+    ASSERT_TRUE(test::succeeded(s.open(f.path, allQuantities())));
+    ASSERT_TRUE(test::succeeded(s.summariseAll()));
+    const double at = spike + 1;
+    PlotPoints p;
+    for (double span = n; span > 2; span /= 1.7) {
+        for (double where : {0.5, 0.01, 0.99, 0.333}) {
+            const double t0 = at - span * where;
+            envelope(s, TrendQuantity::I1, t0, t0 + span, 300, p);
+            ASSERT_FALSE(p.v.empty());
+            EXPECT_EQ(*std::max_element(p.v.begin(), p.v.end()), 5000) << span << " " << where;
+        }
+    }
 }

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <qcustomplot.h>
 
+#include "acquisition/instrument_sim.h"
 #include "measurement/reader.h"
 #include "windows/analysis_window.h"
 #include "windows/gui_test_support.h"
@@ -37,6 +38,18 @@ TrendWindow* openTrendOnFixture(MainWindowRig& rig) {
     return w;
 }
 
+// A block of the instrument with I1 (and the other currents) at `amps`, lagging.
+QByteArray blockWithCurrent(float amps) {
+    const auto b = encodeBlock({-amps, 230, 2, -amps, 230, 2, -amps, 230, 2});
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<int>(b.size()));
+}
+
+template <class Done>
+bool waitFor(Done done) {
+    for (int i = 0; i < 400 && !done(); ++i) QTest::qWait(5);
+    return done();
+}
+
 void typeNumber(QSpinBox* box, int n) {
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box, QString::number(n));
@@ -49,7 +62,8 @@ TEST(TrendWindowTest, CursorsTypedBySampleNumberFillTheIntervalTable) {
     MainWindowRig rig;
     TrendWindow* w = openTrendOnFixture(rig);
     ASSERT_NE(w, nullptr);
-    ASSERT_EQ(w->series().size(), 12);
+    ASSERT_NE(w->source(), nullptr);
+    ASSERT_EQ(w->source()->size(), 12);
     const struct {
         int a, b;
         std::map<QString, QStringList> rows;
@@ -127,7 +141,7 @@ TEST(TrendWindowTest, AGapOfTheReceiveIsShadedAndMovesTheSamplesAfterIt) {
     side.close();
     TrendWindow* w = openTrendOnFixture(rig);
     ASSERT_NE(w, nullptr);
-    ASSERT_EQ(w->series().size(), 12);
+    ASSERT_TRUE(w->source() && w->source()->size() == 12);
     for (QCustomPlot* panel : w->plots->panels) {
         ASSERT_EQ(panel->itemCount(), 4) << "three lines and one band";
         auto* band = qobject_cast<QCPItemRect*>(panel->item(3));
@@ -141,7 +155,7 @@ TEST(TrendWindowTest, AGapOfTheReceiveIsShadedAndMovesTheSamplesAfterIt) {
     ASSERT_NE(across, line->constEnd());
     EXPECT_EQ(across->key, 51.0);
     EXPECT_TRUE(std::isnan(across->value)) << "no line drawn across the gap";
-    EXPECT_EQ(w->series().time(6), 97.0);
+    EXPECT_EQ(w->source()->time(6), 97.0);
     rig.window->mnuDAT->trigger();
     AnalysisWindow* a = rig.window->analysisWindow();
     ASSERT_NE(a, nullptr);
@@ -153,4 +167,41 @@ TEST(TrendWindowTest, AGapOfTheReceiveIsShadedAndMovesTheSamplesAfterIt) {
                       QPoint(static_cast<int>(panel->xAxis->coordToPixel(97.0)), panel->height() / 2));
     EXPECT_EQ(a->Text1->text(), QStringLiteral("7"));
     EXPECT_EQ(rig.state.file.ElapsedTime, 97.0f);
+}
+
+// A receive in progress is shown through the same source as a file: its blocks with their numbers, held still
+// by 冻结 while recording goes on, and once it ends, the file it wrote.
+TEST(TrendWindowTest, FollowsAReceiveThenShowsItsFile) {
+    MainWindowRig rig;
+    MainWindow& w = *rig.window;
+    w.Command3->click();  // 手动接收
+    for (float amps : {11.0f, 12.0f, 13.0f}) {
+        rig.clock.advance(1);
+        rig.port.deliver(blockWithCurrent(amps));
+    }
+    w.mnuTrend_Click();
+    TrendWindow* t = w.trendWindow();
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(waitFor([t] { return t->source() && t->source()->size() == 3; }));
+    EXPECT_TRUE(t->following());
+    EXPECT_EQ(t->source()->firstNumber, 1);
+    for (int64_t i = 0; i < 3; ++i)
+        EXPECT_EQ(t->source()->value(TrendQuantity::I1, i), 11.0f + static_cast<float>(i));
+
+    t->freeze->setChecked(true);
+    rig.clock.advance(1);
+    rig.port.deliver(blockWithCurrent(14));
+    QTest::qWait(250);
+    EXPECT_EQ(t->source()->size(), 3) << "held while frozen";
+    t->freeze->setChecked(false);
+    ASSERT_TRUE(waitFor([t] { return t->source()->size() == 4; }));
+    EXPECT_EQ(t->source()->value(TrendQuantity::I1, 3), 14.0f);
+
+    w.Command4->click();  // 终止接收; not saved
+    settle();
+    ASSERT_TRUE(waitFor([t] { return !t->following() && !t->loading(); }));
+    EXPECT_EQ(t->windowTitle(), QStringLiteral("趋势分析 — TEMP.MTX"));
+    ASSERT_NE(t->source(), nullptr);
+    EXPECT_EQ(t->source()->size(), 4);
+    EXPECT_EQ(t->source()->value(TrendQuantity::I1, 3), 14.0f);
 }
