@@ -47,6 +47,9 @@ struct SampleChunk {
     std::vector<float> raw, sumP, sumQ, pf, s, elapsed, ep, eq, loadRate, outputPower, efficiency;
     std::vector<double> cumP, cumQ, count;
     std::vector<MotorState> state;
+    // What the curves plot of each sample: the motor outputs as they hold after it, and whether it runs.
+    std::vector<float> shownEfficiency, shownLoadRate;
+    std::vector<uint8_t> running;
     Status read;  // how reading the chunk went
 
     MotorOutputs outputsOf(size_t j) const {
@@ -61,8 +64,10 @@ struct SampleChunk {
         const size_t u = static_cast<size_t>(std::max<int64_t>(n, 1));
         if (sumP.size() >= u) return;
         raw.resize(u * kSampleRecords);
-        for (auto* a : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq, &loadRate, &outputPower, &efficiency})
+        for (auto* a : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq, &loadRate, &outputPower, &efficiency,
+                        &shownEfficiency, &shownLoadRate})
             a->resize(u);
+        running.resize(u);
         for (auto* a : {&cumP, &cumQ, &count}) a->resize(u);
         state.resize(u);
     }
@@ -229,12 +234,20 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
         if (effMin > eff) effMin = eff;
         if (loadMax < load) loadMax = load;
         if (loadMin > load) loadMin = load;
-
-        if (plotter) {
-            const float* v = &b.raw[u * kSampleRecords];
-            plotter->step({v[0], v[3], v[6], v[1], v[4], v[7], b.sumP[u], b.pf[u], eff, load},
-                          state == MotorState::Running, c);
-        }
+        b.shownEfficiency[u] = eff;
+        b.shownLoadRate[u] = load;
+        b.running[u] = state == MotorState::Running;
+    }
+    if (plotter) {
+        CurveChunk curves;
+        curves.count = got;
+        const int elements[] = {0, 3, 6, 1, 4, 7};  // I1 I2 I3 U1 U2 U3 as stored
+        for (int k = 0; k < 6; ++k) curves.values[k] = b.raw.data() + elements[k], curves.stride[k] = kSampleRecords;
+        curves.values[6] = b.sumP.data(), curves.values[7] = b.pf.data();
+        curves.values[8] = b.shownEfficiency.data(), curves.values[9] = b.shownLoadRate.data();
+        for (int k = 6; k < kCurves; ++k) curves.stride[k] = 1;
+        curves.running = b.running.data();
+        plotter->step(curves, c);
     }
     sums.SumP = sumP;
     sums.SumQ = sumQ;
