@@ -202,41 +202,48 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
     MotorOutputs shown = shownOutputs;
     float effMax = c.EfficiencyMax, effMin = c.EfficiencyMin, loadMax = c.LoadRateMax, loadMin = c.LoadRateMin;
     int64_t lastTouch = -1;
+    const bool plotting = plotter.has_value();
     // The chunk's row whose sums are kept next, if it holds one.
     int64_t checkpointRow = keepSeries ? nextCheckpoint - i - 1 : -1;
-    for (int64_t j = 0; j < got; ++j) {
-        const size_t u = static_cast<size_t>(j);
-        sumP = sumP + b.sumP[u];
-        sumQ = sumQ + b.sumQ[u];
-        blocks = blocks + 1;
-        if (j == checkpointRow) {
+    // In runs that end at a row whose sums are kept, so the loop itself asks nothing about them.
+    for (int64_t j = 0; j < got;) {
+        const int64_t runEnd = checkpointRow >= j && checkpointRow < got ? checkpointRow + 1 : got;
+        for (; j < runEnd; ++j) {
+            const size_t u = static_cast<size_t>(j);
+            sumP = sumP + b.sumP[u];
+            sumQ = sumQ + b.sumQ[u];
+            blocks = blocks + 1;
+            if (everySample) {
+                b.cumP[u] = sumP;
+                b.cumQ[u] = sumQ;
+                b.count[u] = blocks;
+            }
+
+            // The pass clears the outputs where there is no motor data; a generating sample keeps the earlier ones.
+            const MotorState state = b.state[u];
+            switch (state) {
+                case MotorState::Running:
+                case MotorState::BelowNoLoad: shown = b.outputsOf(u); break;
+                case MotorState::NoMotorData: shown = MotorOutputs{}; break;
+                case MotorState::Generating: break;
+            }
+            if (state != MotorState::NoMotorData) lastTouch = j;
+            const float eff = shown.efficiency, load = shown.loadRate;
+            if (effMax < eff) effMax = eff;
+            if (effMin > eff) effMin = eff;
+            if (loadMax < load) loadMax = load;
+            if (loadMin > load) loadMin = load;
+            if (plotting) {
+                b.shownEfficiency[u] = eff;
+                b.shownLoadRate[u] = load;
+                b.running[u] = state == MotorState::Running;
+            }
+        }
+        if (j - 1 == checkpointRow) {
             sumsP.push_back(sumP);
             sumsQ.push_back(sumQ);
             checkpointRow += CurveValues::EnergyCheckpoints::kEvery;
         }
-        if (everySample) {
-            b.cumP[u] = sumP;
-            b.cumQ[u] = sumQ;
-            b.count[u] = blocks;
-        }
-
-        // The pass clears the outputs where there is no motor data; a generating sample keeps the earlier ones.
-        const MotorState state = b.state[u];
-        switch (state) {
-            case MotorState::Running:
-            case MotorState::BelowNoLoad: shown = b.outputsOf(u); break;
-            case MotorState::NoMotorData: shown = MotorOutputs{}; break;
-            case MotorState::Generating: break;
-        }
-        if (state != MotorState::NoMotorData) lastTouch = j;
-        const float eff = shown.efficiency, load = shown.loadRate;
-        if (effMax < eff) effMax = eff;
-        if (effMin > eff) effMin = eff;
-        if (loadMax < load) loadMax = load;
-        if (loadMin > load) loadMin = load;
-        b.shownEfficiency[u] = eff;
-        b.shownLoadRate[u] = load;
-        b.running[u] = state == MotorState::Running;
     }
     if (plotter) {
         CurveChunk curves;
