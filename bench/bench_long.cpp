@@ -57,6 +57,7 @@ double after(const std::string& text, const std::string& key) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as it is measured, also into a file
     std::string dirArg, lengthsArg = "day,week,month";
     int runs = 3;
     bool keep = false;
@@ -109,7 +110,6 @@ int main(int argc, char** argv) {
     for (const Length& l : lengths) {
         const std::string file = dir + "/" + l.name + ".MTQ";
         std::printf("\n== %s (%d day%s)\n", l.name.c_str(), l.days, l.days > 1 ? "s" : "");
-        std::fflush(stdout);
         const Run made = run({benchDir + "/make_day_file", file, "--days", std::to_string(l.days)});
         if (made.status != 0) {
             std::fprintf(stderr, "bench_long: cannot write %s\n", file.c_str());
