@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <new>
 #include <optional>
 
 #include "measurement/sample_math.h"
@@ -48,6 +47,9 @@ struct SampleChunk {
     std::vector<float> raw, sumP, sumQ, pf, s, elapsed, ep, eq, loadRate, outputPower, efficiency;
     std::vector<double> cumP, cumQ, count;
     std::vector<MotorState> state;
+    // What the curves plot of each sample: the motor outputs as they hold after it, and whether it runs.
+    std::vector<float> shownEfficiency, shownLoadRate;
+    std::vector<uint8_t> running;
     Status read;  // how reading the chunk went
 
     MotorOutputs outputsOf(size_t j) const {
@@ -62,8 +64,10 @@ struct SampleChunk {
         const size_t u = static_cast<size_t>(std::max<int64_t>(n, 1));
         if (sumP.size() >= u) return;
         raw.resize(u * kSampleRecords);
-        for (auto* a : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq, &loadRate, &outputPower, &efficiency})
+        for (auto* a : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq, &loadRate, &outputPower, &efficiency,
+                        &shownEfficiency, &shownLoadRate})
             a->resize(u);
+        running.resize(u);
         for (auto* a : {&cumP, &cumQ, &count}) a->resize(u);
         state.resize(u);
     }
@@ -98,7 +102,9 @@ struct AnalysisPass::Impl {
     // The maxima and minima of a file without its trailer, gathered as the receive gathers them.
     std::optional<ExtremesScan> scan;
 
-    std::vector<float> ep, eq;  // handed to the shared state once complete
+    // The running sums every EnergyCheckpoints::kEvery samples, handed to the shared state once complete.
+    std::vector<double> sumsP, sumsQ;
+    int64_t nextCheckpoint = 0;  // the sample whose sums are kept next
     ReceiveGaps gaps;  // of the receive, for the times the samples were taken
     // What the motor outputs hold after the samples so far: a generating sample keeps the earlier ones.
     MotorOutputs shownOutputs;
@@ -189,44 +195,66 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
     auto& c = st.curves;
     RunningSums& sums = st.sums;
     const float totalTime = st.file.TotalTime;
-    const bool everySample = keepSeries || (pass.onRows && rowClocks) || pass.onSample;
+    const bool everySample = (pass.onRows && rowClocks) || pass.onSample;
     // Held in locals for the loop: written through the shared state, every sum and extreme would make a
     // round trip through memory per sample.
     double sumP = sums.SumP, sumQ = sums.SumQ, blocks = sums.BlockCount;
     MotorOutputs shown = shownOutputs;
     float effMax = c.EfficiencyMax, effMin = c.EfficiencyMin, loadMax = c.LoadRateMax, loadMin = c.LoadRateMin;
     int64_t lastTouch = -1;
-    for (int64_t j = 0; j < got; ++j) {
-        const size_t u = static_cast<size_t>(j);
-        sumP = sumP + b.sumP[u];
-        sumQ = sumQ + b.sumQ[u];
-        blocks = blocks + 1;
-        if (everySample) {
-            b.cumP[u] = sumP;
-            b.cumQ[u] = sumQ;
-            b.count[u] = blocks;
-        }
+    const bool plotting = plotter.has_value();
+    // The chunk's row whose sums are kept next, if it holds one.
+    int64_t checkpointRow = keepSeries ? nextCheckpoint - i - 1 : -1;
+    // In runs that end at a row whose sums are kept, so the loop itself asks nothing about them.
+    for (int64_t j = 0; j < got;) {
+        const int64_t runEnd = checkpointRow >= j && checkpointRow < got ? checkpointRow + 1 : got;
+        for (; j < runEnd; ++j) {
+            const size_t u = static_cast<size_t>(j);
+            sumP = sumP + b.sumP[u];
+            sumQ = sumQ + b.sumQ[u];
+            blocks = blocks + 1;
+            if (everySample) {
+                b.cumP[u] = sumP;
+                b.cumQ[u] = sumQ;
+                b.count[u] = blocks;
+            }
 
-        // The pass clears the outputs where there is no motor data; a generating sample keeps the earlier ones.
-        const MotorState state = b.state[u];
-        switch (state) {
-            case MotorState::Running:
-            case MotorState::BelowNoLoad: shown = b.outputsOf(u); break;
-            case MotorState::NoMotorData: shown = MotorOutputs{}; break;
-            case MotorState::Generating: break;
+            // The pass clears the outputs where there is no motor data; a generating sample keeps the earlier ones.
+            const MotorState state = b.state[u];
+            switch (state) {
+                case MotorState::Running:
+                case MotorState::BelowNoLoad: shown = b.outputsOf(u); break;
+                case MotorState::NoMotorData: shown = MotorOutputs{}; break;
+                case MotorState::Generating: break;
+            }
+            if (state != MotorState::NoMotorData) lastTouch = j;
+            const float eff = shown.efficiency, load = shown.loadRate;
+            if (effMax < eff) effMax = eff;
+            if (effMin > eff) effMin = eff;
+            if (loadMax < load) loadMax = load;
+            if (loadMin > load) loadMin = load;
+            if (plotting) {
+                b.shownEfficiency[u] = eff;
+                b.shownLoadRate[u] = load;
+                b.running[u] = state == MotorState::Running;
+            }
         }
-        if (state != MotorState::NoMotorData) lastTouch = j;
-        const float eff = shown.efficiency, load = shown.loadRate;
-        if (effMax < eff) effMax = eff;
-        if (effMin > eff) effMin = eff;
-        if (loadMax < load) loadMax = load;
-        if (loadMin > load) loadMin = load;
-
-        if (plotter) {
-            const float* v = &b.raw[u * kSampleRecords];
-            plotter->step({v[0], v[3], v[6], v[1], v[4], v[7], b.sumP[u], b.pf[u], eff, load},
-                          state == MotorState::Running, c);
+        if (j - 1 == checkpointRow) {
+            sumsP.push_back(sumP);
+            sumsQ.push_back(sumQ);
+            checkpointRow += CurveValues::EnergyCheckpoints::kEvery;
         }
+    }
+    if (plotter) {
+        CurveChunk curves;
+        curves.count = got;
+        const int elements[] = {0, 3, 6, 1, 4, 7};  // I1 I2 I3 U1 U2 U3 as stored
+        for (int k = 0; k < 6; ++k) curves.values[k] = b.raw.data() + elements[k], curves.stride[k] = kSampleRecords;
+        curves.values[6] = b.sumP.data(), curves.values[7] = b.pf.data();
+        curves.values[8] = b.shownEfficiency.data(), curves.values[9] = b.shownLoadRate.data();
+        for (int k = 6; k < kCurves; ++k) curves.stride[k] = 1;
+        curves.running = b.running.data();
+        plotter->step(curves, c);
     }
     sums.SumP = sumP;
     sums.SumQ = sumQ;
@@ -248,8 +276,8 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
         const size_t u = static_cast<size_t>(j);
         const float covered = sampleElapsed(totalTime, i + j + 1, n);
         b.elapsed[u] = gaps.empty() ? covered : sampleElapsed(totalTime, i + j + 1, n, gaps);
-        const float energyP = static_cast<float>(b.cumP[u] / b.count[u] * covered / 3600.0);
-        const float energyQ = static_cast<float>(b.cumQ[u] / b.count[u] * covered / 3600.0);
+        const float energyP = energyReached(b.cumP[u], b.count[u], covered);
+        const float energyQ = energyReached(b.cumQ[u], b.count[u], covered);
         b.ep[u] = std::fabs(energyP) * 1000.0f;
         b.eq[u] = std::fabs(energyQ) * 1000.0f;
         if (j == got - 1) {
@@ -257,10 +285,7 @@ void AnalysisPass::Impl::carry(SampleChunk& b, int64_t got, const AnalysisPass& 
             sums.EnergyQ = energyQ;
         }
     }
-    if (keepSeries) {
-        ep.insert(ep.end(), b.ep.begin(), b.ep.begin() + got);
-        eq.insert(eq.end(), b.eq.begin(), b.eq.begin() + got);
-    }
+    if (keepSeries) nextCheckpoint = i + 1 + checkpointRow;
     if (pass.onRows) {
         SampleRows r;
         r.first = i;
@@ -374,10 +399,13 @@ void AnalysisPass::Impl::finish() {
     c.TotalEp = st.live.LiveValues[10];
     c.TotalEq = st.live.LiveValues[11];
     stream.close();
-    c.EpSeries = std::move(ep);
-    c.EqSeries = std::move(eq);
-    ep.clear();
-    eq.clear();
+    if (keepSeries) {
+        c.EnergySums.samples = n;
+        c.EnergySums.sumP = std::move(sumsP);
+        c.EnergySums.sumQ = std::move(sumsQ);
+    }
+    sumsP.clear();
+    sumsQ.clear();
     if (plotter) plotter->finish();
     if (boxes) printExtremes(*boxes, st);
     phase = Phase::Finished;
@@ -430,9 +458,8 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
     d.plotter.reset();
     if (d.boxes) d.plotter.emplace(*d.boxes, d.columnWidth);
 
-    // The series belong to a complete pass only: until this one ends there is nothing to query.
-    c.EpSeries = {};
-    c.EqSeries = {};
+    // The energy sums belong to a complete pass only: until this one ends there is nothing to query.
+    c.EnergySums = {};
     st.file.SampleCount = 0;
 
     if (st.file.WorkFile.isEmpty()) st.file.WorkFile = workFilePath(programDir);
@@ -478,22 +505,10 @@ Status AnalysisPass::begin(const QString& programDir, QString* warning) {
 
     if (Status s = d.stream.open(d.path, d.n); !s)
         return refuse(QStringLiteral("数据文件 %1 无法读取（%2），无法分析！").arg(d.path, s.reason()));
-    // Reserved, not filled: the pages are touched as the samples arrive, so a day-long pass starts at once.
-    d.ep.clear();
-    d.eq.clear();
-    if (d.keepSeries) {
-        try {
-            d.ep.reserve(static_cast<size_t>(d.n) + 1);
-            d.eq.reserve(static_cast<size_t>(d.n) + 1);
-            d.ep.push_back(0.0f);
-            d.eq.push_back(0.0f);
-        } catch (const std::bad_alloc&) {
-            d.ep = {};
-            d.eq = {};
-            return refuse(
-                QStringLiteral("数据文件 %1 太大（%2 组数据），内存不足，无法分析！").arg(d.path).arg(d.n));
-        }
-    }
+    // The sums before the first sample, then those every kEvery samples.
+    d.sumsP.assign(1, 0.0);
+    d.sumsQ.assign(1, 0.0);
+    d.nextCheckpoint = CurveValues::EnergyCheckpoints::kEvery;
     if (d.plotter) d.plotter->reset(d.n);
 
     if (hasTrailer) {

@@ -1,5 +1,5 @@
-// The analysis pass: one sequential read of the measurement that derives every sample, keeps the two energy
-// series, collects the efficiency and load-rate extremes and draws the cumulative curves. It runs in slices
+// The analysis pass: one sequential read of the measurement that derives every sample, keeps the running
+// sums the record query works its energies out from, collects the efficiency and load-rate extremes and draws the cumulative curves. It runs in slices
 // so a window can stay responsive and show progress.
 #pragma once
 
@@ -17,6 +17,13 @@
 
 namespace mervo {
 
+// The energy reached after `count` samples whose total powers add up to `sum` and which cover `elapsed` seconds
+// (the receive's gaps left out): their mean power over that time, in kWh (kvarh), signed. The panel shows its
+// magnitude in W·h (var·h). The pass and the record query both work it out here, so they agree to the bit.
+inline float energyReached(double sum, double count, float elapsed) {
+    return static_cast<float>(sum / count * elapsed / 3600.0);
+}
+
 class AnalysisPass {
 public:
     // `boxes` may be null (no drawing, e.g. the command line).
@@ -29,7 +36,7 @@ public:
     // number of samples). A file missing only its trailer is analysed from its samples; `warning` says so.
     Status begin(const QString& programDir, QString* warning = nullptr);
     // Processes up to `maxSamples` more samples; true once the pass is over: every sample done (then the
-    // totals, the series and the maximum/minimum text are in place) or failed().
+    // totals, the energy sums and the maximum/minimum text are in place) or failed().
     bool step(int64_t maxSamples);
     int64_t done() const;
     int64_t total() const;
@@ -44,8 +51,8 @@ public:
     // Whether the rows handed to onRows carry each sample's elapsed time and the energies reached (default
     // yes); without them (null), a job that reads only the values saves their arithmetic.
     void rowsWithClocks(bool with);
-    // Whether the pass keeps the energy series the record query reads (default yes); a job that never
-    // queries saves their memory and time.
+    // Whether the pass keeps the energy sums the record query reads (default yes); a job that never queries
+    // saves their time.
     void keepEnergySeries(bool keep);
     // Whether a complete measurement without samples is accepted (default no): the pass then ends in begin()
     // with the axes of its trailer and nothing drawn, for a report that prints its frames and grids.
@@ -66,7 +73,7 @@ public:
     // What the panel shows after the samples done so far, as if every sample had been shown in turn.
     PanelContent lastPanel() const;
     bool axesReady() const;
-    bool finished() const;  // every sample done, statistics and series complete
+    bool finished() const;  // every sample done, statistics and energy sums complete
     // A read error during step(): the pass is over, `error()` says why in the operator's words.
     bool failed() const;
     const QString& error() const;

@@ -188,6 +188,44 @@ void CumulativePlotter::step(const std::array<float, kCurves>& v, bool running, 
     prevY_ = y;
 }
 
+void CumulativePlotter::step(const CurveChunk& chunk, const CurveValues& c) {
+    if (n_ <= 0 || chunk.count <= 0) return;
+    // Every segment drawn, or the first sample of the pass, which only starts the curves: one by one.
+    const int64_t single = !decimate_ ? chunk.count : (i_ == 0 ? 1 : 0);
+    for (int64_t j = 0; j < single; ++j) {
+        std::array<float, kCurves> v{};
+        for (int k = 0; k < kCurves; ++k) v[k] = chunk.values[k][j * chunk.stride[k]];
+        step(v, chunk.running[j] != 0, c);
+    }
+    const int64_t count = chunk.count - single;
+    if (count <= 0) return;
+
+    x_.resize(static_cast<size_t>(count));
+    columns_.resize(x_.size());
+    for (int64_t j = 0; j < count; ++j) {
+        const double x = kPlotWidth * static_cast<double>(i_ + 1 + j) / static_cast<double>(n_);
+        x_[static_cast<size_t>(j)] = x;
+        columns_[static_cast<size_t>(j)] = columnAt(x, 0.0, columnWidth_);
+    }
+    for (int k = 0; k < kCurves; ++k) {
+        BandValues v;
+        v.values = chunk.values[k] + single * chunk.stride[k];
+        v.stride = chunk.stride[k];
+        v.magnitude = k != 6 && k < kEfficiencyCurve;  // total active power keeps its sign
+        if (k < kPowerFactorCurve) v.lo = c.CurveAxisMin[k], v.hi = c.CurveAxisMax[k];
+        else v.lo = 0, v.hi = k == kPowerFactorCurve ? 1 : 120;
+        if (traces_[static_cast<size_t>(k)])
+            traces_[static_cast<size_t>(k)]->addRun({curvePrevX_, prevY_[k], i_}, prevColumn_, x_.data(),
+                                                    columns_.data(), v,
+                                                    k >= kEfficiencyCurve ? chunk.running + single : nullptr,
+                                                    i_ + 1, count);
+        prevY_[k] = v.y(count - 1);
+    }
+    i_ += count;
+    curveX_ = curvePrevX_ = x_.back();
+    prevColumn_ = columns_.back();
+}
+
 void CumulativePlotter::finish() {
     for (auto& t : traces_)
         if (t) t->finish();

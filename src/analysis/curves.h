@@ -76,6 +76,15 @@ TickLabels tickLabels(const CurveValues& curves, int c, float totalTime);
 // at text column 40 "最小值", the minimum and unit (no unit for the power factor).
 void printExtremes(const CurveBoxes& boxes, const SharedState& st);
 
+// Consecutive samples of a pass as the ten plotted values: curve k's value of sample j at values[k][j * stride[k]]
+// (efficiency and load rate as the motor outputs hold them), and whether the motor runs at it.
+struct CurveChunk {
+    int64_t count = 0;
+    std::array<const float*, kCurves> values{};
+    std::array<ptrdiff_t, kCurves> stride{};
+    const uint8_t* running = nullptr;  // not 0 where the motor runs
+};
+
 // The cumulative curves drawn sample by sample: sample i of n at x = 6000 i / n, one red segment per curve
 // from the previous sample. Efficiency and load rate are drawn only towards a sample at which the motor runs,
 // so other samples leave gaps. Once samples outnumber the pixel columns of the box, each column is drawn as
@@ -95,6 +104,8 @@ public:
     // One sample as the ten plotted values (curve order, efficiency and load rate as the motor outputs hold
     // them) and whether the motor runs, with the axes of the pass.
     void step(const std::array<float, kCurves>& values, bool running, const CurveValues& axes);
+    // The next samples of the pass at once: the same picture as step() for each in turn.
+    void step(const CurveChunk& chunk, const CurveValues& axes);
     // Draws what a column still holds; at the end of the pass.
     void finish();
 
@@ -112,6 +123,8 @@ private:
     int64_t prevColumn_ = 0;  // the column of curvePrevX_
     std::array<double, kCurves> prevY_{};
     std::vector<std::optional<CurveTrace>> traces_;  // one per curve with a box
+    std::vector<double> x_;                           // a chunk's x positions and columns
+    std::vector<int64_t> columns_;
 };
 
 }  // namespace mervo

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace mervo {
 
@@ -198,6 +199,71 @@ void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int6
         run_ = ColumnSpan(p);
     }
     open_ = true;
+}
+
+void CurveTrace::addRun(const SpanPoint& prev, int64_t prevColumn, const double* x, const int64_t* column,
+                        const BandValues& values, const uint8_t* drawn, int64_t first, int64_t count) {
+    SpanPoint before = prev;
+    int64_t beforeColumn = prevColumn;
+    for (int64_t j = 0; j < count;) {
+        if (decimate_ && open_ && column[j] == column_ && (!drawn || drawn[j])) {
+            // The open run goes on through the drawn samples of its column.
+            int64_t end = std::upper_bound(column + j, column + count, column_) - column;
+            if (drawn) {
+                const void* gap = std::memchr(drawn + j, 0, static_cast<size_t>(end - j));
+                if (gap) end = static_cast<const uint8_t*>(gap) - drawn;
+            }
+            const int64_t reached = extendRun(x, values, first, j, end);
+            if (reached > j) {
+                j = reached;
+                before = run_.last;
+                beforeColumn = column[j - 1];
+                continue;
+            }
+        }
+        const SpanPoint p{x[j], values.y(j), first + j};
+        add(before, p, !drawn || drawn[j], beforeColumn, column[j]);
+        before = p;
+        beforeColumn = column[j];
+        ++j;
+    }
+}
+
+// Extends the open run by samples from .. to - 1 up to the first whose height is no number, and returns where it
+// stopped: what extending it point by point leaves (the earliest of equal extremes, the last point).
+int64_t CurveTrace::extendRun(const double* x, const BandValues& v, int64_t first, int64_t from, int64_t to) {
+    // The extremes among the values: the height falls as the value rises on an axis that runs upwards.
+    float lo = INFINITY, hi = -INFINITY;
+    int64_t atLo = from, atHi = from, end = from;
+    for (; end < to; ++end) {
+        const float a = v.value(end);
+        if (!std::isfinite(a)) break;
+        if (a < lo) lo = a, atLo = end;
+        if (a > hi) hi = a, atHi = end;
+    }
+    if (end == from) return from;
+    const bool upwards = v.hi > v.lo && std::isfinite(v.lo) && std::isfinite(v.hi) && std::isfinite(v.origin);
+    double top = v.yOf(hi), bottom = v.yOf(lo);
+    // Two values may round to one height (values near 0 on a wide axis); then the earliest sample of that height
+    // need not hold the extreme value, and the heights themselves are compared.
+    const bool distinct = upwards && v.yOf(std::nextafter(hi, -INFINITY)) != top &&
+                          v.yOf(std::nextafter(lo, INFINITY)) != bottom;
+    if (!distinct) {
+        top = INFINITY, bottom = -INFINITY;
+        int64_t e = from;
+        for (; e < end; ++e) {
+            const double y = v.y(e);
+            if (!std::isfinite(y)) break;
+            if (y < top) top = y, atHi = e;
+            if (y > bottom) bottom = y, atLo = e;
+        }
+        end = e;
+        if (end == from) return from;
+    }
+    if (top < run_.top.y) run_.top = {x[atHi], top, first + atHi};
+    if (bottom > run_.bottom.y) run_.bottom = {x[atLo], bottom, first + atLo};
+    run_.last = {x[end - 1], v.y(end - 1), first + end - 1};
+    return end;
 }
 
 void CurveTrace::closeRun() {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -92,6 +93,23 @@ inline int64_t columnAt(double x, double left, double width) {
     return c >= 0 && c < 9.0e18 ? static_cast<int64_t>(c) : static_cast<int64_t>(std::floor(c));
 }
 
+// The values of one curve over a run of samples and the band axis that places them: value j at
+// values[j * stride], its magnitude where `magnitude`, at the height bandY gives on the axis lo..hi of the band
+// at `origin`.
+struct BandValues {
+    const float* values = nullptr;
+    ptrdiff_t stride = 1;
+    bool magnitude = false;
+    double lo = 0, hi = 1, origin = 0;
+
+    float value(int64_t j) const {
+        const float v = values[j * stride];
+        return magnitude ? std::fabs(v) : v;
+    }
+    double yOf(float v) const { return bandY<double>(v, lo, hi, origin); }
+    double y(int64_t j) const { return yOf(value(j)); }
+};
+
 // One curve drawn segment by segment. Once samples outnumber the pixel columns of the plot, the segments that
 // fall into a column are reduced to the span from their lowest to their highest point plus the segments that
 // join it to the neighbouring columns: the same picture as every segment, at a cost bounded by the plot's width
@@ -108,6 +126,13 @@ public:
     // The same with the columns of prev.x and p.x already known (columnAt): curves that share their x positions
     // work out the columns once for all of them.
     void add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int64_t prevColumn, int64_t column);
+    // Samples first .. first + count - 1 one after another, as add() takes them: sample j at (x[j], values.y(j))
+    // in column column[j] (columns never decrease), the segment towards it drawn where drawn[j] is not 0 (every
+    // one when `drawn` is null); `prev` is the point before the run, in column `prevColumn`. The same picture
+    // at the cost of a pass of comparisons: inside a column, drawn samples only move the column's span, and its
+    // extremes are found among the values, whose order their heights keep.
+    void addRun(const SpanPoint& prev, int64_t prevColumn, const double* x, const int64_t* column,
+                const BandValues& values, const uint8_t* drawn, int64_t first, int64_t count);
     double left() const { return left_; }
     double columnWidth() const { return width_; }
     // Draws what the last column still holds.
@@ -116,6 +141,7 @@ public:
 private:
     void closeRun();
     void drawHeld();
+    int64_t extendRun(const double* x, const BandValues& v, int64_t first, int64_t from, int64_t to);
 
     void line(double x1, double y1, double x2, double y2);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/analysis_pass.h"
 #include "measurement/sample_math.h"
 #include "measurement/reader.h"
 #include "measurement/sidecar.h"
@@ -22,14 +23,51 @@ void loadSample(LiveArrays& live, const float* stored) {
     DeriveRecord(live.SampleValues, live.LiveValues);
 }
 
+// The energies the pass reached at sample `no` of `n`: the sums of the checkpoint before it carried on over the
+// samples from there, added in the pass's order with the pass's totals, so the floats come out the same.
+Status energiesAt(const SharedState& st, const MeasurementReader& reader, float totalTime, int64_t no, int64_t n,
+                  float* ep, float* eq) {
+    const auto& sums = st.curves.EnergySums;
+    constexpr int64_t kEvery = CurveValues::EnergyCheckpoints::kEvery;
+    const size_t k = static_cast<size_t>((no - 1) / kEvery);
+    if (k >= sums.sumP.size() || k >= sums.sumQ.size())
+        return Status::failure(QStringLiteral("没有可查询的数据，请先分析数据！"));
+    const int64_t first = static_cast<int64_t>(k) * kEvery + 1, count = no - first + 1;
+    std::vector<float> stored(static_cast<size_t>(count) * kSampleRecords);
+    if (Status s = reader.readRecords(kHeaderRecords + 1 + kSampleRecords * (first - 1),
+                                      static_cast<int64_t>(stored.size()), stored.data());
+        !s)
+        return s;
+    std::vector<float> sumP(static_cast<size_t>(count)), sumQ(sumP.size()), pf(sumP.size()), s(sumP.size());
+    deriveTotalsBlock(stored.data(), count, sumP.data(), sumQ.data(), pf.data(), s.data());
+    double p = sums.sumP[k], q = sums.sumQ[k];
+    for (size_t j = 0; j < sumP.size(); ++j) {
+        p = p + sumP[j];
+        q = q + sumQ[j];
+    }
+    // The energies count the time the samples cover, without the receive's gaps.
+    const float covered = sampleElapsed(totalTime, no, n);
+    *ep = std::fabs(energyReached(p, static_cast<double>(no), covered)) * 1000.0f;
+    *eq = std::fabs(energyReached(q, static_cast<double>(no), covered)) * 1000.0f;
+    return {};
+}
+
 }  // namespace
 
 int64_t queryableSamples(const SharedState& st) {
-    const auto& c = st.curves;
+    const auto& sums = st.curves.EnergySums;
     const float sc = st.file.SampleCount;
-    if (c.EpSeries.size() < 2 || c.EqSeries.size() < 2 || !(sc >= 1.0f) || !std::isfinite(sc)) return 0;
-    const double limit = static_cast<double>(std::min(c.EpSeries.size(), c.EqSeries.size()) - 1);
-    return static_cast<int64_t>(std::min(std::nearbyint(static_cast<double>(sc)), limit));
+    if (sums.samples < 1 || sums.sumP.empty() || sums.sumQ.empty() || !(sc >= 1.0f) || !std::isfinite(sc)) return 0;
+    return static_cast<int64_t>(std::min(std::nearbyint(static_cast<double>(sc)), static_cast<double>(sums.samples)));
+}
+
+Status energiesReached(const SharedState& st, int64_t no, float* ep, float* eq) {
+    const int64_t n = queryableSamples(st);
+    if (n < 1) return Status::failure(QStringLiteral("没有可查询的数据，请先分析数据！"));
+    if (no < 1 || no > n) return Status::failure(QStringLiteral("数据号应为 1 到 %1 之间的整数！").arg(n));
+    MeasurementReader reader;
+    if (Status s = reader.open(st.file.WorkFile); !s) return s;
+    return energiesAt(st, reader, reader.info().header.TotalTime, no, n, ep, eq);
 }
 
 QueryNumber checkQueryNumber(const QString& text, int64_t sampleCount) {
@@ -117,14 +155,16 @@ Status FENG(SharedState& st, const CurveBoxes* boxes, int64_t no, SegmentedCurve
                                       static_cast<int64_t>(window.size()), window.data());
         !s)
         return s;
+    float ep = 0, eq = 0;
+    if (Status s = energiesAt(st, reader, totalTime, no, n, &ep, &eq); !s) return s;
     reader.close();
 
     // The queried sample in the panel.
     st.file.TotalTime = totalTime;
     LiveArrays& live = st.live;
     loadSample(live, stored);
-    live.LiveValues[10] = st.curves.EpSeries[static_cast<size_t>(no)];
-    live.LiveValues[11] = st.curves.EqSeries[static_cast<size_t>(no)];
+    live.LiveValues[10] = ep;
+    live.LiveValues[11] = eq;
     st.file.ElapsedTime = sampleElapsed(totalTime, no, n, gaps);
     PanelSample shown = panelSample(st, st.file.ElapsedTime, false);
     for (int i = 0; i < kSampleRecords; ++i) shown.fileValues[i] = stored[i];

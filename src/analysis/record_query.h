@@ -27,9 +27,13 @@ struct SegmentedCurveState {
     std::array<float, kCurves> MarkerY{};
 };
 
-// The samples a query can reach: those of the last complete pass (SampleCount, and the energy series that
-// pass filled). 0 before a pass.
+// The samples a query can reach: those of the last complete pass (SampleCount, and the energy sums that pass
+// kept). 0 before a pass.
 int64_t queryableSamples(const SharedState& st);
+
+// The active and reactive energy (W·h, var·h, as the panel shows them) the last complete pass had reached at
+// sample `no` (1..queryableSamples), worked out again from its energy sums and the samples of WorkFile.
+Status energiesReached(const SharedState& st, int64_t no, float* ep, float* eq);
 
 // The text of the query box checked against 1..sampleCount. 0 or less becomes 1 and more than sampleCount
 // becomes sampleCount, and the box shows the corrected number; text that is not a whole number is refused

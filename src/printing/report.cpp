@@ -55,67 +55,59 @@ int connectedChannels(const FileHeader& h, int* wiringCode) {
 // ---------------------------------------------------------------------------------------------------------
 // Curves
 
-Status drawCurves(const ReportData& d, Surface& page, double columnWidth) {
-    page.setPenWidth(1);
-    const int64_t n = d.samples;
-    if (n <= 0) return {};
-    SampleStream in;
-    if (Status s = in.open(d.path, n); !s)
-        return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2）").arg(d.path, s.reason()), s.reason());
-    const bool decimate = columnWidth > 0 && static_cast<double>(n) > std::ceil(kPlotSpan / columnWidth);
-    // Each curve inside its chart's frame: a load rate over 120 % must not run through the title above it.
-    std::vector<CurveTrace> traces;
-    traces.reserve(kReportCharts);
-    for (int k = 0; k < kReportCharts; ++k)
-        traces.emplace_back(page, kBlack, kPlotLeft, columnWidth, decimate,
-                            ClipRect{kFrameLeft, chartOrigin(k) + 150, kFrameRight, chartOrigin(k) + 1650});
-    // The report's own copies: printing leaves the window's current sample and motor values as they were.
-    MotorValues motor = d.motor;
-    std::array<float, 9> sample{};
-    std::array<float, 12> lv{};
+// Lines kept in the order they came, for the page once its frames are drawn.
+class LineList : public Surface {
+public:
+    struct Line {
+        double x1, y1, x2, y2;
+    };
+    std::vector<Line> lines;
 
-    constexpr double kNone = NAN;  // no height yet: the motor has not run since the first sample
-    double prevX = 0;
-    std::array<double, kReportCharts> prevY;
-    prevY.fill(kNone);
-    for (int64_t i = 1; i <= n; ++i) {
-        float rec[9];
-        if (!in.next(rec))
+    double textWidth(const QString&) const override { return 0; }
+    double lineHeight() const override { return 0; }
+    double averageCharWidth() const override { return 0; }
+
+protected:
+    void doClear(Colour) override {}
+    void doLine(double x1, double y1, double x2, double y2, const Pen&) override { lines.push_back({x1, y1, x2, y2}); }
+    void doBox(double, double, double, double, const Pen&) override {}
+    void doText(double, double, const QString&, Colour) override {}
+};
+
+// The samples read, derived and evaluated a chunk at a time, as a pass hands its rows over.
+Status readCurves(const ReportData& d, ReportCurves& curves) {
+    SampleStream in;
+    if (Status s = in.open(d.path, d.samples); !s)
+        return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2）").arg(d.path, s.reason()), s.reason());
+    constexpr int64_t kChunk = 4096;
+    std::vector<float> raw(kChunk * kSampleRecords), sumP(kChunk), sumQ(kChunk), pf(kChunk), apparent(kChunk),
+        loadRate(kChunk), outputPower(kChunk), efficiency(kChunk);
+    std::vector<MotorState> state(kChunk);
+    for (int64_t first = 0; first < d.samples;) {
+        const int64_t got = in.nextBlock(raw.data(), std::min(kChunk, d.samples - first));
+        if (got <= 0)
             return Status::failure(QStringLiteral("数据文件 %1 读第 %2 组数据出错（%3）")
                                        .arg(d.path)
-                                       .arg(i)
+                                       .arg(first + 1)
                                        .arg(in.status() ? QStringLiteral("文件不完整") : in.status().reason()));
-        std::copy(rec, rec + 9, sample.begin());
-        std::copy(rec, rec + 9, lv.begin());
-        DeriveRecord(sample, lv);
-        // Efficiency and load rate keep the last running sample's values while the motor does not run.
-        const MotorSample m = evaluateMotor(motor, lv[2]);
-        const bool running = m.state == MotorState::Running;
-        if (running) setMotorOutputs(motor, *m.outputs);
-
-        // From the sample number: adding 8900 / n a million times would drift.
-        const double x = kPlotLeft + kPlotSpan * static_cast<double>(i) / static_cast<double>(n);
-        const float meanI = (std::fabs(lv[0]) + std::fabs(lv[3]) + std::fabs(lv[6])) / d.channels;
-        const float meanU = (std::fabs(lv[1]) + std::fabs(lv[4]) + std::fabs(lv[7])) / d.channels;
-        const auto y = [&](int k, double v) {
-            return bandY<double>(v, d.axes[static_cast<size_t>(k)].min, d.axes[static_cast<size_t>(k)].max, chartOrigin(k));
-        };
-        std::array<double, kReportCharts> ys = {
-            y(0, meanI), y(1, meanU), y(2, lv[2]), bandY<double>(std::fabs(lv[8]), 0, 1, chartOrigin(3)),
-            prevY[4],    prevY[5],
-        };
-        if (running) {
-            ys[4] = bandY<double>(motor.MotorEfficiency, 0, 120, chartOrigin(4));
-            ys[5] = bandY<double>(motor.MotorLoadRate, 0, 120, chartOrigin(5));
-        }
-        if (i > 1) {
-            for (int k = 0; k < kReportCharts; ++k)
-                traces[static_cast<size_t>(k)].add({prevX, prevY[k], i - 1}, {x, ys[k], i}, k < 4 || running);
-        }
-        prevX = x;
-        prevY = ys;
+        deriveTotalsBlock(raw.data(), got, sumP.data(), sumQ.data(), pf.data(), apparent.data());
+        evaluateMotorBlock(d.motor, sumP.data(), got, state.data(),
+                           {loadRate.data(), outputPower.data(), efficiency.data()});
+        SampleRows r;
+        r.first = first;
+        r.count = got;
+        r.fileValues = raw.data();
+        r.sumP = sumP.data();
+        r.sumQ = sumQ.data();
+        r.pf = pf.data();
+        r.s = apparent.data();
+        r.loadRate = loadRate.data();
+        r.outputPower = outputPower.data();
+        r.efficiency = efficiency.data();
+        r.state = state.data();
+        curves.add(r);
+        first += got;
     }
-    for (auto& t : traces) t.finish();
     return {};
 }
 
@@ -249,7 +241,118 @@ Result<ReportData> readReportData(const SharedState& st) {
     return d;
 }
 
-Status printReport(const SharedState& st, Surface& page, const PrintHeader& header, double columnWidth) {
+struct ReportCurves::Impl {
+    ReportData d;
+    double columnWidth;
+    bool decimate;
+    // One list per chart, so the page gets the same lines in the same order however the rows came in chunks.
+    std::array<LineList, kReportCharts> lines;
+    std::vector<CurveTrace> traces;
+    int64_t done = 0;
+    bool inOrder = true;
+    // The last sample's point, and the efficiency and load rate of the last sample the motor ran at (none
+    // before the first): while it does not run, the curves stay at that height, undrawn.
+    double prevX = 0;
+    int64_t prevColumn = 0;
+    std::array<double, kReportCharts> prevY{};
+    float heldEfficiency = NAN, heldLoadRate = NAN;
+    std::vector<float> meanI, meanU, efficiency, loadRate;
+    std::vector<uint8_t> running;
+    std::vector<double> x;
+    std::vector<int64_t> column;
+
+    Impl(const ReportData& data, double width)
+        : d(data),
+          columnWidth(width),
+          decimate(width > 0 && static_cast<double>(data.samples) > std::ceil(kPlotSpan / width)) {
+        // Each curve inside its chart's frame: a load rate over 120 % must not run through the title above it.
+        traces.reserve(kReportCharts);
+        for (int k = 0; k < kReportCharts; ++k)
+            traces.emplace_back(lines[static_cast<size_t>(k)], kBlack, kPlotLeft, columnWidth, decimate,
+                                ClipRect{kFrameLeft, chartOrigin(k) + 150, kFrameRight, chartOrigin(k) + 1650});
+    }
+};
+
+ReportCurves::ReportCurves(const ReportData& data, double columnWidth)
+    : d_(std::make_unique<Impl>(data, columnWidth)) {}
+ReportCurves::~ReportCurves() = default;
+ReportCurves::ReportCurves(ReportCurves&&) noexcept = default;
+ReportCurves& ReportCurves::operator=(ReportCurves&&) noexcept = default;
+
+bool ReportCurves::complete() const { return d_->inOrder && d_->done == d_->d.samples; }
+
+void ReportCurves::add(const SampleRows& r) {
+    Impl& m = *d_;
+    if (r.first != m.done || r.count <= 0 || m.done + r.count > m.d.samples) {
+        m.inOrder = m.inOrder && r.count == 0;
+        return;
+    }
+    const size_t count = static_cast<size_t>(r.count);
+    for (auto* a : {&m.meanI, &m.meanU, &m.efficiency, &m.loadRate}) a->resize(count);
+    m.running.resize(count);
+    m.x.resize(count);
+    m.column.resize(count);
+    const double n = static_cast<double>(m.d.samples);
+    for (size_t j = 0; j < count; ++j) {
+        const float* lv = r.fileValues + j * kSampleRecords;
+        m.meanI[j] = (std::fabs(lv[0]) + std::fabs(lv[3]) + std::fabs(lv[6])) / m.d.channels;
+        m.meanU[j] = (std::fabs(lv[1]) + std::fabs(lv[4]) + std::fabs(lv[7])) / m.d.channels;
+        // Efficiency and load rate keep the last running sample's values while the motor does not run.
+        const bool runs = r.state[j] == MotorState::Running;
+        if (runs) m.heldEfficiency = r.efficiency[j], m.heldLoadRate = r.loadRate[j];
+        m.efficiency[j] = m.heldEfficiency;
+        m.loadRate[j] = m.heldLoadRate;
+        m.running[j] = runs;
+        // From the sample number: adding 8900 / n a million times would drift.
+        m.x[j] = kPlotLeft + kPlotSpan * static_cast<double>(r.first + 1 + static_cast<int64_t>(j)) / n;
+        m.column[j] = m.decimate ? columnAt(m.x[j], kPlotLeft, m.columnWidth) : 0;
+    }
+    const auto band = [&](int k, const float* values, double lo, double hi) {
+        BandValues v;
+        v.values = values;
+        v.lo = lo, v.hi = hi, v.origin = chartOrigin(k);
+        return v;
+    };
+    std::array<BandValues, kReportCharts> v = {
+        band(0, m.meanI.data(), m.d.axes[0].min, m.d.axes[0].max),
+        band(1, m.meanU.data(), m.d.axes[1].min, m.d.axes[1].max),
+        band(2, r.sumP, m.d.axes[2].min, m.d.axes[2].max),
+        band(3, r.pf, 0, 1),
+        band(4, m.efficiency.data(), 0, 120),
+        band(5, m.loadRate.data(), 0, 120),
+    };
+    v[3].magnitude = true;
+    // The first sample only starts the curves.
+    const int64_t skip = r.first == 0 ? 1 : 0;
+    if (skip) {
+        m.prevX = m.x[0];
+        m.prevColumn = m.column[0];
+        for (int k = 0; k < kReportCharts; ++k) m.prevY[static_cast<size_t>(k)] = v[static_cast<size_t>(k)].y(0);
+    }
+    const int64_t rest = r.count - skip;
+    for (int k = 0; k < kReportCharts && rest > 0; ++k) {
+        BandValues vk = v[static_cast<size_t>(k)];
+        vk.values += skip;
+        m.traces[static_cast<size_t>(k)].addRun({m.prevX, m.prevY[static_cast<size_t>(k)], r.first + skip},
+                                                m.prevColumn, m.x.data() + skip, m.column.data() + skip, vk,
+                                                k < 4 ? nullptr : m.running.data() + skip, r.first + skip + 1, rest);
+        m.prevY[static_cast<size_t>(k)] = vk.y(rest - 1);
+    }
+    if (rest > 0) {
+        m.prevX = m.x[count - 1];
+        m.prevColumn = m.column[count - 1];
+    }
+    m.done += r.count;
+}
+
+void ReportCurves::draw(Surface& page) {
+    for (CurveTrace& t : d_->traces) t.finish();
+    for (const LineList& chart : d_->lines)
+        for (const LineList::Line& l : chart.lines) page.line(l.x1, l.y1, l.x2, l.y2, kBlack);
+}
+
+Status printReport(const SharedState& st, Surface& page, const PrintHeader& header, double columnWidth,
+                   ReportCurves* gathered) {
     const Result<ReportData> read = readReportData(st);
     if (!read) return read.status();
     const ReportData& d = *read;
@@ -302,8 +405,15 @@ Status printReport(const SharedState& st, Surface& page, const PrintHeader& head
         page.box(kFrameLeft, o + 150, kFrameRight, o + 1650);
     }
 
-    // 4. Curves.
-    if (Status s = drawCurves(d, page, columnWidth); !s) return s;
+    // 4. Curves: those an analysis pass gathered, or read here.
+    page.setPenWidth(1);
+    if (gathered && gathered->complete()) {
+        gathered->draw(page);
+    } else if (d.samples > 0) {
+        ReportCurves curves(d, columnWidth);
+        if (Status s = readCurves(d, curves); !s) return s;
+        curves.draw(page);
+    }
 
     // 5. Footer, and the page goes out.
     printFooter(d, pass, page, header);

@@ -5,8 +5,10 @@
 
 #include <QString>
 #include <array>
+#include <memory>
 
 #include "analysis/plot_geometry.h"
+#include "analysis/sample_rows.h"
 #include "platform/surface.h"
 #include "printing/print_job.h"
 #include "shared/result.h"
@@ -52,11 +54,35 @@ struct ReportData {
 // refused with the reason.
 Result<ReportData> readReportData(const SharedState& st);
 
+// The six curves of a report gathered from the rows of the measurement's samples, in order from the first, as
+// the lines they draw: per column of the plot once samples outnumber its columns, so they stay few however long
+// the recording. An analysis pass that reads every sample anyway can hand its rows over, and the report then
+// needs no second read of the file.
+class ReportCurves {
+public:
+    explicit ReportCurves(const ReportData& data, double columnWidth = kReportColumnTwips);
+    ~ReportCurves();
+    ReportCurves(ReportCurves&&) noexcept;
+    ReportCurves& operator=(ReportCurves&&) noexcept;
+
+    // The next rows; rows out of order leave the curves incomplete.
+    void add(const SampleRows& rows);
+    // Whether every sample of the measurement has been added, in order.
+    bool complete() const;
+    // Puts the lines on `page`, in the pen the caller has set.
+    void draw(Surface& page);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
 // Draws the report of st.file.WorkFile on `page` and ends the document. Takes from `st` only the file and what
 // the last analysis pass of it found (the efficiency and load-rate extremes and the energies); everything else
-// comes from the file, and `st` is left as it was: printing never changes what a window shows. On failure the
-// document may be part-drawn and is not ended, for the caller to discard.
+// comes from the file, and `st` is left as it was: printing never changes what a window shows. `curves`, when
+// given and complete, are the curves that pass gathered, drawn instead of reading the samples again. On failure
+// the document may be part-drawn and is not ended, for the caller to discard.
 Status printReport(const SharedState& st, Surface& page, const PrintHeader& header,
-                   double columnWidth = kReportColumnTwips);
+                   double columnWidth = kReportColumnTwips, ReportCurves* curves = nullptr);
 
 }  // namespace mervo

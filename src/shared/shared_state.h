@@ -118,8 +118,14 @@ struct CurveValues {
     float EfficiencyMax = 0, EfficiencyMin = 0;
     float LoadRateMax = 0, LoadRateMin = 0;
     float TotalEp = 0, TotalEq = 0;
-    std::vector<float> EpSeries;
-    std::vector<float> EqSeries;
+    // In place of an energy per sample: the running sums of the total powers every kEvery samples, from which
+    // the record query works out the energy reached at any sample again, to the same float. A month of samples
+    // keeps a few hundred kilobytes here instead of hundreds of megabytes.
+    struct EnergyCheckpoints {
+        static constexpr int64_t kEvery = 4096;
+        int64_t samples = 0;             // samples of the complete pass that kept them; 0: none
+        std::vector<double> sumP, sumQ;  // entry k: the sums over samples 1 .. k x kEvery (kW, kvar)
+    } EnergySums;
 };
 
 // Bytes of the serial stream not yet consumed, and the flags the receive cycle and the windows share.

@@ -26,6 +26,9 @@ namespace mervo {
 namespace {
 
 constexpr int kSliceMs = 16;       // work per slice, so the window repaints and buttons answer between
+// Samples per step of a slice: enough for the pass to share its chunks with a second core, few enough that a
+// step ends within a few milliseconds.
+constexpr int64_t kStepSamples = 32768;
 
 struct PanelRow {
     int box, top;
@@ -326,7 +329,7 @@ void AnalysisWindow::runSlice() {
     QElapsedTimer t;
     t.start();
     bool over = false;
-    while (!over && t.elapsed() < kSliceMs) over = pass_->step(1024);
+    while (!over && t.elapsed() < kSliceMs) over = pass_->step(kStepSamples);
     // The panel shows the latest sample once per slice; drawing it for every sample would cost more than the pass.
     if (pass_->done() > 0) showPanel(pass_->lastPanel());
     Text1->setText(QString::number(pass_->done()));

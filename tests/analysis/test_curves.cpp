@@ -581,6 +581,81 @@ TEST(CumulativeColumns, drawingCostIsBoundedByTheBoxWidth) {
     }
 }
 
+// A pass hands the plotter its samples a chunk at a time; the chunks must draw the very lines that sample by
+// sample gives, in the same order on every box: wide and narrow columns, values that round to one height (tiny
+// power factors and efficiencies beside 0), values that give no height, a flat and a reversed axis, a motor
+// that stops and starts within a column.
+TEST(CumulativeColumns, chunksDrawTheLinesOfSampleBySample) {
+    struct Case {
+        int64_t n;
+        double columnWidth;
+        std::vector<int64_t> chunks;  // chunk lengths, repeated
+    } cases[] = {
+        {50000, 15, {2048}}, {50000, 15, {1, 7, 4096}}, {3000, 4.8, {333}}, {300, 15, {64}}, {5000, 0, {100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "n " << c.n << " width " << c.columnWidth);
+        CurveValues axes;
+        for (int k = 0; k < kCurves; ++k) axes.CurveAxisMin[k] = 0, axes.CurveAxisMax[k] = 120;
+        axes.CurveAxisMin[6] = -10, axes.CurveAxisMax[6] = 20;
+        axes.CurveAxisMin[4] = axes.CurveAxisMax[4] = 61.3f;  // flat: no height at all
+        axes.CurveAxisMin[5] = 100, axes.CurveAxisMax[5] = 0;  // upside down
+        axes.CurveAxisMax[2] = 1e30f;                          // wide: neighbouring values share a height
+
+        // Sample j's ten values, side by side as a pass hands them over, and whether the motor runs.
+        Lcg rnd{5};
+        std::vector<float> values(static_cast<size_t>(c.n) * kCurves);
+        std::vector<uint8_t> running(static_cast<size_t>(c.n));
+        for (int64_t j = 0; j < c.n; ++j) {
+            float* v = &values[static_cast<size_t>(j) * kCurves];
+            const double u = static_cast<double>(j) / c.n;
+            for (int k = 0; k < kCurves; ++k) v[k] = static_cast<float>(50 + 40 * std::sin(9 * u * (k + 1)) + 6 * (rnd.next() - 0.5));
+            v[0] = -v[0];  // plotted by magnitude
+            v[1] = std::round(v[1] / 4);  // whole numbers: many samples of a column share the extreme
+            v[2] = static_cast<float>(rnd.next() * 1e-30);
+            v[7] = rnd.next() < 0.5 ? static_cast<float>(rnd.next() * 1e-12) : v[7] / 100;
+            v[8] = static_cast<float>(rnd.next() * 1e-14);
+            if (rnd.next() < 0.001) v[3] = NAN;
+            if (rnd.next() < 0.001) v[6] = -INFINITY;
+            running[static_cast<size_t>(j)] = std::fmod(u * 23, 1.0) < 0.6 || rnd.next() < 0.3;
+        }
+
+        Boxes<RecordingSurface> one, chunked;
+        CumulativePlotter bySample(one.boxes, c.columnWidth), byChunk(chunked.boxes, c.columnWidth);
+        bySample.reset(c.n);
+        byChunk.reset(c.n);
+        for (int64_t j = 0; j < c.n; ++j) {
+            std::array<float, kCurves> v{};
+            std::copy_n(&values[static_cast<size_t>(j) * kCurves], kCurves, v.begin());
+            bySample.step(v, running[static_cast<size_t>(j)] != 0, axes);
+        }
+        for (int64_t j = 0, r = 0; j < c.n; ++r) {
+            CurveChunk chunk;
+            chunk.count = std::min(c.chunks[static_cast<size_t>(r) % c.chunks.size()], c.n - j);
+            for (int k = 0; k < kCurves; ++k)
+                chunk.values[k] = &values[static_cast<size_t>(j) * kCurves + k], chunk.stride[k] = kCurves;
+            chunk.running = &running[static_cast<size_t>(j)];
+            byChunk.step(chunk, axes);
+            j += chunk.count;
+        }
+        bySample.finish();
+        byChunk.finish();
+        EXPECT_EQ(byChunk.CurveX(), bySample.CurveX());
+        EXPECT_EQ(byChunk.CurvePrevY(), bySample.CurvePrevY());
+        for (int k = 0; k < kCurves; ++k) {
+            const auto a = one.surfaces[k]->lines(), b = chunked.surfaces[k]->lines();
+            if (k == 4) EXPECT_TRUE(a.empty()) << "a flat axis places nothing";
+            else EXPECT_GT(a.size(), 20u) << "curve " << k;
+            ASSERT_EQ(b.size(), a.size()) << "curve " << k;
+            for (size_t l = 0; l < a.size(); ++l)
+                ASSERT_TRUE(a[l].x1 == b[l].x1 && a[l].y1 == b[l].y1 && a[l].x2 == b[l].x2 && a[l].y2 == b[l].y2)
+                    << "curve " << k << " line " << l << ": (" << a[l].x1 << ", " << a[l].y1 << ") to ("
+                    << a[l].x2 << ", " << a[l].y2 << ") drawn as (" << b[l].x1 << ", " << b[l].y1 << ") to ("
+                    << b[l].x2 << ", " << b[l].y2 << ")";
+        }
+    }
+}
+
 TEST(ExtremesText, maximumAndUnitThenMinimumAtColumnFortyOnEveryBox) {
     RecordingBoxes r;
     SharedState st;

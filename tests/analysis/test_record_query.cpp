@@ -72,9 +72,9 @@ protected:
         }
     }
 
-    // Sample i: I1 = 10 + i A at 400 V with `power(i)` kW, the other channels empty. The state is what a
-    // complete pass over it leaves: axes (box 0 from 0 to 140 A, so y = 1600 - 10 x I1), energy series
-    // (10 x i W·h, 5 x i var·h), extremes, nameplate.
+    // Sample i: I1 = 10 + i A at 400 V with `power(i)` kW, the other channels empty, every 2 s. The state is
+    // what a complete pass over it leaves: axes (box 0 from 0 to 140 A, so y = 1600 - 10 x I1), the energy sums
+    // before the first sample, extremes, nameplate.
     void measure(int n, bool motor, std::function<float(int)> power = [](int) { return 2.0f; }) {
         path = dir.filePath(QStringLiteral("m.MTQ"));
         FileHeader h;
@@ -109,9 +109,7 @@ protected:
         c.CurveAxisMax[0] = 140;
         c.CurveAxisMin[8] = c.CurveAxisMin[9] = 0;
         c.CurveAxisMax[8] = c.CurveAxisMax[9] = 120;
-        c.EpSeries.assign(n + 1, 0);
-        c.EqSeries.assign(n + 1, 0);
-        for (int i = 1; i <= n; ++i) c.EpSeries[i] = 10.0f * i, c.EqSeries[i] = 5.0f * i;
+        c.EnergySums = {n, {0.0}, {0.0}};
     }
 
     bool query(int64_t no, PanelContent* panel = nullptr, bool draw = true) {
@@ -253,8 +251,10 @@ TEST_F(RecordQuery, panelShowsTheQueriedSampleWithTheEnergyThePassReached) {
     EXPECT_EQ(p.boxes[0], QStringLiteral(" 17.000"));
     EXPECT_EQ(p.boxes[1], QStringLiteral(" 400.000"));
     EXPECT_EQ(p.boxes[2], QStringLiteral(" 2.000"));
-    EXPECT_EQ(p.boxes[10], QStringLiteral(" 70.000"));
-    EXPECT_EQ(p.boxes[11], QStringLiteral(" 35.000"));
+    // 2 kW for 14 s; the reactive power of 11..17 A at 400 V beside 2 kW, sqrt((0.4 (10 + i))^2 - 2^2) kvar,
+    // adds up to 36.549 kvar over the seven samples, each standing for 2 s.
+    EXPECT_EQ(p.boxes[10], QStringLiteral(" 7.778"));
+    EXPECT_EQ(p.boxes[11], QStringLiteral(" 20.305"));
     EXPECT_EQ(p.state, MotorState::Running);
     EXPECT_EQ(p.motorColour, kBlack);
     EXPECT_EQ(st.file.TotalTime, 60.0f);
@@ -341,8 +341,7 @@ TEST_F(RecordQuery, refusesWhenTheFileNoLongerHoldsTheAnalysedSamples) {
 
 TEST_F(RecordQuery, refusesBeforeAnyPass) {
     measure(30, true);
-    st.curves.EpSeries.clear();
-    st.curves.EqSeries.clear();
+    st.curves.EnergySums = {};
     EXPECT_EQ(queryableSamples(st), 0);
     EXPECT_FALSE(query(1));
 }

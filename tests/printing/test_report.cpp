@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "measurement/writer.h"
@@ -516,6 +517,37 @@ TEST_F(ReportTest, longRecordingIsDrawnPerColumnWithTheSameExtent) {
     EXPECT_NEAR(bottom, 850 + 1600 - (10.0 - lo) * 1400 / (hi - lo), 1e-3);
     EXPECT_DOUBLE_EQ(left, 1050 + 8900.0 / n);
     EXPECT_DOUBLE_EQ(right, 9950);
+}
+
+// The command line gathers the curves from its analysis pass, the print window reads them again: one page either way,
+// the pass's chunks shared with a second core and the reading's chunks cut elsewhere, the motor stopping and starting.
+TEST_F(ReportTest, curvesGatheredByThePassAreTheCurvesReadAgain) {
+    for (int n : {1500, 40000}) {
+        Measurement m;
+        for (int j = 0; j < n; ++j)
+            m.samples.push_back(balanced(10 + (j * 7919 % 101) / 10.0f, 220 + j % 7, j / 300 % 3 ? 5 + j % 13 : 0.2f));
+        fillExtremes(m);
+        writeMeasurement(path(), m);
+        st.file.WorkFile = path();
+        AnalysisPass pass(st, nullptr);
+        pass.rowsWithClocks(false);
+        std::optional<ReportCurves> gathered;
+        pass.onAxes = [&] { gathered.emplace(*readReportData(st)); };
+        pass.onRows = [&](const SampleRows& r) { gathered->add(r); };
+        ASSERT_TRUE(test::succeeded(pass.begin(QString())));
+        while (!pass.step(1 << 16)) {
+        }
+        ASSERT_TRUE(gathered && gathered->complete());
+        RecordingSurface fromPass, readAgain;
+        ASSERT_TRUE(test::succeeded(printReport(st, fromPass, header, kReportColumnTwips, &*gathered)));
+        ASSERT_TRUE(test::succeeded(printReport(st, readAgain, header)));
+        const auto a = fromPass.lines(), b = readAgain.lines();
+        ASSERT_EQ(a.size(), b.size()) << n;
+        EXPECT_GT(a.size(), 3000u) << n;
+        for (size_t l = 0; l < a.size(); ++l)
+            ASSERT_TRUE(a[l].x1 == b[l].x1 && a[l].y1 == b[l].y1 && a[l].x2 == b[l].x2 && a[l].y2 == b[l].y2)
+                << n << " line " << l;
+    }
 }
 
 // A trailer damaged to a current maximum near the largest float gives an axis whose top no float holds: the grid,

@@ -1,6 +1,7 @@
 // mervo-tool report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]: the one-page curve report as
-// PDF, after an analysis pass over the measurement.
+// PDF, after an analysis pass over the measurement that gathers the report's curves as it goes.
 #include <QFileInfo>
+#include <optional>
 
 #include "analysis/analysis_pass.h"
 #include "app/tool/tool_common.h"
@@ -30,9 +31,19 @@ int runReport(const QString& cmd, Args args) {
     AnalysisPass pass(st, nullptr);
     pass.keepEnergySeries(false);  // nothing here queries a record
     pass.allowNoSamples(true);     // a measurement without samples prints its empty charts
+    pass.rowsWithClocks(false);    // the curves need no clock or energies
+    // Once the pass has the file's axes, its rows draw the curves: the report reads no sample a second time.
+    std::optional<ReportCurves> curves;
+    pass.onAxes = [&] {
+        if (const Result<ReportData> d = readReportData(st)) curves.emplace(*d);
+    };
+    pass.onRows = [&](const SampleRows& rows) {
+        if (curves) curves->add(rows);
+    };
     if (!runWholePass(cmd, file, st, pass)) return kExitFailure;
-    return printToPdf(cmd, o.output, QStringLiteral("工况运行曲线"),
-                      [&](Surface& page) { return printReport(st, page, header); });
+    return printToPdf(cmd, o.output, QStringLiteral("工况运行曲线"), [&](Surface& page) {
+        return printReport(st, page, header, kReportColumnTwips, curves ? &*curves : nullptr);
+    });
 }
 
 }  // namespace mervo::tool
