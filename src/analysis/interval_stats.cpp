@@ -14,17 +14,19 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct Fold {
-    float sum;
+    double sum;
     int64_t count;
     float min, max;
 };
 
 // The finite values of a column (motor quantities: of the running rows) into f. Which kind of column it is
 // comes as template arguments, so each loop has no branch but selects; this file is built to vectorise such
-// reductions (in any order of the sum, which a statistic does not mind).
+// reductions (in any order of the sum, which a statistic does not mind). The sums are carried in double, as a
+// sample at a time does, so a chunk and its samples one by one agree to far below any digit shown.
 template <bool Magnitude, bool Negate, bool Motor, int Stride>
 MERVO_WIDE_VECTORS void foldColumn(const float* data, const MotorState* state, int64_t from, int64_t to, Fold& f) {
-    float sum = 0, mn = f.min, mx = f.max;
+    double sum = 0;
+    float mn = f.min, mx = f.max;
     int32_t count = 0;
     for (int64_t j = from; j < to; ++j) {
         float v = data[j * Stride];
@@ -32,7 +34,7 @@ MERVO_WIDE_VECTORS void foldColumn(const float* data, const MotorState* state, i
         if (Negate) v = -v;
         bool ok = std::fabs(v) <= std::numeric_limits<float>::max();  // finite
         if (Motor) ok = ok && state[j] == MotorState::Running;
-        sum += ok ? v : 0.0f;
+        sum += ok ? static_cast<double>(v) : 0.0;
         count += ok;
         mn = std::min(mn, ok ? v : mn);
         mx = std::max(mx, ok ? v : mx);
@@ -44,7 +46,7 @@ MERVO_WIDE_VECTORS void foldColumn(const float* data, const MotorState* state, i
 }
 struct StateFold {
     int32_t running, belowNoLoad, generating;
-    float runningInput, runningOutput;
+    double runningInput, runningOutput;
 };
 
 // The time in each motor state, and the input and output while running, of rows [from, to).
@@ -57,8 +59,8 @@ MERVO_WIDE_VECTORS StateFold foldStates(const float* input, const float* output,
         f.belowNoLoad += state[j] == MotorState::BelowNoLoad;
         f.generating += state[j] == MotorState::Generating;
         // A finite value where the motor runs: the operating point of a running sample always is.
-        f.runningInput += running ? input[j] : 0.0f;
-        f.runningOutput += running ? output[j] : 0.0f;
+        f.runningInput += running ? static_cast<double>(input[j]) : 0.0;
+        f.runningOutput += running ? static_cast<double>(output[j]) : 0.0;
     }
     return f;
 }
@@ -109,8 +111,8 @@ void IntervalAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
     }
     samples_ += to - from;
     // A quantity at a time over the rows, each kind of column in a loop of its own that the compiler can
-    // vectorise; the sums of a chunk in float, then carried in double.
-    std::array<float, kTrendQuantities> folded{};
+    // vectorise.
+    std::array<double, kTrendQuantities> folded{};
     for (int k = 0; k < kTrendQuantities; ++k) {
         const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
         const size_t i = static_cast<size_t>(k);

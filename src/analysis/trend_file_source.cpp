@@ -135,21 +135,15 @@ double TrendFileSource::stepSeconds() const {
 }
 
 Status TrendFileSource::addTo(IntervalAccumulator& acc, int64_t from, int64_t to) {
-    if (!interval_) interval_ = std::make_unique<Page>();
-    Page& p = *interval_;
     from = std::max<int64_t>(from, 0);
     to = std::min(to, samples_);
     for (int64_t i = from; i < to; i += kPage) {
         const int64_t count = std::min(kPage, to - i);
-        if (Status s = readPage(p, i, count); !s) return s;
-        // A sample at a time, as the statistics have always been taken here: the same figures to the last
-        // digit.
-        TrendSample t;
-        for (int64_t j = 0; j < count; ++j) {
-            for (size_t k = 0; k < static_cast<size_t>(kTrendQuantities); ++k) t.values[k] = p.values[k][j];
-            t.state = p.state[j];
-            acc.add(t);
+        if (Status s = rows_.read(file_, motor_, i, count); !s) {
+            if (failure_.isEmpty()) failure_ = s.message();
+            return s;
         }
+        acc.add(rows_.rows(i, count), 0, count);
     }
     return {};
 }
@@ -191,7 +185,6 @@ size_t TrendFileSource::bytes() const {
     for (int64_t at : pageAt_)
         if (at >= 0) b += sizeof(Page);
     for (const auto& c : columns_) b += c.capacity() * sizeof(float);
-    if (interval_) b += sizeof(Page);
     b += rows_.raw.capacity() * sizeof(float) + rows_.sumP.capacity() * 8 * sizeof(float);
     return b;
 }

@@ -79,7 +79,6 @@ private:
     mutable std::unique_ptr<Page[]> pages_;
     mutable std::vector<int64_t> pageAt_;
     mutable Rows rows_;
-    std::unique_ptr<Page> interval_;  // what an interval reads, apart from the pages of the view
     mutable QString failure_;         // the first read that failed
 };
 
