@@ -146,11 +146,13 @@ Result<RecoveryReport> recover(const QString& path, FileSystem& fs, const std::f
     if (!r.found.recoverable()) return Status::failure(r.found.description);
     r.droppedBytes = r.found.partialBytes;
 
-    removeStaleCopies(file);
-    if (Status s = checkRoom(file, completeFileBytes(r.samples), fs); !s) return s;
     const auto stopped = [&] { return stopRequested && stopRequested(); };
     const Status stoppedStatus =
         Status::failure(QStringLiteral("数据文件 %1 的恢复已中止，原文件未改动。").arg(path), QStringLiteral("已中止"));
+    // A stop asked for while a long file was judged ends the work before its copy begins.
+    if (stopped()) return stoppedStatus;
+    removeStaleCopies(file);
+    if (Status s = checkRoom(file, completeFileBytes(r.samples), fs); !s) return s;
     FileReplacement out(fs);
     if (Status s = out.begin(file, QStringLiteral("recover")); !s) return s;
 

@@ -187,13 +187,13 @@ TEST(WriterKills, aKilledWriterLeavesTheOriginalOrTheWholeNewFileAndTheNextStart
 }
 
 // A recover stopped by a signal part way through its copy: the copy goes, the original stays, and the status is
-// the signal's (128 + its number). The copy of 2.4 million samples takes long enough that the signal, sent as
+// the signal's (128 + its number). The copy of a million samples takes long enough that the signal, sent as
 // soon as the copy appears, lands inside it; a recovery that finished first is retried on a file twice as long.
 TEST(WriterKills, aRecoverStoppedBySigintOrSigtermRemovesItsCopy) {
     for (const int sig : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
         bool interrupted = false;
-        for (int samples = 2400000; !interrupted && samples <= 9600000; samples *= 2) {
+        for (int samples = 1000000; !interrupted && samples <= 8000000; samples *= 2) {
             QTemporaryDir dir;
             const std::string d = dir.path().toStdString();
             writeMeasurement(d + "/M.MTQ", samples, false);

@@ -309,7 +309,7 @@ TEST_F(Recovery, aCopyThatCannotOrNeedNotBeMadeLeavesNothingBehind) {
         {"zero header but a nameplate", 0, 0, 7.5f, -1, -1, 0, ""},
         {"room for all but one byte", 3600, 10, 7.5f, 0, kFinishedBytes - 1, 0, "需要 180144 字节"},
         {"room for exactly the finished file", 3600, 10, 7.5f, 0, kFinishedBytes, 0, ""},
-        {"stopped after the first chunk", 3600, 10, 7.5f, 0, -1, 2, "已中止"},
+        {"stopped after the first chunk", 3600, 10, 7.5f, 0, -1, 3, "已中止"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
