@@ -16,6 +16,10 @@ QString beingRecordedText(const QString& path) {
 RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const QString& errorTitle,
                               const QString& lead) {
     const Diagnosis found = diagnose(path);
+    if (found.noRecording) {
+        messages.show(found.description, errorTitle, MessageButtons::Ok);
+        return RecoveryOutcome::Failed;
+    }
     if (!found.recoverable()) return RecoveryOutcome::NotNeeded;
     if (WriterLock::heldElsewhere(path)) {
         messages.show(beingRecordedText(path), receiveTitle(), MessageButtons::Ok);

@@ -16,7 +16,8 @@ QString beingRecordedText(const QString& path);
 // When the file at `path` is an interrupted recording, says what was found (after `lead`, if any) and offers to
 // recover it; on Yes recovers it and says how many samples it holds, or why it failed (the file is then as it
 // was). A file a receive is recording now is no interrupted recording: the operator is told so, nothing is
-// offered. A complete file, or one that is no recording at all, is left to the caller without a word.
+// offered; so is a file of zeros as long as an interrupted recording. A complete file, or one of another kind,
+// is left to the caller without a word.
 RecoveryOutcome offerRecovery(const QString& path, MessageBoxes& messages, const QString& errorTitle,
                               const QString& lead = QString());
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "measurement/reader.h"
@@ -12,6 +13,35 @@
 namespace mervo {
 
 namespace {
+
+// Whether one of the samples holds a reading: a record that is a number other than zero. A receive stores what
+// the instrument measured, so a recording has one; a file of zeros (a preallocated file, a wiped disk image)
+// has none. Read a chunk at a time and stopped at the first reading, so a real recording costs one chunk.
+bool anySampleHoldsAReading(const MeasurementReader& reader, int64_t samples) {
+    constexpr int64_t kChunkSamples = 4096;
+    std::vector<float> values(static_cast<size_t>(kChunkSamples * kSampleRecords));
+    for (int64_t k = 0; k < samples;) {
+        const int64_t n = std::min(kChunkSamples, samples - k);
+        // A chunk that cannot be read is left to the copy, which says why.
+        if (!reader.readRecords(kHeaderRecords + 1 + k * kSampleRecords, n * kSampleRecords, values.data()))
+            return true;
+        for (int64_t i = 0; i < n * kSampleRecords; ++i)
+            if (std::isfinite(values[static_cast<size_t>(i)]) && values[static_cast<size_t>(i)] != 0.0f) return true;
+        k += n;
+    }
+    return false;
+}
+
+// A header no receive writes: a receive records its clock at the start and moves the duration on as samples
+// come, so start time, duration and nameplate all zero (an empty nameplate alone is common) with no reading in
+// any sample is no recording, however well its length fits one.
+bool isNoRecording(const MeasurementReader& reader, int64_t samples) {
+    const FileHeader& h = reader.info().header;
+    if (h.StartTime != 0.0f || h.TotalTime != 0.0f) return false;
+    for (float v : h.nameplate)
+        if (v != 0.0f) return false;
+    return !anySampleHoldsAReading(reader, samples);
+}
 
 // The diagnosis of a file the reader has tried to open.
 Diagnosis diagnoseOpened(const QString& path, const MeasurementReader& reader, const Status& opened) {
@@ -48,6 +78,14 @@ Diagnosis diagnoseOpened(const QString& path, const MeasurementReader& reader, c
     if (!opened && d.condition != FileCondition::TooShort && d.condition != FileCondition::NotMeasurement) {
         d = Diagnosis{};
         d.description = QStringLiteral("数据文件 %1 无法读取（%2）。").arg(path, opened.reason());
+    } else if (d.interrupted() && isNoRecording(reader, d.samples)) {
+        d.description = QStringLiteral("数据文件 %1 不是接收记录的测量数据：文件头的开始时间、测量时长和电机铭牌数据"
+                                       "都是零，%2 组数据中也没有一个读数，不能恢复。")
+                            .arg(path)
+                            .arg(d.samples);
+        d.condition = FileCondition::NotMeasurement;
+        d.samples = d.partialBytes = 0;
+        d.noRecording = true;
     }
     return d;
 }
@@ -61,6 +99,29 @@ void removeStaleCopies(const QString& path) {
     for (const QString& name : stale) here.remove(name);
 }
 
+// The file a path names: through a symbolic link, the file it points to, so that the finished copy takes that
+// file's place and the link stays a link.
+QString fileBehind(const QString& path) {
+    const QFileInfo fi(path);
+    const QString target = fi.isSymLink() ? fi.canonicalFilePath() : QString();
+    return target.isEmpty() ? path : target;
+}
+
+QString sizeText(int64_t bytes) {
+    return QStringLiteral("%1 字节（%2 MB）").arg(bytes).arg(static_cast<double>(bytes) / 1048576.0, 0, 'f', 1);
+}
+
+// Refuses a copy the disk has no room for before a byte of it is written: a full disk part way through a long
+// copy would fail anyway, after minutes. A disk whose free space cannot be told is tried.
+Status checkRoom(const QString& path, int64_t needed, FileSystem& fs) {
+    const QString dir = QFileInfo(path).absolutePath();
+    const Result<int64_t> free = fs.freeBytes(dir);
+    if (!free || *free >= needed) return {};
+    return Status::failure(QStringLiteral("磁盘空间不足，无法恢复数据文件 %1：恢复后的文件需要 %2，%3 所在的磁盘只剩 %4。")
+                               .arg(path, sizeText(needed), dir, sizeText(*free)),
+                           QStringLiteral("磁盘空间不足"));
+}
+
 }  // namespace
 
 Diagnosis diagnose(const QString& path) {
@@ -69,13 +130,14 @@ Diagnosis diagnose(const QString& path) {
     return diagnoseOpened(path, reader, opened);
 }
 
-Result<RecoveryReport> recover(const QString& path, FileSystem& fs) {
+Result<RecoveryReport> recover(const QString& path, FileSystem& fs, const std::function<bool()>& stopRequested) {
+    const QString file = fileBehind(path);
     // A receive still recording the file holds its writer lock: the file is not interrupted, it is in progress.
     Result<WriterLock> lock =
-        WriterLock::takeUnlessRecording(path, QStringLiteral("一个接收正在写入它，结束之前不能恢复。"));
+        WriterLock::takeUnlessRecording(file, QStringLiteral("一个接收正在写入它，结束之前不能恢复。"));
     if (!lock) return lock.status();
     MeasurementReader reader;
-    const Status opened = reader.open(path);
+    const Status opened = reader.open(file);
     RecoveryReport r;
     r.found = diagnoseOpened(path, reader, opened);
     r.samples = r.found.samples;
@@ -84,9 +146,15 @@ Result<RecoveryReport> recover(const QString& path, FileSystem& fs) {
     if (!r.found.recoverable()) return Status::failure(r.found.description);
     r.droppedBytes = r.found.partialBytes;
 
-    removeStaleCopies(path);
+    const auto stopped = [&] { return stopRequested && stopRequested(); };
+    const Status stoppedStatus =
+        Status::failure(QStringLiteral("数据文件 %1 的恢复已中止，原文件未改动。").arg(path), QStringLiteral("已中止"));
+    // A stop asked for while a long file was judged ends the work before its copy begins.
+    if (stopped()) return stoppedStatus;
+    removeStaleCopies(file);
+    if (Status s = checkRoom(file, completeFileBytes(r.samples), fs); !s) return s;
     FileReplacement out(fs);
-    if (Status s = out.begin(path, QStringLiteral("recover")); !s) return s;
+    if (Status s = out.begin(file, QStringLiteral("recover")); !s) return s;
 
     // Header and samples go out as read, bit for bit; only the scan looks at their values.
     float records[kHeaderRecords];
@@ -103,6 +171,8 @@ Result<RecoveryReport> recover(const QString& path, FileSystem& fs) {
     std::vector<float> values(static_cast<size_t>(kChunkSamples * kSampleRecords));
     std::vector<unsigned char> chunk(values.size() * kRecordBytes);
     for (int64_t k = 0; k < r.samples;) {
+        // Abandoned here, the partial copy goes with `out`.
+        if (stopped()) return stoppedStatus;
         const int64_t n = std::min(kChunkSamples, r.samples - k);
         const size_t count = static_cast<size_t>(n * kSampleRecords);
         if (Status s = reader.readRecords(kHeaderRecords + 1 + k * kSampleRecords, static_cast<int64_t>(count),
@@ -122,6 +192,7 @@ Result<RecoveryReport> recover(const QString& path, FileSystem& fs) {
     encodeRecords(r.minima.data(), 12, trailer + kRecordBytes * 12);
     if (Status s = out.file().writeAt(at, trailer, sizeof trailer); !s) return s;
     reader.close();
+    if (stopped()) return stoppedStatus;
     if (Status s = out.commit(); !s) return s;
     r.recovered = true;
     return r;

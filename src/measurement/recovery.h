@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "measurement/file_shape.h"
 #include "platform/files.h"
@@ -15,6 +16,10 @@ namespace mervo {
 // What a file holds, with a description for the operator.
 struct Diagnosis : FileShape {
     QString description;
+    // As long as an interrupted recording, with a header the reader takes, yet no receive wrote it: start time,
+    // duration and nameplate all zero and not one sample holding a reading (a file of zeros). Judged
+    // NotMeasurement; the operator is told why it is not recovered.
+    bool noRecording = false;
     bool recoverable() const { return interrupted(); }
 };
 
@@ -36,6 +41,10 @@ struct RecoveryReport {
 // once it is complete on the disk, so a failure or crash at any point leaves either the original or the
 // finished file. A complete file is left untouched (recovered = false); any other file is refused, and so is a
 // file a receive is still recording (kFileBeingWritten): recovery holds the writer lock while it works.
-Result<RecoveryReport> recover(const QString& path, FileSystem& fs = systemFileSystem());
+// A path that is a symbolic link recovers the file it points to, in that file's place; the link stays.
+// The copy starts only when the disk has room for the whole finished file. `stopRequested`, asked between
+// chunks of the copy, abandons the work when it says so: the partial copy is removed, the original untouched.
+Result<RecoveryReport> recover(const QString& path, FileSystem& fs = systemFileSystem(),
+                               const std::function<bool()>& stopRequested = {});
 
 }  // namespace mervo

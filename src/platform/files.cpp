@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -127,6 +128,14 @@ public:
     }
 
     void remove(const QString& path) override { ::unlink(native(path).constData()); }
+
+    Result<int64_t> freeBytes(const QString& path) override {
+        struct statvfs fs {};
+        if (::statvfs(native(path).constData(), &fs) != 0)
+            return systemFailure(QStringLiteral("无法得知 %1 所在磁盘的剩余空间").arg(path), errno);
+        // f_bavail, not f_bfree: the blocks kept for root are no room for the operator.
+        return static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
+    }
 };
 
 }  // namespace

@@ -99,6 +99,8 @@ public:
     // Makes the names in the directory holding `path` durable (after a create or rename).
     virtual Status syncDirectoryOf(const QString& path) = 0;
     virtual void remove(const QString& path) = 0;
+    // The bytes this user may still write on the file system that holds `path` (a file or a folder).
+    virtual Result<int64_t> freeBytes(const QString& path) = 0;
 };
 
 // The operating system's files.

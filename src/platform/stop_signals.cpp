@@ -10,11 +10,12 @@ namespace mervo {
 
 namespace {
 
-// Written by the signal handler, which may do nothing but write; read by the event loop.
+// Written by the signal handler, which may do nothing but write; read by the event loop. Each byte is the number
+// of the signal that arrived.
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
-    const char c = 's';
+void onSignal(int signo) {
+    const char c = static_cast<char>(signo);
     [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
@@ -36,8 +37,8 @@ Status StopSignals::install() {
     notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
         char buf[16];
-        while (::read(signalPipe[0], buf, sizeof buf) > 0) {
-        }
+        ssize_t n;
+        while ((n = ::read(signalPipe[0], buf, sizeof buf)) > 0) caught_ = buf[n - 1];
         emit stopRequested();
     });
     return {};
@@ -47,7 +48,11 @@ bool StopSignals::takeRequest() {
     if (signalPipe[0] < 0) return false;
     char buf[16];
     bool any = false;
-    while (::read(signalPipe[0], buf, sizeof buf) > 0) any = true;
+    ssize_t n;
+    while ((n = ::read(signalPipe[0], buf, sizeof buf)) > 0) {
+        any = true;
+        caught_ = buf[n - 1];
+    }
     return any;
 }
 

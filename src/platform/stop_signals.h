@@ -22,12 +22,16 @@ public:
     Status install();
     // Whether a stop signal arrived since the last call, for work that runs without the event loop.
     bool takeRequest();
+    // The last stop signal taken (SIGINT, SIGTERM or SIGHUP), 0 while none was: a command that gives up its
+    // work for it exits with the status 128 + this number, as the signal would have ended it.
+    int caught() const { return caught_; }
 
 signals:
     void stopRequested();
 
 private:
     std::unique_ptr<QSocketNotifier> notifier_;
+    int caught_ = 0;
 };
 
 }  // namespace mervo

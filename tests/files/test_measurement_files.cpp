@@ -357,3 +357,17 @@ TEST(MeasurementSummary, samplesDurationStartAndNameplate) {
 
 }  // namespace
 }  // namespace mervo
+
+TEST_F(Files, aFileOfZerosAsLongAsARecordingIsSaidToBeNoneAndNotOfferedForRecovery) {
+    const QByteArray zeros(48 + 36 * 3 + 5, '\0');
+    const QString p = path("zeros.MTQ");
+    writeBytes(p, zeros);
+    messages.shown.clear();
+    messages.answers = {};
+    dialogs.answers = {p};
+    (void)files.open();
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok) << "recovery is offered";
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("不能恢复"))) << messages.shown[0].text.toStdString();
+    EXPECT_EQ(bytesOf(p), zeros);
+}

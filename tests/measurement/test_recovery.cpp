@@ -3,9 +3,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cmath>
 #include <limits>
@@ -284,4 +286,97 @@ TEST_F(Recovery, aWriteThatFailsLeavesTheOriginalUntouched) {
     ASSERT_TRUE(test::succeeded(r));
     EXPECT_TRUE(r->recovered);
     EXPECT_EQ(r->samples, 200);
+}
+
+// A file no receive wrote is refused before a byte is copied, so is a copy the disk has no room for, and a copy
+// stopped part way leaves nothing behind; the original is untouched each time.
+TEST_F(Recovery, aCopyThatCannotOrNeedNotBeMadeLeavesNothingBehind) {
+    constexpr int kSamples = 5000;  // more than one chunk of the copy
+    // Finished: 4 x (12 + 9 x 5000 + 24) bytes.
+    constexpr int64_t kFinishedBytes = 180144;
+    struct Case {
+        const char* what;
+        float start, duration, nameplatePower;
+        int readingAt;       // the one sample with a reading (a current of 1 A), -1 for none
+        int64_t freeBytes;   // -1: the real disk
+        int stopOnCall;      // the stop asked for at this call of the check, 0 for never
+        const char* refusal; // empty: recovered
+    };
+    const Case cases[] = {
+        {"zeros throughout", 0, 0, 0, -1, -1, 0, "不能恢复"},
+        {"zero header, a reading in the last sample only", 0, 0, 0, kSamples - 1, -1, 0, ""},
+        {"zero header but a duration", 0, 0.5f, 0, -1, -1, 0, ""},
+        {"zero header but a nameplate", 0, 0, 7.5f, -1, -1, 0, ""},
+        {"room for all but one byte", 3600, 10, 7.5f, 0, kFinishedBytes - 1, 0, "需要 180144 字节"},
+        {"room for exactly the finished file", 3600, 10, 7.5f, 0, kFinishedBytes, 0, ""},
+        {"stopped after the first chunk", 3600, 10, 7.5f, 0, -1, 3, "已中止"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<float> records = {c.start, c.duration, 4, c.nameplatePower, 0, 0, 0, 0, 0, 0, 0, 0};
+        if (c.nameplatePower == 0) records[2] = 0;
+        records.resize(12 + 9 * kSamples, 0.0f);
+        if (c.readingAt >= 0) records[12 + 9 * static_cast<size_t>(c.readingAt)] = 1.0f;
+        QByteArray bytes(static_cast<int>(records.size() * 4), '\0');
+        encodeRecords(records.data(), records.size(), reinterpret_cast<unsigned char*>(bytes.data()));
+        bytes += QByteArray(7, '\0');  // and the start of one more sample
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ASSERT_EQ(f.write(bytes), bytes.size());
+        }
+        RecordingFileSystem fs;
+        fs.setFreeBytes(c.freeBytes);
+        int calls = 0;
+        const Result<RecoveryReport> r = recover(path, fs, [&] { return ++calls == c.stopOnCall; });
+
+        if (*c.refusal == '\0') {
+            ASSERT_TRUE(test::succeeded(r));
+            EXPECT_TRUE(r->recovered);
+            EXPECT_EQ(r->samples, kSamples);
+            EXPECT_EQ(QFileInfo(path).size(), kFinishedBytes);
+        } else {
+            ASSERT_FALSE(r);
+            EXPECT_TRUE(r.message().contains(QString::fromUtf8(c.refusal))) << r.message().toStdString();
+            EXPECT_EQ(readAll(path), bytes);
+        }
+        EXPECT_EQ(leftovers(), QStringList({"TEMP.MTX"}));
+        if (c.stopOnCall > 0) {
+            EXPECT_GT(fs.count(RecordingFileSystem::Op::Write), 1) << "stopped before the copy began";
+        }
+    }
+}
+
+// Through a symbolic link the file it points to is recovered in its own place, and the link stays a link.
+TEST_F(Recovery, aLinkStaysALinkAndItsFileIsRecovered) {
+    QTemporaryDir elsewhere;
+    struct Case {
+        const char* what;
+        QString target;      // the recording
+        QString linkText;    // what the link says
+    };
+    const Case cases[] = {
+        {"beside it", dir.filePath("real.MTQ"), dir.filePath("real.MTQ")},
+        {"relative", dir.filePath("real.MTQ"), QStringLiteral("real.MTQ")},
+        {"in another folder", elsewhere.filePath("far.MTQ"), elsewhere.filePath("far.MTQ")},
+    };
+    const QString link = dir.filePath("link.MTQ");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(c.target, makeSamples(3), 3.0f, false);
+        QFile::remove(link);
+        ASSERT_EQ(::symlink(QFile::encodeName(c.linkText).constData(), QFile::encodeName(link).constData()), 0);
+
+        const Result<RecoveryReport> r = recover(link);
+        ASSERT_TRUE(test::succeeded(r));
+        EXPECT_TRUE(r->recovered);
+        EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link was replaced by a file";
+        EXPECT_EQ(QFile::symLinkTarget(link), QFileInfo(c.target).absoluteFilePath());
+        EXPECT_EQ(QFileInfo(c.target).size(), 4 * (12 + 9 * 3 + 24));
+        EXPECT_EQ(diagnose(c.target).condition, FileCondition::Complete);
+        for (const QString& d : {dir.path(), elsewhere.path()})
+            for (const QString& name : QDir(d).entryList(QDir::Files | QDir::Hidden | QDir::System))
+                EXPECT_FALSE(name.startsWith('.')) << name.toStdString() << " left behind";
+        QFile::remove(c.target);
+    }
 }

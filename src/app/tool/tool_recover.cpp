@@ -3,6 +3,7 @@
 
 #include "measurement/recovery.h"
 #include "app/tool/tool_common.h"
+#include "platform/stop_signals.h"
 #include "shared/json_writer.h"
 
 namespace mervo::tool {
@@ -26,10 +27,17 @@ const char* conditionName(FileCondition c) {
 int runRecover(const QString& cmd, Args args) {
     QString file;
     if (!takeSingleFile(cmd, args, &file)) return kExitUsage;
-    const Result<RecoveryReport> recovered = recover(file);
+    // Ctrl-C or a kill stops the copy between chunks: its partial file is removed and the command ends as the
+    // signal would have ended it.
+    StopSignals stop;
+    if (!stop.install()) {
+        reportError(cmd, QStringLiteral("cannot install the stop signal handlers"));
+        return kExitFailure;
+    }
+    const Result<RecoveryReport> recovered = recover(file, systemFileSystem(), [&] { return stop.takeRequest(); });
     if (!recovered) {
         reportError(cmd, recovered.message());
-        return kExitFailure;
+        return stop.caught() != 0 ? 128 + stop.caught() : kExitFailure;
     }
     const RecoveryReport& r = *recovered;
     JsonObject j;

@@ -42,6 +42,11 @@ void RecordingFileSystem::failAt(Op op, int nth) {
     failIn_ = nth;
 }
 
+void RecordingFileSystem::setFreeBytes(int64_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    freeBytes_ = bytes;
+}
+
 std::vector<RecordingFileSystem::Step> RecordingFileSystem::steps() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return steps_;
@@ -93,6 +98,14 @@ Status RecordingFileSystem::syncDirectoryOf(const QString& path) {
 void RecordingFileSystem::remove(const QString& path) {
     (void)record(step(Op::Remove, path));
     inner_.remove(path);
+}
+
+Result<int64_t> RecordingFileSystem::freeBytes(const QString& path) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (freeBytes_ >= 0) return freeBytes_;
+    }
+    return inner_.freeBytes(path);
 }
 
 }  // namespace mervo

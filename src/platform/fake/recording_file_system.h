@@ -1,5 +1,5 @@
 // The system's files behind a log of every write, sync, truncation, rename and directory sync, in order, for
-// tests that check when data reaches the disk; any one step can be made to fail.
+// tests that check when data reaches the disk; any one step can be made to fail, and the disk to look full.
 #pragma once
 
 #include <QString>
@@ -24,6 +24,8 @@ public:
 
     // The `nth` step of kind `op` from now (1 = the next one) fails with "No space left on device".
     void failAt(Op op, int nth);
+    // From now on the disk has only `bytes` free (a negative number: the real disk's figure again).
+    void setFreeBytes(int64_t bytes);
     std::vector<Step> steps() const;
     int count(Op op) const;
 
@@ -32,6 +34,7 @@ public:
     Status rename(const QString& from, const QString& to) override;
     Status syncDirectoryOf(const QString& path) override;
     void remove(const QString& path) override;
+    Result<int64_t> freeBytes(const QString& path) override;
 
     // Logs a step; a failure when it is the one set to fail.
     Status record(const Step& step);
@@ -43,6 +46,7 @@ private:
     std::vector<Step> steps_;
     Op failOp_ = Op::Create;
     int failIn_ = 0;  // 0: nothing set to fail
+    int64_t freeBytes_ = -1;
 };
 
 }  // namespace mervo
