@@ -325,6 +325,59 @@ TEST_F(ToolAnalysis, nameplateWritesTheMotorIntoTheMeasurementAndNothingElse) {
     EXPECT_EQ(sample(file, "5")["motor_state"].toString(), QStringLiteral("电动机运行数据"));
 }
 
+// Markers set and removed from the command line, as info lists them after each step: a number outside the file,
+// a missing text and a file being recorded are refused with the markers as they were; a recovery keeps them.
+TEST_F(ToolAnalysis, markersAreSetAndRemovedAndSurviveARecovery) {
+    const std::string file = measurement(4, 36000, 4, false);
+    const auto markers = [&] {
+        const ProcessResult r = run("mervo-tool", {"info", file}, d);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const size_t at = r.out.find("\"markers\":");
+        return at == std::string::npos ? r.out : r.out.substr(at, r.out.find_last_not_of('\n') + 1 - at);
+    };
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* markers;
+    } steps[] = {
+        {{"--at", "2", "--text", "=泵启动"}, 0, R"("markers":[{"sample":2,"text":"=泵启动"}]})"},
+        {{"--at", "4", "--text", "阀门"}, 0, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门"}]})"},
+        {{"--at", "1", "--text", "首"}, 0,
+         R"("markers":[{"sample":1,"text":"首"},{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门"}]})"},
+        {{"--at", "4", "--text", "阀门全开"}, 0,
+         R"("markers":[{"sample":1,"text":"首"},{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--delete", "1"}, 0, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "5", "--text", "x"}, 1, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "0", "--text", "x"}, 1, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--delete", "3"}, 1, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "3"}, 2, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "3", "--text", "x", "--delete", "2"}, 2,
+         R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+    };
+    for (const auto& step : steps) {
+        std::vector<std::string> args = {"marker", file};
+        args.insert(args.end(), step.args.begin(), step.args.end());
+        const ProcessResult r = run("mervo-tool", args, d);
+        EXPECT_EQ(r.status, step.status) << step.args[0] << " " << step.args[1] << ": " << r.err;
+        EXPECT_EQ(markers(), step.markers) << step.args[0] << " " << step.args[1];
+    }
+    const std::string kept = steps[std::size(steps) - 1].markers;
+    {
+        // A receive recording the file holds its lock: refused.
+        Result<WriterLock> lock = WriterLock::take(QString::fromStdString(file));
+        ASSERT_TRUE(lock.ok());
+        EXPECT_EQ(run("mervo-tool", {"marker", file, "--delete", "2"}, d).status, 1);
+    }
+    const QByteArray whole = QByteArray::fromStdString(readFile(file));
+    {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(whole.left(whole.size() - 24 * 4));  // the trailer cut off, as a killed receive leaves it
+    }
+    ASSERT_EQ(run("mervo-tool", {"recover", file}, d).status, 0);
+    EXPECT_EQ(markers(), kept);
+}
+
 TEST_F(ToolAnalysis, helpAndVersionAnswerOnStandardOutput) {
     const struct {
         std::vector<std::string> args;

@@ -70,6 +70,7 @@ int runInfo(const QString& cmd, Args args);
 // Prints the info JSON of `file`; the exit status.
 int printInfo(const QString& cmd, const QString& file);
 int runNameplate(const QString& cmd, Args args);
+int runMarker(const QString& cmd, Args args);
 // The seven numbers of --nameplate p,PN,IN,eta,I0,P0,UN; empty, or why they are not usable.
 QString parseNameplateOption(const QString& text, std::array<float, 7>* nameplate);
 

@@ -26,6 +26,9 @@ const char kUsage[] =
     "  table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  motor CODE [--dir DIR]\n"
     "  nameplate FILE (--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN) [--dir DIR]\n"
+    "  marker FILE (--at N --text T | --delete N)\n"
+    "         --at: a marker at sample N (from 1) with the text T, in place of one already there;\n"
+    "         --delete: the marker at sample N removed; info lists them (FILE.side)\n"
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P] [--co2 F]\n"
     "         [--demand-minutes M] [--demand-step-minutes S] [--tou \"HH:MM-HH:MM=NAME@PRICE;...\"]\n"
@@ -100,6 +103,7 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("sample")) return mervo::tool::runSample(cmd, rest);
     if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
     if (cmd == QLatin1String("nameplate")) return mervo::tool::runNameplate(cmd, rest);
+    if (cmd == QLatin1String("marker")) return mervo::tool::runMarker(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
     // assess prints its report with -o, which takes the printing program; the JSON alone does not.
     if (cmd == QLatin1String("assess") && !args.contains(QLatin1String("-o"))) return mervo::tool::runAssess(cmd, rest);
