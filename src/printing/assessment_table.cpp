@@ -6,6 +6,7 @@
 
 #include "measurement/reader.h"
 #include "motor/nameplate_entry.h"
+#include "printing/csv_export.h"
 #include "shared/time_split.h"
 
 namespace mervo {
@@ -287,12 +288,6 @@ LoadProfileChart loadProfileChart(const Assessment& a) {
 
 QString betaMarkText(const QString& name, double percent) {
     return QStringLiteral("%1 %2 %").arg(name, QString::number(percent, 'f', 1));
-}
-
-QString spreadsheetText(const QString& text) {
-    static const QString starts = QStringLiteral("=+-@\t\r");
-    if (!text.isEmpty() && starts.contains(text.front())) return QLatin1Char('\'') + text;
-    return text;
 }
 
 std::vector<std::vector<QString>> assessmentCsvRows(const Assessment& a, const AssessedFile& f, const PrintHeader& h) {

@@ -83,10 +83,6 @@ LoadProfileChart loadProfileChart(const Assessment& a);
 // The label of an economic load rate's mark: "β_a 70.7 %".
 QString betaMarkText(const QString& name, double percent);
 
-// A text typed by the operator, safe in a spreadsheet cell: one that would start a formula (= + - @, a tab or a
-// carriage return) is led by an apostrophe, which spreadsheets show as text.
-QString spreadsheetText(const QString& text);
-
 // Everything as CSV rows of four cells: the measurement and the print header's texts, the verdict, the table,
 // the zones, the load profile, the starts and the zone rule.
 std::vector<std::vector<QString>> assessmentCsvRows(const Assessment& a, const AssessedFile& f, const PrintHeader& h);

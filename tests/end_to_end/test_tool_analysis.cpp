@@ -1,6 +1,8 @@
 // mervo-tool sample and export over measurement files written here: the JSON of one queried sample and one
 // CSV row per sample.
 #include <gtest/gtest.h>
+
+#include <map>
 #include <unistd.h>
 
 #include <csignal>
@@ -144,10 +146,10 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheDateAndClockPastMidnight)
     ASSERT_EQ(lines.size(), 51);
     EXPECT_EQ(lines[0], QStringLiteral("no,date,clock,time(s),I1(A),U1(V),P1(kW),I2(A),U2(V),P2(kW),I3(A),U3(V),P3(kW),"
                                        "P_total(kW),Q_total(kvar;+L/-C),S(kVA),PF,indicator,Ep(Wh),Eq(varh),motor_state,"
-                                       "P_out(kW),efficiency(%),load_rate(%)"));
+                                       "P_out(kW),efficiency(%),load_rate(%),marker"));
     for (int i = 1; i <= 50; ++i) {
         const QStringList f = lines[i].split(QLatin1Char(','));
-        ASSERT_EQ(f.size(), 24) << lines[i].toStdString();
+        ASSERT_EQ(f.size(), 25) << lines[i].toStdString();
         EXPECT_EQ(f[0].toInt(), i);
         EXPECT_EQ(f[4].toFloat(), 10.0f + i);  // I1 as a magnitude
     }
@@ -159,7 +161,7 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheDateAndClockPastMidnight)
     EXPECT_EQ(dateAndClock(50), QStringLiteral("2024-03-01,00:00:09.00"));
     const QStringList generating = lines[3].split(QLatin1Char(','));
     EXPECT_EQ(generating[20], QStringLiteral("电动机处于发电状态"));
-    EXPECT_EQ(generating.mid(21), (QStringList{"", "", ""}));
+    EXPECT_EQ(generating.mid(21), (QStringList{"", "", "", ""}));  // no outputs, no marker
     const QStringList running = lines[4].split(QLatin1Char(','));
     EXPECT_EQ(running[20], QStringLiteral("电动机运行数据"));
     EXPECT_FALSE(running[22].isEmpty());
@@ -178,6 +180,10 @@ TEST_F(ToolAnalysis, aLongExportHasEverySampleOnceInOrder) {
     constexpr int kSamples = 40000;
     const auto power = [](int i) { return static_cast<float>(i % 7 - 1); };  // -1 (generating) to 5 kW
     const std::string file = measurement(kSamples, 0, kSamples / 32.0f, true, power);
+    // Markers on either side of a batch's edge and at the ends.
+    const std::map<int, QString> markers = {{1, "a"}, {16384, "b"}, {16385, "c"}, {32768, "d"}, {kSamples, "e"}};
+    for (const auto& [sample, text] : markers)
+        ASSERT_EQ(run("mervo-tool", {"marker", file, "--at", std::to_string(sample), "--text", text.toStdString()}, d).status, 0);
     const std::string out = d + "/long.csv";
     const ProcessResult r = run("mervo-tool", {"export", file, "-o", out}, d);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -185,7 +191,8 @@ TEST_F(ToolAnalysis, aLongExportHasEverySampleOnceInOrder) {
     ASSERT_EQ(lines.size(), kSamples + 1);
     for (int i = 1; i <= kSamples; ++i) {
         const QStringList f = lines[i].split(QLatin1Char(','));
-        ASSERT_EQ(f.size(), 24) << i;
+        ASSERT_EQ(f.size(), 25) << i;
+        ASSERT_EQ(f[24], markers.count(i) ? markers.at(i) : QString()) << i;
         ASSERT_EQ(f[0].toInt(), i);
         ASSERT_EQ(f[3].toFloat(), i / 32.0f) << i;
         ASSERT_EQ(f[4].toFloat(), 10.0f + i) << i;
