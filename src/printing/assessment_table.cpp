@@ -83,7 +83,17 @@ Result<AssessedFile> readAssessedFile(const QString& path) {
     f.path = QFileInfo(path).absoluteFilePath();
     f.header = reader.info().header;
     f.samples = reader.info().wholeSamples;
+    f.markers = measurementMarkers(path, f.header.StartTime);
     return f;
+}
+
+QString markersText(const Assessment& a, const AssessedFile& f, size_t shown) {
+    const std::vector<Marker> within = markersWithin(f.markers, a.electrical.firstNumber, a.electrical.lastNumber);
+    QStringList parts;
+    for (size_t k = 0; k < within.size() && k < shown; ++k)
+        parts << QStringLiteral("第 %1 组 %2").arg(within[k].sample).arg(within[k].text);
+    if (within.size() > shown) parts << QStringLiteral("另有 %1 个未列出").arg(within.size() - shown);
+    return parts.join(QStringLiteral("；"));
 }
 
 QString absentFigure() { return QStringLiteral("—"); }
@@ -304,7 +314,9 @@ std::vector<std::vector<QString>> assessmentCsvRows(const Assessment& a, const A
                                                       .arg(h.dateText(0), h.dateText(1), h.dateText(2), h.dateText(3),
                                                            h.dateText(4)))});
     for (const auto& [label, text] : assessedFileLines(a, f))
-        row({label, label == QLatin1String("数据文件") ? spreadsheetText(text) : text});
+        row({label, label == QStringLiteral("数据文件") ? spreadsheetText(text) : text});
+    for (const Marker& m : markersWithin(f.markers, a.electrical.firstNumber, a.electrical.lastNumber))
+        row({QStringLiteral("标记"), QString::number(m.sample), spreadsheetText(m.text)});
     row({QStringLiteral("结论"), a.verdict});
     row({});
     const QStringList header = assessmentTableHeader();

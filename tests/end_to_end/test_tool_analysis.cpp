@@ -567,6 +567,48 @@ TEST_F(ToolAnalysis, assessPrintsTheReportWithTheVerdictOrNothing) {
     }
 }
 
+// The report lists the markers within its span only, and shortens a long path in its middle; --compare prints the
+// two assessments side by side: the committed measurement whole (its verdict as above) after the change, its
+// generating samples 9-12 before it (no steady running: 4 s generating). Per hour the input energy goes from
+// -6 kW·4 s = -6 kWh/h to 0.003583 kWh in 12 s = 1.075 kWh/h: +7.075.
+TEST_F(ToolAnalysis, assessListsMarkersOfItsSpanAndPrintsBeforeAndAfterSideBySide) {
+    const QString folder = QString::fromStdString(d) + QStringLiteral("/a_folder_name_long_enough_to_need_shortening_on_an_a4_page_of_the_report");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const std::string file = (folder + QStringLiteral("/m.MTQ")).toStdString();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), QString::fromStdString(file)));
+    for (const auto& [at, text] : {std::make_pair("3", "泵启动"), std::make_pair("10", "阀门关闭")})
+        ASSERT_EQ(run("mervo-tool", {"marker", file, "--at", at, "--text", text}, d).status, 0);
+    const std::string before = d + "/before.MTQ";
+    for (const char* suffix : {"", ".side"})
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(file + suffix), QString::fromStdString(before + suffix)));
+    const QString verdict = QStringLiteral("经济运行：综合效率 80.3 %，不低于额定综合效率 78.7 %；平均负载率 50 %（综合经济负载率 59 %）");
+    const QString idle = QStringLiteral("电动机在此区间没有稳定运行的数据（起动 0.0 s，低于空载 0.0 s，发电 4.0 s），不作能效判定");
+    const auto bare = [](QString t) { return t.remove(QRegularExpression(QStringLiteral("\\s"))); };
+    const struct {
+        std::vector<std::string> args;
+        QStringList has, hasNot;
+    } cases[] = {
+        {{"--from", "1", "--to", "6"}, {QStringLiteral("第3组泵启动"), QStringLiteral("…"), QStringLiteral("/m.MTQ")},
+         {QStringLiteral("阀门关闭")}},
+        {{"--compare", before, "--compare-from", "9", "--compare-to", "12"},
+         {QStringLiteral("改造前结论：") + idle, QStringLiteral("改造后结论：") + verdict, QStringLiteral("+7.075"),
+          QStringLiteral("改造前标记：第10组阀门关闭"), QStringLiteral("改造后标记：第3组泵启动；第10组阀门关闭")},
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"assess", file, "-o", d + "/a.pdf"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = run("mervo-tool", args, d);
+        ASSERT_EQ(r.status, 0) << r.err;
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QString::fromStdString(d + "/a.pdf"), QStringLiteral("-")});
+        ASSERT_TRUE(text.waitForFinished(60000));
+        const QString t = bare(QString::fromUtf8(text.readAllStandardOutput()));
+        for (const QString& h : c.has) EXPECT_TRUE(t.contains(bare(h))) << h.toStdString() << "\n" << t.toStdString();
+        for (const QString& h : c.hasNot) EXPECT_FALSE(t.contains(bare(h))) << h.toStdString();
+    }
+}
+
 }  // namespace
 
 // A command on a measurement first sweeps away what killed writers left beside it.

@@ -96,7 +96,13 @@ int runRecover(const QString& cmd, Args args);
 // report into -o's file (the exit status); without it, -o is handed to that program.
 using AssessmentReportPrinter =
     std::function<int(const QString& output, const QString& file, const AssessmentOutcome& o)>;
-int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport = {});
+// With --compare FILE2, -o prints the two side by side instead: `printComparison` is given the output, FILE2's
+// file and outcome (改造前) and FILE's (改造后).
+using AssessmentComparisonPrinter =
+    std::function<int(const QString& output, const QString& beforeFile, const AssessmentOutcome& before,
+                      const QString& afterFile, const AssessmentOutcome& after)>;
+int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport = {},
+              const AssessmentComparisonPrinter& printComparison = {});
 
 // What to add to a pass's failure when `file` is an interrupted recording: who holds it or how to finish it.
 QString passFailureHint(const QString& file);

@@ -32,7 +32,9 @@ const char kUsage[] =
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P] [--co2 F]\n"
     "         [--demand-minutes M] [--demand-step-minutes S] [--tou \"HH:MM-HH:MM=NAME@PRICE;...\"]\n"
-    "         [--motor-price CODE=YUAN]... [-o OUT.pdf]\n"
+    "         [--motor-price CODE=YUAN]... [--compare FILE2 [--compare-from A] [--compare-to B]] [-o OUT.pdf]\n"
+    "         --compare: FILE2's samples A..B (all by default) assessed alike as the state before a change\n"
+    "         (\"compared\" in the JSON); -o then prints both side by side on one page (before / after)\n"
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept;\n"
     "               not with --reconnect)\n";
