@@ -123,6 +123,7 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     markerButton->setToolTip(QStringLiteral("在当前数据组设置标记（接收时）"));
     markerButton->setFocusPolicy(Qt::NoFocus);
     markerButton->setEnabled(false);
+    markerButton->hide();  // shown while a receive runs, leaving the status line its room otherwise
     connect(markerButton, &QPushButton::clicked, this, &MainWindow::markerButton_Click);
     statusBar()->addPermanentWidget(markerButton);
     markerKey = new QAction(this);

@@ -67,7 +67,7 @@ public:
     QAction* mnuReconnect;
     QLabel* receiveStatus;  // the status line under the panel
     QLabel* nextNameplate;  // at its right: the nameplate the next receive records
-    // 标记 (M), between them: a marker at the current sample of a receive; the key M does the same.
+    // 标记 (M), between them while a receive runs: a marker at its current sample; the key M does the same.
     QPushButton* markerButton;
     QAction* markerKey;
     CsvExporter* exporter;

@@ -49,6 +49,7 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     setWorkFileUnsaved(dir_, true);
     mnuStopTimed->setEnabled(mode == ReceiveMode::Timed);
     markerButton->setEnabled(true);
+    markerButton->show();
     markerKey->setEnabled(true);
     showProgress();
     session_.drain();
@@ -91,6 +92,7 @@ void MainWindow::onReceiveEnded(ReceiveEnd end) {
     const ReceiveCycle& cycle = session_.cycle();
     mnuStopTimed->setEnabled(false);
     markerButton->setEnabled(false);
+    markerButton->hide();
     markerKey->setEnabled(false);
     receiveStatus->setText(QStringLiteral("接收结束　已记录 %1 组").arg(cycle.blocks()));
     if (cycle.blocks() == 0) setWorkFileUnsaved(dir_, false);  // nothing recorded, nothing to save
