@@ -91,7 +91,7 @@ QString markersText(const Assessment& a, const AssessedFile& f, size_t shown) {
     const std::vector<Marker> within = markersWithin(f.markers, a.electrical.firstNumber, a.electrical.lastNumber);
     QStringList parts;
     for (size_t k = 0; k < within.size() && k < shown; ++k)
-        parts << QStringLiteral("第 %1 组 %2").arg(within[k].sample).arg(within[k].text);
+        parts << QStringLiteral("第 %1 组 %2").arg(within[k].sample).arg(within[k].text.simplified());  // on one line
     if (within.size() > shown) parts << QStringLiteral("另有 %1 个未列出").arg(within.size() - shown);
     return parts.join(QStringLiteral("；"));
 }
