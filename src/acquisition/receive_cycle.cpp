@@ -214,6 +214,19 @@ bool ReceiveCycle::recordGap(double now) {
     return true;
 }
 
+Result<Marker> ReceiveCycle::addMarker() {
+    if (!running_ || blocks_ == 0) return Status::failure(QStringLiteral("尚未收到数据，无法设置标记"));
+    for (const Marker& m : sidecar_.markers)
+        if (m.sample == blocks_) return m;
+    const Marker m{blocks_, QStringLiteral("标记 %1").arg(sidecar_.markers.size() + 1)};
+    Sidecar next = sidecar_;
+    setMarker(next.markers, m);
+    if (Status s = writeSidecar(workFile_, state_.file.StartTime, next, fs_); !s)
+        return Status::failure(QStringLiteral("标记未能保存：%1").arg(s.message()), s.reason());
+    sidecar_ = std::move(next);
+    return m;
+}
+
 void ReceiveCycle::maybeSync() {
     const double now = clock_.monotonicSeconds();
     if (now - lastSync_ < 1.0 || blocks_ == blocksAtLastSync_) return;

@@ -84,6 +84,12 @@ public:
     double elapsed() const { return elapsedNow(); }
     // The gaps recorded so far.
     const ReceiveGaps& gaps() const { return sidecar_.gaps; }
+    // The operator's marker at the last sample received, "标记 n" (n counting the markers of this recording from
+    // 1), kept in the sidecar at once so that a recovery finds it. A marker already at that sample is given back
+    // as it is. Fails before the first sample and when the sidecar cannot be written (nothing is set then; the
+    // receive goes on).
+    Result<Marker> addMarker();
+    const std::vector<Marker>& markers() const { return sidecar_.markers; }
     uint64_t skippedBytes() const { return state_.receive.SkippedBytes; }
     ReceiveMode mode() const { return mode_; }
     const ReceiveSnapshot& snapshot() const { return snap_; }

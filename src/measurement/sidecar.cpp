@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/file_replacement.h"
@@ -74,9 +75,35 @@ Result<Sidecar> parseSidecar(const QByteArray& text, float startTime) {
         if (!wholeNumber(v.toObject().value(QStringLiteral("sample")), 1, &m.sample) || !text.isString())
             return damaged(QStringLiteral("第 %1 项标记无效").arg(s.markers.size() + 1));
         m.text = text.toString();
-        s.markers.push_back(m);
+        setMarker(s.markers, m);
     }
     return s;
+}
+
+void setMarker(std::vector<Marker>& markers, const Marker& m) {
+    const auto at = std::lower_bound(markers.begin(), markers.end(), m.sample,
+                                     [](const Marker& x, int64_t sample) { return x.sample < sample; });
+    if (at != markers.end() && at->sample == m.sample) at->text = m.text;
+    else markers.insert(at, m);
+}
+
+bool deleteMarker(std::vector<Marker>& markers, int64_t sample) {
+    const auto at = std::find_if(markers.begin(), markers.end(), [sample](const Marker& x) { return x.sample == sample; });
+    if (at == markers.end()) return false;
+    markers.erase(at);
+    return true;
+}
+
+std::vector<Marker> markersWithin(const std::vector<Marker>& markers, int64_t from, int64_t to) {
+    std::vector<Marker> within;
+    for (const Marker& m : markers)
+        if (m.sample >= from && m.sample <= to) within.push_back(m);
+    return within;
+}
+
+std::vector<Marker> measurementMarkers(const QString& measurement, float startTime) {
+    Result<Sidecar> s = readSidecar(measurement, startTime);
+    return s ? s->markers : std::vector<Marker>{};
 }
 
 Result<Sidecar> readSidecar(const QString& measurement, float startTime) {

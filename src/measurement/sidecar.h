@@ -23,9 +23,19 @@ struct Marker {
 
 struct Sidecar {
     ReceiveGaps gaps;
-    std::vector<Marker> markers;
+    std::vector<Marker> markers;  // in order of their samples, one at a sample
     bool empty() const { return gaps.empty() && markers.empty(); }
 };
+
+// Puts a marker at its sample, in order; one already there takes the new text.
+void setMarker(std::vector<Marker>& markers, const Marker& m);
+// Removes the marker at `sample`; false when there is none.
+bool deleteMarker(std::vector<Marker>& markers, int64_t sample);
+// The markers at samples from..to (numbered from 1, both included).
+std::vector<Marker> markersWithin(const std::vector<Marker>& markers, int64_t from, int64_t to);
+// The markers of a measurement for what is printed or exported from it: none when it has no sidecar or one that
+// cannot be used (which its reading of the gaps says already).
+std::vector<Marker> measurementMarkers(const QString& measurement, float startTime);
 
 // "NAME.MTQ" -> "NAME.MTQ.side", "TEMP.MTX" -> "TEMP.MTX.side".
 QString sidecarPath(const QString& measurement);

@@ -84,7 +84,7 @@ double labelledLines(Surface& s, const Frame& f, double y, const std::vector<std
     const double valueX = f.left + labelWidth + 100;
     for (const auto& [label, value] : lines) {
         textAt(s, f.left, y, label + QStringLiteral("："));
-        const QString shown = label == QLatin1String("数据文件") ? elideMiddle(s, value, f.right - valueX) : value;
+        const QString shown = label.endsWith(QStringLiteral("数据文件")) ? elideMiddle(s, value, f.right - valueX) : value;
         y = fitted(s, valueX, y, shown, f.right);
     }
     return y;
@@ -103,6 +103,7 @@ double measurementBlock(Surface& s, const Frame& f, double y, const Assessment& 
                                          .arg(h.dateText(0), h.dateText(1), h.dateText(2), h.dateText(3), h.dateText(4))},
     };
     for (auto& line : assessedFileLines(a, file)) lines.push_back(line);
+    if (const QString marks = markersText(a, file); !marks.isEmpty()) lines.push_back({QStringLiteral("标记"), marks});
     return labelledLines(s, f, y, lines);
 }
 
@@ -348,7 +349,103 @@ void savingsPage(Surface& s, const Frame& f, const Savings& v, const Assessment&
     if (!v.candidates.empty()) candidateTable(s, f, y + 120, candidateRows(v));
 }
 
+// ---------------------------------------------------------------------------------------------------------
+// Before and after
+
+// The comparison's table: words left, the two sides' figures and the difference right-aligned in their columns
+// (a text too wide for its column shortened in its middle, as a file name reads best), the unit after them.
+double comparisonTable(Surface& s, const Frame& f, double y, const std::vector<ComparisonRow>& rows) {
+    const double w = f.right - f.left;
+    const double beforeRight = f.left + 0.47 * w, afterRight = f.left + 0.67 * w, differenceRight = f.left + 0.885 * w;
+    const double unitX = differenceRight + 120;
+    const double columnWidth = 0.19 * w;
+    const auto cell = [&](double right, const QString& text) {
+        const QString shown = s.textWidth(text) > columnWidth ? elideMiddle(s, text, columnWidth) : text;
+        rightAt(s, right, y, shown);
+    };
+    const QStringList header = comparisonTableHeader();
+    font(s, kTableFont, true);
+    textAt(s, f.left + 150, y, header[0]);
+    cell(beforeRight, header[1]);
+    cell(afterRight, header[2]);
+    cell(differenceRight, header[3]);
+    textAt(s, unitX, y, header[4]);
+    y += s.lineHeight();
+    s.line(f.left, y, f.right, y);
+    y += 40;
+    for (const ComparisonRow& r : rows) {
+        if (r.group) {
+            font(s, kTableFont, true);
+            y += s.lineHeight() * 0.25;
+            textAt(s, f.left, y, r.label);
+            y += s.lineHeight();
+            continue;
+        }
+        font(s, kTableFont);
+        textAt(s, f.left + 150, y, r.label);
+        cell(beforeRight, r.before);
+        cell(afterRight, r.after);
+        cell(differenceRight, r.difference);
+        textAt(s, unitX, y, r.unit);
+        y += s.lineHeight();
+    }
+    s.line(f.left, y + 40, f.right, y + 40);
+    return y + 120;
+}
+
 }  // namespace
+
+QString assessmentComparisonTitle() { return QStringLiteral("电动机能效评估 改造前 / 改造后"); }
+
+Status printAssessmentComparison(const ComparedSide& before, const ComparedSide& after, const PrintHeader& header,
+                                 Surface& s) {
+    const Frame f = frameOf(s);
+    s.setForeColor(kBlack);
+    s.setLineStyle(0);
+    s.setPenWidth(1);
+    font(s, 16, true, QStringLiteral("黑体"));
+    double y = kMargin;
+    centredAt(s, (f.left + f.right) / 2, y, assessmentComparisonTitle());
+    y += s.lineHeight() * 1.6;
+
+    font(s, 10);
+    std::vector<std::pair<QString, QString>> lines = {
+        {QStringLiteral("使用单位"), header.organisation},
+        {QStringLiteral("被测设备编号"), header.device},
+        {QStringLiteral("测试日期"), QStringLiteral("%1年%2月%3日 %4时%5分")
+                                         .arg(header.dateText(0), header.dateText(1), header.dateText(2),
+                                              header.dateText(3), header.dateText(4))},
+    };
+    // Each side's file (its whole path), its span and nameplate; the inputs of the assessment once, they are alike.
+    for (const auto& [side, name] : {std::make_pair(&before, QStringLiteral("改造前")), std::make_pair(&after, QStringLiteral("改造后"))}) {
+        for (const auto& [label, text] : assessedFileLines(side->assessment, side->file))
+            if (label == QStringLiteral("数据文件") || label == QStringLiteral("评估范围") || label == QStringLiteral("电机铭牌"))
+                lines.push_back({name + label, text});
+    }
+    lines.push_back({QStringLiteral("无功经济当量 K_Q"), QStringLiteral("%1 kW/kvar").arg(after.assessment.settings.kq)});
+    lines.push_back({QStringLiteral("目标功率因数"), QString::number(after.assessment.settings.targetPowerFactor)});
+    y = labelledLines(s, f, y, lines);
+    y += 120;
+
+    font(s, 11, true, QStringLiteral("黑体"));
+    for (const auto& [side, name] : {std::make_pair(&before, QStringLiteral("改造前结论：")),
+                                     std::make_pair(&after, QStringLiteral("改造后结论："))}) {
+        textAt(s, f.left, y, name);
+        y = paragraph(s, f.left + s.textWidth(name), y, side->assessment.verdict, f.right);
+    }
+    y += 120;
+    y = comparisonTable(s, f, y, comparisonRows(before, after));
+
+    font(s, 9);
+    std::vector<std::pair<QString, QString>> marks;
+    for (const auto& [side, name] : {std::make_pair(&before, QStringLiteral("改造前标记")), std::make_pair(&after, QStringLiteral("改造后标记"))})
+        if (const QString m = markersText(side->assessment, side->file, 8); !m.isEmpty()) marks.push_back({name, m});
+    if (!marks.empty()) y = labelledLines(s, f, y, marks) + 60;
+    paragraph(s, f.left, y, comparisonRuleText(), f.right);
+    pageFoot(s, f, 1);
+    if (!s.endDoc()) return Status::failure(QStringLiteral("打印机出错，对比报告未能打印"));
+    return {};
+}
 
 QString assessmentReportTitle() { return QStringLiteral("电动机能效评估"); }
 

@@ -11,6 +11,7 @@
 #include "assessment/motor_assessment.h"
 #include "assessment/savings.h"
 #include "platform/surface.h"
+#include "printing/assessment_comparison.h"
 #include "printing/assessment_table.h"
 #include "printing/print_job.h"
 #include "shared/result.h"
@@ -24,5 +25,13 @@ Status printAssessmentReport(const Assessment& a, const std::optional<Savings>& 
 
 // The document's name, as the printer queue and the PDF's title give it.
 QString assessmentReportTitle();
+
+// One page: the assessments of `before` and `after` side by side, each with its file and span, the key figures
+// and their differences, both verdicts and the markers within each span; then ends the document. On failure the
+// document may be part-drawn and is not ended.
+Status printAssessmentComparison(const ComparedSide& before, const ComparedSide& after, const PrintHeader& header,
+                                 Surface& page);
+// "电动机能效评估 改造前 / 改造后"
+QString assessmentComparisonTitle();
 
 }  // namespace mervo

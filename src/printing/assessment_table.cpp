@@ -6,6 +6,7 @@
 
 #include "measurement/reader.h"
 #include "motor/nameplate_entry.h"
+#include "printing/csv_export.h"
 #include "shared/time_split.h"
 
 namespace mervo {
@@ -82,7 +83,17 @@ Result<AssessedFile> readAssessedFile(const QString& path) {
     f.path = QFileInfo(path).absoluteFilePath();
     f.header = reader.info().header;
     f.samples = reader.info().wholeSamples;
+    f.markers = measurementMarkers(path, f.header.StartTime);
     return f;
+}
+
+QString markersText(const Assessment& a, const AssessedFile& f, size_t shown) {
+    const std::vector<Marker> within = markersWithin(f.markers, a.electrical.firstNumber, a.electrical.lastNumber);
+    QStringList parts;
+    for (size_t k = 0; k < within.size() && k < shown; ++k)
+        parts << QStringLiteral("第 %1 组 %2").arg(within[k].sample).arg(within[k].text.simplified());  // on one line
+    if (within.size() > shown) parts << QStringLiteral("另有 %1 个未列出").arg(within.size() - shown);
+    return parts.join(QStringLiteral("；"));
 }
 
 QString absentFigure() { return QStringLiteral("—"); }
@@ -289,12 +300,6 @@ QString betaMarkText(const QString& name, double percent) {
     return QStringLiteral("%1 %2 %").arg(name, QString::number(percent, 'f', 1));
 }
 
-QString spreadsheetText(const QString& text) {
-    static const QString starts = QStringLiteral("=+-@\t\r");
-    if (!text.isEmpty() && starts.contains(text.front())) return QLatin1Char('\'') + text;
-    return text;
-}
-
 std::vector<std::vector<QString>> assessmentCsvRows(const Assessment& a, const AssessedFile& f, const PrintHeader& h) {
     std::vector<std::vector<QString>> rows;
     const auto row = [&rows](std::vector<QString> cells) {
@@ -309,7 +314,9 @@ std::vector<std::vector<QString>> assessmentCsvRows(const Assessment& a, const A
                                                       .arg(h.dateText(0), h.dateText(1), h.dateText(2), h.dateText(3),
                                                            h.dateText(4)))});
     for (const auto& [label, text] : assessedFileLines(a, f))
-        row({label, label == QLatin1String("数据文件") ? spreadsheetText(text) : text});
+        row({label, label == QStringLiteral("数据文件") ? spreadsheetText(text) : text});
+    for (const Marker& m : markersWithin(f.markers, a.electrical.firstNumber, a.electrical.lastNumber))
+        row({QStringLiteral("标记"), QString::number(m.sample), spreadsheetText(m.text)});
     row({QStringLiteral("结论"), a.verdict});
     row({});
     const QStringList header = assessmentTableHeader();

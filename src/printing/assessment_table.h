@@ -12,6 +12,7 @@
 
 #include "assessment/motor_assessment.h"
 #include "measurement/file_layout.h"
+#include "measurement/sidecar.h"
 #include "printing/print_job.h"
 #include "shared/result.h"
 
@@ -22,6 +23,7 @@ struct AssessedFile {
     QString path;
     FileHeader header;  // start clock, duration, nameplate, clamp channels
     int64_t samples = 0;
+    std::vector<Marker> markers;  // the operator's, from beside the file
 };
 // A file that is no measurement is refused with the reason.
 Result<AssessedFile> readAssessedFile(const QString& path);
@@ -46,6 +48,10 @@ std::vector<AssessmentRow> assessmentRows(const Assessment& a, const AssessedFil
 // The measurement the assessment was made on, as label and text: file, start, duration, nameplate, range, K_Q
 // and target power factor.
 std::vector<std::pair<QString, QString>> assessedFileLines(const Assessment& a, const AssessedFile& f);
+
+// The operator's markers within the assessed samples, as "第 12 组 泵启动；第 40 组 阀门全开" (the first
+// `shown` of them, then how many more); empty without any.
+QString markersText(const Assessment& a, const AssessedFile& f, size_t shown = 20);
 
 // Time in each operating zone: the zone, its seconds and its share of the running time (%). Empty without
 // motor figures.
@@ -82,10 +88,6 @@ struct LoadProfileChart {
 LoadProfileChart loadProfileChart(const Assessment& a);
 // The label of an economic load rate's mark: "β_a 70.7 %".
 QString betaMarkText(const QString& name, double percent);
-
-// A text typed by the operator, safe in a spreadsheet cell: one that would start a formula (= + - @, a tab or a
-// carriage return) is led by an apostrophe, which spreadsheets show as text.
-QString spreadsheetText(const QString& text);
 
 // Everything as CSV rows of four cells: the measurement and the print header's texts, the verdict, the table,
 // the zones, the load profile, the starts and the zone rule.

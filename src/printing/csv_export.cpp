@@ -19,6 +19,7 @@
 #include "measurement/reactive_sign.h"
 #include "measurement/reader.h"
 #include "measurement/sample_math.h"
+#include "measurement/sidecar.h"
 #include "motor/operating_point.h"
 #include "platform/file_replacement.h"
 #include "printing/print_job.h"
@@ -66,8 +67,8 @@ std::string sampleHeader() {
     for (size_t k = 0; k < kFileAndTotals; ++k) h += columnName(kQuantities[k]) + ',';
     h += "indicator,Ep(Wh),Eq(varh),motor_state,";
     for (size_t k = kFileAndTotals; k < kAllQuantities; ++k) h += columnName(kQuantities[k]) + ',';
-    h.pop_back();
-    return h;
+    // Last, so the columns before it stand where they always stood.
+    return h + "marker";
 }
 
 // The power factor and the efficiency of an interval are ratios of its energies, not means of the samples'.
@@ -96,6 +97,16 @@ std::string csvField(const QString& text) {
     }
     return quoted + '"';
 }
+
+}  // namespace
+
+QString spreadsheetText(const QString& text) {
+    static const QString starts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && starts.contains(text.front())) return QLatin1Char('\'') + text;
+    return text;
+}
+
+namespace {
 
 // Where the output goes: stdout, or a file that replaces the output only once every row is written.
 class CsvSink {
@@ -200,6 +211,7 @@ struct Row {
     float ep, eq, outputPower, efficiency, loadRate;
     MotorState state;
     char indicator;  // 'L', 'C', or 0 without reactive power
+    int marker;      // the marker at the sample, as an index of the writer's fields; -1 for none
 };
 
 void copyRow(const SampleRows& r, int64_t j, Row& row) {
@@ -234,15 +246,22 @@ struct Text {
 // second core taking one, while a third thread writes the batch before: the text is most of an export's time.
 class SampleRowWriter {
 public:
-    SampleRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd)
+    SampleRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd, const std::vector<Marker>& markers)
         : sink_(sink), clockProto_(std::move(clock)), lineEnd_(std::move(lineEnd)) {
+        // The operator's texts: never a formula in a spreadsheet, and quoted where they hold a separator.
+        size_t markerChars = 0;
+        for (const Marker& m : markers) {
+            markers_.push_back({m.sample, csvField(spreadsheetText(m.text))});
+            markerChars = std::max(markerChars, markers_.back().field.size());
+        }
         for (MotorState m :
              {MotorState::NoMotorData, MotorState::Running, MotorState::BelowNoLoad, MotorState::Generating})
             captions_[static_cast<size_t>(m)] = csvField(motorStateMessage(m)) + ',';
         size_t captionChars = 0;
         for (const std::string& c : captions_) captionChars = std::max(captionChars, c.size());
         // The longest a row can be: the number, date and clock, eighteen numbers, L/C, the caption, the commas.
-        rowChars_ = 24 + RowClock::kMaxChars + 19 * (kShortestMaxChars + 1) + 2 + captionChars + 4 + lineEnd_.size();
+        rowChars_ = 24 + RowClock::kMaxChars + 19 * (kShortestMaxChars + 1) + 2 + captionChars + 5 + markerChars +
+                    lineEnd_.size();
         rows_.reserve(kBatchRows);
     }
     ~SampleRowWriter() { waitForWriter(); }
@@ -253,6 +272,10 @@ public:
             if (no < from || no > to) continue;
             rows_.emplace_back();
             copyRow(r, j, rows_.back());
+            // Rows come in the order of their numbers, and so do the markers.
+            while (nextMarker_ < markers_.size() && markers_[nextMarker_].sample < no) ++nextMarker_;
+            rows_.back().marker =
+                nextMarker_ < markers_.size() && markers_[nextMarker_].sample == no ? static_cast<int>(nextMarker_) : -1;
         }
         if (rows_.size() >= kBatchRows) flush();
     }
@@ -296,6 +319,11 @@ private:
                 *p++ = ',';
                 *p++ = ',';
             }
+            *p++ = ',';
+            if (r->marker >= 0) {
+                const std::string& field = markers_[static_cast<size_t>(r->marker)].field;
+                p = std::copy(field.begin(), field.end(), p);
+            }
             p = std::copy(lineEnd_.begin(), lineEnd_.end(), p);
         }
         out.size = static_cast<size_t>(p - out.bytes.data());
@@ -334,6 +362,12 @@ private:
     std::array<RowClock, 2> clocks_{clockProto_, clockProto_};  // one per half, each with its own date cache
     std::string lineEnd_;
     std::array<std::string, 4> captions_;
+    struct MarkerField {
+        int64_t sample;
+        std::string field;
+    };
+    std::vector<MarkerField> markers_;
+    size_t nextMarker_ = 0;
     size_t rowChars_ = 0;
     std::vector<Row> rows_;
     std::array<std::array<Text, 2>, 2> texts_;  // two batches' halves: one filled while one is written
@@ -498,7 +532,7 @@ Status exportCsv(const QString& measurement, const QString& output, const CsvExp
         perInterval = std::make_unique<IntervalRowWriter>(sink, clock, lineEnd, options.intervalSeconds,
                                                           st.file.TotalTime, n, pass.gaps());
     else
-        samples = std::make_unique<SampleRowWriter>(sink, clock, lineEnd);
+        samples = std::make_unique<SampleRowWriter>(sink, clock, lineEnd, measurementMarkers(measurement, start));
     pass.onRows = [&](const SampleRows& r) {
         if (samples) samples->add(r, from, to);
         else perInterval->add(r, from, to);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "files/measurement_files.h"
 #include "files/side_settings.h"
 #include "platform/qt/printer_output.h"
 #include "platform/qt/twips_widgets.h"
@@ -63,10 +64,16 @@ AssessmentWindow::AssessmentWindow(MessageBoxes& messages, FileDialogs& dialogs,
     slicer_.setInterval(0);
     connect(&slicer_, &QTimer::timeout, this, &AssessmentWindow::slice);
     openOutput = [this](const QString& name) { return openDefaultOutput(name, dialogs_); };
+    askCompare = askCompareChoice;
+    compareSlicer_.setInterval(0);
+    connect(&compareSlicer_, &QTimer::timeout, this, &AssessmentWindow::compareSlice);
     clearResult();
 }
 
-AssessmentWindow::~AssessmentWindow() { slicer_.stop(); }
+AssessmentWindow::~AssessmentWindow() {
+    slicer_.stop();
+    compareSlicer_.stop();
+}
 
 void AssessmentWindow::buildInputs(QWidget* top) {
     auto* row = new QHBoxLayout(top);
@@ -196,6 +203,9 @@ void AssessmentWindow::buildFoot(QWidget* foot) {
     };
     printButton = button(QStringLiteral("打印 / PDF"), "assessPrint");
     csvButton = button(QStringLiteral("导出CSV"), "assessCsv");
+    compareButton = button(QStringLiteral("比较…"), "assessCompare");
+    compareButton->setToolTip(QStringLiteral("与另一个测量（改造前或改造后）的评估并列打印在一页上"));
+    connect(compareButton, &QPushButton::clicked, this, &AssessmentWindow::compareButton_Click);
     closeButton = button(QStringLiteral("关  闭"), "assessClose");
     connect(printButton, &QPushButton::clicked, this, &AssessmentWindow::printButton_Click);
     connect(csvButton, &QPushButton::clicked, this, &AssessmentWindow::csvButton_Click);
@@ -367,6 +377,7 @@ void AssessmentWindow::clearResult() {
     profile->draw(LoadProfileChart());
     printButton->setEnabled(false);
     csvButton->setEnabled(false);
+    compareButton->setEnabled(false);
 }
 
 void AssessmentWindow::showResult() {
@@ -391,6 +402,7 @@ void AssessmentWindow::showResult() {
     else savingsPage->clearSavings();
     printButton->setEnabled(true);
     csvButton->setEnabled(true);
+    compareButton->setEnabled(!comparing());
 }
 
 void AssessmentWindow::showProfile(const LoadProfileChart& c) {
@@ -440,6 +452,86 @@ void AssessmentWindow::csvButton_Click() {
         return;
     }
     status->setText(QStringLiteral("评估结果已导出到 %1").arg(*path));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// 比较…
+
+void AssessmentWindow::compareButton_Click() {
+    if (!result_ || !file_ || comparing()) return;
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Kind::Open;
+    r.title = QStringLiteral("比较");
+    r.filter = QString::fromUtf8(kMeasurementFilter);
+    r.mustExist = true;
+    const std::optional<QString> path = dialogs_.choose(r);
+    if (!path || path->isEmpty()) return;
+    Result<AssessedFile> f = readAssessedFile(*path);
+    if (!f) {
+        messages_.show(f.message(), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    const std::optional<CompareChoice> choice = askCompare(*f, this);
+    if (!choice) return;
+    AssessmentRequest request;
+    request.file = *path;
+    request.from = choice->from;
+    request.to = choice->to;
+    request.settings = result_->settings;  // the inputs of the assessment it stands beside
+    compareRun_ = std::make_unique<AssessmentRun>();
+    if (Status s = compareRun_->begin(request); !s) {
+        compareRun_.reset();
+        messages_.show(s.message(), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    compareFile_ = *f;
+    compareIsBefore_ = choice->chosenIsBefore;
+    compareButton->setEnabled(false);
+    compareSlicer_.start();
+}
+
+void AssessmentWindow::compareSlice() {
+    QElapsedTimer t;
+    t.start();
+    bool over = false;
+    while (!over && t.elapsed() < kSliceMs) over = compareRun_->step(1 << 16);
+    if (over) compareFinished();
+    else status->setText(QStringLiteral("正在评估比较的测量 %1 / %2 组").arg(compareRun_->done()).arg(compareRun_->total()));
+}
+
+void AssessmentWindow::compareFinished() {
+    compareSlicer_.stop();
+    compareButton->setEnabled(result_.has_value());
+    const bool failed = compareRun_->failed();
+    const QString why = compareRun_->error();
+    const Assessment other = failed ? Assessment() : compareRun_->result();
+    compareRun_.reset();
+    if (failed) {
+        status->setText(why);
+        messages_.show(why, errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    if (!result_ || !file_) return;  // the assessment shown went meanwhile
+    const ComparedSide chosen{other, *compareFile_}, shown{*result_, *file_};
+    const ComparedSide& before = compareIsBefore_ ? chosen : shown;
+    const ComparedSide& after = compareIsBefore_ ? shown : chosen;
+    const QString name = assessmentComparisonTitle();
+    Result<std::unique_ptr<PrintOutput>> out = openOutput(name);
+    if (!out) {
+        messages_.show(out.message(), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    if (!*out) {
+        status->setText(QString());
+        return;
+    }
+    const PrintHeader h = printHeader();
+    if (Status s = printDocument(**out, [&](Surface& page) { return printAssessmentComparison(before, after, h, page); }); !s) {
+        messages_.show(QStringLiteral("“%1”未能打印：%2").arg(name, s.message()), errorTitle(), MessageButtons::Ok);
+        return;
+    }
+    rememberPrintedTexts(dir_, {h.organisation, h.device});
+    status->setText(QStringLiteral("对比报告已打印"));
 }
 
 }  // namespace mervo

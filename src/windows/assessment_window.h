@@ -3,7 +3,8 @@
 // bars with the economic load rates marked, the time per zone and the starts on the first page, and the savings
 // (their inputs, the annual figures, the demand, the time-of-use rows and the candidate motors) on the second,
 // 节能与更换, where a changed input runs the assessment again. 打印 / PDF prints the report (the default printer,
-// or a PDF the operator names), 导出CSV writes everything as CSV.
+// or a PDF the operator names), 导出CSV writes everything as CSV, 比较… assesses a second measurement's span alike
+// and prints both side by side, 改造前 / 改造后.
 #pragma once
 
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "platform/dialogs.h"
 #include "platform/printer.h"
 #include "printing/assessment_table.h"
+#include "windows/compare_dialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -49,6 +51,7 @@ public:
     QLabel* status;
     QLineEdit *organisationText, *deviceText;
     QPushButton *printButton, *csvButton, *closeButton;
+    QPushButton* compareButton;
 
     // Takes the measurement `path` with its samples from..to (0: from the first, to the last) and assesses it.
     void assess(const QString& path, int64_t from = 0, int64_t to = 0);
@@ -57,6 +60,9 @@ public:
     void wholeButton_Click();
     void printButton_Click();
     void csvButton_Click();
+    // 比较…: a second measurement and its span, assessed with the inputs of the assessment shown, then the page of
+    // both printed.
+    void compareButton_Click();
     // An input of the savings page changed: the assessment is run again, the figures shown kept until then.
     void savingsPage_Changed();
 
@@ -67,6 +73,9 @@ public:
 
     // Opens the report's output (nothing when the operator cancels); tests replace it.
     std::function<Result<std::unique_ptr<PrintOutput>>(const QString& documentName)> openOutput;
+    // Asks 比较…'s span and roles; tests replace it.
+    std::function<std::optional<CompareChoice>(const AssessedFile& file, QWidget* parent)> askCompare;
+    bool comparing() const { return compareSlicer_.isActive(); }
 
 private:
     void buildInputs(QWidget* top);
@@ -92,6 +101,13 @@ private:
     std::optional<Savings> savings_;
     bool refreshing_ = false;  // the run under way replaces figures still shown
     QTimer slicer_;
+    // 比较…'s run of the second measurement.
+    void compareSlice();
+    void compareFinished();
+    std::unique_ptr<AssessmentRun> compareRun_;
+    std::optional<AssessedFile> compareFile_;
+    bool compareIsBefore_ = true;
+    QTimer compareSlicer_;
 };
 
 }  // namespace mervo

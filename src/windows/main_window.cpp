@@ -118,6 +118,20 @@ MainWindow::MainWindow(const MainWindowContext& ctx)
     receiveStatus = new ElidedLabel(this);
     receiveStatus->setObjectName(QStringLiteral("receiveStatus"));
     statusBar()->addWidget(receiveStatus, 1);
+    markerButton = new QPushButton(QStringLiteral("标记 (M)"), this);
+    markerButton->setObjectName(QStringLiteral("markerButton"));
+    markerButton->setToolTip(QStringLiteral("在当前数据组设置标记（接收时）"));
+    markerButton->setFocusPolicy(Qt::NoFocus);
+    markerButton->setEnabled(false);
+    markerButton->hide();  // shown while a receive runs, leaving the status line its room otherwise
+    connect(markerButton, &QPushButton::clicked, this, &MainWindow::markerButton_Click);
+    statusBar()->addPermanentWidget(markerButton);
+    markerKey = new QAction(this);
+    markerKey->setObjectName(QStringLiteral("markerKey"));
+    markerKey->setShortcut(QKeySequence(Qt::Key_M));
+    markerKey->setEnabled(false);
+    addAction(markerKey);
+    connect(markerKey, &QAction::triggered, this, &MainWindow::markerButton_Click);
     nextNameplate = new QLabel(this);
     nextNameplate->setObjectName(QStringLiteral("nextNameplate"));
     nextNameplate->setContentsMargins(0, 0, px(90), 0);

@@ -67,6 +67,9 @@ public:
     QAction* mnuReconnect;
     QLabel* receiveStatus;  // the status line under the panel
     QLabel* nextNameplate;  // at its right: the nameplate the next receive records
+    // 标记 (M), between them while a receive runs: a marker at its current sample; the key M does the same.
+    QPushButton* markerButton;
+    QAction* markerKey;
     CsvExporter* exporter;
     // Opens a measurement without the dialog, as Open does when it is enabled (recent files, a dropped file).
     void openPath(const QString& path);
@@ -90,6 +93,7 @@ public:
     void mnuABOUT_Click();
     void mnuTrend_Click();
     void mnuAssess_Click();
+    void markerButton_Click();
 
     // The states of the buttons and menus as they stand.
     ControlStates controlStates() const;

@@ -1,6 +1,7 @@
 // The main window's receive: starting it, feeding it from the port, its progress, and what follows its end.
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "acquisition/receive_status.h"
@@ -47,8 +48,18 @@ void MainWindow::beginReceive(ReceiveMode mode) {
     setWindowTitle(captionClosed());  // the new data is in the working file, not in the file opened before
     setWorkFileUnsaved(dir_, true);
     mnuStopTimed->setEnabled(mode == ReceiveMode::Timed);
+    markerButton->setEnabled(true);
+    markerButton->show();
+    markerKey->setEnabled(true);
     showProgress();
     session_.drain();
+}
+
+void MainWindow::markerButton_Click() {
+    if (!session_.running()) return;
+    const Result<Marker> m = session_.cycle().addMarker();
+    // Said for a few seconds over the progress, which then comes back; the receive is not held up by a question.
+    statusBar()->showMessage(m ? QStringLiteral("%1：第 %2 组").arg(m->text).arg(m->sample) : m.message(), 4000);
 }
 
 void MainWindow::showLatestBlock() {
@@ -80,6 +91,9 @@ void MainWindow::showProgress() {
 void MainWindow::onReceiveEnded(ReceiveEnd end) {
     const ReceiveCycle& cycle = session_.cycle();
     mnuStopTimed->setEnabled(false);
+    markerButton->setEnabled(false);
+    markerButton->hide();
+    markerKey->setEnabled(false);
     receiveStatus->setText(QStringLiteral("接收结束　已记录 %1 组").arg(cycle.blocks()));
     if (cycle.blocks() == 0) setWorkFileUnsaved(dir_, false);  // nothing recorded, nothing to save
     showLatestBlock();

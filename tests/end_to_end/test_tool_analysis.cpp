@@ -1,6 +1,8 @@
 // mervo-tool sample and export over measurement files written here: the JSON of one queried sample and one
 // CSV row per sample.
 #include <gtest/gtest.h>
+
+#include <map>
 #include <unistd.h>
 
 #include <csignal>
@@ -144,10 +146,10 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheDateAndClockPastMidnight)
     ASSERT_EQ(lines.size(), 51);
     EXPECT_EQ(lines[0], QStringLiteral("no,date,clock,time(s),I1(A),U1(V),P1(kW),I2(A),U2(V),P2(kW),I3(A),U3(V),P3(kW),"
                                        "P_total(kW),Q_total(kvar;+L/-C),S(kVA),PF,indicator,Ep(Wh),Eq(varh),motor_state,"
-                                       "P_out(kW),efficiency(%),load_rate(%)"));
+                                       "P_out(kW),efficiency(%),load_rate(%),marker"));
     for (int i = 1; i <= 50; ++i) {
         const QStringList f = lines[i].split(QLatin1Char(','));
-        ASSERT_EQ(f.size(), 24) << lines[i].toStdString();
+        ASSERT_EQ(f.size(), 25) << lines[i].toStdString();
         EXPECT_EQ(f[0].toInt(), i);
         EXPECT_EQ(f[4].toFloat(), 10.0f + i);  // I1 as a magnitude
     }
@@ -159,7 +161,7 @@ TEST_F(ToolAnalysis, exportWritesOneRowPerSampleWithTheDateAndClockPastMidnight)
     EXPECT_EQ(dateAndClock(50), QStringLiteral("2024-03-01,00:00:09.00"));
     const QStringList generating = lines[3].split(QLatin1Char(','));
     EXPECT_EQ(generating[20], QStringLiteral("电动机处于发电状态"));
-    EXPECT_EQ(generating.mid(21), (QStringList{"", "", ""}));
+    EXPECT_EQ(generating.mid(21), (QStringList{"", "", "", ""}));  // no outputs, no marker
     const QStringList running = lines[4].split(QLatin1Char(','));
     EXPECT_EQ(running[20], QStringLiteral("电动机运行数据"));
     EXPECT_FALSE(running[22].isEmpty());
@@ -178,6 +180,10 @@ TEST_F(ToolAnalysis, aLongExportHasEverySampleOnceInOrder) {
     constexpr int kSamples = 40000;
     const auto power = [](int i) { return static_cast<float>(i % 7 - 1); };  // -1 (generating) to 5 kW
     const std::string file = measurement(kSamples, 0, kSamples / 32.0f, true, power);
+    // Markers on either side of a batch's edge and at the ends.
+    const std::map<int, QString> markers = {{1, "a"}, {16384, "b"}, {16385, "c"}, {32768, "d"}, {kSamples, "e"}};
+    for (const auto& [sample, text] : markers)
+        ASSERT_EQ(run("mervo-tool", {"marker", file, "--at", std::to_string(sample), "--text", text.toStdString()}, d).status, 0);
     const std::string out = d + "/long.csv";
     const ProcessResult r = run("mervo-tool", {"export", file, "-o", out}, d);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -185,7 +191,8 @@ TEST_F(ToolAnalysis, aLongExportHasEverySampleOnceInOrder) {
     ASSERT_EQ(lines.size(), kSamples + 1);
     for (int i = 1; i <= kSamples; ++i) {
         const QStringList f = lines[i].split(QLatin1Char(','));
-        ASSERT_EQ(f.size(), 24) << i;
+        ASSERT_EQ(f.size(), 25) << i;
+        ASSERT_EQ(f[24], markers.count(i) ? markers.at(i) : QString()) << i;
         ASSERT_EQ(f[0].toInt(), i);
         ASSERT_EQ(f[3].toFloat(), i / 32.0f) << i;
         ASSERT_EQ(f[4].toFloat(), 10.0f + i) << i;
@@ -323,6 +330,59 @@ TEST_F(ToolAnalysis, nameplateWritesTheMotorIntoTheMeasurementAndNothingElse) {
     EXPECT_EQ(after.mid(36), before.mid(36));
     EXPECT_EQ(QFileInfo(QString::fromStdString(file)).lastModified(), modified);
     EXPECT_EQ(sample(file, "5")["motor_state"].toString(), QStringLiteral("电动机运行数据"));
+}
+
+// Markers set and removed from the command line, as info lists them after each step: a number outside the file,
+// a missing text and a file being recorded are refused with the markers as they were; a recovery keeps them.
+TEST_F(ToolAnalysis, markersAreSetAndRemovedAndSurviveARecovery) {
+    const std::string file = measurement(4, 36000, 4, false);
+    const auto markers = [&] {
+        const ProcessResult r = run("mervo-tool", {"info", file}, d);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const size_t at = r.out.find("\"markers\":");
+        return at == std::string::npos ? r.out : r.out.substr(at, r.out.find_last_not_of('\n') + 1 - at);
+    };
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* markers;
+    } steps[] = {
+        {{"--at", "2", "--text", "=泵启动"}, 0, R"("markers":[{"sample":2,"text":"=泵启动"}]})"},
+        {{"--at", "4", "--text", "阀门"}, 0, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门"}]})"},
+        {{"--at", "1", "--text", "首"}, 0,
+         R"("markers":[{"sample":1,"text":"首"},{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门"}]})"},
+        {{"--at", "4", "--text", "阀门全开"}, 0,
+         R"("markers":[{"sample":1,"text":"首"},{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--delete", "1"}, 0, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "5", "--text", "x"}, 1, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "0", "--text", "x"}, 1, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--delete", "3"}, 1, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "3"}, 2, R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+        {{"--at", "3", "--text", "x", "--delete", "2"}, 2,
+         R"("markers":[{"sample":2,"text":"=泵启动"},{"sample":4,"text":"阀门全开"}]})"},
+    };
+    for (const auto& step : steps) {
+        std::vector<std::string> args = {"marker", file};
+        args.insert(args.end(), step.args.begin(), step.args.end());
+        const ProcessResult r = run("mervo-tool", args, d);
+        EXPECT_EQ(r.status, step.status) << step.args[0] << " " << step.args[1] << ": " << r.err;
+        EXPECT_EQ(markers(), step.markers) << step.args[0] << " " << step.args[1];
+    }
+    const std::string kept = steps[std::size(steps) - 1].markers;
+    {
+        // A receive recording the file holds its lock: refused.
+        Result<WriterLock> lock = WriterLock::take(QString::fromStdString(file));
+        ASSERT_TRUE(lock.ok());
+        EXPECT_EQ(run("mervo-tool", {"marker", file, "--delete", "2"}, d).status, 1);
+    }
+    const QByteArray whole = QByteArray::fromStdString(readFile(file));
+    {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(whole.left(whole.size() - 24 * 4));  // the trailer cut off, as a killed receive leaves it
+    }
+    ASSERT_EQ(run("mervo-tool", {"recover", file}, d).status, 0);
+    EXPECT_EQ(markers(), kept);
 }
 
 TEST_F(ToolAnalysis, helpAndVersionAnswerOnStandardOutput) {
@@ -504,6 +564,48 @@ TEST_F(ToolAnalysis, assessPrintsTheReportWithTheVerdictOrNothing) {
         ASSERT_TRUE(text.waitForFinished(60000));
         const QString t = QString::fromUtf8(text.readAllStandardOutput());
         EXPECT_TRUE(bare(t).contains(bare(verdict))) << t.toStdString();
+    }
+}
+
+// The report lists the markers within its span only, and shortens a long path in its middle; --compare prints the
+// two assessments side by side: the committed measurement whole (its verdict as above) after the change, its
+// generating samples 9-12 before it (no steady running: 4 s generating). Per hour the input energy goes from
+// -6 kW·4 s = -6 kWh/h to 0.003583 kWh in 12 s = 1.075 kWh/h: +7.075.
+TEST_F(ToolAnalysis, assessListsMarkersOfItsSpanAndPrintsBeforeAndAfterSideBySide) {
+    const QString folder = QString::fromStdString(d) + QStringLiteral("/a_folder_name_long_enough_to_need_shortening_on_an_a4_page_of_the_report");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const std::string file = (folder + QStringLiteral("/m.MTQ")).toStdString();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), QString::fromStdString(file)));
+    for (const auto& [at, text] : {std::make_pair("3", "泵启动"), std::make_pair("10", "阀门关闭")})
+        ASSERT_EQ(run("mervo-tool", {"marker", file, "--at", at, "--text", text}, d).status, 0);
+    const std::string before = d + "/before.MTQ";
+    for (const char* suffix : {"", ".side"})
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(file + suffix), QString::fromStdString(before + suffix)));
+    const QString verdict = QStringLiteral("经济运行：综合效率 80.3 %，不低于额定综合效率 78.7 %；平均负载率 50 %（综合经济负载率 59 %）");
+    const QString idle = QStringLiteral("电动机在此区间没有稳定运行的数据（起动 0.0 s，低于空载 0.0 s，发电 4.0 s），不作能效判定");
+    const auto bare = [](QString t) { return t.remove(QRegularExpression(QStringLiteral("\\s"))); };
+    const struct {
+        std::vector<std::string> args;
+        QStringList has, hasNot;
+    } cases[] = {
+        {{"--from", "1", "--to", "6"}, {QStringLiteral("第3组泵启动"), QStringLiteral("…"), QStringLiteral("/m.MTQ")},
+         {QStringLiteral("阀门关闭")}},
+        {{"--compare", before, "--compare-from", "9", "--compare-to", "12"},
+         {QStringLiteral("改造前结论：") + idle, QStringLiteral("改造后结论：") + verdict, QStringLiteral("+7.075"),
+          QStringLiteral("改造前标记：第10组阀门关闭"), QStringLiteral("改造后标记：第3组泵启动；第10组阀门关闭")},
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"assess", file, "-o", d + "/a.pdf"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = run("mervo-tool", args, d);
+        ASSERT_EQ(r.status, 0) << r.err;
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QString::fromStdString(d + "/a.pdf"), QStringLiteral("-")});
+        ASSERT_TRUE(text.waitForFinished(60000));
+        const QString t = bare(QString::fromUtf8(text.readAllStandardOutput()));
+        for (const QString& h : c.has) EXPECT_TRUE(t.contains(bare(h))) << h.toStdString() << "\n" << t.toStdString();
+        for (const QString& h : c.hasNot) EXPECT_FALSE(t.contains(bare(h))) << h.toStdString();
     }
 }
 

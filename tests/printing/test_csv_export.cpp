@@ -112,5 +112,38 @@ TEST(CsvExport, RowsShowMagnitudesTheIecSignAndTheIntervalDefinitions) {
     }
 }
 
+// A text the operator typed reaches a spreadsheet as text: one that would start a formula is led by an apostrophe,
+// any other stays as typed.
+TEST(CsvExport, aTypedTextNeverBecomesAFormula) {
+    const struct {
+        const char* typed;
+        const char* written;
+    } cases[] = {{"=SUM(A1:A9)", "'=SUM(A1:A9)"}, {"+86 10", "'+86 10"}, {"-1", "'-1"}, {"@A1", "'@A1"},
+                 {"\tx", "'\tx"}, {"\rx", "'\rx"}, {"泵启动", "泵启动"}, {"a=b", "a=b"}, {"", ""}, {"'=x", "'=x"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(spreadsheetText(QString::fromUtf8(c.typed)), QString::fromUtf8(c.written)) << c.typed;
+}
+
+// The every-sample CSV ends each row with the marker at its sample: guarded, quoted where it holds a separator,
+// empty where there is none.
+TEST(CsvExport, aSampleRowEndsWithItsMarker) {
+    QTemporaryDir dir;
+    const QString file = writeMeasurement(dir.filePath(QStringLiteral("m.MTQ")));
+    QFile side(file + QStringLiteral(".side"));
+    ASSERT_TRUE(side.open(QIODevice::WriteOnly));
+    side.write(R"({"start_time": 3600, "gaps": [], "markers": [{"sample": 2, "text": "=A1,\"x\""},
+                  {"sample": 4, "text": "泵启动"}]})");
+    side.close();
+    const QString out = dir.filePath(QStringLiteral("out.csv"));
+    ASSERT_TRUE(test::succeeded(exportCsv(file, out, CsvExportOptions())));
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(",load_rate(%),marker"))) << lines[0].toStdString();
+    const char* ends[] = {",", R"(,"'=A1,""x""")", ",", ",泵启动"};
+    for (int k = 0; k < 4; ++k) EXPECT_TRUE(lines[k + 1].endsWith(QString::fromUtf8(ends[k]))) << lines[k + 1].toStdString();
+}
+
 }  // namespace
 }  // namespace mervo

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 
 #include "files/side_settings.h"
 #include "measurement/codec.h"
+#include "platform/qt/pdf_output.h"
 #include "printing/savings_table.h"
 #include "windows/assessment_window.h"
 #include "windows/gui_test_support.h"
@@ -164,4 +167,40 @@ TEST(AssessmentWindowTest, theSecondPageListsTheCandidatesAndATypedPriceGivesIts
     EXPECT_EQ(t->item(row, kCandidatePriceColumn)->text(), QStringLiteral("4000"));
     EXPECT_EQ(t->item(row, kCandidatePaybackColumn)->text(), QStringLiteral("3.164"));
     EXPECT_EQ(lastSavingsChoices(rig.dir.path()).motorPrices[QStringLiteral("100")], 4000.0);
+}
+
+// 比较…: the measurement shown stands after the change, the chosen file's samples 9-12 (generating only) before it;
+// the page printed holds both verdicts (worked out above).
+TEST(AssessmentWindowTest, compareAssessesTheChosenSpanAndPrintsBothVerdicts) {
+    MainWindowRig rig;
+    const QString file = rig.path("motor.MTQ"), other = rig.path("before.MTQ"), pdf = rig.path("both.pdf");
+    for (const QString& to : {file, other})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), to));
+    rig.window->openPath(file);
+    rig.window->mnuAssess->trigger();
+    AssessmentWindow* w = rig.window->assessmentWindow();
+    ASSERT_NE(w, nullptr);
+    for (int i = 0; i < 1000 && w->running(); ++i) QTest::qWait(5);
+    ASSERT_TRUE(w->compareButton->isEnabled());
+    rig.dialogs.answers = {other};
+    w->askCompare = [](const AssessedFile& f, QWidget*) {
+        EXPECT_EQ(f.samples, 12);
+        return std::optional<CompareChoice>(CompareChoice{9, 12, true});
+    };
+    w->openOutput = [&](const QString& name) -> Result<std::unique_ptr<PrintOutput>> {
+        Result<std::unique_ptr<PdfOutput>> out = PdfOutput::open(pdf, name);
+        if (!out) return out.status();
+        return std::unique_ptr<PrintOutput>(std::move(*out));
+    };
+    w->compareButton->click();
+    for (int i = 0; i < 1000 && w->comparing(); ++i) QTest::qWait(5);
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(w->status->text(), QStringLiteral("对比报告已打印"));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString t = QString::fromUtf8(text.readAllStandardOutput()).remove(QRegularExpression(QStringLiteral("\\s")));
+    EXPECT_TRUE(t.contains(QStringLiteral("改造前结论：电动机在此区间没有稳定运行的数据（起动0.0s，低于空载0.0s，发电4.0s）")))
+        << t.toStdString();
+    EXPECT_TRUE(t.contains(QStringLiteral("改造后结论：经济运行：综合效率80.3%"))) << t.toStdString();
 }

@@ -731,6 +731,34 @@ TEST_F(MainWindowTest, withReconnectTickedAVanishedDeviceIsWaitedForAndItsGapKep
     EXPECT_NEAR(rig.state.live.LiveValues[10], 0.002f, 1e-6f);
 }
 
+// During a receive, M and the 标记 button set a marker at the sample received last, numbered in the recording; it
+// is beside the working file at once (a killed receive's recovery finds it), and the save takes it along. A second
+// press on the same sample sets no second marker.
+TEST_F(MainWindowTest, markersSetDuringAReceiveAreKeptBesideItAndSaved) {
+    EXPECT_FALSE(w.markerButton->isEnabled());
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));  // a window's keys work in the active window
+    w.Command3->click();
+    QTest::keyClick(&w, Qt::Key_M);  // before the first sample: nothing to mark
+    for (int k = 0; k < 3; ++k) rig.port.deliver(blockBytes(kLagging));
+    QTest::keyClick(&w, Qt::Key_M);
+    const Result<Sidecar> during = readSidecar(rig.path("TEMP.MTX"), rig.state.file.StartTime);
+    ASSERT_TRUE(test::succeeded(during.status()));
+    EXPECT_EQ(during->markers, (std::vector<Marker>{{3, QStringLiteral("标记 1")}}));
+    for (int k = 0; k < 2; ++k) rig.port.deliver(blockBytes(kLagging));
+    w.markerButton->click();
+    QTest::keyClick(&w, Qt::Key_M);
+    rig.messages.answers = {MessageAnswer::Yes};
+    rig.dialogs.answers = {rig.path("a.MTQ")};
+    w.Command4->click();
+    settle();
+    EXPECT_FALSE(w.markerButton->isEnabled());
+    const Result<Sidecar> saved = readSidecar(rig.path("a.MTQ"), rig.state.file.StartTime);
+    ASSERT_TRUE(test::succeeded(saved.status()));
+    EXPECT_EQ(saved->markers, (std::vector<Marker>{{3, QStringLiteral("标记 1")}, {5, QStringLiteral("标记 2")}}));
+}
+
 // The export of the measurement in hand: its options, the output file, the work on a thread of its own.
 TEST_F(MainWindowTest, exportWritesTheMeasurementInHandAsTheOperatorChose) {
     EXPECT_FALSE(w.mnuExport->isEnabled());

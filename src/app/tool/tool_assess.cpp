@@ -1,6 +1,7 @@
 // mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [the savings options] [-o OUT.pdf]: the motor
 // assessment of samples A..B with its savings as one JSON object; -o also prints the assessment report, its savings
-// page included.
+// page included. With --compare FILE2 [--compare-from A] [--compare-to B], FILE2's span is assessed alike as the
+// state before a change ("compared" in the JSON), and -o prints the two side by side on one page instead.
 #include <QFileInfo>
 #include <chrono>
 #include <cmath>
@@ -19,7 +20,7 @@ namespace {
 const char kAssessUsage[] =
     "usage: mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P] [--co2 F]\n"
     "       [--demand-minutes M] [--demand-step-minutes S] [--tou \"HH:MM-HH:MM=NAME@PRICE;...\"]\n"
-    "       [--motor-price CODE=YUAN]... [-o OUT.pdf]";
+    "       [--motor-price CODE=YUAN]... [--compare FILE2 [--compare-from A] [--compare-to B]] [-o OUT.pdf]";
 
 JsonObject& number(JsonObject& j, const char* key, std::optional<double> v) {
     return v && std::isfinite(*v) ? j.num(key, static_cast<float>(*v)) : j.nul(key);
@@ -183,8 +184,10 @@ bool numberIn(const QString& cmd, const QString& option, const QString& text, do
 
 }  // namespace
 
-int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport) {
+int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport,
+              const AssessmentComparisonPrinter& printComparison) {
     QString file, output, from, to, kq, targetPf, hours, price, co2, demand, demandStep, tou;
+    QString compare, compareFrom, compareTo;
     QStringList motorPrices;
     const auto option = [&](const QString& a, bool* missing) {
         if (a == QLatin1String("-o")) output = args.value(a, missing);
@@ -199,6 +202,9 @@ int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& prin
         else if (a == QLatin1String("--to")) to = args.value(a, missing);
         else if (a == QLatin1String("--kq")) kq = args.value(a, missing);
         else if (a == QLatin1String("--target-pf")) targetPf = args.value(a, missing);
+        else if (a == QLatin1String("--compare")) compare = args.value(a, missing);
+        else if (a == QLatin1String("--compare-from")) compareFrom = args.value(a, missing);
+        else if (a == QLatin1String("--compare-to")) compareTo = args.value(a, missing);
         else return false;
         return true;
     };
@@ -207,17 +213,23 @@ int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& prin
         reportError(cmd, QStringLiteral("which file? ") + QString::fromLatin1(kAssessUsage));
         return kExitUsage;
     }
+    if (compare.isEmpty() && !(compareFrom.isEmpty() && compareTo.isEmpty())) {
+        reportError(cmd, QStringLiteral("--compare-from and --compare-to go with --compare FILE2"));
+        return kExitUsage;
+    }
     AssessmentRequest request;
     request.file = file;
     double v = 0;
-    if (!from.isEmpty()) {
-        if (!positiveNumber(cmd, QStringLiteral("--from"), from, &v, true)) return kExitUsage;
-        request.from = static_cast<int64_t>(v);
-    }
-    if (!to.isEmpty()) {
-        if (!positiveNumber(cmd, QStringLiteral("--to"), to, &v, true)) return kExitUsage;
-        request.to = static_cast<int64_t>(v);
-    }
+    const auto sampleOption = [&](const char* option, const QString& text, int64_t* out) {
+        if (text.isEmpty()) return true;
+        if (!positiveNumber(cmd, QLatin1String(option), text, &v, true)) return false;
+        *out = static_cast<int64_t>(v);
+        return true;
+    };
+    int64_t compareFirst = 1, compareLast = 0;
+    if (!sampleOption("--from", from, &request.from) || !sampleOption("--to", to, &request.to) ||
+        !sampleOption("--compare-from", compareFrom, &compareFirst) || !sampleOption("--compare-to", compareTo, &compareLast))
+        return kExitUsage;
     if (!kq.isEmpty() && !numberIn(cmd, QStringLiteral("--kq"), kq, 0, 1, &request.settings.kq)) return kExitUsage;
     if (!targetPf.isEmpty() &&
         !numberIn(cmd, QStringLiteral("--target-pf"), targetPf, 0.01, 1, &request.settings.targetPowerFactor))
@@ -257,7 +269,8 @@ int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& prin
     request.savings = savings;
     // The candidates come from the catalogue beside the program; without it there are none, and the JSON says why.
     request.catalogueDir = programDirectory();
-    if (!output.isEmpty() && outputIsInput(cmd, output, file)) return kExitUsage;
+    if (!output.isEmpty() && (outputIsInput(cmd, output, file) || (!compare.isEmpty() && outputIsInput(cmd, output, compare))))
+        return kExitUsage;
 
     using Clock = std::chrono::steady_clock;
     auto lastShown = Clock::now();
@@ -277,6 +290,32 @@ int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& prin
         return kExitFailure;
     }
     const Assessment& a = outcome->assessment;
+    if (!compare.isEmpty()) {
+        // The state before: the same inputs over the other file's span; its savings are not part of the page.
+        AssessmentRequest other = request;
+        other.file = compare;
+        other.from = compareFirst;
+        other.to = compareLast;
+        other.savings.reset();
+        QString otherWarning;
+        const Result<AssessmentOutcome> before = assessFile(other, progress, &otherWarning);
+        if (!otherWarning.isEmpty()) reportError(cmd, otherWarning + passFailureHint(compare));
+        if (!before) {
+            reportError(cmd, before.message() + passFailureHint(compare));
+            return kExitFailure;
+        }
+        if (!output.isEmpty()) {
+            if (!printComparison) {
+                reportError(cmd, QStringLiteral("the comparison cannot be printed by this program"));
+                return kExitFailure;
+            }
+            if (const int status = printComparison(output, compare, *before, file, *outcome); status != kExitOk)
+                return status;
+        }
+        std::string json = assessmentJson(a, outcome->savings);
+        json.insert(json.size() - 1, ",\"compared\":" + assessmentJson(before->assessment, std::nullopt));
+        return printLine(json) ? kExitOk : kExitFailure;
+    }
     if (!output.isEmpty()) {
         if (!printReport) {
             reportError(cmd, QStringLiteral("the report cannot be printed by this program"));

@@ -70,6 +70,7 @@ int runInfo(const QString& cmd, Args args);
 // Prints the info JSON of `file`; the exit status.
 int printInfo(const QString& cmd, const QString& file);
 int runNameplate(const QString& cmd, Args args);
+int runMarker(const QString& cmd, Args args);
 // The seven numbers of --nameplate p,PN,IN,eta,I0,P0,UN; empty, or why they are not usable.
 QString parseNameplateOption(const QString& text, std::array<float, 7>* nameplate);
 
@@ -95,7 +96,13 @@ int runRecover(const QString& cmd, Args args);
 // report into -o's file (the exit status); without it, -o is handed to that program.
 using AssessmentReportPrinter =
     std::function<int(const QString& output, const QString& file, const AssessmentOutcome& o)>;
-int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport = {});
+// With --compare FILE2, -o prints the two side by side instead: `printComparison` is given the output, FILE2's
+// file and outcome (改造前) and FILE's (改造后).
+using AssessmentComparisonPrinter =
+    std::function<int(const QString& output, const QString& beforeFile, const AssessmentOutcome& before,
+                      const QString& afterFile, const AssessmentOutcome& after)>;
+int runAssess(const QString& cmd, Args args, const AssessmentReportPrinter& printReport = {},
+              const AssessmentComparisonPrinter& printComparison = {});
 
 // What to add to a pass's failure when `file` is an interrupted recording: who holds it or how to finish it.
 QString passFailureHint(const QString& file);

@@ -26,10 +26,15 @@ const char kUsage[] =
     "  table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  motor CODE [--dir DIR]\n"
     "  nameplate FILE (--motor CODE | --nameplate p,PN,IN,eta,I0,P0,UN) [--dir DIR]\n"
+    "  marker FILE (--at N --text T | --delete N)\n"
+    "         --at: a marker at sample N (from 1) with the text T, in place of one already there;\n"
+    "         --delete: the marker at sample N removed; info lists them (FILE.side)\n"
     "  report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
     "  assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P] [--co2 F]\n"
     "         [--demand-minutes M] [--demand-step-minutes S] [--tou \"HH:MM-HH:MM=NAME@PRICE;...\"]\n"
-    "         [--motor-price CODE=YUAN]... [-o OUT.pdf]\n"
+    "         [--motor-price CODE=YUAN]... [--compare FILE2 [--compare-from A] [--compare-to B]] [-o OUT.pdf]\n"
+    "         --compare: FILE2's samples A..B (all by default) assessed alike as the state before a change\n"
+    "         (\"compared\" in the JSON); -o then prints both side by side on one page (before / after)\n"
     "exit status: 0 done, 1 failed (the reason on stderr), 2 usage error,\n"
     "             3 receive ended because the instrument was disconnected (every block received is kept;\n"
     "               not with --reconnect)\n";
@@ -100,6 +105,7 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("sample")) return mervo::tool::runSample(cmd, rest);
     if (cmd == QLatin1String("export")) return mervo::tool::runExport(cmd, rest);
     if (cmd == QLatin1String("nameplate")) return mervo::tool::runNameplate(cmd, rest);
+    if (cmd == QLatin1String("marker")) return mervo::tool::runMarker(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
     // assess prints its report with -o, which takes the printing program; the JSON alone does not.
     if (cmd == QLatin1String("assess") && !args.contains(QLatin1String("-o"))) return mervo::tool::runAssess(cmd, rest);

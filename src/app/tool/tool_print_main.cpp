@@ -29,8 +29,7 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("report")) return mervo::tool::runReport(cmd, rest);
     if (cmd == QLatin1String("assess")) {
         // Headed as report -o heads its page: the print window's designed organisation and device, the file's date.
-        return mervo::tool::runAssess(cmd, rest, [&cmd](const QString& output, const QString& file,
-                                                        const mervo::AssessmentOutcome& o) {
+        const auto report = [&cmd](const QString& output, const QString& file, const mervo::AssessmentOutcome& o) {
             const mervo::Result<mervo::AssessedFile> f = mervo::readAssessedFile(file);
             if (!f) {
                 mervo::tool::reportError(cmd, f.message());
@@ -40,13 +39,28 @@ int main(int argc, char** argv) {
             return mervo::tool::printToPdf(cmd, output, mervo::assessmentReportTitle(), [&](mervo::Surface& page) {
                 return mervo::printAssessmentReport(o.assessment, o.savings, *f, header, page);
             });
-        });
+        };
+        // The page of both is headed with the date of the measurement after the change.
+        const auto comparison = [&cmd](const QString& output, const QString& beforeFile, const mervo::AssessmentOutcome& before,
+                                       const QString& afterFile, const mervo::AssessmentOutcome& after) {
+            const mervo::Result<mervo::AssessedFile> b = mervo::readAssessedFile(beforeFile);
+            const mervo::Result<mervo::AssessedFile> a = mervo::readAssessedFile(afterFile);
+            if (!b || !a) {
+                mervo::tool::reportError(cmd, (!b ? b : a).message());
+                return mervo::tool::kExitFailure;
+            }
+            const mervo::PrintHeader header = mervo::headerForFile(afterFile);
+            return mervo::tool::printToPdf(cmd, output, mervo::assessmentComparisonTitle(), [&](mervo::Surface& page) {
+                return mervo::printAssessmentComparison({before.assessment, *b}, {after.assessment, *a}, header, page);
+            });
+        };
+        return mervo::tool::runAssess(cmd, rest, report, comparison);
     }
     std::fputs("usage: mervo-tool table FILE -o OUT.pdf [--from A] [--to B] [--org T] [--device T] [--date Y,M,D,h,m]\n"
                "       mervo-tool report FILE -o OUT.pdf [--org T] [--device T] [--date Y,M,D,h,m]\n"
                "       mervo-tool assess FILE [--from A] [--to B] [--kq K] [--target-pf X] [--hours H] [--price P]\n"
                "       [--co2 F] [--demand-minutes M] [--demand-step-minutes S] [--tou ...]\n"
-               "       [--motor-price CODE=YUAN]... -o OUT.pdf\n",
+               "       [--motor-price CODE=YUAN]... [--compare FILE2 [--compare-from A] [--compare-to B]] -o OUT.pdf\n",
                stderr);
     return mervo::tool::kExitUsage;
 }

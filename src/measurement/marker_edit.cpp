@@ -1,0 +1,60 @@
+#include "measurement/marker_edit.h"
+
+#include <functional>
+
+#include "measurement/reader.h"
+
+namespace mervo {
+
+namespace {
+
+// The sidecar of `measurement` changed by `edit` (given the number of whole samples), under the writer lock.
+Status editSidecar(const QString& measurement, const std::function<Status(Sidecar&, int64_t samples)>& edit,
+                   FileSystem& fs) {
+    Result<WriterLock> lock =
+        WriterLock::takeUnlessRecording(measurement, QStringLiteral("接收结束之前不能修改标记。"));
+    if (!lock) return lock.status();
+    float start = 0;
+    int64_t samples = 0;
+    {
+        MeasurementReader reader;
+        if (Status s = reader.open(measurement); !s)
+            return Status::failure(QStringLiteral("无法修改标记：%1").arg(s.message()), s.reason());
+        start = reader.info().header.StartTime;
+        samples = reader.info().wholeSamples;
+    }
+    Result<Sidecar> side = readSidecar(measurement, start);
+    if (!side) return side.status();
+    if (Status s = edit(*side, samples); !s) return s;
+    return writeSidecar(measurement, start, *side, fs);
+}
+
+}  // namespace
+
+Status setMarkerInFile(const QString& measurement, const Marker& marker, FileSystem& fs) {
+    return editSidecar(
+        measurement,
+        [&](Sidecar& side, int64_t samples) {
+            if (marker.sample < 1 || marker.sample > samples)
+                return Status::failure(QStringLiteral("第 %1 组不在数据文件中：数据文件中有第 1 到 %2 组数据！")
+                                           .arg(marker.sample)
+                                           .arg(samples));
+            if (marker.text.trimmed().isEmpty()) return Status::failure(QStringLiteral("标记的文字不能为空！"));
+            setMarker(side.markers, marker);
+            return Status();
+        },
+        fs);
+}
+
+Status deleteMarkerInFile(const QString& measurement, int64_t sample, FileSystem& fs) {
+    return editSidecar(
+        measurement,
+        [&](Sidecar& side, int64_t) {
+            if (!deleteMarker(side.markers, sample))
+                return Status::failure(QStringLiteral("第 %1 组没有标记！").arg(sample));
+            return Status();
+        },
+        fs);
+}
+
+}  // namespace mervo
