@@ -1,7 +1,7 @@
 #include "windows/trend_plots.h"
 
+#include <QMenu>
 #include <QMouseEvent>
-#include <QPdfWriter>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -9,6 +9,7 @@
 #include <qcustomplot.h>
 
 #include "platform/qt/twips_widgets.h"
+#include "shared/number_format.h"
 
 namespace mervo {
 
@@ -62,6 +63,19 @@ const std::array<PanelDef, TrendPlots::kPanels>& panelDefs() {
 
 constexpr int kLeftMargin = 72;  // the same for every panel, so their time axes line up
 constexpr int kGrabPixels = 5;   // how near a cursor a press takes hold of it
+constexpr int kLegendWidth = 150;  // a legend beside its panel: the same width for all, so time axes line up
+const QColor kMarkerColour(0, 130, 0);
+
+// The point at the middle of each gap of `s` in [t0, t1] (on an axis moved on by `shift`), which breaks a line.
+bool breakAtGaps(const TrendSource& s, double shift, double t0, double t1, QVector<QCPGraphData>& data) {
+    if (s.empty() || s.gaps.empty()) return false;
+    for (const ReceiveGap& gap : s.gaps.list()) {
+        const int64_t before = gap.afterSample - s.firstNumber;
+        const double from = (before >= 0 ? s.time(std::min(before, s.size() - 1)) : 0.0) + shift;
+        if (from + gap.seconds >= t0 && from <= t1) data.append(QCPGraphData(from + gap.seconds / 2, qQNaN()));
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -129,9 +143,22 @@ void TrendPlots::buildPanel(int k) {
         lines_[static_cast<size_t>(k)][static_cast<size_t>(c)] = line;
     }
     connect(p->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this, p] { viewChangedBy(p); });
-    connect(p, &QCustomPlot::mouseDoubleClick, this, [this] {
+    connect(p, &QCustomPlot::mouseDoubleClick, this, [this, p](QMouseEvent* e) {
+        // On the time axis, a marker there; in the plot, the whole measurement again.
+        if (nearTimeAxis(p, e->position().toPoint()) && source_ && !source_->empty()) {
+            if (onMarkerRequested) onMarkerRequested(p->xAxis->pixelToCoord(e->position().x()));
+            return;
+        }
         resetView();
         if (onViewMoved) onViewMoved();
+    });
+    p->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(p, &QWidget::customContextMenuRequested, this, [this, p](const QPoint& at) {
+        if (!source_ || source_->empty() || !onMarkerRequested) return;
+        const double t = p->xAxis->pixelToCoord(at.x());
+        QMenu menu(p);
+        menu.addAction(QStringLiteral("在此处设标记"), this, [this, t] { onMarkerRequested(t); });
+        menu.exec(p->mapToGlobal(at));
     });
     connect(p->selectionRect(), &QCPSelectionRect::accepted, this, [this, p](const QRect& r) {
         p->setSelectionRectMode(QCP::srmNone);
@@ -302,29 +329,31 @@ void TrendPlots::redraw() {
         const int columns = std::max(1, p->axisRect()->width());
         double lo = HUGE_VAL, hi = -HUGE_VAL;
         const auto& qs = quantities_[static_cast<size_t>(k)];
-        for (size_t g = 0; g < qs.size(); ++g) {
+        // The curve of quantity q of `s`, its times moved on by `shift`, into `graph`; its extremes in view
+        // widen lo..hi.
+        const auto draw = [&](const TrendSource* s, TrendQuantity q, double shift, QCPGraph* graph) {
             QVector<QCPGraphData> data;
-            const bool shown = source_ && (!isMotorQuantity(qs[g]) || source_->motorUsable);
+            const bool shown = s && (!isMotorQuantity(q) || s->motorUsable);
             if (shown) {
-                envelope(*source_, qs[g], t0, t1, columns, points_);
+                envelope(*s, q, t0 - shift, t1 - shift, columns, points_);
                 data.resize(static_cast<int>(points_.t.size()));
                 for (size_t j = 0; j < points_.t.size(); ++j) {
-                    data[static_cast<int>(j)] = QCPGraphData(points_.t[j], points_.v[j]);
-                    if (points_.t[j] >= t0 && points_.t[j] <= t1 && std::isfinite(points_.v[j])) {
+                    const double t = points_.t[j] + shift;
+                    data[static_cast<int>(j)] = QCPGraphData(t, points_.v[j]);
+                    if (t >= t0 && t <= t1 && std::isfinite(points_.v[j])) {
                         lo = std::min(lo, points_.v[j]);
                         hi = std::max(hi, points_.v[j]);
                     }
                 }
             }
             // No line across a gap of the receive: nothing was measured there.
-            const bool gaps = shown && !source_->empty() && !source_->gaps.empty();
-            if (gaps)
-                for (const ReceiveGap& gap : source_->gaps.list()) {
-                    const double from = gapStart(gap);
-                    if (from + gap.seconds >= t0 && from <= t1)
-                        data.append(QCPGraphData(from + gap.seconds / 2, qQNaN()));
-                }
-            p->graph(static_cast<int>(g))->data()->set(data, !gaps);
+            const bool gaps = shown && breakAtGaps(*s, shift, t0, t1, data);
+            graph->data()->set(data, !gaps);
+        };
+        for (size_t g = 0; g < qs.size(); ++g) {
+            draw(source_, qs[g], 0, p->graph(static_cast<int>(g)));
+            if (!compareGraphs_[static_cast<size_t>(k)].empty())
+                draw(compare_, qs[g], shift_, compareGraphs_[static_cast<size_t>(k)][g]);
         }
         if (!fixed_ && lo <= hi) {
             const double pad = hi > lo ? (hi - lo) * 0.08 : std::max(std::fabs(hi) * 0.05, 0.5);
@@ -332,6 +361,7 @@ void TrendPlots::redraw() {
         }
     }
     placeCursors();
+    placeValueCursors();
     for (QCustomPlot* p : panels)
         if (p->isVisible()) p->replot(QCustomPlot::rpQueuedReplot);
     if (source_ && onReadFailure && !source_->failure().isEmpty()) onReadFailure(source_->failure());
@@ -378,6 +408,11 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
                 p->setSelectionRectMode(QCP::srmCustom);  // a rubber band instead of a drag
                 break;
             }
+            if ((m->modifiers() & Qt::AltModifier) && compare_) {
+                draggingCompare_ = true;  // the comparison slides along the time axis
+                dragFrom_ = timeAt(m);
+                return true;
+            }
             for (int c = 0; c < 2; ++c) {
                 const int64_t i = cursors_[static_cast<size_t>(c)];
                 if (i < 0 || i >= source_->size()) continue;
@@ -386,12 +421,29 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
                     return true;
                 }
             }
+            if (valueShown_ && std::fabs(p->yAxis->coordToPixel(values_[static_cast<size_t>(k)]) -
+                                         m->position().y()) <= kGrabPixels) {
+                draggingValue_ = k;
+                return true;
+            }
             if (onViewMoved) onViewMoved();
             break;
         }
         case QEvent::MouseMove: {
             auto* m = static_cast<QMouseEvent*>(e);
             const double t = timeAt(m);
+            if (draggingCompare_) {
+                if (onComparisonDragged) onComparisonDragged(t - dragFrom_);
+                dragFrom_ = t;
+                return true;
+            }
+            if (draggingValue_ == k) {
+                values_[static_cast<size_t>(k)] = p->yAxis->pixelToCoord(m->position().y());
+                placeValueCursors();
+                p->replot(QCustomPlot::rpQueuedReplot);
+                if (onValueCursorMoved) onValueCursorMoved(k, values_[static_cast<size_t>(k)]);
+                return true;
+            }
             if (dragging_ >= 0) {
                 cursors_[static_cast<size_t>(dragging_)] = source_->nearest(t);
                 placeCursors();
@@ -402,8 +454,9 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
             break;
         }
         case QEvent::MouseButtonRelease:
-            if (dragging_ >= 0) {
-                dragging_ = -1;
+            if (dragging_ >= 0 || draggingValue_ >= 0 || draggingCompare_) {
+                dragging_ = draggingValue_ = -1;
+                draggingCompare_ = false;
                 return true;
             }
             break;
@@ -415,49 +468,161 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
-bool TrendPlots::savePicture(const QString& path) {
-    std::vector<QCustomPlot*> shown;
-    int height = 0, width = 0;
+bool TrendPlots::nearTimeAxis(QCustomPlot* p, const QPoint& at) const {
+    return at.y() > p->axisRect()->bottom() && at.x() >= p->axisRect()->left() && at.x() <= p->axisRect()->right();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Comparison, markers, value cursors, legends
+
+void TrendPlots::setComparison(const TrendSource* s, double shift, const QString& name) {
+    compare_ = s;
+    shift_ = shift;
+    compareName_ = name;
+    for (int k = 0; k < kPanels; ++k) {
+        QCustomPlot* p = panels[static_cast<size_t>(k)];
+        auto& graphs = compareGraphs_[static_cast<size_t>(k)];
+        if (graphs.empty() && s) {
+            const PanelDef& def = panelDefs()[static_cast<size_t>(k)];
+            for (size_t g = 0; g < def.quantities.size(); ++g) {
+                QCPGraph* graph = p->addGraph();
+                graph->setPen(QPen(def.colours[g], 1, Qt::DashLine));
+                graph->setName(QString::fromUtf8(trendQuantityInfo(def.quantities[g]).name));
+                graph->removeFromLegend();
+                graphs.push_back(graph);
+            }
+            // One entry for the whole comparison: the dashed line says which curves are its.
+            QCPGraph* entry = p->addGraph();
+            entry->setPen(QPen(Qt::black, 1, Qt::DashLine));
+            graphs.push_back(entry);
+        }
+        if (graphs.empty()) continue;
+        for (QCPGraph* g : graphs) {
+            g->setVisible(s != nullptr);
+            if (!s) g->data()->clear();
+        }
+        graphs.back()->setName(name);
+        if (s) graphs.back()->addToLegend();
+        else graphs.back()->removeFromLegend();
+    }
+    scheduleRedraw();
+}
+
+void TrendPlots::setComparisonShift(double shift) {
+    shift_ = shift;
+    scheduleRedraw();
+}
+
+void TrendPlots::setMarkers(const std::vector<MarkerLine>& markers) {
+    for (int k = 0; k < kPanels; ++k) {
+        QCustomPlot* p = panels[static_cast<size_t>(k)];
+        for (QCPItemStraightLine* l : markerLines_[static_cast<size_t>(k)]) p->removeItem(l);
+        for (QCPItemText* t : markerLabels_[static_cast<size_t>(k)]) p->removeItem(t);
+        markerLines_[static_cast<size_t>(k)].clear();
+        markerLabels_[static_cast<size_t>(k)].clear();
+        for (const MarkerLine& m : markers) {
+            auto* line = new QCPItemStraightLine(p);
+            line->setPen(QPen(kMarkerColour, 1));
+            line->setSelectable(false);
+            line->point1->setCoords(m.t, 0);
+            line->point2->setCoords(m.t, 1);
+            auto* label = new QCPItemText(p);
+            label->setSelectable(false);
+            label->setClipToAxisRect(true);
+            label->position->setTypeX(QCPItemPosition::ptPlotCoords);
+            label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+            label->position->setCoords(m.t, 0);
+            label->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setPadding(QMargins(3, 1, 3, 1));
+            label->setColor(kMarkerColour);
+            label->setFont(p->font());
+            label->setText(m.text);
+            markerLines_[static_cast<size_t>(k)].push_back(line);
+            markerLabels_[static_cast<size_t>(k)].push_back(label);
+        }
+        if (p->isVisible()) p->replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+void TrendPlots::setValueCursorsShown(bool on) {
+    valueShown_ = on;
+    for (int k = 0; k < kPanels && on; ++k) {
+        const size_t i = static_cast<size_t>(k);
+        QCustomPlot* p = panels[i];
+        if (!valueLines_[i]) {
+            valueLines_[i] = new QCPItemStraightLine(p);
+            valueLines_[i]->setPen(QPen(QColor(0, 150, 150), 1.5, Qt::DashDotLine));
+            valueLines_[i]->setSelectable(false);
+            for (QCPItemPosition* end : {valueLines_[i]->point1, valueLines_[i]->point2})
+                end->setTypeX(QCPItemPosition::ptAxisRectRatio);
+            valueLabels_[i] = new QCPItemText(p);
+            valueLabels_[i]->setSelectable(false);
+            valueLabels_[i]->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
+            valueLabels_[i]->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+            valueLabels_[i]->setColor(QColor(0, 110, 110));
+            valueLabels_[i]->setFont(p->font());
+            valueLabels_[i]->setBrush(QColor(255, 255, 255, 200));
+        }
+        // One not yet placed, or off the axis, starts at the middle of what is in view.
+        if (!p->yAxis->range().contains(values_[i])) values_[i] = p->yAxis->range().center();
+    }
+    placeValueCursors();
     for (QCustomPlot* p : panels)
-        if (p->isVisible()) {
-            shown.push_back(p);
-            height += p->height();
-            width = std::max(width, p->width());
-        }
-    if (shown.empty() || width <= 0 || height <= 0) return false;
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        QPdfWriter pdf(path);
-        pdf.setResolution(96);
-        // A page of the plots' size: points are 72 an inch, the plots' pixels 96.
-        pdf.setPageSize(QPageSize(QSizeF(width * 0.75, height * 0.75), QPageSize::Point));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setCreator(QStringLiteral("MERVO"));
-        pdf.setTitle(QStringLiteral("趋势分析"));
-        QCPPainter painter(&pdf);
-        if (!painter.isActive()) return false;
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        int y = 0;
-        for (QCustomPlot* p : shown) {
-            painter.save();
-            painter.translate(0, y);
-            p->toPainter(&painter, p->width(), p->height());
-            painter.restore();
-            y += p->height();
-        }
-        return painter.end();
+        if (p->isVisible()) p->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TrendPlots::setValueCursor(int k, double v) {
+    values_[static_cast<size_t>(k)] = v;
+    placeValueCursors();
+    panels[static_cast<size_t>(k)]->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TrendPlots::placeValueCursors() {
+    for (int k = 0; k < kPanels; ++k) {
+        const size_t i = static_cast<size_t>(k);
+        if (!valueLines_[i]) continue;
+        valueLines_[i]->setVisible(valueShown_);
+        valueLabels_[i]->setVisible(valueShown_);
+        valueLines_[i]->point1->setCoords(0, values_[i]);
+        valueLines_[i]->point2->setCoords(1, values_[i]);
+        valueLabels_[i]->position->setCoords(0.005, values_[i]);
+        const char* unit = panelDefs()[i].unit;
+        valueLabels_[i]->setText(formatCaption(static_cast<float>(values_[i])) +
+                                 (*unit ? QStringLiteral(" ") + QString::fromUtf8(unit) : QString()));
     }
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        int y = 0;
-        for (QCustomPlot* p : shown) {
-            painter.drawPixmap(0, y, p->toPixmap(p->width(), p->height()));
-            y += p->height();
+}
+
+std::pair<double, double> TrendPlots::valueRange(int k) const {
+    const QCPRange r = panels[static_cast<size_t>(k)]->yAxis->range();
+    return {r.lower, r.upper};
+}
+
+void TrendPlots::setValueRange(int k, double lo, double hi) {
+    if (hi > lo) panels[static_cast<size_t>(k)]->yAxis->setRange(lo, hi);
+}
+
+void TrendPlots::setLegendPlace(int place) {
+    legendPlace_ = std::clamp(place, 0, 2);
+    for (QCustomPlot* p : panels) {
+        QCPLegend* legend = p->legend;
+        if (!p->axisRect()->insetLayout()->take(legend)) p->plotLayout()->take(legend);
+        p->plotLayout()->simplify();
+        if (legendPlace_ == 1) {
+            // Beside the data, one entry under the other, as wide in every panel.
+            p->plotLayout()->addElement(0, 1, legend);
+            p->plotLayout()->setColumnStretchFactor(1, 0.001);
+            legend->setFillOrder(QCPLegend::foRowsFirst);
+            legend->setMinimumSize(kLegendWidth, 0);
+            legend->setMaximumSize(kLegendWidth, QWIDGETSIZE_MAX);
+        } else {
+            p->axisRect()->insetLayout()->addElement(legend, Qt::AlignTop | Qt::AlignRight);
+            legend->setFillOrder(QCPLegend::foColumnsFirst);
+            legend->setMinimumSize(0, 0);
+            legend->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         }
+        legend->setVisible(legendPlace_ != 2);
+        if (p->isVisible()) p->replot(QCustomPlot::rpQueuedReplot);
     }
-    return image.save(path, "PNG");
 }
 
 }  // namespace mervo
