@@ -505,6 +505,7 @@ void TrendPlots::setComparison(const TrendSource* s, double shift, const QString
         if (s) graphs.back()->addToLegend();
         else graphs.back()->removeFromLegend();
     }
+    if (legendPlace_ == 1) setLegendPlace(1);  // a legend beside is as tall as its entries
     scheduleRedraw();
 }
 
@@ -603,21 +604,33 @@ void TrendPlots::setValueRange(int k, double lo, double hi) {
 
 void TrendPlots::setLegendPlace(int place) {
     legendPlace_ = std::clamp(place, 0, 2);
-    for (QCustomPlot* p : panels) {
+    for (int k = 0; k < kPanels; ++k) {
+        QCustomPlot* p = panels[static_cast<size_t>(k)];
         QCPLegend* legend = p->legend;
-        if (!p->axisRect()->insetLayout()->take(legend)) p->plotLayout()->take(legend);
+        QCPLayoutGrid*& beside = legendColumns_[static_cast<size_t>(k)];
+        if (!p->axisRect()->insetLayout()->take(legend) && beside) beside->take(legend);
+        if (beside) {
+            p->plotLayout()->remove(beside);  // deletes the column and its spacer
+            beside = nullptr;
+        }
         p->plotLayout()->simplify();
         if (legendPlace_ == 1) {
-            // Beside the data, one entry under the other, as wide in every panel.
-            p->plotLayout()->addElement(0, 1, legend);
+            // Beside the data in a column of its own, as wide in every panel so the time axes line up, its
+            // entries one under the other at the top.
+            beside = new QCPLayoutGrid;
+            p->plotLayout()->addElement(0, 1, beside);
             p->plotLayout()->setColumnStretchFactor(1, 0.001);
+            beside->setMargins(QMargins(0, 4, 6, 4));
+            beside->setMinimumSize(kLegendWidth, 0);
+            beside->setMaximumSize(kLegendWidth, QWIDGETSIZE_MAX);
+            beside->addElement(0, 0, legend);
+            beside->addElement(1, 0, new QCPLayoutElement(p));
             legend->setFillOrder(QCPLegend::foRowsFirst);
-            legend->setMinimumSize(kLegendWidth, 0);
-            legend->setMaximumSize(kLegendWidth, QWIDGETSIZE_MAX);
+            legend->setMaximumSize(QWIDGETSIZE_MAX, legend->minimumOuterSizeHint().height());
+            beside->setRowStretchFactor(1, 1000);
         } else {
             p->axisRect()->insetLayout()->addElement(legend, Qt::AlignTop | Qt::AlignRight);
             legend->setFillOrder(QCPLegend::foColumnsFirst);
-            legend->setMinimumSize(0, 0);
             legend->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         }
         legend->setVisible(legendPlace_ != 2);

@@ -19,6 +19,7 @@ class QCustomPlot;
 class QPainter;
 class QCPGraph;
 class QCPItemRect;
+class QCPLayoutGrid;
 class QCPItemStraightLine;
 class QCPItemText;
 class QSplitter;
@@ -150,6 +151,7 @@ private:
     double dragFrom_ = 0;     // where an Alt drag of the comparison took hold
     bool draggingCompare_ = false;
     int legendPlace_ = 0;
+    std::array<QCPLayoutGrid*, kPanels> legendColumns_{};  // the column beside a panel its legend stands in
     std::array<std::vector<TrendQuantity>, kPanels> quantities_;
     std::array<std::array<QCPItemStraightLine*, 3>, kPanels> lines_{};  // A, B, readout
     std::array<std::vector<QCPItemRect*>, kPanels> gapBands_;
