@@ -175,7 +175,8 @@ double TrendWindow::shift() const {
 void TrendWindow::comparisonMoved() {
     if (!compare_) return;
     plots->setComparisonShift(shift());
-    if (compare_->settled()) fillTable();
+    // Dragged along, the table follows once the hand rests.
+    if (compare_->settled()) tableTimer_.start();
 }
 
 // ---------------------------------------------------------------------------------------------------------
