@@ -119,6 +119,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    static QColor curveColour(int k, size_t g);  // of curve g of panel k
+    static QString panelUnit(int k);
     void buildPanel(int k);
     void placeValueCursors();
     // The visible panels painted one under the other below the caption, `width` wide.

@@ -34,11 +34,10 @@ constexpr int kSliceMs = 16;             // reading per slice, so the window ans
 constexpr int kLivePollMs = 100;         // a live view redraws at most ten times a second
 constexpr int kDrawEveryMs = 400;        // a file being summarised is drawn as far as it is, this often
 constexpr int kDrawShares = 20;          // and once a twentieth more of it is, so drawing never slows it much
-constexpr int64_t kLiveMinutes[3] = {1, 5, 30};
-
-QString trendTitle() { return QStringLiteral("趋势分析"); }
 
 }  // namespace
+
+QString TrendWindow::title() { return QStringLiteral("趋势分析"); }
 
 TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window),
@@ -54,7 +53,7 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
       files_(ctx.files ? *ctx.files : systemFileSystem()) {
     setObjectName(QStringLiteral("trendWindow"));
     setFont(designedFont());
-    setWindowTitle(trendTitle());
+    setWindowTitle(title());
     resize(1200, 780);
     buildControls();
     slicer_.setInterval(0);
@@ -219,7 +218,7 @@ void TrendWindow::follow() {
 void TrendWindow::load(bool tell) {
     keepView();
     const QString path = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
-    setWindowTitle(QStringLiteral("%1 — %2").arg(trendTitle(), QFileInfo(path).fileName()));
+    setWindowTitle(QStringLiteral("%1 — %2").arg(title(), QFileInfo(path).fileName()));
     shown_ = path;
     assessButton->setEnabled(false);
     // Nothing of the measurement shown before stays in view, even when this one cannot be read.
@@ -491,55 +490,6 @@ void TrendWindow::samplePicked(int64_t number) {
     const bool done = querySample_ && querySample_(number);
     status->setText(done ? QStringLiteral("数据分析窗口已查询第 %1 组").arg(number)
                          : QStringLiteral("数据分析窗口未打开或尚未分析完毕，无法查询第 %1 组").arg(number));
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Picture
-
-void TrendWindow::savePicture() {
-    const FileDialogRequest r = saveRequest(QStringLiteral("保存图片"),
-                                            QStringLiteral("PNG 图片(*.png);;PDF 文件(*.pdf);;SVG 图片(*.svg)"),
-                                            QStringLiteral("png"));
-    const std::optional<QString> path = dialogs_.choose(r);
-    if (!path) return;
-    const QString suffix = QFileInfo(*path).suffix().toLower();
-    const QString format = suffix == QLatin1String("pdf") || suffix == QLatin1String("svg") ? suffix : QStringLiteral("png");
-    if (!writePicture(*path, plots->picture(pictureCaption(), format))) return;
-    status->setText(QStringLiteral("图片已保存：%1").arg(*path));
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Live
-
-void TrendWindow::pollLive() {
-    const bool receiving = live_ && receiving_ && receiving_() && live_->started();
-    if (receiving && !following_) {
-        // A receive has started: the file shown gives way to the blocks as they come.
-        keepView();
-        endComparison();
-        following_ = true;
-        warning_.clear();
-        showSource(std::make_unique<TrendLiveSource>(*live_, receiving_, TrendPlots::plottedQuantities()));
-        reloadButton->setEnabled(false);
-        assessButton->setEnabled(false);
-        exportRangeButton->setEnabled(false);
-        setWindowTitle(QStringLiteral("%1 — 实时").arg(trendTitle()));
-    }
-    if (!following_) return;
-    if (!freeze->isChecked()) refresh();
-    if (!receiving) {
-        following_ = false;
-        reloadButton->setEnabled(true);
-        setWindowTitle(QStringLiteral("%1 — 接收结束").arg(trendTitle()));
-        if (source_) status->setText(source_->status());
-    }
-}
-
-void TrendWindow::followLive() {
-    if (!following_ || freeze->isChecked() || !source_ || source_->empty()) return;
-    const double last = source_->time(source_->size() - 1);
-    const double span = 60.0 * kLiveMinutes[std::clamp(liveSpan->currentIndex(), 0, 2)];
-    plots->setView(last - span, last);
 }
 
 }  // namespace mervo

@@ -62,6 +62,7 @@ class TrendWindow : public QWidget {
     Q_OBJECT
 public:
     explicit TrendWindow(const TrendWindowContext& ctx, QWidget* parent = nullptr);
+    static QString title();  // 趋势分析
     ~TrendWindow() override;
 
     TrendPlots* plots;

@@ -323,6 +323,18 @@ QStringList TrendWindow::pictureCaption() const {
     return trendCaption(*source_, in);
 }
 
+void TrendWindow::savePicture() {
+    const FileDialogRequest r = saveRequest(QStringLiteral("保存图片"),
+                                            QStringLiteral("PNG 图片(*.png);;PDF 文件(*.pdf);;SVG 图片(*.svg)"),
+                                            QStringLiteral("png"));
+    const std::optional<QString> path = dialogs_.choose(r);
+    if (!path) return;
+    const QString suffix = QFileInfo(*path).suffix().toLower();
+    const QString format = suffix == QLatin1String("pdf") || suffix == QLatin1String("svg") ? suffix : QStringLiteral("png");
+    if (!writePicture(*path, plots->picture(pictureCaption(), format))) return;
+    status->setText(QStringLiteral("图片已保存：%1").arg(*path));
+}
+
 void TrendWindow::copyPicture() {
     const QImage image = plots->image(pictureCaption());
     if (image.isNull()) return;
