@@ -16,6 +16,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTimer>
 
 #include "analysis/trend_caption.h"
 #include "analysis/trend_file_source.h"
@@ -92,7 +93,8 @@ void TrendWindow::buildTools(QHBoxLayout* row) {
             setCursorNumbers(markers_[static_cast<size_t>(row)].sample, numberB_);
     });
     connect(markerList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        editMarker(markerList->row(item), item->text());
+        // Once the list's editor is done with the item: writing the marker fills the list afresh.
+        QTimer::singleShot(0, this, [this, row = markerList->row(item), text = item->text()] { editMarker(row, text); });
     });
     auto* del = new QShortcut(QKeySequence::Delete, markerList, nullptr, nullptr, Qt::WidgetShortcut);
     connect(del, &QShortcut::activated, this, [this] { deleteMarker(markerList->currentRow()); });
@@ -124,7 +126,10 @@ void TrendWindow::compare() {
 }
 
 bool TrendWindow::compareWith(const QString& path) {
-    if (following_ || !source_) return false;
+    if (following_ || !source_) {
+        status->setText(QStringLiteral("接收进行中或没有打开的数据文件：无法比较"));
+        return false;
+    }
     endComparison();
     auto file = std::make_unique<TrendFileSource>();
     if (Status s = file->open(path, TrendPlots::plottedQuantities()); !s) {

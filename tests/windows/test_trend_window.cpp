@@ -234,6 +234,7 @@ TEST(TrendWindowTest, MarkersSetEditedAndDeletedInTheWindowAreKeptBesideTheFile)
     ASSERT_EQ(w->markerList->count(), 1);
 
     w->markerList->item(0)->setText(QStringLiteral("改造前"));
+    settle();
     EXPECT_EQ(kept(), (std::vector<Marker>{{5, QStringLiteral("改造前")}}));
     QTest::mouseClick(w->markerList->viewport(), Qt::LeftButton, Qt::NoModifier,
                       w->markerList->visualItemRect(w->markerList->item(0)).center());
