@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     StderrMessages messages;
     NoDialogs dialogs;
     Stopwatch opening;
-    mervo::TrendWindow w({st, messages, dialogs, dir.path(), nullptr, {}, {}, {}});
+    mervo::TrendWindow w({st, messages, dialogs, dir.path(), nullptr, {}, {}, {}, {}, nullptr});
     w.resize(1400, 860);
     w.show();
     // The first picture: the plots hold the curves of what is summarised so far, and have painted them.

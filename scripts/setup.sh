@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev googletest
           libbenchmark-dev fonts-arphic-uming fonts-wqy-zenhei poppler-utils xvfb clang libclang-rt-14-dev
-          qt6-translations-l10n libqcustomplot-dev dpkg-dev)
+          qt6-translations-l10n libqcustomplot-dev qt6-svg-dev dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

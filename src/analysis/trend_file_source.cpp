@@ -77,7 +77,11 @@ Status TrendFileSource::open(const QString& path, const std::vector<TrendQuantit
     firstNumber = 1;
     startClock = 0;
     MeasurementReader reader;
-    if (reader.open(path)) startClock = reader.info().header.StartTime;
+    nameplate = {};
+    if (reader.open(path)) {
+        startClock = reader.info().header.StartTime;
+        nameplate = reader.info().header.nameplate;
+    }
     pyramid_.reset(quantities, samples_);
     if (!pages_) pages_.reset(new Page[kPages]);  // not touched until used
     pageAt_.assign(static_cast<size_t>(kPages), -1);

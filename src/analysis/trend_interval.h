@@ -20,7 +20,13 @@ struct IntervalRow {
 QStringList intervalTableHeader();
 // The table's rows; the motor rows only with a usable nameplate. An empty cell where there is no value.
 std::vector<IntervalRow> intervalTable(const IntervalStats& st);
+// The same table beside a second measurement's over its aligned span: each figure of the first, the second's, and
+// the difference second − first where a difference means something (the values over the interval and Δt). The
+// energies of spans of different lengths are compared as rates, their energy per hour. `second` null: its
+// columns stay empty (no sample of it lies in the span).
+QStringList comparisonTableHeader();
+std::vector<IntervalRow> comparisonTable(const IntervalStats& first, const IntervalStats* second);
 // The rows as tab-separated lines under a header line, for the clipboard.
-QString intervalTableText(const std::vector<IntervalRow>& rows);
+QString intervalTableText(const std::vector<IntervalRow>& rows, const QStringList& header = intervalTableHeader());
 
 }  // namespace mervo

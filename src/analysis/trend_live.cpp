@@ -13,6 +13,7 @@ void TrendLiveBuffer::start(const std::array<float, 7>& nameplate, float startCl
     motor_ = MotorValues{};
     confirmNameplate(motor_, nameplate);
     startClock_ = startClock;
+    nameplate_ = nameplate;
     head_ = held_ = received_ = lastNumber_ = 0;
     started_ = true;
 }
@@ -43,6 +44,7 @@ TrendLiveSource::TrendLiveSource(const TrendLiveBuffer& ring, std::function<bool
     : ring_(ring), receiving_(std::move(receiving)), quantities_(quantities) {
     pyramid_.reset(quantities_, 0);
     startClock = ring_.startClock();
+    nameplate = ring_.nameplate();
     motorUsable = ring_.motorUsable();
 }
 
@@ -60,6 +62,7 @@ bool TrendLiveSource::update(int) {
         elapsed_[k] = ring_.elapsedAt(static_cast<int64_t>(k));
     }
     startClock = ring_.startClock();
+    nameplate = ring_.nameplate();
     motorUsable = ring_.motorUsable();
     firstNumber = ring_.firstNumber();
     std::array<const float*, kTrendQuantities> columns{};

@@ -40,6 +40,7 @@ public:
     // The number of the oldest block held.
     int64_t firstNumber() const { return lastNumber_ - held_ + 1; }
     float startClock() const { return startClock_; }
+    const std::array<float, 7>& nameplate() const { return nameplate_; }
     bool motorUsable() const;
 
 private:
@@ -51,6 +52,7 @@ private:
     int64_t head_ = 0, held_ = 0, received_ = 0, lastNumber_ = 0;
     MotorValues motor_;
     float startClock_ = 0;
+    std::array<float, 7> nameplate_{};
     bool started_ = false;
 };
 

@@ -66,6 +66,8 @@ public:
     int64_t firstNumber = 1;
     // Whether the nameplate lets the motor model evaluate the samples.
     bool motorUsable = false;
+    // The motor's nameplate the measurement was recorded with (header records 3..9).
+    std::array<float, 7> nameplate{};
 
 protected:
     // Consecutive samples held together, as a source keeps or reads them.

@@ -1,8 +1,10 @@
 #include "files/side_settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSettings>
+#include <algorithm>
 
 #include "measurement/reader.h"
 #include "motor/catalogue.h"
@@ -158,6 +160,113 @@ void rememberSavingsChoices(const QString& programDir, const SavingsChoices& cho
     for (const auto& [key, yuan] : choices.motorPrices)
         prices << QStringLiteral("%1=%2").arg(key, QString::number(yuan, 'g', QLocale::FloatingPointShortest));
     s.setValue(QStringLiteral("savings/motor_prices"), prices);
+}
+
+namespace {
+
+struct KeptView {
+    QString path;
+    TrendView view;
+};
+
+QString viewKey(const QString& measurement) { return QFileInfo(measurement).absoluteFilePath(); }
+
+QStringList numberTexts(const std::vector<double>& v) {
+    QStringList t;
+    for (double x : v) t << QString::number(x, 'g', 17);
+    return t;
+}
+
+// The numbers of a list, or nothing when one is no number.
+std::optional<std::vector<double>> numbers(const QStringList& texts) {
+    std::vector<double> v;
+    for (const QString& t : texts) {
+        const std::optional<double> x = numberFromText(t);
+        if (!x) return std::nullopt;
+        v.push_back(*x);
+    }
+    return v;
+}
+
+// The views kept; an entry that does not read as a view is passed over.
+std::vector<KeptView> keptViews(const QString& programDir) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    std::vector<KeptView> out;
+    const int n = s.beginReadArray(QStringLiteral("trend_views"));
+    for (int i = 0; i < n && static_cast<int>(out.size()) < kRememberedViews; ++i) {
+        s.setArrayIndex(i);
+        KeptView k;
+        k.path = s.value(QStringLiteral("path")).toString();
+        const QString panels = s.value(QStringLiteral("panels")).toString();
+        const auto heights = numbers(s.value(QStringLiteral("heights")).toStringList());
+        const auto axes = numbers(s.value(QStringLiteral("axes")).toStringList());
+        const auto span = numbers(s.value(QStringLiteral("span")).toStringList());
+        const int mode = s.value(QStringLiteral("time_mode")).toInt(), legend = s.value(QStringLiteral("legend")).toInt();
+        if (k.path.isEmpty() || panels.size() != TrendView::kPanels || !heights || !axes || axes->size() % 2 != 0 ||
+            !span || span->size() != 2 || mode < 0 || mode > 1 || legend < 0 || legend > 2)
+            continue;
+        for (int p = 0; p < TrendView::kPanels; ++p) k.view.panels[static_cast<size_t>(p)] = panels[p] == QLatin1Char('1');
+        for (double h : *heights) k.view.heights.push_back(static_cast<int>(h));
+        for (size_t a = 0; a + 1 < axes->size(); a += 2) k.view.axes.emplace_back((*axes)[a], (*axes)[a + 1]);
+        k.view.fixedAxes = s.value(QStringLiteral("fixed")).toBool();
+        k.view.timeMode = mode;
+        k.view.start = (*span)[0];
+        k.view.end = (*span)[1];
+        k.view.legend = legend;
+        out.push_back(std::move(k));
+    }
+    s.endArray();
+    return out;
+}
+
+void storeViews(const QString& programDir, const std::vector<KeptView>& views) {
+    QSettings s(sideSettingsPath(programDir), QSettings::IniFormat);
+    s.remove(QStringLiteral("trend_views"));
+    s.beginWriteArray(QStringLiteral("trend_views"), static_cast<int>(views.size()));
+    for (int i = 0; i < static_cast<int>(views.size()); ++i) {
+        const KeptView& k = views[static_cast<size_t>(i)];
+        s.setArrayIndex(i);
+        s.setValue(QStringLiteral("path"), k.path);
+        QString panels;
+        for (bool on : k.view.panels) panels += on ? QLatin1Char('1') : QLatin1Char('0');
+        s.setValue(QStringLiteral("panels"), panels);
+        s.setValue(QStringLiteral("heights"), numberTexts({k.view.heights.begin(), k.view.heights.end()}));
+        std::vector<double> axes;
+        for (const auto& [lo, hi] : k.view.axes) axes.insert(axes.end(), {lo, hi});
+        s.setValue(QStringLiteral("axes"), numberTexts(axes));
+        s.setValue(QStringLiteral("fixed"), k.view.fixedAxes);
+        s.setValue(QStringLiteral("time_mode"), k.view.timeMode);
+        s.setValue(QStringLiteral("span"), numberTexts({k.view.start, k.view.end}));
+        s.setValue(QStringLiteral("legend"), k.view.legend);
+    }
+    s.endArray();
+}
+
+}  // namespace
+
+std::optional<TrendView> trendView(const QString& programDir, const QString& measurement) {
+    const QString key = viewKey(measurement);
+    for (const KeptView& k : keptViews(programDir))
+        if (k.path == key) return k.view;
+    return std::nullopt;
+}
+
+void rememberTrendView(const QString& programDir, const QString& measurement, const TrendView& view) {
+    std::vector<KeptView> views = keptViews(programDir);
+    const QString key = viewKey(measurement);
+    views.erase(std::remove_if(views.begin(), views.end(), [&](const KeptView& k) { return k.path == key; }),
+                views.end());
+    views.insert(views.begin(), {key, view});
+    if (views.size() > static_cast<size_t>(kRememberedViews)) views.resize(static_cast<size_t>(kRememberedViews));
+    storeViews(programDir, views);
+}
+
+void forgetTrendView(const QString& programDir, const QString& measurement) {
+    std::vector<KeptView> views = keptViews(programDir);
+    const QString key = viewKey(measurement);
+    views.erase(std::remove_if(views.begin(), views.end(), [&](const KeptView& k) { return k.path == key; }),
+                views.end());
+    storeViews(programDir, views);
 }
 
 bool workFileUnsaved(const QString& programDir) {

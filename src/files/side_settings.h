@@ -7,6 +7,8 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace mervo {
 
@@ -73,6 +75,30 @@ struct SavingsChoices {
 };
 SavingsChoices lastSavingsChoices(const QString& programDir);
 void rememberSavingsChoices(const QString& programDir, const SavingsChoices& choices);
+
+// How the trend window showed a measurement, so that it comes back as the operator left it: the panels shown and
+// their heights, fixed value axes (each panel's range), elapsed time or time of day, the visible span, and where
+// the legends stand. A file never shown has the default: every panel, free axes, elapsed time, the whole file.
+struct TrendView {
+    static constexpr int kPanels = 5;
+    std::array<bool, kPanels> panels{{true, true, true, true, true}};
+    std::vector<int> heights;                        // empty: as laid out
+    bool fixedAxes = false;
+    std::vector<std::pair<double, double>> axes;     // each panel's value range while fixed
+    int timeMode = 0;                                // 0 elapsed, 1 time of day
+    double start = 0, end = 0;                       // seconds from the start; end <= start: the whole file
+    int legend = 0;                                  // 0 in the panel, 1 beside it, 2 hidden
+    bool operator==(const TrendView& o) const {
+        return panels == o.panels && heights == o.heights && fixedAxes == o.fixedAxes && axes == o.axes &&
+               timeMode == o.timeMode && start == o.start && end == o.end && legend == o.legend;
+    }
+};
+// The views of the files shown last, the newest first, at most this many.
+inline constexpr int kRememberedViews = 50;
+// The view kept for `measurement` (by its absolute path); nothing for a file not kept.
+std::optional<TrendView> trendView(const QString& programDir, const QString& measurement);
+void rememberTrendView(const QString& programDir, const QString& measurement, const TrendView& view);
+void forgetTrendView(const QString& programDir, const QString& measurement);
 
 // Whether the working file holds a recording that was neither saved nor declined: set when a receive starts,
 // cleared by a save of the working file, by No to the save question and by a receive that recorded nothing.

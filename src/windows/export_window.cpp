@@ -104,6 +104,12 @@ void ExportDialog::takeChoices() {
     accept();
 }
 
+void ExportDialog::presetRange(int64_t first, int64_t last) {
+    range->setChecked(true);
+    from->setValue(static_cast<int>(std::min<int64_t>(first, from->maximum())));
+    to->setValue(static_cast<int>(std::min<int64_t>(last, to->maximum())));
+}
+
 ExportChoices ExportDialog::choices() const { return {perInterval->isChecked(), seconds_, spreadsheet->isChecked()}; }
 
 CsvExportOptions ExportDialog::options() const {
@@ -121,6 +127,7 @@ CsvExporter::CsvExporter(FileDialogs& dialogs, MessageBoxes& messages, QString p
     : QObject(parent), dialogs_(dialogs), messages_(messages), dir_(std::move(programDir)), parent_(parent) {
     askOptions = [this](int64_t samples, QWidget* window) -> std::optional<CsvExportOptions> {
         ExportDialog d(samples, messages_, lastExportChoices(dir_), window);
+        if (presetFrom_ > 0) d.presetRange(presetFrom_, presetTo_);
         if (d.exec() != QDialog::Accepted) return std::nullopt;
         rememberExportChoices(dir_, d.choices());
         return d.options();
@@ -136,8 +143,10 @@ CsvExporter::~CsvExporter() {
     delete progress_.data();
 }
 
-void CsvExporter::start(const QString& measurement, QWidget* window) {
+void CsvExporter::start(const QString& measurement, QWidget* window, int64_t from, int64_t to) {
     if (running()) return;
+    presetFrom_ = from;
+    presetTo_ = to;
     QWidget* over = window ? window : parent_;
     const Result<int64_t> samples = tableSampleCount(measurement);
     if (!samples) {

@@ -30,6 +30,8 @@ public:
     // Opens with the choices `chosen`; a bad interval typed in is refused through `messages`, the dialog staying open.
     ExportDialog(int64_t samples, MessageBoxes& messages, const ExportChoices& chosen = {}, QWidget* parent = nullptr);
     CsvExportOptions options() const;
+    // Offers only samples `from`..`to`.
+    void presetRange(int64_t from, int64_t to);
     // The choices to offer next time.
     ExportChoices choices() const;
 
@@ -54,8 +56,8 @@ public:
     ~CsvExporter() override;
 
     // Asks what to export and where, then exports `measurement` in the background, its dialogs over `window`
-    // (the parent when null). One export at a time.
-    void start(const QString& measurement, QWidget* window = nullptr);
+    // (the parent when null), the range of samples `from`..`to` offered when given (from 1). One export at a time.
+    void start(const QString& measurement, QWidget* window = nullptr, int64_t from = 0, int64_t to = 0);
     bool running() const { return worker_.joinable(); }
 
     // What to export of a file of `samples` samples, or nothing when the operator cancelled (tests answer it).
@@ -78,6 +80,7 @@ private:
     QString output_;
     QTimer timer_;
     QPointer<QDialog> progress_;
+    int64_t presetFrom_ = 0, presetTo_ = 0;  // the range the export was started with, if any
     QProgressBar* bar_ = nullptr;
 };
 

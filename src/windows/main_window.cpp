@@ -456,7 +456,7 @@ void MainWindow::trendFollows() {
 
 void MainWindow::mnuTrend_Click() {
     showSingle(trendWindow_, [this] {
-        TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return session_.running(); }, {}, {}};
+        TrendWindowContext c{st_, messages_, dialogs_, dir_, &trendLive_, [this] { return session_.running(); }, {}, {}, {}, nullptr};
         // Ctrl+click in the trend: the analysis window queries that record, as if it had been typed there.
         c.querySample = [this](int64_t no) {
             if (!analysisWindow_ || !analysisWindow_->analysed()) return false;
@@ -465,6 +465,9 @@ void MainWindow::mnuTrend_Click() {
             return true;
         };
         c.assessInterval = [this](const QString& file, int64_t a, int64_t b) { openAssessment(file, a, b); };
+        c.exportRange = [this](const QString& file, int64_t a, int64_t b) {
+            exporter->start(file, trendWindow_.data(), a, b);
+        };
         return new TrendWindow(c);
     }, 600, 600);
 }

@@ -1,7 +1,7 @@
 #include "windows/trend_plots.h"
 
+#include <QMenu>
 #include <QMouseEvent>
-#include <QPdfWriter>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -63,9 +63,24 @@ const std::array<PanelDef, TrendPlots::kPanels>& panelDefs() {
 constexpr int kLeftMargin = 72;  // the same for every panel, so their time axes line up
 constexpr int kGrabPixels = 5;   // how near a cursor a press takes hold of it
 
+// The point at the middle of each gap of `s` in [t0, t1] (on an axis moved on by `shift`), which breaks a line.
+bool breakAtGaps(const TrendSource& s, double shift, double t0, double t1, QVector<QCPGraphData>& data) {
+    if (s.empty() || s.gaps.empty()) return false;
+    for (const ReceiveGap& gap : s.gaps.list()) {
+        const int64_t before = gap.afterSample - s.firstNumber;
+        const double from = (before >= 0 ? s.time(std::min(before, s.size() - 1)) : 0.0) + shift;
+        if (from + gap.seconds >= t0 && from <= t1) data.append(QCPGraphData(from + gap.seconds / 2, qQNaN()));
+    }
+    return true;
+}
+
 }  // namespace
 
 QString TrendPlots::panelTitle(int k) { return QString::fromUtf8(panelDefs()[static_cast<size_t>(k)].title); }
+
+QColor TrendPlots::curveColour(int k, size_t g) { return panelDefs()[static_cast<size_t>(k)].colours[g]; }
+
+QString TrendPlots::panelUnit(int k) { return QString::fromUtf8(panelDefs()[static_cast<size_t>(k)].unit); }
 
 std::vector<TrendQuantity> TrendPlots::plottedQuantities() {
     std::vector<TrendQuantity> all;
@@ -129,9 +144,22 @@ void TrendPlots::buildPanel(int k) {
         lines_[static_cast<size_t>(k)][static_cast<size_t>(c)] = line;
     }
     connect(p->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this, p] { viewChangedBy(p); });
-    connect(p, &QCustomPlot::mouseDoubleClick, this, [this] {
+    connect(p, &QCustomPlot::mouseDoubleClick, this, [this, p](QMouseEvent* e) {
+        // On the time axis, a marker there; in the plot, the whole measurement again.
+        if (nearTimeAxis(p, e->position().toPoint()) && source_ && !source_->empty()) {
+            if (onMarkerRequested) onMarkerRequested(p->xAxis->pixelToCoord(e->position().x()));
+            return;
+        }
         resetView();
         if (onViewMoved) onViewMoved();
+    });
+    p->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(p, &QWidget::customContextMenuRequested, this, [this, p](const QPoint& at) {
+        if (!source_ || source_->empty() || !onMarkerRequested) return;
+        const double t = p->xAxis->pixelToCoord(at.x());
+        QMenu menu(p);
+        menu.addAction(QStringLiteral("在此处设标记"), this, [this, t] { onMarkerRequested(t); });
+        menu.exec(p->mapToGlobal(at));
     });
     connect(p->selectionRect(), &QCPSelectionRect::accepted, this, [this, p](const QRect& r) {
         p->setSelectionRectMode(QCP::srmNone);
@@ -302,29 +330,31 @@ void TrendPlots::redraw() {
         const int columns = std::max(1, p->axisRect()->width());
         double lo = HUGE_VAL, hi = -HUGE_VAL;
         const auto& qs = quantities_[static_cast<size_t>(k)];
-        for (size_t g = 0; g < qs.size(); ++g) {
+        // The curve of quantity q of `s`, its times moved on by `shift`, into `graph`; its extremes in view
+        // widen lo..hi.
+        const auto draw = [&](const TrendSource* s, TrendQuantity q, double shift, QCPGraph* graph) {
             QVector<QCPGraphData> data;
-            const bool shown = source_ && (!isMotorQuantity(qs[g]) || source_->motorUsable);
+            const bool shown = s && (!isMotorQuantity(q) || s->motorUsable);
             if (shown) {
-                envelope(*source_, qs[g], t0, t1, columns, points_);
+                envelope(*s, q, t0 - shift, t1 - shift, columns, points_);
                 data.resize(static_cast<int>(points_.t.size()));
                 for (size_t j = 0; j < points_.t.size(); ++j) {
-                    data[static_cast<int>(j)] = QCPGraphData(points_.t[j], points_.v[j]);
-                    if (points_.t[j] >= t0 && points_.t[j] <= t1 && std::isfinite(points_.v[j])) {
+                    const double t = points_.t[j] + shift;
+                    data[static_cast<int>(j)] = QCPGraphData(t, points_.v[j]);
+                    if (t >= t0 && t <= t1 && std::isfinite(points_.v[j])) {
                         lo = std::min(lo, points_.v[j]);
                         hi = std::max(hi, points_.v[j]);
                     }
                 }
             }
             // No line across a gap of the receive: nothing was measured there.
-            const bool gaps = shown && !source_->empty() && !source_->gaps.empty();
-            if (gaps)
-                for (const ReceiveGap& gap : source_->gaps.list()) {
-                    const double from = gapStart(gap);
-                    if (from + gap.seconds >= t0 && from <= t1)
-                        data.append(QCPGraphData(from + gap.seconds / 2, qQNaN()));
-                }
-            p->graph(static_cast<int>(g))->data()->set(data, !gaps);
+            const bool gaps = shown && breakAtGaps(*s, shift, t0, t1, data);
+            graph->data()->set(data, !gaps);
+        };
+        for (size_t g = 0; g < qs.size(); ++g) {
+            draw(source_, qs[g], 0, p->graph(static_cast<int>(g)));
+            if (!compareGraphs_[static_cast<size_t>(k)].empty())
+                draw(compare_, qs[g], shift_, compareGraphs_[static_cast<size_t>(k)][g]);
         }
         if (!fixed_ && lo <= hi) {
             const double pad = hi > lo ? (hi - lo) * 0.08 : std::max(std::fabs(hi) * 0.05, 0.5);
@@ -332,6 +362,7 @@ void TrendPlots::redraw() {
         }
     }
     placeCursors();
+    placeValueCursors();
     for (QCustomPlot* p : panels)
         if (p->isVisible()) p->replot(QCustomPlot::rpQueuedReplot);
     if (source_ && onReadFailure && !source_->failure().isEmpty()) onReadFailure(source_->failure());
@@ -378,6 +409,11 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
                 p->setSelectionRectMode(QCP::srmCustom);  // a rubber band instead of a drag
                 break;
             }
+            if ((m->modifiers() & Qt::AltModifier) && compare_) {
+                draggingCompare_ = true;  // the comparison slides along the time axis
+                dragFrom_ = timeAt(m);
+                return true;
+            }
             for (int c = 0; c < 2; ++c) {
                 const int64_t i = cursors_[static_cast<size_t>(c)];
                 if (i < 0 || i >= source_->size()) continue;
@@ -386,12 +422,29 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
                     return true;
                 }
             }
+            if (valueShown_ && std::fabs(p->yAxis->coordToPixel(values_[static_cast<size_t>(k)]) -
+                                         m->position().y()) <= kGrabPixels) {
+                draggingValue_ = k;
+                return true;
+            }
             if (onViewMoved) onViewMoved();
             break;
         }
         case QEvent::MouseMove: {
             auto* m = static_cast<QMouseEvent*>(e);
             const double t = timeAt(m);
+            if (draggingCompare_) {
+                if (onComparisonDragged) onComparisonDragged(t - dragFrom_);
+                dragFrom_ = t;
+                return true;
+            }
+            if (draggingValue_ == k) {
+                values_[static_cast<size_t>(k)] = p->yAxis->pixelToCoord(m->position().y());
+                placeValueCursors();
+                p->replot(QCustomPlot::rpQueuedReplot);
+                if (onValueCursorMoved) onValueCursorMoved(k, values_[static_cast<size_t>(k)]);
+                return true;
+            }
             if (dragging_ >= 0) {
                 cursors_[static_cast<size_t>(dragging_)] = source_->nearest(t);
                 placeCursors();
@@ -402,8 +455,9 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
             break;
         }
         case QEvent::MouseButtonRelease:
-            if (dragging_ >= 0) {
-                dragging_ = -1;
+            if (dragging_ >= 0 || draggingValue_ >= 0 || draggingCompare_) {
+                dragging_ = draggingValue_ = -1;
+                draggingCompare_ = false;
                 return true;
             }
             break;
@@ -415,49 +469,8 @@ bool TrendPlots::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
-bool TrendPlots::savePicture(const QString& path) {
-    std::vector<QCustomPlot*> shown;
-    int height = 0, width = 0;
-    for (QCustomPlot* p : panels)
-        if (p->isVisible()) {
-            shown.push_back(p);
-            height += p->height();
-            width = std::max(width, p->width());
-        }
-    if (shown.empty() || width <= 0 || height <= 0) return false;
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        QPdfWriter pdf(path);
-        pdf.setResolution(96);
-        // A page of the plots' size: points are 72 an inch, the plots' pixels 96.
-        pdf.setPageSize(QPageSize(QSizeF(width * 0.75, height * 0.75), QPageSize::Point));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setCreator(QStringLiteral("MERVO"));
-        pdf.setTitle(QStringLiteral("趋势分析"));
-        QCPPainter painter(&pdf);
-        if (!painter.isActive()) return false;
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        int y = 0;
-        for (QCustomPlot* p : shown) {
-            painter.save();
-            painter.translate(0, y);
-            p->toPainter(&painter, p->width(), p->height());
-            painter.restore();
-            y += p->height();
-        }
-        return painter.end();
-    }
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        int y = 0;
-        for (QCustomPlot* p : shown) {
-            painter.drawPixmap(0, y, p->toPixmap(p->width(), p->height()));
-            y += p->height();
-        }
-    }
-    return image.save(path, "PNG");
+bool TrendPlots::nearTimeAxis(QCustomPlot* p, const QPoint& at) const {
+    return at.y() > p->axisRect()->bottom() && at.x() >= p->axisRect()->left() && at.x() <= p->axisRect()->right();
 }
 
 }  // namespace mervo

@@ -11,12 +11,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "analysis/trend_file_source.h"
 #include "platform/program_dir.h"
@@ -32,11 +34,10 @@ constexpr int kSliceMs = 16;             // reading per slice, so the window ans
 constexpr int kLivePollMs = 100;         // a live view redraws at most ten times a second
 constexpr int kDrawEveryMs = 400;        // a file being summarised is drawn as far as it is, this often
 constexpr int kDrawShares = 20;          // and once a twentieth more of it is, so drawing never slows it much
-constexpr int64_t kLiveMinutes[3] = {1, 5, 30};
-
-QString trendTitle() { return QStringLiteral("趋势分析"); }
 
 }  // namespace
+
+QString TrendWindow::title() { return QStringLiteral("趋势分析"); }
 
 TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window),
@@ -47,10 +48,12 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
       live_(ctx.live),
       receiving_(ctx.receiving),
       querySample_(ctx.querySample),
-      assessInterval_(ctx.assessInterval) {
+      assessInterval_(ctx.assessInterval),
+      exportRange_(ctx.exportRange),
+      files_(ctx.files ? *ctx.files : systemFileSystem()) {
     setObjectName(QStringLiteral("trendWindow"));
     setFont(designedFont());
-    setWindowTitle(trendTitle());
+    setWindowTitle(title());
     resize(1200, 780);
     buildControls();
     slicer_.setInterval(0);
@@ -64,15 +67,21 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
     connect(&tableTimer_, &QTimer::timeout, this, &TrendWindow::fillTable);
     tableSlicer_.setInterval(0);
     connect(&tableSlicer_, &QTimer::timeout, this, &TrendWindow::tableSlice);
+    compareSlicer_.setInterval(0);
+    connect(&compareSlicer_, &QTimer::timeout, this, &TrendWindow::compareSlice);
     drawn_.start();
     if (receiving_ && receiving_()) pollLive();
     else reload();
 }
 
 TrendWindow::~TrendWindow() {
+    keepView();
     slicer_.stop();
     tableSlicer_.stop();
+    compareSlicer_.stop();
     job_.reset();
+    compareJob_.reset();
+    plots->setComparison(nullptr, 0, QString());
     plots->setSource(nullptr);
 }
 
@@ -104,7 +113,7 @@ void TrendWindow::buildControls() {
         auto* s = new QSpinBox(this);
         s->setObjectName(QLatin1String(name));
         s->setKeyboardTracking(false);  // the number counts once typed (Enter) or stepped, not per key
-        s->setRange(0, 0);
+        s->setRange(0, std::numeric_limits<int>::max());
         s->setMinimumWidth(110);
         connect(s, qOverload<int>(&QSpinBox::valueChanged), this, &TrendWindow::cursorsFromSpins);
         return s;
@@ -142,6 +151,7 @@ void TrendWindow::buildControls() {
     assessButton = button(QStringLiteral("评估此区间"), &TrendWindow::assessInterval);
     assessButton->setObjectName(QStringLiteral("trendAssess"));
     assessButton->setEnabled(false);
+    auto* third = new QHBoxLayout;
 
     plots = new TrendPlots(this);
     plots->onCursorsMoved = [this](int64_t a, int64_t b) { cursorsFromPlots(a, b); };
@@ -152,16 +162,23 @@ void TrendWindow::buildControls() {
         if (following_ && !freeze->isChecked()) freeze->setChecked(true);
     };
     plots->onReadFailure = [this](const QString& why) { status->setText(why); };
+    buildTools(third);
+    header_ = intervalTableHeader();
     table = new QTableWidget(0, 4, this);
     table->setObjectName(QStringLiteral("trendTable"));
-    table->setHorizontalHeaderLabels(intervalTableHeader());
+    table->setHorizontalHeaderLabels(header_);
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setWordWrap(true);
+    auto* side = new QSplitter(Qt::Vertical, this);
+    side->addWidget(table);
+    side->addWidget(markerList);
+    side->setStretchFactor(0, 4);
+    side->setStretchFactor(1, 1);
     auto* body = new QSplitter(Qt::Horizontal, this);
     body->addWidget(plots);
-    body->addWidget(table);
+    body->addWidget(side);
     body->setStretchFactor(0, 4);
     body->setStretchFactor(1, 1);
     body->setSizes({860, 440});  // room for the table's four columns
@@ -174,6 +191,7 @@ void TrendWindow::buildControls() {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(second);
+    layout->addLayout(third);
     layout->addWidget(body, 1);
     layout->addWidget(readout);
     layout->addWidget(status);
@@ -198,8 +216,9 @@ void TrendWindow::follow() {
 }
 
 void TrendWindow::load(bool tell) {
+    keepView();
     const QString path = st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile;
-    setWindowTitle(QStringLiteral("%1 — %2").arg(trendTitle(), QFileInfo(path).fileName()));
+    setWindowTitle(QStringLiteral("%1 — %2").arg(title(), QFileInfo(path).fileName()));
     shown_ = path;
     assessButton->setEnabled(false);
     // Nothing of the measurement shown before stays in view, even when this one cannot be read.
@@ -213,6 +232,11 @@ void TrendWindow::load(bool tell) {
         return;
     }
     showSource(std::move(file));
+    loadMarkers();
+    // The view the operator left this file in, or the default for one not shown before; its span once the file
+    // is read.
+    pendingView_ = trendView(dir_, path).value_or(TrendView{});
+    applyView(*pendingView_);
     reloadButton->setEnabled(false);
     slicer_.start();
     refresh();
@@ -226,6 +250,10 @@ void TrendWindow::showSource(std::unique_ptr<TrendSource> s) {
     plots->setSource(nullptr);
     source_ = std::move(s);
     numberA_ = numberB_ = 0;
+    pendingView_.reset();
+    markers_.clear();
+    markersWritable_ = false;
+    showMarkers();
     showRows({});
     readout->clear();
     plots->setSource(source_.get());
@@ -253,6 +281,11 @@ void TrendWindow::refresh() {
     } else if (settled && !source_->empty()) {
         setCursorNumbers(source_->firstNumber, source_->firstNumber + source_->size() - 1);
     }
+    if (settled && pendingView_) {
+        if (pendingView_->end > pendingView_->start) plots->setView(pendingView_->start, pendingView_->end);
+        pendingView_.reset();
+        showMarkers();  // at their samples' times, now known
+    }
     const bool grown = source_->ready() - drawnReady_ >= source_->size() / kDrawShares;
     if (settled || (grown && drawn_.elapsed() >= kDrawEveryMs)) {
         plots->sourceChanged();
@@ -260,8 +293,10 @@ void TrendWindow::refresh() {
         drawnReady_ = source_->ready();
     }
     followLive();
-    // A file summarised whole can be assessed; the blocks of a receive are not a file yet.
-    assessButton->setEnabled(assessInterval_ != nullptr && !following_ && settled && !source_->empty());
+    // A file summarised whole can be assessed and exported; the blocks of a receive are not a file yet.
+    const bool whole = !following_ && settled && !source_->empty();
+    assessButton->setEnabled(assessInterval_ != nullptr && whole);
+    exportRangeButton->setEnabled(exportRange_ != nullptr && whole);
 }
 
 void TrendWindow::failed(const QString& why) {
@@ -272,12 +307,17 @@ void TrendWindow::failed(const QString& why) {
 }
 
 void TrendWindow::showSeries() {
-    const QSignalBlocker a(cursorA), b(cursorB);
-    const int64_t firstNumber = source_ ? source_->firstNumber : 1, size = source_ ? source_->size() : 0;
-    const int first = static_cast<int>(firstNumber);
-    const int last = static_cast<int>(firstNumber + std::max<int64_t>(size, 1) - 1);
-    cursorA->setRange(first, last);
-    cursorB->setRange(first, last);
+    // The boxes take any number typed, so that one outside the measurement is said rather than silently
+    // clamped; the tip tells the range.
+    const QString tip = QStringLiteral("%1 – %2").arg(firstNumber()).arg(lastNumber());
+    cursorA->setToolTip(tip);
+    cursorB->setToolTip(tip);
+}
+
+int64_t TrendWindow::firstNumber() const { return source_ ? source_->firstNumber : 1; }
+
+int64_t TrendWindow::lastNumber() const {
+    return firstNumber() + std::max<int64_t>(source_ ? source_->size() : 0, 1) - 1;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -289,6 +329,8 @@ int64_t TrendWindow::indexOfNumber(int64_t number) const {
 }
 
 void TrendWindow::setCursorNumbers(int64_t a, int64_t b) {
+    a = std::clamp(a, firstNumber(), lastNumber());
+    b = std::clamp(b, firstNumber(), lastNumber());
     {
         const QSignalBlocker ba(cursorA), bb(cursorB);
         cursorA->setValue(static_cast<int>(a));
@@ -300,7 +342,20 @@ void TrendWindow::setCursorNumbers(int64_t a, int64_t b) {
     fillTable();
 }
 
-void TrendWindow::cursorsFromSpins() { setCursorNumbers(cursorA->value(), cursorB->value()); }
+void TrendWindow::cursorsFromSpins() {
+    for (QSpinBox* box : {cursorA, cursorB}) {
+        if (box->value() >= firstNumber() && box->value() <= lastNumber()) continue;
+        status->setText(QStringLiteral("数据号 %1 超出范围（%2 – %3），光标 %4 未移动")
+                            .arg(box->value())
+                            .arg(firstNumber())
+                            .arg(lastNumber())
+                            .arg(box == cursorA ? QStringLiteral("A") : QStringLiteral("B")));
+        const QSignalBlocker block(box);
+        box->setValue(static_cast<int>(box == cursorA ? numberA_ : numberB_));
+        return;
+    }
+    setCursorNumbers(cursorA->value(), cursorB->value());
+}
 
 void TrendWindow::cursorsFromPlots(int64_t a, int64_t b) {
     const QSignalBlocker ba(cursorA), bb(cursorB);
@@ -319,11 +374,25 @@ void TrendWindow::fillTable() {
         return;
     }
     job_.start(*source_, indexOfNumber(numberA_), indexOfNumber(numberB_));
+    // The comparison over the span of its samples that lies, once aligned, between the same times.
+    compareJob_.reset();
+    compareStarted_ = false;
+    compareSpan_ = {};
+    if (compare_ && compare_->settled())
+        compareSpan_ = alignedSpan(*compare_, shift(), source_->time(indexOfNumber(numberA_)),
+                                   source_->time(indexOfNumber(numberB_)));
     tableSlice();
 }
 
 void TrendWindow::tableSlice() {
-    if (!job_.run(kSliceMs)) {
+    const bool comparing = compare_ && !compareSpan_.empty();
+    bool done = job_.run(kSliceMs);
+    if (done && comparing && job_.error().isEmpty()) {
+        if (!compareStarted_) compareJob_.start(*compare_, compareSpan_.a, compareSpan_.b);
+        compareStarted_ = true;
+        done = compareJob_.run(kSliceMs);
+    }
+    if (!done) {
         // A long interval is summed a slice at a time; meanwhile the table says how far it is.
         rows_.clear();
         table->clearSpans();
@@ -340,12 +409,19 @@ void TrendWindow::tableSlice() {
         return;
     }
     tableSlicer_.stop();
-    if (!job_.error().isEmpty()) {
-        status->setText(job_.error());
+    const QString error = !job_.error().isEmpty() ? job_.error() : comparing ? compareJob_.error() : QString();
+    if (!error.isEmpty()) {
+        status->setText(error);
         showRows({});
         return;
     }
-    showRows(intervalTable(job_.stats()));
+    header_ = compare_ ? comparisonTableHeader() : intervalTableHeader();
+    if (table->columnCount() != header_.size()) {
+        table->setColumnCount(static_cast<int>(header_.size()));
+        table->setHorizontalHeaderLabels(header_);
+    }
+    showRows(compare_ ? comparisonTable(job_.stats(), comparing ? &compareJob_.stats() : nullptr)
+                      : intervalTable(job_.stats()));
 }
 
 void TrendWindow::showRows(std::vector<IntervalRow> rows) {
@@ -363,13 +439,13 @@ void TrendWindow::showRows(std::vector<IntervalRow> rows) {
             table->setItem(r, c + 1, item);
         }
         if (row.rule) {
-            table->setSpan(r, 1, 1, 3);
+            table->setSpan(r, 1, 1, table->columnCount() - 1);
             table->item(r, 1)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         }
     }
     // Columns as wide as their figures; a rule in words wraps across the row instead of widening a column.
     const QFontMetrics fm(table->font());
-    const QStringList header = intervalTableHeader();
+    const QStringList& header = header_;
     for (int c = 0; c < table->columnCount(); ++c) {
         int width = fm.horizontalAdvance(header.value(c));
         for (const IntervalRow& row : rows_)
@@ -383,7 +459,7 @@ void TrendWindow::showRows(std::vector<IntervalRow> rows) {
 
 void TrendWindow::copyTable() {
     if (rows_.empty()) return;
-    QApplication::clipboard()->setText(intervalTableText(rows_));
+    QApplication::clipboard()->setText(intervalTableText(rows_, header_));
     status->setText(QStringLiteral("区间统计已复制到剪贴板"));
 }
 
@@ -392,12 +468,11 @@ void TrendWindow::exportTable() {
     const FileDialogRequest r = saveRequest(QStringLiteral("导出表格"), QStringLiteral("CSV 文件(*.csv)"), QStringLiteral("csv"));
     const std::optional<QString> path = dialogs_.choose(r);
     if (!path) return;
-    const QStringList header = intervalTableHeader();
-    std::vector<std::vector<QString>> table = {{header.begin(), header.end()}};
+    std::vector<std::vector<QString>> table = {{header_.begin(), header_.end()}};
     for (const IntervalRow& row : rows_) {
         table.push_back({row.label});
         table.back().insert(table.back().end(), row.cells.begin(), row.cells.end());
-        table.back().resize(4);  // a rectangle, as spreadsheets expect
+        table.back().resize(static_cast<size_t>(header_.size()));  // a rectangle, as spreadsheets expect
     }
     if (Status s = writeCsvTable(*path, table, true); !s) {
         messages_.show(QStringLiteral("区间统计导出失败！\r\n%1").arg(s.message()), errorTitle(), MessageButtons::Ok);
@@ -415,51 +490,6 @@ void TrendWindow::samplePicked(int64_t number) {
     const bool done = querySample_ && querySample_(number);
     status->setText(done ? QStringLiteral("数据分析窗口已查询第 %1 组").arg(number)
                          : QStringLiteral("数据分析窗口未打开或尚未分析完毕，无法查询第 %1 组").arg(number));
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Picture
-
-void TrendWindow::savePicture() {
-    const FileDialogRequest r = saveRequest(QStringLiteral("保存图片"), QStringLiteral("PNG 图片(*.png);;PDF 文件(*.pdf)"), QStringLiteral("png"));
-    const std::optional<QString> path = dialogs_.choose(r);
-    if (!path) return;
-    if (!plots->savePicture(*path)) {
-        messages_.show(QStringLiteral("图片 %1 无法保存！").arg(*path), errorTitle(), MessageButtons::Ok);
-        return;
-    }
-    status->setText(QStringLiteral("图片已保存：%1").arg(*path));
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Live
-
-void TrendWindow::pollLive() {
-    const bool receiving = live_ && receiving_ && receiving_() && live_->started();
-    if (receiving && !following_) {
-        // A receive has started: the file shown gives way to the blocks as they come.
-        following_ = true;
-        warning_.clear();
-        showSource(std::make_unique<TrendLiveSource>(*live_, receiving_, TrendPlots::plottedQuantities()));
-        reloadButton->setEnabled(false);
-        assessButton->setEnabled(false);
-        setWindowTitle(QStringLiteral("%1 — 实时").arg(trendTitle()));
-    }
-    if (!following_) return;
-    if (!freeze->isChecked()) refresh();
-    if (!receiving) {
-        following_ = false;
-        reloadButton->setEnabled(true);
-        setWindowTitle(QStringLiteral("%1 — 接收结束").arg(trendTitle()));
-        if (source_) status->setText(source_->status());
-    }
-}
-
-void TrendWindow::followLive() {
-    if (!following_ || freeze->isChecked() || !source_ || source_->empty()) return;
-    const double last = source_->time(source_->size() - 1);
-    const double span = 60.0 * kLiveMinutes[std::clamp(liveSpan->currentIndex(), 0, 2)];
-    plots->setView(last - span, last);
 }
 
 }  // namespace mervo

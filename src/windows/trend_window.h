@@ -11,17 +11,27 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "analysis/trend_compare.h"
 #include "analysis/trend_interval.h"
 #include "analysis/trend_interval_job.h"
 #include "analysis/trend_live.h"
 #include "analysis/trend_source.h"
+#include "files/side_settings.h"
+#include "measurement/sidecar.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "shared/shared_state.h"
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
+class QHBoxLayout;
 class QLabel;
+class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -41,12 +51,18 @@ struct TrendWindowContext {
     std::function<bool(int64_t)> querySample;
     // Assesses the motor over samples A..B of the file shown (评估此区间); unset, the button stays disabled.
     std::function<void(const QString& file, int64_t a, int64_t b)> assessInterval;
+    // Exports samples A..B of the file shown through the export window, its range preset (导出A–B数据…); unset,
+    // the button stays disabled.
+    std::function<void(const QString& file, int64_t a, int64_t b)> exportRange;
+    // Where pictures are written (tests fail its writes).
+    FileSystem* files = nullptr;
 };
 
 class TrendWindow : public QWidget {
     Q_OBJECT
 public:
     explicit TrendWindow(const TrendWindowContext& ctx, QWidget* parent = nullptr);
+    static QString title();  // 趋势分析
     ~TrendWindow() override;
 
     TrendPlots* plots;
@@ -55,6 +71,13 @@ public:
     QCheckBox *fixedAxes, *freeze;
     QSpinBox *cursorA, *cursorB;
     QPushButton *reloadButton, *pictureButton, *copyButton, *exportButton, *assessButton;
+    QPushButton *compareButton, *zoomButton, *exportRangeButton, *copyPictureButton, *defaultViewButton;
+    QPushButton* deleteMarkerButton;
+    QComboBox *alignMode, *legendPlace, *valuePanel;
+    QDoubleSpinBox* compareOffset;  // seconds the comparison is moved on by, dragged (Alt) or typed
+    QCheckBox* valueCursors;
+    QLineEdit* valueEdit;
+    QListWidget* markerList;
     QTableWidget* table;
     QLabel *readout, *status;
 
@@ -78,6 +101,29 @@ public:
     // 评估此区间: the motor assessment of the samples A..B.
     void assessInterval();
 
+    // 比较…: a second measurement over the first (a second press ends the comparison).
+    void compare();
+    // Compares with `path` at once (tests); false when it cannot be read, said in the status line.
+    bool compareWith(const QString& path);
+    const TrendSource* compared() const { return compare_.get(); }
+    // A marker at the sample nearest to time t of the file shown, then its text, its removal; each kept in the
+    // measurement's sidecar at once.
+    void addMarkerAt(double t);
+    void editMarker(int row, const QString& text);
+    void deleteMarker(int row);
+    const std::vector<Marker>& markers() const { return markers_; }
+    // 缩放到A–B, 导出A–B数据…
+    void zoomToCursors();
+    void exportCursorRange();
+    // The typed value of the chosen panel's value cursor.
+    void valueTyped();
+    // 复制图片, and the caption every picture carries.
+    void copyPicture();
+    QStringList pictureCaption() const;
+    // 恢复默认视图: the default view, and the one kept for this file forgotten.
+    void restoreDefaultView();
+    TrendView currentView() const;
+
 private:
     void buildControls();
     // Starts reading the measurement in hand; `tell`: a failure is also shown in a message box.
@@ -97,6 +143,21 @@ private:
     void showRows(std::vector<IntervalRow> rows);
     void samplePicked(int64_t number);
     int64_t indexOfNumber(int64_t number) const;
+    // The cursor numbers a source allows.
+    int64_t firstNumber() const;
+    int64_t lastNumber() const;
+    void buildTools(QHBoxLayout* row);
+    void compareSlice();
+    void endComparison();
+    double shift() const;
+    void comparisonMoved();
+    void loadMarkers();
+    void showMarkers();
+    // Applies `change` to the markers kept beside the file shown and writes them; false (said) when it cannot.
+    bool changeMarkers(const std::function<void(std::vector<Marker>&)>& change);
+    bool writePicture(const QString& path, const QByteArray& bytes);
+    void applyView(const TrendView& v);
+    void keepView();
 
     SharedState& st_;
     MessageBoxes& messages_;
@@ -106,9 +167,21 @@ private:
     std::function<bool()> receiving_;
     std::function<bool(int64_t)> querySample_;
     std::function<void(const QString&, int64_t, int64_t)> assessInterval_;
+    std::function<void(const QString&, int64_t, int64_t)> exportRange_;
+    FileSystem& files_;
     QString shown_;  // the file the source reads
     std::unique_ptr<TrendSource> source_;
     TrendIntervalJob job_;
+    std::unique_ptr<TrendSource> compare_;  // the measurement compared, when there is one
+    QString comparedPath_;
+    TrendIntervalJob compareJob_;
+    IndexSpan compareSpan_;  // of the comparison, matching A..B
+    bool compareStarted_ = false;
+    QTimer compareSlicer_;
+    std::vector<Marker> markers_;  // of the file shown, by sample
+    bool markersWritable_ = false;  // a sidecar that cannot be read is never written over
+    std::optional<TrendView> pendingView_;  // its span, once the file is summarised
+    QStringList header_;  // of the table shown
     QTimer slicer_, livePoll_, tableTimer_, tableSlicer_;
     QElapsedTimer drawn_;     // since the plots last took the source's changes
     int64_t drawnReady_ = 0;  // samples summarised then

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <optional>
 #include <random>
 #include <vector>
 
+#include "analysis/trend_compare.h"
 #include "analysis/trend_decimate.h"
 #include "analysis/trend_file_source.h"
 #include "analysis/trend_interval.h"
@@ -84,7 +87,80 @@ struct KnownFile {
     }
 };
 
+// A measurement starting at `clock` whose `n` samples over `seconds` have every channel at `amps`, 250 V and
+// `kw`; no nameplate.
+void writeSteady(const QString& path, float clock, int n, float seconds, float amps, float kw) {
+    FileHeader h;
+    h.StartTime = clock;
+    h.TotalTime = seconds;
+    h.channels = {1, 1, 1};
+    WorkingFileWriter w;
+    ASSERT_TRUE(test::succeeded(w.create(path, h)));
+    const float v[9] = {-amps, 250, kw, -amps, 250, kw, -amps, 250, kw};
+    for (int k = 0; k < n; ++k) ASSERT_TRUE(test::succeeded(w.appendSample(v)));
+    std::array<float, 12> mx{}, mn{};
+    ASSERT_TRUE(test::succeeded(w.appendTrailer(mx, mn)));
+    ASSERT_TRUE(test::succeeded(w.close()));
+}
+
 }  // namespace
+
+// Before and after a retrofit: "before" starts at 08:00:00, 10 samples a second apart (sample k at k s), each
+// channel 10 A and 2 kW (ΣP 6 kW); "after" starts at 08:00:05, 20 samples half a second apart, 8 A and 1.5 kW
+// (ΣP 4.5 kW). Cursors A..B on samples 7..10 of "before", 7 s to 10 s.
+TEST(TrendCompare, TheSecondFilesAlignedSpanAndTheDifferenceColumns) {
+    QTemporaryDir dir;
+    writeSteady(dir.filePath(QStringLiteral("before.MTQ")), 8 * 3600, 10, 10, 10, 2);
+    writeSteady(dir.filePath(QStringLiteral("after.MTQ")), 8 * 3600 + 5, 20, 10, 8, 1.5f);
+    TrendFileSource before, after;
+    ASSERT_TRUE(test::succeeded(before.open(dir.filePath(QStringLiteral("before.MTQ")), allQuantities())));
+    ASSERT_TRUE(test::succeeded(after.open(dir.filePath(QStringLiteral("after.MTQ")), allQuantities())));
+    ASSERT_TRUE(test::succeeded(before.summariseAll()) && test::succeeded(after.summariseAll()));
+    const Result<IntervalStats> first = intervalStats(before, 6, 9);
+    ASSERT_TRUE(test::succeeded(first));
+    using Cells = QStringList;
+    const struct {
+        const char* what;
+        CompareAlignment how;
+        double offset;
+        int64_t a, b;  // numbers of the second's samples; b < a: none
+        Cells i1, dt, rate;
+    } cases[] = {
+        // Sample j of "after" at 0.5 j + 5 s: 7..10 s is j = 4..10, 3.5 s of it.
+        {"time of day", CompareAlignment::ClockTime, 0, 4, 10, {"10", "10", "10", "8", "8", "8", "-2"},
+         {"4", "", "", "3.5", "", "", "-0.5"}, {"6", "", "", "4.5", "", "", "-1.5"}},
+        // At 0.5 j s: j = 14..20.
+        {"elapsed", CompareAlignment::Elapsed, 0, 14, 20, {"10", "10", "10", "8", "8", "8", "-2"},
+         {"4", "", "", "3.5", "", "", "-0.5"}, {"6", "", "", "4.5", "", "", "-1.5"}},
+        // At 0.5 j - 2.5 s: j = 19..20, 1 s.
+        {"elapsed, moved back 2.5 s", CompareAlignment::Elapsed, -2.5, 19, 20, {"10", "10", "10", "8", "8", "8", "-2"},
+         {"4", "", "", "1", "", "", "-3"}, {"6", "", "", "4.5", "", "", "-1.5"}},
+        // Past its end: nothing of it lies between the cursors.
+        {"moved past", CompareAlignment::Elapsed, 100, 1, 0, {"10", "10", "10", "", "", "", ""},
+         {"4", "", "", "", "", "", ""}, {"6", "", "", "", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const IndexSpan span = alignedSpan(after, compareShift(c.how, before.startClock, after.startClock, c.offset),
+                                           before.time(6), before.time(9));
+        EXPECT_EQ(span.a + 1, c.a);
+        EXPECT_EQ(span.b + 1, c.b);
+        std::optional<IntervalStats> second;
+        if (!span.empty()) {
+            const Result<IntervalStats> r = intervalStats(after, span.a, span.b);
+            ASSERT_TRUE(test::succeeded(r));
+            second = *r;
+        }
+        std::map<QString, Cells> rows;
+        for (const IntervalRow& row : comparisonTable(*first, second ? &*second : nullptr))
+            rows[row.label] = Cells(row.cells.begin(), row.cells.end());
+        EXPECT_EQ(rows[QStringLiteral("I1 (A)")], c.i1);
+        EXPECT_EQ(rows[QStringLiteral("Δt (s)")], c.dt);
+        EXPECT_EQ(rows[QStringLiteral("有功电量每小时 (kWh/h)")], c.rate);
+        // Energies of spans of different lengths are compared only as rates.
+        EXPECT_EQ(rows[QStringLiteral("有功电量 (kWh)")].value(6), QString());
+    }
+}
 
 TEST(TrendInterval, StatisticsMatchTheHandWorkedFile) {
     TrendFileSource s;

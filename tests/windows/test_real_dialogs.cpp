@@ -35,6 +35,8 @@
 #include "windows/port_devices_dialog.h"
 #include "windows/print_window.h"
 #include "windows/settings_window.h"
+#include "windows/trend_window.h"
+#include "platform/file_size_limit.h"
 #include "support/status_matchers.h"
 
 namespace mervo {
@@ -344,6 +346,54 @@ TEST_F(RealDialogs, assigningALinkedPortAsksAndTheSettingsCancelPutsItBack) {
         EXPECT_TRUE(w.isNull());
         EXPECT_EQ(QFile::symLinkTarget(com2).toStdString(),
                   QDir(dir.path()).absoluteFilePath(QString::fromUtf8(c.after)).toStdString());
+    }
+}
+
+// 保存图片 over a picture that is there: Qt's question first, then the new picture beside the old one and put in
+// its place only once whole, so a write that fails (the disk full) leaves the old picture as it was, and says so.
+TEST_F(RealDialogs, aPictureSavedOverAnOldOneReplacesItOnlyWhenWrittenWhole) {
+    const QString old = dir.filePath(QStringLiteral("trend.png"));
+    const struct {
+        const char* what;
+        bool diskFull;
+    } cases[] = {{"the disk full", true}, {"written", false}};
+    const auto w = mainWindow();
+    w->mnuTrend_Click();
+    QPointer<TrendWindow> trend = w->trendWindow();
+    ASSERT_TRUE(trend);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !trend->loading() && trend->source(); }));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            QFile f(old);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("an earlier picture");
+        }
+        const QStringList before = filesIn(dir);
+        QString told;
+        std::vector<Step> steps = {
+            {saveDialog(QStringLiteral("保存图片")), [&](QWidget* d) { typeName(d, old); }},
+            {is<QMessageBox>, [](QWidget* box) { clickButton(box, QMessageBox::Yes); }},
+        };
+        if (c.diskFull)
+            steps.push_back({is<QMessageBox>, [&](QWidget* box) {
+                                 told = qobject_cast<QMessageBox*>(box)->text();
+                                 clickButton(box, QMessageBox::Ok);
+                             }});
+        // Room for the old picture, none for a new one.
+        std::unique_ptr<test::FileSizeLimit> full;
+        if (c.diskFull) full = std::make_unique<test::FileSizeLimit>(1024);
+        Operator op(steps);
+        QTest::mouseClick(trend->pictureButton, Qt::LeftButton);
+        EXPECT_TRUE(op.waitUntilFinished());
+        full.reset();
+        if (c.diskFull) {
+            EXPECT_EQ(bytes(old), "an earlier picture");
+            EXPECT_TRUE(told.contains(old)) << told.toStdString();
+            EXPECT_EQ(filesIn(dir).join(QLatin1Char(' ')), before.join(QLatin1Char(' '))) << "nothing left beside it";
+        } else {
+            EXPECT_TRUE(bytes(old).startsWith("\x89PNG"));
+        }
     }
 }
 

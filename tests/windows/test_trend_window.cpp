@@ -2,8 +2,12 @@
 // number, the interval table read off; Ctrl+click on a sample queries it in the analysis window.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <map>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -11,6 +15,8 @@
 #include <qcustomplot.h>
 
 #include "acquisition/instrument_sim.h"
+#include "files/side_settings.h"
+#include "measurement/sidecar.h"
 #include "measurement/reader.h"
 #include "windows/analysis_window.h"
 #include "windows/gui_test_support.h"
@@ -26,7 +32,9 @@ namespace {
 // 9-12 generating at -6 kW, one second apart.
 TrendWindow* openTrendOnFixture(MainWindowRig& rig) {
     const QString file = rig.path("motor.MTQ");
-    EXPECT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), file));
+    if (!QFile::exists(file)) {  // a restarted program opens the same file again
+        EXPECT_TRUE(QFile::copy(QStringLiteral(MERVO_ANALYSIS_FIXTURES "/trend_motor.MTQ"), file));
+    }
     rig.window->openPath(file);
     rig.window->show();
     rig.window->activateWindow();
@@ -204,4 +212,95 @@ TEST(TrendWindowTest, FollowsAReceiveThenShowsItsFile) {
     ASSERT_NE(t->source(), nullptr);
     EXPECT_EQ(t->source()->size(), 4);
     EXPECT_EQ(t->source()->value(TrendQuantity::I1, 3), 14.0f);
+}
+
+// A marker set by a double click on the time axis is kept beside the file at once, under the receive's name for
+// it; its text is edited in the side list, a click there moves cursor A to it, and deleting it leaves no sidecar.
+TEST(TrendWindowTest, MarkersSetEditedAndDeletedInTheWindowAreKeptBesideTheFile) {
+    MainWindowRig rig;
+    TrendWindow* w = openTrendOnFixture(rig);
+    ASSERT_TRUE(w && w->source() && w->source()->size() == 12);
+    w->show();
+    w->plots->redrawNow();
+    QCustomPlot* axis = w->plots->panels[4];  // the lowest, with the time labels
+    const QString file = rig.path("motor.MTQ");
+    const auto kept = [&] {
+        const Result<Sidecar> side = readSidecar(file, w->source()->startClock);
+        return side ? side->markers : std::vector<Marker>{{-1, QStringLiteral("unreadable")}};
+    };
+    QTest::mouseDClick(axis, Qt::LeftButton, Qt::NoModifier,
+                       QPoint(static_cast<int>(axis->xAxis->coordToPixel(5.0)), axis->axisRect()->bottom() + 6));
+    EXPECT_EQ(kept(), (std::vector<Marker>{{5, QStringLiteral("标记 1")}}));
+    ASSERT_EQ(w->markerList->count(), 1);
+
+    w->markerList->item(0)->setText(QStringLiteral("改造前"));
+    settle();
+    EXPECT_EQ(kept(), (std::vector<Marker>{{5, QStringLiteral("改造前")}}));
+    QTest::mouseClick(w->markerList->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      w->markerList->visualItemRect(w->markerList->item(0)).center());
+    EXPECT_EQ(w->cursorA->value(), 5);
+
+    w->markerList->setCurrentRow(0);
+    w->deleteMarkerButton->click();
+    EXPECT_TRUE(kept().empty());
+    EXPECT_FALSE(QFile::exists(sidecarPath(file)));
+    EXPECT_EQ(w->markerList->count(), 0);
+}
+
+// A typed cursor number outside the measurement is said and the cursor stays, instead of moving to the end.
+TEST(TrendWindowTest, ACursorNumberOutsideTheFileIsSaidNotClamped) {
+    MainWindowRig rig;
+    TrendWindow* w = openTrendOnFixture(rig);
+    ASSERT_TRUE(w && w->source() && w->source()->size() == 12);
+    typeNumber(w->cursorA, 4);
+    typeNumber(w->cursorA, 40);
+    EXPECT_EQ(w->cursorA->value(), 4);
+    EXPECT_EQ(w->plots->cursor(0), 3);
+    EXPECT_TRUE(w->status->text().contains(QStringLiteral("40"))) << w->status->text().toStdString();
+}
+
+// The view the operator left a file in comes back after the program is started again; a file never shown opens in
+// the default view, and 恢复默认视图 forgets the one kept.
+TEST(TrendWindowTest, AFilesViewComesBackAfterARestart) {
+    MainWindowRig rig;
+    TrendWindow* w = openTrendOnFixture(rig);
+    ASSERT_TRUE(w && w->source() && w->source()->size() == 12);
+    w->panelBoxes[1]->setChecked(false);
+    w->timeMode->setCurrentIndex(1);
+    w->legendPlace->setCurrentIndex(2);
+    w->fixedAxes->setChecked(true);
+    w->plots->setValueRange(0, -5, 25);
+    w->plots->setView(3, 8);
+
+    rig.window.reset();
+    rig.window = std::make_unique<MainWindow>(
+        MainWindowContext{rig.state, rig.clock, rig.dialogs, rig.messages, rig.port, rig.dir.path()});
+    w = openTrendOnFixture(rig);
+    ASSERT_TRUE(w && w->source() && w->source()->size() == 12);
+    EXPECT_FALSE(w->panelBoxes[1]->isChecked());
+    EXPECT_FALSE(w->plots->panelVisible(1));
+    EXPECT_EQ(w->timeMode->currentIndex(), 1);
+    EXPECT_EQ(w->legendPlace->currentIndex(), 2);
+    EXPECT_FALSE(w->plots->panels[0]->legend->visible());
+    EXPECT_TRUE(w->fixedAxes->isChecked());
+    EXPECT_EQ(w->plots->valueRange(0), (std::pair<double, double>(-5, 25)));
+    EXPECT_EQ(w->plots->viewStart(), 3.0);
+    EXPECT_EQ(w->plots->viewEnd(), 8.0);
+
+    // Another file: the default.
+    ASSERT_TRUE(QFile::copy(rig.path("motor.MTQ"), rig.path("other.MTQ")));
+    rig.window->openPath(rig.path("other.MTQ"));
+    ASSERT_TRUE(QTest::qWaitFor([w] { return !w->loading() && w->source() && w->source()->size() == 12; }));
+    EXPECT_TRUE(w->panelBoxes[1]->isChecked());
+    EXPECT_EQ(w->timeMode->currentIndex(), 0);
+    EXPECT_FALSE(w->fixedAxes->isChecked());
+    EXPECT_EQ(w->plots->viewStart(), 1.0);
+
+    rig.window->openPath(rig.path("motor.MTQ"));
+    ASSERT_TRUE(QTest::qWaitFor([w] { return !w->loading() && w->source() && w->source()->size() == 12; }));
+    EXPECT_EQ(w->timeMode->currentIndex(), 1);
+    w->defaultViewButton->click();
+    EXPECT_EQ(w->timeMode->currentIndex(), 0);
+    EXPECT_TRUE(w->panelBoxes[1]->isChecked());
+    EXPECT_FALSE(trendView(rig.dir.path(), rig.path("motor.MTQ")).has_value());
 }
