@@ -48,7 +48,7 @@ QString powerFactorText(const Assessment& a) {
 
 }  // namespace
 
-QStringList comparisonTableHeader() {
+QStringList retrofitTableHeader() {
     return {QStringLiteral("项目"), QStringLiteral("改造前"), QStringLiteral("改造后"), QStringLiteral("差值（后 − 前）"),
             QStringLiteral("单位")};
 }

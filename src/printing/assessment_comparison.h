@@ -22,7 +22,7 @@ struct ComparisonRow {
     bool group = false;  // a title across the table
 };
 
-QStringList comparisonTableHeader();  // 项目, 改造前, 改造后, 差值（后 − 前）, 单位
+QStringList retrofitTableHeader();  // 项目, 改造前, 改造后, 差值（后 − 前）, 单位
 std::vector<ComparisonRow> comparisonRows(const ComparedSide& before, const ComparedSide& after);
 // How the differences are made, under the table.
 QString comparisonRuleText();

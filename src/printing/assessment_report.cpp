@@ -363,7 +363,7 @@ double comparisonTable(Surface& s, const Frame& f, double y, const std::vector<C
         const QString shown = s.textWidth(text) > columnWidth ? elideMiddle(s, text, columnWidth) : text;
         rightAt(s, right, y, shown);
     };
-    const QStringList header = comparisonTableHeader();
+    const QStringList header = retrofitTableHeader();
     font(s, kTableFont, true);
     textAt(s, f.left + 150, y, header[0]);
     cell(beforeRight, header[1]);
