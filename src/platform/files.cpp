@@ -61,6 +61,13 @@ public:
         (void)n;
 #endif
     }
+    Status setModificationTime(const QDateTime& when) override {
+        const qint64 msecs = when.toMSecsSinceEpoch();
+        struct timespec times[2] = {{0, UTIME_OMIT}, {msecs / 1000, (msecs % 1000) * 1000000}};
+        if (::futimens(fd_, times) != 0)
+            return systemFailure(QStringLiteral("文件 %1 无法设定修改时间").arg(path_), errno);
+        return {};
+    }
     Status close() override {
         if (fd_ < 0) return {};
         const int fd = fd_;
@@ -127,6 +134,10 @@ public:
     }
 
     void remove(const QString& path) override { ::unlink(native(path).constData()); }
+
+    Status read(const ReadOnlyFile& file, int64_t offset, void* out, size_t n) override {
+        return file.readAt(offset, out, n);
+    }
 };
 
 }  // namespace
