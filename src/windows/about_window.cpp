@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 
 namespace mervo {
 

@@ -15,9 +15,9 @@
 #include "analysis/record_sliders.h"
 #include "platform/program_dir.h"
 #include "windows/end_key.h"
-#include "platform/qt/picture_box.h"
-#include "platform/qt/designed_controls.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/picture_box.h"
+#include "platform/qt_widgets/designed_controls.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/message_titles.h"
 

@@ -12,8 +12,8 @@
 
 #include "motor/nameplate_entry.h"
 #include "motor/operating_point.h"
-#include "platform/qt/designed_controls.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/designed_controls.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/text_parse.h"
 #include "shared/message_titles.h"

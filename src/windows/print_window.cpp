@@ -12,8 +12,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
-#include "platform/qt/printer_output.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/printer_output.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "files/side_settings.h"
 #include "printing/data_table.h"
 #include "printing/report.h"

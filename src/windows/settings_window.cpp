@@ -13,7 +13,7 @@
 #include "files/settings_entry.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/time_split.h"
 #include "shared/message_titles.h"

@@ -20,7 +20,7 @@
 
 #include "analysis/trend_file_source.h"
 #include "platform/program_dir.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/message_titles.h"
 #include "windows/trend_plots.h"
 

@@ -17,7 +17,7 @@ fresh
 
 # file:include planted at its top
 for plant in measurement/reader.h:windows/main_window.h shared/result.h:platform/files.h \
-             analysis/curves.cpp:printing/report.h platform/qt/pdf_output.cpp:measurement/reader.h; do
+             analysis/curves.cpp:printing/report.h platform/qt_paint/pdf_output.cpp:measurement/reader.h; do
     file="${plant%%:*}"
     include="${plant#*:}"
     fresh
