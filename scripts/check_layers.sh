@@ -6,7 +6,7 @@ src="${1:-$(dirname "$0")/../src}"
 [ -d "$src" ] || { echo "check_layers: no folder $src" >&2; exit 2; }
 
 # Top to bottom; the same list stands in the design notes.
-layers=(shared platform measurement acquisition motor files analysis assessment printing windows app)
+layers=(shared platform measurement acquisition motor files analysis assessment printing export windows app)
 
 declare -A rank
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done

@@ -1,6 +1,6 @@
 #include "windows/trend_window.h"
 
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 
 #include <QDate>
 #include <QDateTime>
