@@ -23,7 +23,7 @@
 
 #include "day_file.h"
 #include "analysis/analysis_pass.h"
-#include "platform/qt/painter_surface.h"
+#include "platform/qt_paint/painter_surface.h"
 
 extern char** environ;
 

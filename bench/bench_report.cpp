@@ -9,7 +9,7 @@
 
 #include "measurement/writer.h"
 #include "analysis/analysis_pass.h"
-#include "platform/qt/pdf_output.h"
+#include "platform/qt_paint/pdf_output.h"
 #include "printing/print_job.h"
 #include "printing/report.h"
 

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "day_file.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "windows/trend_plots.h"
 #include "windows/trend_window.h"
 

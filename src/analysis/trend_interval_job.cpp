@@ -1,7 +1,8 @@
 #include "analysis/trend_interval_job.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
+
+#include "shared/time_box.h"
 
 namespace mervo {
 
@@ -32,9 +33,8 @@ void TrendIntervalJob::start(TrendSource& s, int64_t a, int64_t b) {
 
 bool TrendIntervalJob::run(int budgetMs) {
     if (!source_ || over_) return true;
-    QElapsedTimer t;
-    t.start();
-    while (next_ < end_) {
+    const bool summed = runForAbout(budgetMs, [this] {
+        if (next_ >= end_) return true;
         const int64_t to = std::min(next_ + kChunk, end_);
         if (Status s = source_->addTo(acc_, next_, to); !s) {
             error_ = s.message();
@@ -42,9 +42,10 @@ bool TrendIntervalJob::run(int budgetMs) {
             return true;
         }
         next_ = to;
-        if (t.elapsed() >= budgetMs) break;
-    }
-    if (next_ < end_) return false;
+        return next_ >= end_;
+    });
+    if (over_) return true;
+    if (!summed) return false;
     stats_ = acc_.finish(source_->empty() ? 0 : source_->firstNumber + a_, source_->stepSeconds(),
                          source_->motorUsable);
     over_ = true;

@@ -50,18 +50,25 @@ void FileReplacement::abandon() {
     file_.reset();
 }
 
-Status copyReplacing(const QString& source, const QString& destination, FileSystem& fs) {
+Status copyInto(FileReplacement& out, const QString& source, FileSystem& fs,
+                const std::function<void(int64_t offset, char* bytes, size_t count)>& edit) {
     ReadOnlyFile in;
     if (Status s = in.open(source); !s) return s;
-    FileReplacement out(fs);
-    if (Status s = out.begin(destination); !s) return s;
     std::vector<char> chunk(1 << 20);
     for (int64_t at = 0; at < in.size();) {
         const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk.size()), in.size() - at));
-        if (Status s = in.readAt(at, chunk.data(), n); !s) return s;
+        if (Status s = fs.read(in, at, chunk.data(), n); !s) return s;
+        if (edit) edit(at, chunk.data(), n);
         if (Status s = out.file().writeAt(at, chunk.data(), n); !s) return s;
         at += static_cast<int64_t>(n);
     }
+    return {};
+}
+
+Status copyReplacing(const QString& source, const QString& destination, FileSystem& fs) {
+    FileReplacement out(fs);
+    if (Status s = out.begin(destination); !s) return s;
+    if (Status s = copyInto(out, source, fs); !s) return s;
     return out.commit();
 }
 

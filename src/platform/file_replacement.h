@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/files.h"
@@ -36,6 +38,11 @@ private:
 // Removes the new versions in `dir` that writers killed before they finished left behind (".NAME.<tag>-XXXXXX"
 // of the tags the program writes), passing over those a live writer still holds. Returns how many it removed.
 int sweepOrphanTemporaries(const QString& dir);
+
+// Writes the bytes of `source`, read through `fs`, into the new version `out` has begun. `edit`, where given, may
+// change each piece (`count` bytes from `offset` of the file) before it is written.
+Status copyInto(FileReplacement& out, const QString& source, FileSystem& fs,
+                const std::function<void(int64_t offset, char* bytes, size_t count)>& edit = {});
 
 // Copies `source` byte for byte over `destination` through a FileReplacement: the destination is either as it was
 // or the whole copy, whatever fails.

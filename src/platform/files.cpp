@@ -62,6 +62,13 @@ public:
         (void)n;
 #endif
     }
+    Status setModificationTime(const QDateTime& when) override {
+        const qint64 msecs = when.toMSecsSinceEpoch();
+        struct timespec times[2] = {{0, UTIME_OMIT}, {msecs / 1000, (msecs % 1000) * 1000000}};
+        if (::futimens(fd_, times) != 0)
+            return systemFailure(QStringLiteral("文件 %1 无法设定修改时间").arg(path_), errno);
+        return {};
+    }
     Status close() override {
         if (fd_ < 0) return {};
         const int fd = fd_;
@@ -135,6 +142,10 @@ public:
             return systemFailure(QStringLiteral("无法得知 %1 所在磁盘的剩余空间").arg(path), errno);
         // f_bavail, not f_bfree: the blocks kept for root are no room for the operator.
         return static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
+    }
+
+    Status read(const ReadOnlyFile& file, int64_t offset, void* out, size_t n) override {
+        return file.readAt(offset, out, n);
     }
 };
 

@@ -1,8 +1,10 @@
 // Files as the program needs them from the operating system: a regular file read by offset, and the durable-file
-// seam through which every file the program writes reaches the disk (write, sync, rename, directory sync).
+// seam through which every file the program writes reaches the disk (write, sync, rename, directory sync) and a
+// file it copies is read.
 // Tests put a recording file system behind the seam to see the order of those steps and to make one of them fail.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -54,6 +56,8 @@ public:
         (void)offset;
         (void)n;
     }
+    // Gives the file the modification time `when` (a copy keeps its original's date this way).
+    virtual Status setModificationTime(const QDateTime& when) = 0;
     virtual Status close() = 0;
 };
 
@@ -101,6 +105,8 @@ public:
     virtual void remove(const QString& path) = 0;
     // The bytes this user may still write on the file system that holds `path` (a file or a folder).
     virtual Result<int64_t> freeBytes(const QString& path) = 0;
+    // Exactly `n` bytes from `offset` of a file opened for reading.
+    virtual Status read(const ReadOnlyFile& file, int64_t offset, void* out, size_t n) = 0;
 };
 
 // The operating system's files.

@@ -6,7 +6,7 @@
 
 #include "measurement/reader.h"
 #include "motor/nameplate_entry.h"
-#include "printing/csv_export.h"
+#include "shared/spreadsheet_text.h"
 #include "shared/time_split.h"
 
 namespace mervo {

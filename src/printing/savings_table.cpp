@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "printing/csv_export.h"
+#include "shared/spreadsheet_text.h"
 #include "shared/number_format.h"
 #include "shared/time_split.h"
 

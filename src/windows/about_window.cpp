@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 
 namespace mervo {
 
@@ -13,15 +13,10 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
     setFont(designedFont());
     setFixedTwipsSize(this, 3315, 2310);
 
-    Frame1 = new QGroupBox(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    setTwipsGeometry(Frame1, 120, 120, 3015, 1575);
+    Frame1 = placed<QGroupBox>(this, QStringLiteral("Frame1"), 120, 120, 3015, 1575);
 
     auto label = [this](const char* name, const QString& text, int left, int top, int width, int height) {
-        auto* l = new QLabel(text, Frame1);
-        l->setObjectName(QLatin1String(name));
-        setTwipsGeometry(l, left, top, width, height);
-        return l;
+        return placed<QLabel>(Frame1, QLatin1String(name), left, top, width, height, text);
     };
     Label1 = label("Label1", QStringLiteral("MERVO 电能综合测试仪"), 120, 240, 2655, 255);
     Label1->setFont(designedFont(QStringLiteral("宋体"), 10.5));
@@ -30,9 +25,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
     // Baseline with the larger face beside it.
     Label3 = label("Label3", QStringLiteral("V6.18"), 1920, 600, 495, 210);
 
-    Command1 = new QPushButton(QStringLiteral("关闭窗口"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    setTwipsGeometry(Command1, 1080, 1800, 1095, 375);
+    Command1 = placed<QPushButton>(this, QStringLiteral("Command1"), 1080, 1800, 1095, 375, QStringLiteral("关闭窗口"));
     Command1->setDefault(true);
     connect(Command1, &QPushButton::clicked, this, &AboutWindow::Command1_Click);
 }

@@ -15,9 +15,9 @@
 #include "analysis/record_sliders.h"
 #include "platform/program_dir.h"
 #include "windows/end_key.h"
-#include "platform/qt/picture_box.h"
-#include "platform/qt/designed_controls.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/picture_box.h"
+#include "platform/qt_widgets/designed_controls.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/message_titles.h"
 
@@ -44,37 +44,24 @@ const PanelRow kValueRows[12] = {
 const PanelRow kMotorRows[4] = {
     {15, 240, "输入功率", "kW"}, {16, 600, "输出功率", "kW"}, {17, 960, "效　　率", "%"}, {18, 1320, "负 载 率", "%"}};
 
-template <class W>
-W* place(QWidget* parent, int left, int top, int width, int height) {
-    auto* w = new W(parent);
-    setTwipsGeometry(w, left, top, width, height);
-    return w;
-}
-
 QLabel* label(QWidget* parent, const QString& text, int left, int top, int width = 840) {
-    auto* l = place<QLabel>(parent, left, top, width, 255);
-    l->setText(text);
-    return l;
+    return placed<QLabel>(parent, {}, left, top, width, 255, text);
 }
 
 QGroupBox* frame(QWidget* parent, const QString& title, int left, int top, int width, int height) {
-    auto* f = place<QGroupBox>(parent, left, top, width, height);
-    f->setTitle(title);
-    return f;
+    return placed<QGroupBox>(parent, {}, left, top, width, height, title);
 }
 
 }  // namespace
 
 AnalysisWindow::AnalysisWindow(SharedState& state, MessageBoxes& messages, QString programDir, QWidget* parent)
-    : QWidget(parent, Qt::Window), st_(state), messages_(messages), dir_(std::move(programDir)) {
+    : QWidget(parent, Qt::Window), st_(state), messages_(messages), dir_(std::move(programDir)), slicer_(kSliceMs) {
     setObjectName(QStringLiteral("Form3"));
     setFont(designedFont());
     setFixedTwipsSize(this, 11550, 7230);
     buildPanel();
     buildCurves();
     buildQueryAndButtons();
-    slicer_.setInterval(0);
-    connect(&slicer_, &QTimer::timeout, this, &AnalysisWindow::runSlice);
     endProgram = [] { qApp->quit(); };
     watchEndKey(this, this, [this] { endProgram(); });
     Form_Load();
@@ -145,8 +132,8 @@ void AnalysisWindow::buildCurves() {
     }
     Label3 = label(Frame3, QString(), 6960, 2280, 300);
     Label4 = label(Frame3, QString(), 480, 240, 3015);
-    HScroll1 = place<QScrollBar>(Frame3, 360, 2640, 6615, 255);
-    HScroll2 = place<QScrollBar>(Frame3, 360, 2880, 6615, 255);
+    HScroll1 = placed<QScrollBar>(Frame3, {}, 360, 2640, 6615, 255);
+    HScroll2 = placed<QScrollBar>(Frame3, {}, 360, 2880, 6615, 255);
     for (QScrollBar* s : {HScroll1, HScroll2}) {
         s->setOrientation(Qt::Horizontal);
         s->hide();
@@ -162,15 +149,11 @@ void AnalysisWindow::buildQueryAndButtons() {
     Label1[18] = label(Frame6, QStringLiteral("瞬时数据"), 960, 240, 735);
     Label1[13] = label(Frame6, QString(), 1800, 240, 1335);
     Label1[19] = label(Frame6, QStringLiteral("NO："), 3960, 240, 375);
-    Text1 = place<QLineEdit>(Frame6, 4320, 240, 735, 270);
-    Text1->setText(QStringLiteral("1"));
-    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1 = placed<QLineEdit>(Frame6, QStringLiteral("Text1"), 4320, 240, 735, 270, QStringLiteral("1"));
     auto button = [&](QWidget* parent, const QString& text, const QString& tip, int left, int top, int w, int h,
                       const char* name) {
-        auto* b = place<QPushButton>(parent, left, top, w, h);
-        b->setText(text);
+        auto* b = placed<QPushButton>(parent, QLatin1String(name), left, top, w, h, text);
         b->setToolTip(tip);
-        b->setObjectName(QLatin1String(name));
         return b;
     };
     Command3 = button(Frame6, QStringLiteral("查 询"), QStringLiteral("按数据号显示瞬时数据"), 5160, 240, 855, 255, "Command3");
@@ -301,7 +284,7 @@ void AnalysisWindow::setAnalysing(bool on) {
 }
 
 void AnalysisWindow::Command2_Click() {
-    if (slicer_.isActive()) return;
+    if (slicer_.active()) return;
     // An interrupted recording is offered for recovery first: recovered, its trailer is there and a partial
     // last sample no longer stops the analysis; declined, the pass works from its whole samples as it can.
     offerRecovery(st_.file.WorkFile.isEmpty() ? workFilePath(dir_) : st_.file.WorkFile, messages_,
@@ -322,14 +305,10 @@ void AnalysisWindow::Command2_Click() {
     }
     if (!warning.isEmpty()) messages_.show(warning, analysisTitle(), MessageButtons::Ok);
     if (pass_->axesReady()) showTicks();
-    slicer_.start();
+    slicer_.start([this] { return pass_->step(kStepSamples); }, [this](bool over) { sliceDone(over); });
 }
 
-void AnalysisWindow::runSlice() {
-    QElapsedTimer t;
-    t.start();
-    bool over = false;
-    while (!over && t.elapsed() < kSliceMs) over = pass_->step(kStepSamples);
+void AnalysisWindow::sliceDone(bool over) {
     // The panel shows the latest sample once per slice; drawing it for every sample would cost more than the pass.
     if (pass_->done() > 0) showPanel(pass_->lastPanel());
     Text1->setText(QString::number(pass_->done()));

@@ -2,14 +2,13 @@
 // record query and the curve rotation. The analysis pass runs in time slices so the window stays responsive.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
 
 #include "analysis/analysis_pass.h"
+#include "platform/qt_core/sliced_job.h"
 #include "analysis/curves.h"
 #include "analysis/record_query.h"
 #include "platform/dialogs.h"
@@ -60,7 +59,7 @@ public:
     void mnuPr_Click();
 
     int CurrentCurve() const { return currentCurve_; }
-    bool analysing() const { return slicer_.isActive(); }
+    bool analysing() const { return slicer_.active(); }
     bool analysed() const { return analysed_; }
 
     // Closing shows the main window again; F12 ends the program (both set by the main window).
@@ -86,7 +85,7 @@ private:
     void showCurve(int c);
     void showTicks();
     void showPanel(const PanelContent& p);
-    void runSlice();
+    void sliceDone(bool over);
     void endPass(bool complete);
     void setAnalysing(bool on);
     void query(int64_t no);
@@ -98,7 +97,7 @@ private:
     CurveBoxes boxes_;
     std::unique_ptr<AnalysisPass> pass_;
     SegmentedCurveState seg_;
-    QTimer slicer_;
+    SlicedJob slicer_;
     int currentCurve_ = 0;
     bool analysed_ = false;
 };

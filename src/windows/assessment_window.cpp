@@ -18,10 +18,10 @@
 
 #include "files/measurement_files.h"
 #include "files/side_settings.h"
-#include "platform/qt/printer_output.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/printer_output.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "printing/assessment_report.h"
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 #include "printing/savings_table.h"
 #include "shared/message_titles.h"
 #include "shared/text_parse.h"

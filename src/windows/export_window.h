@@ -13,7 +13,7 @@
 
 #include "files/side_settings.h"
 #include "platform/dialogs.h"
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 
 class QCheckBox;
 class QComboBox;

@@ -5,8 +5,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "platform/qt/picture_box.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/picture_box.h"
+#include "platform/qt_widgets/twips_widgets.h"
 
 namespace mervo {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 
 namespace mervo {
 

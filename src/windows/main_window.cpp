@@ -26,10 +26,10 @@
 #include "windows/trend_window.h"
 #include "platform/file_replacement.h"
 #include "platform/program_dir.h"
-#include "platform/qt/elided_label.h"
-#include "platform/qt/picture_box.h"
-#include "platform/qt/designed_controls.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/elided_label.h"
+#include "platform/qt_widgets/picture_box.h"
+#include "platform/qt_widgets/designed_controls.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/number_format.h"
 #include "windows/about_window.h"
 #include "windows/end_key.h"
@@ -165,10 +165,8 @@ MainWindow::~MainWindow() {
 
 void MainWindow::buildPanel(QWidget* client) {
     auto label = [&](const QString& text, int left, int top, int width, const char* name, int index) {
-        auto* l = new QLabel(text, client);
-        l->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index));
-        setTwipsGeometry(l, left, top, width, 255);
-        return l;
+        return placed<QLabel>(client, QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index), left, top, width,
+                              255, text);
     };
     auto box = [&](int n, int left, int top, int width) {
         auto* p = new PictureBox(client, width, 255);
@@ -191,10 +189,7 @@ void MainWindow::buildPanel(QWidget* client) {
         Label2[12 + k] = label(QString::fromUtf8(timeUnits[k]), 3960 + 840 * k, 1560, 300, "Label2", 12 + k);
     }
     auto button = [&](const QString& text, int left, const char* name) {
-        auto* b = new QPushButton(text, client);
-        b->setObjectName(QLatin1String(name));
-        setTwipsGeometry(b, left, 2040, 975, 375);
-        return b;
+        return placed<QPushButton>(client, QLatin1String(name), left, 2040, 975, 375, text);
     };
     Command3 = button(QStringLiteral("手动接收"), 1080, "Command3");
     Command4 = button(QStringLiteral("终止接收"), 1080, "Command4");

@@ -12,8 +12,8 @@
 
 #include "motor/nameplate_entry.h"
 #include "motor/operating_point.h"
-#include "platform/qt/designed_controls.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/designed_controls.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/text_parse.h"
 #include "shared/message_titles.h"
@@ -44,27 +44,16 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
     setFixedTwipsSize(this, 6870, 6585);
 
     auto frame = [&](const QString& title, int left, int top, int w, int h, const char* name) {
-        auto* f = new QGroupBox(title, this);
-        f->setObjectName(QLatin1String(name));
-        setTwipsGeometry(f, left, top, w, h);
-        return f;
+        return placed<QGroupBox>(this, QLatin1String(name), left, top, w, h, title);
     };
     auto list = [&](QGroupBox* f, const char* name) {
-        auto* l = new QListWidget(f);
-        l->setObjectName(QLatin1String(name));
-        setTwipsGeometry(l, 120, 240, 6135, 960);
-        return l;
+        return placed<QListWidget>(f, QLatin1String(name), 120, 240, 6135, 960);
     };
     auto label = [&](QWidget* parent, const QString& text, int left, int top, int width) {
-        auto* l = new QLabel(text, parent);
-        setTwipsGeometry(l, left, top, width, 255);
-        return l;
+        return placed<QLabel>(parent, {}, left, top, width, 255, text);
     };
     auto button = [&](QWidget* parent, const QString& text, int left, int top, int w, int h, const char* name) {
-        auto* b = new QPushButton(text, parent);
-        b->setObjectName(QLatin1String(name));
-        setTwipsGeometry(b, left, top, w, h);
-        return b;
+        return placed<QPushButton>(parent, QLatin1String(name), left, top, w, h, text);
     };
 
     Frame3 = frame(QStringLiteral("内存电机参数分类"), 240, 0, 6375, 1335, "Frame3");
@@ -79,9 +68,8 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
     for (int i = 0; i < 7; ++i) {
         const Field& f = kFields[i];
         Label1[i + 1] = label(Frame1, QString::fromUtf8(kNameplateNames[i]), f.labelLeft, f.top, 840);
-        Text2[i] = new QLineEdit(QStringLiteral("0"), Frame1);
-        Text2[i]->setObjectName(QStringLiteral("Text2_%1").arg(i));
-        setTwipsGeometry(Text2[i], f.labelLeft + 840, f.top, 855, 270);
+        Text2[i] = placed<QLineEdit>(Frame1, QStringLiteral("Text2_%1").arg(i), f.labelLeft + 840, f.top, 855, 270,
+                                     QStringLiteral("0"));
         if (*f.unit) Label1[unitIndex++] = label(Frame1, QString::fromUtf8(f.unit), f.labelLeft + 1800, f.top, 400);
     }
     Command1 = button(Frame1, QStringLiteral("详细资料"), 5040, 720, 975, 375, "Command1");
@@ -92,9 +80,7 @@ MotorWindow::MotorWindow(SharedState& state, MessageBoxes& messages, QString pro
     Frame2 = frame(QStringLiteral("技术数据编码"), 240, 5160, 6375, 855, "Frame2");
     Label2[0] = label(Frame2, QStringLiteral("请参阅《三相异步电动机_技术数据》"), 360, 240, 3200);
     Label2[1] = label(Frame2, QStringLiteral("输入编码 (1 - 6935) "), 1440, 480, 2100);
-    Text1 = new QLineEdit(QStringLiteral("0"), Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    setTwipsGeometry(Text1, 3600, 360, 855, 255);
+    Text1 = placed<QLineEdit>(Frame2, QStringLiteral("Text1"), 3600, 360, 855, 255, QStringLiteral("0"));
     Command4 = button(Frame2, QStringLiteral("确　定"), 4800, 240, 1215, 495, "Command4");
     Command3 = button(this, QStringLiteral("关　闭　窗　口"), 2400, 6120, 2055, 375, "Command3");
 

@@ -12,8 +12,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
-#include "platform/qt/printer_output.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/printer_output.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "files/side_settings.h"
 #include "printing/data_table.h"
 #include "printing/report.h"
@@ -42,23 +42,15 @@ PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes&
     const QFont f105 = designedFont(QStringLiteral("宋体"), 10.5);
     const QFont f9 = designedFont(QStringLiteral("宋体"), 9);
     auto frame = [this](const char* name, const QString& caption, int l, int t, int w, int h) {
-        auto* g = new QGroupBox(caption, this);
-        g->setObjectName(QLatin1String(name));
-        setTwipsGeometry(g, l, t, w, h);
-        return g;
+        return placed<QGroupBox>(this, QLatin1String(name), l, t, w, h, caption);
     };
     auto edit = [](QWidget* in, const char* name, const QString& text, int l, int t, int w, int h, const QFont& f) {
-        auto* e = new QLineEdit(text, in);
-        e->setObjectName(QLatin1String(name));
+        auto* e = placed<QLineEdit>(in, QLatin1String(name), l, t, w, h, text);
         e->setFont(f);
-        setTwipsGeometry(e, l, t, w, h);
         return e;
     };
     auto label = [](QWidget* in, const char* name, const QString& text, int l, int t, int w, int h) {
-        auto* x = new QLabel(text, in);
-        x->setObjectName(QLatin1String(name));
-        setTwipsGeometry(x, l, t, w, h);
-        return x;
+        return placed<QLabel>(in, QLatin1String(name), l, t, w, h, text);
     };
 
     Frame3 = frame("Frame3", QStringLiteral("使用单位："), 120, 120, 7215, 855);
@@ -84,14 +76,10 @@ PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes&
     }
 
     Frame1 = frame("Frame1", QStringLiteral("打印内容"), 120, 3000, 7215, 1695);
-    Check1 = new QCheckBox(QStringLiteral("工况运行曲线"), Frame1);
-    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1 = placed<QCheckBox>(Frame1, QStringLiteral("Check1"), 600, 480, 2055, 495, QStringLiteral("工况运行曲线"));
     Check1->setFont(f105);
-    setTwipsGeometry(Check1, 600, 480, 2055, 495);
-    Check2 = new QCheckBox(QStringLiteral("数据"), Frame1);
-    Check2->setObjectName(QStringLiteral("Check2"));
+    Check2 = placed<QCheckBox>(Frame1, QStringLiteral("Check2"), 600, 960, 1695, 495, QStringLiteral("数据"));
     Check2->setFont(f105);
-    setTwipsGeometry(Check2, 600, 960, 1695, 495);
     Label2 = label(Frame1, "Label2", QStringLiteral("选定范围"), 2400, 1125, 975, 255);
     Label2->setFont(f105);
     Text1 = edit(Frame1, "Text1", QString(), 3360, 1120, 735, 270, f9);
@@ -99,14 +87,10 @@ PrintWindow::PrintWindow(SharedState& state, FileDialogs& dialogs, MessageBoxes&
     Label1->setFont(f105);
     Text2 = edit(Frame1, "Text2", QString(), 4560, 1120, 735, 270, f9);
 
-    Command2 = new QPushButton(QStringLiteral("确  定"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2 = placed<QPushButton>(this, QStringLiteral("Command2"), 1320, 4920, 1215, 495, QStringLiteral("确  定"));
     Command2->setFont(f9);
-    setTwipsGeometry(Command2, 1320, 4920, 1215, 495);
-    Command1 = new QPushButton(QStringLiteral("关  闭"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1 = placed<QPushButton>(this, QStringLiteral("Command1"), 4680, 4920, 1215, 495, QStringLiteral("关  闭"));
     Command1->setFont(f9);
-    setTwipsGeometry(Command1, 4680, 4920, 1215, 495);
 
     connect(Check2, &QCheckBox::clicked, this, &PrintWindow::Check2_Click);
     connect(Command1, &QPushButton::clicked, this, &PrintWindow::Command1_Click);

@@ -13,7 +13,7 @@
 #include "files/settings_entry.h"
 #include "files/settings_file.h"
 #include "platform/program_dir.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/number_format.h"
 #include "shared/time_split.h"
 #include "shared/message_titles.h"
@@ -28,25 +28,16 @@ namespace {
 constexpr int16_t kCurveKinds[6] = {0, 3, 6, 7, 8, 9};
 constexpr float kSegmentCounts[3] = {5, 10, 20};  // half the number in each caption
 
-template <class T>
-T* named(T* w, const char* name) {
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, const QString& tip, int left,
                  int top, int width, int height) {
-    auto* f = named(new QGroupBox(caption, parent), name);
+    auto* f = placed<QGroupBox>(parent, name, left, top, width, height, caption);
     f->setToolTip(tip);
-    setTwipsGeometry(f, left, top, width, height);
     return f;
 }
 
 template <class T>
 T* control(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height) {
-    auto* c = named(new T(text, parent), name);
-    setTwipsGeometry(c, left, top, width, height);
-    return c;
+    return placed<T>(parent, name, left, top, width, height, text);
 }
 
 // Leaves every option of an exclusive group unticked (an exclusive group will not untick its last option).
@@ -77,11 +68,10 @@ SettingsWindow::SettingsWindow(SharedState& state, MessageBoxes& messages, QStri
 
     Frame1 = frame(this, "Frame1", QStringLiteral("1.串行口选择："), QStringLiteral("与仪表联接的串行口号"),
                    360, 240, 6375, 615);
-    Combo1 = named(new QComboBox(Frame1), "Combo1");
+    // The designed width holds only "COMn"; the device path needs the rest of the frame.
+    Combo1 = placed<QComboBox>(Frame1, QStringLiteral("Combo1"), 2640, 240, 3375, 300);
     for (int n = 1; n <= kPortCount; ++n) Combo1->addItem(QString());
     showPortDevices();
-    // The designed width holds only "COMn"; the device path needs the rest of the frame.
-    setTwipsGeometry(Combo1, 2640, 240, 3375, 300);
     // In the frame's empty left part, beside the list it serves; the designed controls keep their places.
     devicesButton =
         control<QPushButton>(Frame1, "devicesButton", QStringLiteral("串口设备…"), 1200, 240, 1335, 300);

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <qcustomplot.h>
 
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 
 namespace mervo {
 

@@ -5,7 +5,7 @@
 #include <QSvgGenerator>
 #include <qcustomplot.h>
 
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "windows/trend_plots.h"
 
 namespace mervo {

@@ -1,6 +1,6 @@
 #include "windows/trend_window.h"
 
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,7 +22,7 @@
 
 #include "analysis/trend_file_source.h"
 #include "platform/program_dir.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "shared/message_titles.h"
 #include "windows/trend_plots.h"
 

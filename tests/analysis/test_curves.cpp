@@ -11,7 +11,7 @@
 #include "analysis/curves.h"
 #include "motor/operating_point.h"
 #include "platform/fake/recording_surface.h"
-#include "platform/qt/painter_surface.h"
+#include "platform/qt_paint/painter_surface.h"
 
 using namespace mervo;
 using Op = RecordingSurface::Call::Op;

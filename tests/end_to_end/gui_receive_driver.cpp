@@ -10,9 +10,9 @@
 
 #include "windows/main_window.h"
 #include "platform/program_dir.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/twips_widgets.h"
-#include "platform/qt/widget_dialogs.h"
+#include "platform/qt_core/qt_serial_port.h"
+#include "platform/qt_widgets/twips_widgets.h"
+#include "platform/qt_widgets/widget_dialogs.h"
 
 namespace {
 

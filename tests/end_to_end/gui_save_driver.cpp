@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "platform/program_dir.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_core/qt_serial_port.h"
+#include "platform/qt_widgets/twips_widgets.h"
 #include "windows/main_window.h"
 
 namespace {

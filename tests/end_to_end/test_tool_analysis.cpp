@@ -23,7 +23,7 @@
 #include <functional>
 
 #include "measurement/writer.h"
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 #include "platform/files.h"
 #include "end_to_end/process.h"
 #include "support/status_matchers.h"

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstring>
 #include <limits>
 
+#include "measurement/nameplate_rewrite.h"
 #include "measurement/reader.h"
 #include "measurement/writer.h"
 #include "platform/fake/recording_file_system.h"
@@ -283,5 +287,30 @@ TEST_F(WorkingFile, aHeaderThatCannotBeWrittenLeavesNoFile) {
         EXPECT_TRUE(test::succeeded(writer.create(path, FileHeader{}))) << "the next start to the name";
         EXPECT_TRUE(test::succeeded(writer.close()));
         QFile::remove(path);
+    }
+}
+
+// A new nameplate is read, written and dated through the file seam: any of those refused leaves the measurement
+// as it was, its date too, with no copy beside it, and says why.
+TEST_F(WorkingFile, aRefusedStepOfANewNameplateLeavesTheMeasurementIntact) {
+    write(3, true);
+    const QDateTime testDate(QDate(2024, 3, 5), QTime(8, 30));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(testDate, QFileDevice::FileModificationTime));
+    }
+    const QByteArray before = bytes();
+    for (const auto op : {RecordingFileSystem::Op::Read, RecordingFileSystem::Op::Write,
+                          RecordingFileSystem::Op::SetTime, RecordingFileSystem::Op::Rename}) {
+        SCOPED_TRACE(static_cast<int>(op));
+        RecordingFileSystem fs;
+        fs.failAt(op, 1);
+        const Status written = writeNameplate(path, {4, 11, 22, 90, 7, 0.4f, 380}, fs);
+        EXPECT_FALSE(written.ok());
+        EXPECT_TRUE(written.message().contains(QStringLiteral("No space left on device"))) << written.message().toStdString();
+        EXPECT_EQ(bytes(), before);
+        EXPECT_EQ(QFileInfo(path).lastModified(), testDate);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 }

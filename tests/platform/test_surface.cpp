@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 
 #include "platform/fake/recording_surface.h"
-#include "platform/qt/painter_surface.h"
+#include "platform/qt_paint/painter_surface.h"
 
 using namespace mervo;
 using Op = RecordingSurface::Call::Op;

@@ -19,7 +19,7 @@
 #include "platform/fake/recording_surface.h"
 #include "windows/analysis_window.h"
 #include "windows/print_window.h"
-#include "platform/qt/picture_box.h"
+#include "platform/qt_widgets/picture_box.h"
 #include "windows/gui_test_support.h"
 #include "support/status_matchers.h"
 

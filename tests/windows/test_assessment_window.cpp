@@ -15,7 +15,7 @@
 
 #include "files/side_settings.h"
 #include "measurement/codec.h"
-#include "platform/qt/pdf_output.h"
+#include "platform/qt_paint/pdf_output.h"
 #include "printing/savings_table.h"
 #include "windows/assessment_window.h"
 #include "windows/gui_test_support.h"

@@ -15,7 +15,7 @@
 #include "analysis/analysis_pass.h"
 #include "platform/fake/recording_surface.h"
 #include "platform/fake/scripted_dialogs.h"
-#include "platform/qt/printer_output.h"
+#include "platform/qt_widgets/printer_output.h"
 #include "windows/print_window.h"
 #include "windows/gui_test_support.h"
 #include "support/status_matchers.h"

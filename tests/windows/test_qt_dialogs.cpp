@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "platform/qt/translations.h"
-#include "platform/qt/widget_dialogs.h"
+#include "platform/qt_core/translations.h"
+#include "platform/qt_widgets/widget_dialogs.h"
 #include "windows/gui_test_support.h"
 
 namespace mervo {

@@ -28,7 +28,7 @@
 #include "platform/fake/fake_clock.h"
 #include "platform/fake/fixed_serial_devices.h"
 #include "platform/fake/scripted_serial_port.h"
-#include "platform/qt/widget_dialogs.h"
+#include "platform/qt_widgets/widget_dialogs.h"
 #include "windows/export_window.h"
 #include "windows/gui_test_support.h"
 #include "windows/main_window.h"

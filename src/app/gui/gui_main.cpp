@@ -3,10 +3,10 @@
 
 #include "windows/main_window.h"
 #include "platform/program_dir.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/translations.h"
-#include "platform/qt/twips_widgets.h"
-#include "platform/qt/widget_dialogs.h"
+#include "platform/qt_core/qt_serial_port.h"
+#include "platform/qt_core/translations.h"
+#include "platform/qt_widgets/twips_widgets.h"
+#include "platform/qt_widgets/widget_dialogs.h"
 #include "platform/stop_signals.h"
 
 int main(int argc, char** argv) {

@@ -5,7 +5,7 @@
 
 #include "app/tool/tool_common.h"
 #include "platform/stop_signals.h"
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 
 namespace mervo::tool {
 

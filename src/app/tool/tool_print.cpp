@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "app/tool/tool_common.h"
-#include "platform/qt/pdf_output.h"
+#include "platform/qt_paint/pdf_output.h"
 #include "shared/text_parse.h"
 
 namespace mervo::tool {

@@ -12,7 +12,7 @@
 #include "files/settings_file.h"
 #include "motor/operating_point.h"
 #include "platform/program_dir.h"
-#include "platform/qt/qt_serial_port.h"
+#include "platform/qt_core/qt_serial_port.h"
 #include "platform/stop_signals.h"
 #include "shared/json_writer.h"
 #include "shared/text_parse.h"

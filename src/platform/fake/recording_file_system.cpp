@@ -25,6 +25,10 @@ public:
         Status s = fs_.record(step(Op::Sync, path()));
         return s ? inner_->sync() : s;
     }
+    Status setModificationTime(const QDateTime& when) override {
+        Status s = fs_.record(step(Op::SetTime, path()));
+        return s ? inner_->setModificationTime(when) : s;
+    }
     Status close() override {
         Status s = fs_.record(step(Op::Close, path()));
         Status c = inner_->close();
@@ -106,6 +110,11 @@ Result<int64_t> RecordingFileSystem::freeBytes(const QString& path) {
         if (freeBytes_ >= 0) return freeBytes_;
     }
     return inner_.freeBytes(path);
+}
+
+Status RecordingFileSystem::read(const ReadOnlyFile& file, int64_t offset, void* out, size_t n) {
+    Status s = record(step(Op::Read, file.path(), offset, static_cast<int64_t>(n)));
+    return s ? inner_.read(file, offset, out, n) : s;
 }
 
 }  // namespace mervo

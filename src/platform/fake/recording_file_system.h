@@ -1,4 +1,4 @@
-// The system's files behind a log of every write, sync, truncation, rename and directory sync, in order, for
+// The system's files behind a log of every write, sync, truncation, rename, directory sync and read, in order, for
 // tests that check when data reaches the disk; any one step can be made to fail, and the disk to look full.
 #pragma once
 
@@ -12,11 +12,11 @@ namespace mervo {
 
 class RecordingFileSystem : public FileSystem {
 public:
-    enum class Op { Create, Write, Truncate, Sync, Close, Rename, SyncDirectory, Remove };
+    enum class Op { Create, Write, Truncate, Sync, Close, Rename, SyncDirectory, Remove, Read, SetTime };
     struct Step {
         Op op;
         QString path;  // the file, or for a rename its new name
-        int64_t offset = 0, bytes = 0;  // of a write; a truncation's length in `offset`
+        int64_t offset = 0, bytes = 0;  // of a write or read; a truncation's length in `offset`
         QString from;  // a rename's old name
     };
 
@@ -35,6 +35,7 @@ public:
     Status syncDirectoryOf(const QString& path) override;
     void remove(const QString& path) override;
     Result<int64_t> freeBytes(const QString& path) override;
+    Status read(const ReadOnlyFile& file, int64_t offset, void* out, size_t n) override;
 
     // Logs a step; a failure when it is the one set to fail.
     Status record(const Step& step);

@@ -1,9 +1,9 @@
-#include "platform/qt/twips_widgets.h"
+#include "platform/qt_widgets/twips_widgets.h"
 
 #include <QWidget>
 
-#include "platform/qt/painter_surface.h"
-#include "platform/qt/picture_box.h"
+#include "platform/qt_paint/painter_surface.h"
+#include "platform/qt_widgets/picture_box.h"
 
 namespace mervo {
 

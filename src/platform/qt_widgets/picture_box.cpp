@@ -1,4 +1,4 @@
-#include "platform/qt/picture_box.h"
+#include "platform/qt_widgets/picture_box.h"
 
 #include <QPainter>
 #include <algorithm>

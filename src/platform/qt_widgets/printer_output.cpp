@@ -1,10 +1,10 @@
-#include "platform/qt/printer_output.h"
+#include "platform/qt_widgets/printer_output.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include "platform/qt/painter_surface.h"
-#include "platform/qt/pdf_output.h"
+#include "platform/qt_paint/painter_surface.h"
+#include "platform/qt_paint/pdf_output.h"
 
 namespace mervo {
 

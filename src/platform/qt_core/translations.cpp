@@ -1,4 +1,4 @@
-#include "platform/qt/translations.h"
+#include "platform/qt_core/translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

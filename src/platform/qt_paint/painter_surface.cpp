@@ -1,4 +1,4 @@
-#include "platform/qt/painter_surface.h"
+#include "platform/qt_paint/painter_surface.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>

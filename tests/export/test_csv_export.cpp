@@ -10,7 +10,8 @@
 #include <cmath>
 
 #include "measurement/writer.h"
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
+#include "shared/spreadsheet_text.h"
 #include "support/status_matchers.h"
 
 namespace mervo {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/qt/painter_surface.h"
+#include "platform/qt_paint/painter_surface.h"
 
 namespace mervo {
 

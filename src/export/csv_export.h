@@ -31,11 +31,6 @@ using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
 Status exportCsv(const QString& measurement, const QString& output, const CsvExportOptions& options,
                  const ExportProgress& progress = {}, QString* warning = nullptr);
 
-// A text the operator typed (a marker, an organisation, a name), safe in a spreadsheet cell: one that would start
-// a formula (= + - @, a tab or a carriage return) is led by an apostrophe, which spreadsheets show as text. Every
-// typed text written into a CSV goes through it; figures do not (a negative number stays a number).
-QString spreadsheetText(const QString& text);
-
 // A table of texts as CSV to `output`, with the exports' quoting, spreadsheet form and complete-or-nothing file.
 Status writeCsvTable(const QString& output, const std::vector<std::vector<QString>>& rows, bool spreadsheet);
 

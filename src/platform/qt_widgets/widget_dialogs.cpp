@@ -1,4 +1,4 @@
-#include "platform/qt/widget_dialogs.h"
+#include "platform/qt_widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "platform/qt/elided_label.h"
+#include "platform/qt_widgets/elided_label.h"
 
 #include <QHelpEvent>
 #include <QPainter>

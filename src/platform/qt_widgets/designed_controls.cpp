@@ -1,4 +1,4 @@
-#include "platform/qt/designed_controls.h"
+#include "platform/qt_widgets/designed_controls.h"
 
 #include <QAction>
 #include <QEvent>

@@ -3,8 +3,8 @@
 
 #include <QFont>
 #include <QString>
-
-class QWidget;
+#include <QWidget>
+#include <utility>
 
 namespace mervo {
 
@@ -13,6 +13,16 @@ QFont designedFont(const QString& face = QStringLiteral("宋体"), double points
 
 // Places a control at left/top with width/height, all in twips (15 twips to a pixel at 96 dpi).
 void setTwipsGeometry(QWidget* w, int left, int top, int width, int height);
+
+// A designed control: a T made from `args` and its parent (a caption, a text, in the order T takes them), given
+// its designed `name` (none where empty) and placed at left/top with width/height in twips.
+template <class T, class... Args>
+T* placed(QWidget* parent, const QString& name, int left, int top, int width, int height, Args&&... args) {
+    auto* control = new T(std::forward<Args>(args)..., parent);
+    if (!name.isEmpty()) control->setObjectName(name);
+    setTwipsGeometry(control, left, top, width, height);
+    return control;
+}
 
 // A top-level window's client area in twips, fixed.
 void setFixedTwipsSize(QWidget* w, int width, int height);

@@ -1,4 +1,4 @@
-#include "printing/csv_export.h"
+#include "export/csv_export.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -26,6 +26,7 @@
 #include "shared/number_format.h"
 #include "shared/second_core.h"
 #include "shared/shared_state.h"
+#include "shared/spreadsheet_text.h"
 #include "shared/time_split.h"
 
 namespace mervo {
@@ -97,16 +98,6 @@ std::string csvField(const QString& text) {
     }
     return quoted + '"';
 }
-
-}  // namespace
-
-QString spreadsheetText(const QString& text) {
-    static const QString starts = QStringLiteral("=+-@\t\r");
-    if (!text.isEmpty() && starts.contains(text.front())) return QLatin1Char('\'') + text;
-    return text;
-}
-
-namespace {
 
 // Where the output goes: stdout, or a file that replaces the output only once every row is written.
 class CsvSink {

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_serial_port.h"
+#include "platform/qt_core/qt_serial_port.h"
 
 #include <poll.h>
 

@@ -1,11 +1,11 @@
-#include "platform/qt/pdf_output.h"
+#include "platform/qt_paint/pdf_output.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 
-#include "platform/qt/painter_surface.h"
+#include "platform/qt_paint/painter_surface.h"
 
 namespace mervo {
 
