@@ -6,11 +6,8 @@
 
 namespace mervo {
 
-namespace {
-
-// The sidecar of `measurement` changed by `edit` (given the number of whole samples), under the writer lock.
-Status editSidecar(const QString& measurement, const std::function<Status(Sidecar&, int64_t samples)>& edit,
-                   FileSystem& fs) {
+Result<std::vector<Marker>> changeMarkersInFile(const QString& measurement, const MarkerChange& change,
+                                                FileSystem& fs) {
     Result<WriterLock> lock =
         WriterLock::takeUnlessRecording(measurement, QStringLiteral("接收结束之前不能修改标记。"));
     if (!lock) return lock.status();
@@ -25,36 +22,39 @@ Status editSidecar(const QString& measurement, const std::function<Status(Sideca
     }
     Result<Sidecar> side = readSidecar(measurement, start);
     if (!side) return side.status();
-    if (Status s = edit(*side, samples); !s) return s;
-    return writeSidecar(measurement, start, *side, fs);
+    if (Status s = change(side->markers, samples); !s) return s;
+    if (Status s = writeSidecar(measurement, start, *side, fs); !s) return s;
+    return side->markers;
 }
 
-}  // namespace
-
 Status setMarkerInFile(const QString& measurement, const Marker& marker, FileSystem& fs) {
-    return editSidecar(
-        measurement,
-        [&](Sidecar& side, int64_t samples) {
-            if (marker.sample < 1 || marker.sample > samples)
-                return Status::failure(QStringLiteral("第 %1 组不在数据文件中：数据文件中有第 1 到 %2 组数据！")
-                                           .arg(marker.sample)
-                                           .arg(samples));
-            if (marker.text.trimmed().isEmpty()) return Status::failure(QStringLiteral("标记的文字不能为空！"));
-            setMarker(side.markers, marker);
-            return Status();
-        },
-        fs);
+    return changeMarkersInFile(
+               measurement,
+               [&](std::vector<Marker>& markers, int64_t samples) {
+                   if (marker.sample < 1 || marker.sample > samples)
+                       return Status::failure(
+                           QStringLiteral("第 %1 组不在数据文件中：数据文件中有第 1 到 %2 组数据！")
+                               .arg(marker.sample)
+                               .arg(samples));
+                   if (marker.text.trimmed().isEmpty())
+                       return Status::failure(QStringLiteral("标记的文字不能为空！"));
+                   setMarker(markers, marker);
+                   return Status();
+               },
+               fs)
+        .status();
 }
 
 Status deleteMarkerInFile(const QString& measurement, int64_t sample, FileSystem& fs) {
-    return editSidecar(
-        measurement,
-        [&](Sidecar& side, int64_t) {
-            if (!deleteMarker(side.markers, sample))
-                return Status::failure(QStringLiteral("第 %1 组没有标记！").arg(sample));
-            return Status();
-        },
-        fs);
+    return changeMarkersInFile(
+               measurement,
+               [&](std::vector<Marker>& markers, int64_t) {
+                   if (!deleteMarker(markers, sample))
+                       return Status::failure(QStringLiteral("第 %1 组没有标记！").arg(sample));
+                   return Status();
+               },
+               fs)
+        .status();
 }
 
 }  // namespace mervo

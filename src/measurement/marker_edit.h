@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "measurement/sidecar.h"
 #include "platform/files.h"
@@ -17,5 +19,12 @@ namespace mervo {
 // understood (which is left as it is rather than replaced).
 Status setMarkerInFile(const QString& measurement, const Marker& marker, FileSystem& fs = systemFileSystem());
 Status deleteMarkerInFile(const QString& measurement, int64_t sample, FileSystem& fs = systemFileSystem());
+
+// The markers of the sidecar as they are now, changed by `change` (given the file's number of whole samples) and
+// written back with the rest of the sidecar, under the same lock and refusals; the markers as written. Every edit
+// of markers after the recording goes through here, so a window and the command line never write past each other.
+using MarkerChange = std::function<Status(std::vector<Marker>& markers, int64_t samples)>;
+Result<std::vector<Marker>> changeMarkersInFile(const QString& measurement, const MarkerChange& change,
+                                                FileSystem& fs = systemFileSystem());
 
 }  // namespace mervo

@@ -20,6 +20,7 @@
 
 #include "analysis/trend_caption.h"
 #include "analysis/trend_file_source.h"
+#include "measurement/marker_edit.h"
 #include "platform/file_replacement.h"
 #include "shared/message_titles.h"
 #include "shared/text_parse.h"
@@ -226,21 +227,21 @@ bool TrendWindow::changeMarkers(const std::function<void(std::vector<Marker>&)>&
                                    : QStringLiteral("附属文件无法使用，标记不能修改"));
         return false;
     }
-    // The sidecar as it is now (the command line may have changed it meanwhile), with its gaps kept.
-    Result<Sidecar> side = readSidecar(shown_, source_->startClock);
-    if (!side) {
-        status->setText(side.message());
+    // The sidecar as it is now (the command line may have changed it meanwhile), with its gaps kept, under the
+    // measurement's writer lock as every edit of markers is.
+    Result<std::vector<Marker>> next = changeMarkersInFile(
+        shown_,
+        [&](std::vector<Marker>& list, int64_t) {
+            change(list);
+            return Status();
+        },
+        files_);
+    if (!next) {
+        messages_.show(QStringLiteral("标记无法保存！\r\n%1").arg(next.message()), errorTitle(), MessageButtons::Ok);
+        loadMarkers();
         return false;
     }
-    Sidecar next = *side;
-    change(next.markers);
-    if (Status s = writeSidecar(shown_, source_->startClock, next, files_); !s) {
-        messages_.show(QStringLiteral("标记无法保存！\r\n%1").arg(s.message()), errorTitle(), MessageButtons::Ok);
-        markers_ = side->markers;
-        showMarkers();
-        return false;
-    }
-    markers_ = next.markers;
+    markers_ = *next;
     showMarkers();
     return true;
 }
