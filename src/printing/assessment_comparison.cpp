@@ -36,8 +36,9 @@ QString differenceText(const Figure& before, const Figure& after, bool relative)
     return t;
 }
 
+// Short enough for its column, where "第 … 到 … 组" of two six-digit numbers was cut.
 QString spanText(const Assessment& a) {
-    return QStringLiteral("第 %1 到 %2 组").arg(a.electrical.firstNumber).arg(a.electrical.lastNumber);
+    return QStringLiteral("%1–%2 组").arg(a.electrical.firstNumber).arg(a.electrical.lastNumber);
 }
 
 QString powerFactorText(const Assessment& a) {
