@@ -126,6 +126,7 @@ private:
     // The visible panels painted one under the other below the caption, `width` wide.
     void paintPicture(QPainter& painter, const QStringList& caption, int width, int captionHeight, bool vector);
     int captionHeight(const QStringList& caption) const;
+    QSize shownPanelsSize() const;
     bool nearTimeAxis(QCustomPlot* p, const QPoint& at) const;
     void scheduleRedraw();
     void redraw();

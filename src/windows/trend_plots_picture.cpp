@@ -43,13 +43,20 @@ void TrendPlots::paintPicture(QPainter& painter, const QStringList& caption, int
     }
 }
 
-QImage TrendPlots::image(const QStringList& caption) {
+// The panels in view, one above the other.
+QSize TrendPlots::shownPanelsSize() const {
     int height = 0, width = 0;
     for (QCustomPlot* p : panels)
         if (p->isVisible()) {
             height += p->height();
             width = std::max(width, p->width());
         }
+    return {width, height};
+}
+
+QImage TrendPlots::image(const QStringList& caption) {
+    const QSize panelsSize = shownPanelsSize();
+    const int width = panelsSize.width(), height = panelsSize.height();
     if (width <= 0 || height <= 0) return {};
     const int top = captionHeight(caption);
     QImage image(width, height + top, QImage::Format_RGB32);
@@ -60,12 +67,8 @@ QImage TrendPlots::image(const QStringList& caption) {
 }
 
 QByteArray TrendPlots::picture(const QStringList& caption, const QString& format) {
-    int height = 0, width = 0;
-    for (QCustomPlot* p : panels)
-        if (p->isVisible()) {
-            height += p->height();
-            width = std::max(width, p->width());
-        }
+    const QSize panelsSize = shownPanelsSize();
+    const int width = panelsSize.width(), height = panelsSize.height();
     if (width <= 0 || height <= 0) return {};
     QBuffer out;
     out.open(QIODevice::WriteOnly);
