@@ -1,6 +1,5 @@
 #include "analysis/trend_file_source.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
 
@@ -12,7 +11,7 @@ namespace mervo {
 
 namespace {
 
-// Samples per step of the pass: a few milliseconds, so a slice ends near its budget.
+// Samples per step of the pass: a few milliseconds, so a slice of the window's time ends near its budget.
 constexpr int64_t kStepSamples = 1 << 15;
 
 }  // namespace
@@ -90,7 +89,7 @@ Status TrendFileSource::open(const QString& path, const std::vector<TrendQuantit
 }
 
 Status TrendFileSource::summariseAll() {
-    while (pass_) update(1 << 20);
+    while (pass_) update();
     return failure_.isEmpty() ? Status() : Status::failure(failure_);
 }
 
@@ -107,15 +106,10 @@ void TrendFileSource::summarise(const SampleRows& r) {
     pyramid_.append(columns, r.count);
 }
 
-bool TrendFileSource::update(int budgetMs) {
+bool TrendFileSource::update() {
     if (!pass_) return false;
     const int64_t before = pyramid_.samples();
-    QElapsedTimer t;
-    t.start();
-    bool over = false;
-    do over = pass_->step(kStepSamples);
-    while (!over && t.elapsed() < budgetMs);
-    if (!over) return pyramid_.samples() != before;
+    if (!pass_->step(kStepSamples)) return pyramid_.samples() != before;
     if (pass_->failed()) failure_ = pass_->error();
     else pyramid_.finish();
     pass_.reset();

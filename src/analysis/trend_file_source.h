@@ -33,7 +33,7 @@ public:
     int64_t size() const override { return samples_; }
     double time(int64_t i) const override;
     double stepSeconds() const override;
-    bool update(int budgetMs) override;
+    bool update() override;
     bool settled() const override { return !pass_; }
     QString status() const override;
     QString failure() const override { return failure_; }
