@@ -193,23 +193,12 @@ void AnalysisPass::Impl::carry(SampleChunk& chunk, int64_t got, const AnalysisPa
     }
     if (keepSeries) nextCheckpoint = samplesDone + 1 + checkpointRow;
     if (owner.onRows) {
-        SampleRows rows;
-        rows.first = samplesDone;
-        rows.count = got;
-        rows.fileValues = chunk.raw.data();
-        rows.sumP = chunk.sumP.data();
-        rows.sumQ = chunk.sumQ.data();
-        rows.pf = chunk.pf.data();
-        rows.s = chunk.s.data();
+        SampleRows rows = chunk.rows(samplesDone, got);
         if (everySample) {
             rows.elapsed = chunk.elapsed.data();
             rows.ep = chunk.ep.data();
             rows.eq = chunk.eq.data();
         }
-        rows.outputPower = chunk.outputPower.data();
-        rows.efficiency = chunk.efficiency.data();
-        rows.loadRate = chunk.loadRate.data();
-        rows.state = chunk.state.data();
         owner.onRows(rows);
     }
     if (owner.onSample)

@@ -8,23 +8,17 @@
 namespace mervo {
 
 void SampleChunk::ensure(int64_t samples) {
+    SampleRowBuffer::ensure(samples);
     const size_t size = static_cast<size_t>(std::max<int64_t>(samples, 1));
-    if (sumP.size() >= size) return;
-    raw.resize(size * kSampleRecords);
-    for (auto* column : {&sumP, &sumQ, &pf, &s, &elapsed, &ep, &eq, &loadRate, &outputPower, &efficiency,
-                         &shownEfficiency, &shownLoadRate})
-        column->resize(size);
+    if (elapsed.size() >= size) return;
+    for (auto* column : {&elapsed, &ep, &eq, &shownEfficiency, &shownLoadRate}) column->resize(size);
     running.resize(size);
     for (auto* column : {&cumP, &cumQ, &count}) column->resize(size);
-    state.resize(size);
 }
 
 void SampleChunk::prepare(const SampleStream& stream, const MotorValues& motor, int64_t first, int64_t count) {
     ensure(count);
-    read = stream.readSamples(first, count, raw.data());
-    if (!read) return;
-    deriveTotalsBlock(raw.data(), count, sumP.data(), sumQ.data(), pf.data(), s.data());
-    evaluateMotorBlock(motor, sumP.data(), count, state.data(), {loadRate.data(), outputPower.data(), efficiency.data()});
+    read = fill(stream, motor, first, count);
 }
 
 MotorOutputs SampleChunk::outputsOf(size_t row) const {

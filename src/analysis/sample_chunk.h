@@ -7,19 +7,17 @@
 
 #include "analysis/curves.h"
 #include "analysis/data_panel.h"
-#include "measurement/reader.h"
-#include "motor/operating_point.h"
-#include "shared/result.h"
+#include "analysis/sample_row_buffer.h"
 
 namespace mervo {
 
-// The arrays of one chunk of samples, allocated once per pass. Small enough to stay in the processor's
-// cache from the read through the last of the three steps over it.
-struct SampleChunk {
+// The arrays of one chunk of samples, allocated once per pass: the samples as read and derived, and what the pass
+// carries into them. Small enough to stay in the processor's cache from the read through the last of the three
+// steps over it.
+struct SampleChunk : SampleRowBuffer {
     static constexpr int64_t kSamples = 2048;
-    std::vector<float> raw, sumP, sumQ, pf, s, elapsed, ep, eq, loadRate, outputPower, efficiency;
+    std::vector<float> elapsed, ep, eq;
     std::vector<double> cumP, cumQ, count;
-    std::vector<MotorState> state;
     // What the curves plot of each sample: the motor outputs as they hold after it, and whether it runs.
     std::vector<float> shownEfficiency, shownLoadRate;
     std::vector<uint8_t> running;

@@ -1,6 +1,5 @@
 #include "analysis/trend_file_source.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
 
@@ -12,41 +11,10 @@ namespace mervo {
 
 namespace {
 
-// Samples per step of the pass: a few milliseconds, so a slice ends near its budget.
+// Samples per step of the pass: a few milliseconds, so a slice of the window's time ends near its budget.
 constexpr int64_t kStepSamples = 1 << 15;
 
 }  // namespace
-
-Status TrendFileSource::Rows::read(const SampleStream& file, const MotorValues& motor, int64_t first,
-                                   int64_t count) {
-    const size_t n = static_cast<size_t>(std::max<int64_t>(count, 1));
-    if (sumP.size() < n) {
-        raw.resize(n * kSampleRecords);
-        for (auto* a : {&sumP, &sumQ, &pf, &s, &loadRate, &outputPower, &efficiency}) a->resize(n);
-        state.resize(n);
-    }
-    if (Status read = file.readSamples(first, count, raw.data()); !read) return read;
-    deriveTotalsBlock(raw.data(), count, sumP.data(), sumQ.data(), pf.data(), s.data());
-    evaluateMotorBlock(motor, sumP.data(), count, state.data(),
-                       {loadRate.data(), outputPower.data(), efficiency.data()});
-    return {};
-}
-
-SampleRows TrendFileSource::Rows::rows(int64_t first, int64_t count) const {
-    SampleRows r;
-    r.first = first;
-    r.count = count;
-    r.fileValues = raw.data();
-    r.sumP = sumP.data();
-    r.sumQ = sumQ.data();
-    r.pf = pf.data();
-    r.s = s.data();
-    r.outputPower = outputPower.data();
-    r.efficiency = efficiency.data();
-    r.loadRate = loadRate.data();
-    r.state = state.data();
-    return r;
-}
 
 TrendFileSource::TrendFileSource() = default;
 TrendFileSource::~TrendFileSource() = default;
@@ -90,7 +58,7 @@ Status TrendFileSource::open(const QString& path, const std::vector<TrendQuantit
 }
 
 Status TrendFileSource::summariseAll() {
-    while (pass_) update(1 << 20);
+    while (pass_) update();
     return failure_.isEmpty() ? Status() : Status::failure(failure_);
 }
 
@@ -107,15 +75,10 @@ void TrendFileSource::summarise(const SampleRows& r) {
     pyramid_.append(columns, r.count);
 }
 
-bool TrendFileSource::update(int budgetMs) {
+bool TrendFileSource::update() {
     if (!pass_) return false;
     const int64_t before = pyramid_.samples();
-    QElapsedTimer t;
-    t.start();
-    bool over = false;
-    do over = pass_->step(kStepSamples);
-    while (!over && t.elapsed() < budgetMs);
-    if (!over) return pyramid_.samples() != before;
+    if (!pass_->step(kStepSamples)) return pyramid_.samples() != before;
     if (pass_->failed()) failure_ = pass_->error();
     else pyramid_.finish();
     pass_.reset();
@@ -143,7 +106,7 @@ Status TrendFileSource::addTo(IntervalAccumulator& acc, int64_t from, int64_t to
     to = std::min(to, samples_);
     for (int64_t i = from; i < to; i += kPage) {
         const int64_t count = std::min(kPage, to - i);
-        if (Status s = rows_.read(file_, motor_, i, count); !s) {
+        if (Status s = rows_.fill(file_, motor_, i, count); !s) {
             if (failure_.isEmpty()) failure_ = s.message();
             return s;
         }
@@ -170,7 +133,7 @@ TrendSource::Run TrendFileSource::runAt(int64_t i) const {
 }
 
 Status TrendFileSource::readPage(Page& p, int64_t first, int64_t count) const {
-    if (Status s = rows_.read(file_, motor_, first, count); !s) {
+    if (Status s = rows_.fill(file_, motor_, first, count); !s) {
         if (failure_.isEmpty()) failure_ = s.message();
         for (auto& v : p.values) std::fill(v, v + kPage, std::numeric_limits<float>::quiet_NaN());
         std::fill(p.state, p.state + kPage, MotorState::NoMotorData);
@@ -189,7 +152,7 @@ size_t TrendFileSource::bytes() const {
     for (int64_t at : pageAt_)
         if (at >= 0) b += sizeof(Page);
     for (const auto& c : columns_) b += c.capacity() * sizeof(float);
-    b += rows_.raw.capacity() * sizeof(float) + rows_.sumP.capacity() * 8 * sizeof(float);
+    b += rows_.bytes();
     return b;
 }
 

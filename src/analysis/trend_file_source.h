@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/sample_row_buffer.h"
 #include "analysis/trend_source.h"
 #include "measurement/reader.h"
 #include "shared/shared_state.h"
@@ -33,7 +34,7 @@ public:
     int64_t size() const override { return samples_; }
     double time(int64_t i) const override;
     double stepSeconds() const override;
-    bool update(int budgetMs) override;
+    bool update() override;
     bool settled() const override { return !pass_; }
     QString status() const override;
     QString failure() const override { return failure_; }
@@ -51,13 +52,6 @@ protected:
     Run runAt(int64_t i) const override;
 
 private:
-    // The rows of consecutive samples read and derived by the pass's rule, in buffers of their own.
-    struct Rows {
-        std::vector<float> raw, sumP, sumQ, pf, s, loadRate, outputPower, efficiency;
-        std::vector<MotorState> state;
-        Status read(const SampleStream& file, const MotorValues& motor, int64_t first, int64_t count);
-        SampleRows rows(int64_t first, int64_t count) const;
-    };
     struct Page {
         float values[kTrendQuantities][kPage];
         MotorState state[kPage];
@@ -78,7 +72,7 @@ private:
     // each other; allocated once, their memory taken as they are used.
     mutable std::unique_ptr<Page[]> pages_;
     mutable std::vector<int64_t> pageAt_;
-    mutable Rows rows_;
+    mutable SampleRowBuffer rows_;  // samples read by position, for a page or an interval
     mutable QString failure_;         // the first read that failed
 };
 

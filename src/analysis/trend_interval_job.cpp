@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
-#include "shared/time_box.h"
-
 namespace mervo {
 
 namespace {
 
-// Samples summed between looks at the clock: well under a millisecond.
+// Samples summed per step: well under a millisecond.
 constexpr int64_t kChunk = 4096;
 
 }  // namespace
@@ -31,10 +29,9 @@ void TrendIntervalJob::start(TrendSource& s, int64_t a, int64_t b) {
     end_ = n == 0 ? 0 : std::clamp<int64_t>(b, 0, n - 1) + 1;
 }
 
-bool TrendIntervalJob::run(int budgetMs) {
+bool TrendIntervalJob::step() {
     if (!source_ || over_) return true;
-    const bool summed = runForAbout(budgetMs, [this] {
-        if (next_ >= end_) return true;
+    if (next_ < end_) {
         const int64_t to = std::min(next_ + kChunk, end_);
         if (Status s = source_->addTo(acc_, next_, to); !s) {
             error_ = s.message();
@@ -42,10 +39,8 @@ bool TrendIntervalJob::run(int budgetMs) {
             return true;
         }
         next_ = to;
-        return next_ >= end_;
-    });
-    if (over_) return true;
-    if (!summed) return false;
+        if (next_ < end_) return false;
+    }
     stats_ = acc_.finish(source_->empty() ? 0 : source_->firstNumber + a_, source_->stepSeconds(),
                          source_->motorUsable);
     over_ = true;
@@ -55,7 +50,7 @@ bool TrendIntervalJob::run(int budgetMs) {
 Result<IntervalStats> intervalStats(TrendSource& s, int64_t a, int64_t b) {
     TrendIntervalJob job;
     job.start(s, a, b);
-    while (!job.run(1 << 20)) {
+    while (!job.step()) {
     }
     if (!job.error().isEmpty()) return Status::failure(job.error());
     return job.stats();

@@ -1,4 +1,4 @@
-// The statistics of samples A..B of a trend source, summed a slice at a time so that a week between the
+// The statistics of samples A..B of a trend source, summed a step at a time so that a week between the
 // cursors never holds the window up; the figures are those of summing them at once.
 #pragma once
 
@@ -16,8 +16,9 @@ public:
     // job be reset first.
     void start(TrendSource& s, int64_t a, int64_t b);
     void reset();
-    // Sums on for about `budgetMs`; true once the interval is done, or failed (then error() says why).
-    bool run(int budgetMs);
+    // Sums the next few thousand samples (well under a millisecond); true once the interval is done, or failed
+    // (then error() says why).
+    bool step();
     bool active() const { return source_ != nullptr && !over_; }
     int64_t done() const { return next_ - a_; }
     int64_t total() const { return end_ - a_; }

@@ -48,7 +48,7 @@ TrendLiveSource::TrendLiveSource(const TrendLiveBuffer& ring, std::function<bool
     motorUsable = ring_.motorUsable();
 }
 
-bool TrendLiveSource::update(int) {
+bool TrendLiveSource::update() {
     if (ring_.received() == pulled_) return false;
     pulled_ = ring_.received();
     const size_t n = static_cast<size_t>(ring_.held());

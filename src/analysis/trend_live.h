@@ -72,7 +72,7 @@ public:
     double time(int64_t i) const override { return elapsed_[static_cast<size_t>(i)]; }
     // The latest block's elapsed time over its number, as the receive's energies count it.
     double stepSeconds() const override;
-    bool update(int budgetMs) override;
+    bool update() override;
     bool settled() const override;
     QString status() const override;
     Status addTo(IntervalAccumulator& acc, int64_t from, int64_t to) override;

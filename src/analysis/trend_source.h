@@ -31,9 +31,10 @@ public:
     // The time each sample stands for, as the measurement's energies count it.
     virtual double stepSeconds() const = 0;
 
-    // Brings the source up to date with about `budgetMs` of work at most: a file summarises more of its
-    // samples, the receive's source takes the blocks received since. True when what it shows has changed.
-    virtual bool update(int budgetMs) = 0;
+    // One step of bringing the source up to date, short enough for a slice of the window's time: a file
+    // summarises its next stretch of samples, the receive's source takes the blocks received since. True when
+    // what it shows has changed.
+    virtual bool update() = 0;
     // Nothing more to come by itself: a file wholly summarised (or failed), a receive that has ended.
     virtual bool settled() const = 0;
     // What the source is doing or holds, for the status line; a failure says why.

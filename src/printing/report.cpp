@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/sample_row_buffer.h"
 #include "measurement/reader.h"
 #include "measurement/sample_math.h"
 #include "motor/operating_point.h"
@@ -80,33 +81,14 @@ Status readCurves(const ReportData& d, ReportCurves& curves) {
     if (Status s = in.open(d.path, d.samples); !s)
         return Status::failure(QStringLiteral("数据文件 %1 无法读取（%2）").arg(d.path, s.reason()), s.reason());
     constexpr int64_t kChunk = 4096;
-    std::vector<float> raw(kChunk * kSampleRecords), sumP(kChunk), sumQ(kChunk), pf(kChunk), apparent(kChunk),
-        loadRate(kChunk), outputPower(kChunk), efficiency(kChunk);
-    std::vector<MotorState> state(kChunk);
-    for (int64_t first = 0; first < d.samples;) {
-        const int64_t got = in.nextBlock(raw.data(), std::min(kChunk, d.samples - first));
-        if (got <= 0)
-            return Status::failure(QStringLiteral("数据文件 %1 读第 %2 组数据出错（%3）")
-                                       .arg(d.path)
-                                       .arg(first + 1)
-                                       .arg(in.status() ? QStringLiteral("文件不完整") : in.status().reason()));
-        deriveTotalsBlock(raw.data(), got, sumP.data(), sumQ.data(), pf.data(), apparent.data());
-        evaluateMotorBlock(d.motor, sumP.data(), got, state.data(),
-                           {loadRate.data(), outputPower.data(), efficiency.data()});
-        SampleRows r;
-        r.first = first;
-        r.count = got;
-        r.fileValues = raw.data();
-        r.sumP = sumP.data();
-        r.sumQ = sumQ.data();
-        r.pf = pf.data();
-        r.s = apparent.data();
-        r.loadRate = loadRate.data();
-        r.outputPower = outputPower.data();
-        r.efficiency = efficiency.data();
-        r.state = state.data();
-        curves.add(r);
-        first += got;
+    SampleRowBuffer rows;
+    for (int64_t first = 0; first < d.samples; first += kChunk) {
+        const int64_t count = std::min(kChunk, d.samples - first);
+        if (Status s = rows.fill(in, d.motor, first, count); !s)
+            return Status::failure(
+                QStringLiteral("数据文件 %1 读第 %2 组数据出错（%3）").arg(d.path).arg(first + 1).arg(s.reason()),
+                s.reason());
+        curves.add(rows.rows(first, count));
     }
     return {};
 }

@@ -1,6 +1,5 @@
 #include "windows/assessment_window.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,13 +33,19 @@ namespace mervo {
 namespace {
 
 constexpr int kSliceMs = 16;  // assessing per slice, so the window answers between
+constexpr int64_t kStepSamples = 1 << 16;  // samples per step, a few milliseconds
 
 QString windowTitleText() { return assessmentReportTitle(); }
 
 }  // namespace
 
 AssessmentWindow::AssessmentWindow(MessageBoxes& messages, FileDialogs& dialogs, QString programDir, QWidget* parent)
-    : QWidget(parent, Qt::Window), messages_(messages), dialogs_(dialogs), dir_(std::move(programDir)) {
+    : QWidget(parent, Qt::Window),
+      messages_(messages),
+      dialogs_(dialogs),
+      dir_(std::move(programDir)),
+      slicer_(kSliceMs),
+      compareSlicer_(kSliceMs) {
     setObjectName(QStringLiteral("assessmentWindow"));
     setFont(designedFont());
     setWindowTitle(windowTitleText());
@@ -61,12 +66,8 @@ AssessmentWindow::AssessmentWindow(MessageBoxes& messages, FileDialogs& dialogs,
     buildFoot(foot);
     layout->addWidget(foot);
 
-    slicer_.setInterval(0);
-    connect(&slicer_, &QTimer::timeout, this, &AssessmentWindow::slice);
     openOutput = [this](const QString& name) { return openDefaultOutput(name, dialogs_); };
     askCompare = askCompareChoice;
-    compareSlicer_.setInterval(0);
-    connect(&compareSlicer_, &QTimer::timeout, this, &AssessmentWindow::compareSlice);
     clearResult();
 }
 
@@ -327,14 +328,10 @@ void AssessmentWindow::startRun(bool keepShown) {
     progress->setValue(0);
     progress->show();
     assessButton->setText(QStringLiteral("停  止"));
-    slicer_.start();
+    slicer_.start([this] { return run_->step(kStepSamples); }, [this](bool over) { slice(over); });
 }
 
-void AssessmentWindow::slice() {
-    QElapsedTimer t;
-    t.start();
-    bool over = false;
-    while (!over && t.elapsed() < kSliceMs) over = run_->step(1 << 16);
+void AssessmentWindow::slice(bool over) {
     progress->setValue(static_cast<int>(std::min<int64_t>(run_->done(), INT_MAX)));
     if (over) finished();
     else status->setText(QStringLiteral("正在评估 %1 / %2 组").arg(run_->done()).arg(run_->total()));
@@ -487,14 +484,10 @@ void AssessmentWindow::compareButton_Click() {
     compareFile_ = *f;
     compareIsBefore_ = choice->chosenIsBefore;
     compareButton->setEnabled(false);
-    compareSlicer_.start();
+    compareSlicer_.start([this] { return compareRun_->step(kStepSamples); }, [this](bool over) { compareSlice(over); });
 }
 
-void AssessmentWindow::compareSlice() {
-    QElapsedTimer t;
-    t.start();
-    bool over = false;
-    while (!over && t.elapsed() < kSliceMs) over = compareRun_->step(1 << 16);
+void AssessmentWindow::compareSlice(bool over) {
     if (over) compareFinished();
     else status->setText(QStringLiteral("正在评估比较的测量 %1 / %2 组").arg(compareRun_->done()).arg(compareRun_->total()));
 }

@@ -7,7 +7,6 @@
 // and prints both side by side, 改造前 / 改造后.
 #pragma once
 
-#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "assessment/assessment_run.h"
 #include "platform/dialogs.h"
 #include "platform/printer.h"
+#include "platform/qt_core/sliced_job.h"
 #include "printing/assessment_table.h"
 #include "windows/compare_dialog.h"
 
@@ -66,7 +66,7 @@ public:
     // An input of the savings page changed: the assessment is run again, the figures shown kept until then.
     void savingsPage_Changed();
 
-    bool running() const { return slicer_.isActive(); }
+    bool running() const { return slicer_.active(); }
     QString file() const { return path_; }
     const std::optional<Assessment>& result() const { return result_; }
     const std::optional<Savings>& savings() const { return savings_; }
@@ -75,7 +75,7 @@ public:
     std::function<Result<std::unique_ptr<PrintOutput>>(const QString& documentName)> openOutput;
     // Asks 比较…'s span and roles; tests replace it.
     std::function<std::optional<CompareChoice>(const AssessedFile& file, QWidget* parent)> askCompare;
-    bool comparing() const { return compareSlicer_.isActive(); }
+    bool comparing() const { return compareSlicer_.active(); }
 
 private:
     void buildInputs(QWidget* top);
@@ -84,7 +84,7 @@ private:
     // Runs the assessment with the inputs as they stand; `keepShown` keeps the figures shown until the new ones.
     void startRun(bool keepShown);
     void stopRun();
-    void slice();
+    void slice(bool over);
     void finished();
     void showResult();
     void clearResult();
@@ -100,14 +100,14 @@ private:
     std::optional<Assessment> result_;
     std::optional<Savings> savings_;
     bool refreshing_ = false;  // the run under way replaces figures still shown
-    QTimer slicer_;
+    SlicedJob slicer_;
     // 比较…'s run of the second measurement.
-    void compareSlice();
+    void compareSlice(bool over);
     void compareFinished();
     std::unique_ptr<AssessmentRun> compareRun_;
     std::optional<AssessedFile> compareFile_;
     bool compareIsBefore_ = true;
-    QTimer compareSlicer_;
+    SlicedJob compareSlicer_;
 };
 
 }  // namespace mervo

@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <limits>
+#include <utility>
 
 #include "analysis/trend_file_source.h"
 #include "platform/program_dir.h"
@@ -50,14 +51,15 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
       querySample_(ctx.querySample),
       assessInterval_(ctx.assessInterval),
       exportRange_(ctx.exportRange),
-      files_(ctx.files ? *ctx.files : systemFileSystem()) {
+      files_(ctx.files ? *ctx.files : systemFileSystem()),
+      compareSlicer_(kSliceMs),
+      slicer_(kSliceMs),
+      tableSlicer_(kSliceMs) {
     setObjectName(QStringLiteral("trendWindow"));
     setFont(designedFont());
     setWindowTitle(title());
     resize(1200, 780);
     buildControls();
-    slicer_.setInterval(0);
-    connect(&slicer_, &QTimer::timeout, this, &TrendWindow::refresh);
     livePoll_.setInterval(kLivePollMs);
     connect(&livePoll_, &QTimer::timeout, this, &TrendWindow::pollLive);
     livePoll_.start();
@@ -65,10 +67,6 @@ TrendWindow::TrendWindow(const TrendWindowContext& ctx, QWidget* parent)
     tableTimer_.setSingleShot(true);
     tableTimer_.setInterval(40);
     connect(&tableTimer_, &QTimer::timeout, this, &TrendWindow::fillTable);
-    tableSlicer_.setInterval(0);
-    connect(&tableSlicer_, &QTimer::timeout, this, &TrendWindow::tableSlice);
-    compareSlicer_.setInterval(0);
-    connect(&compareSlicer_, &QTimer::timeout, this, &TrendWindow::compareSlice);
     drawn_.start();
     if (receiving_ && receiving_()) pollLive();
     else reload();
@@ -206,7 +204,7 @@ void TrendWindow::buildControls() {
 // The file
 
 void TrendWindow::reload() {
-    if (following_ || slicer_.isActive()) return;
+    if (following_ || slicer_.active()) return;
     load(true);
 }
 
@@ -238,8 +236,13 @@ void TrendWindow::load(bool tell) {
     pendingView_ = trendView(dir_, path).value_or(TrendView{});
     applyView(*pendingView_);
     reloadButton->setEnabled(false);
-    slicer_.start();
-    refresh();
+    sliceChanged_ = false;
+    slicer_.startNow(
+        [this] {
+            sliceChanged_ = source_->update() || sliceChanged_;
+            return source_->settled();
+        },
+        [this](bool) { showRefresh(std::exchange(sliceChanged_, false)); });
 }
 
 void TrendWindow::showSource(std::unique_ptr<TrendSource> s) {
@@ -263,11 +266,12 @@ void TrendWindow::showSource(std::unique_ptr<TrendSource> s) {
 }
 
 void TrendWindow::refresh() {
-    if (!source_) return;
-    const bool changed = source_->update(kSliceMs);
+    if (source_) showRefresh(source_->update());
+}
+
+void TrendWindow::showRefresh(bool changed) {
     const bool settled = source_->settled();
-    if (settled) slicer_.stop();
-    reloadButton->setEnabled(!following_ && !slicer_.isActive());
+    reloadButton->setEnabled(!following_ && !slicer_.active());
     if (settled && !source_->failure().isEmpty()) return failed(source_->failure());
     status->setText(warning_.isEmpty() ? source_->status()
                                        : source_->status() + QStringLiteral("　") + warning_);
@@ -376,23 +380,22 @@ void TrendWindow::fillTable() {
     job_.start(*source_, indexOfNumber(numberA_), indexOfNumber(numberB_));
     // The comparison over the span of its samples that lies, once aligned, between the same times.
     compareJob_.reset();
-    compareStarted_ = false;
     compareSpan_ = {};
     if (compare_ && compare_->settled())
         compareSpan_ = alignedSpan(*compare_, shift(), source_->time(indexOfNumber(numberA_)),
                                    source_->time(indexOfNumber(numberB_)));
-    tableSlice();
+    if (!compareSpan_.empty()) compareJob_.start(*compare_, compareSpan_.a, compareSpan_.b);
+    tableSlicer_.startNow([this] { return tableStep(); }, [this](bool over) { tableSlice(over); });
 }
 
-void TrendWindow::tableSlice() {
+bool TrendWindow::tableStep() {
+    // A job that is not started (nothing compared) is done at once.
+    return job_.step() && (!job_.error().isEmpty() || compareJob_.step());
+}
+
+void TrendWindow::tableSlice(bool over) {
     const bool comparing = compare_ && !compareSpan_.empty();
-    bool done = job_.run(kSliceMs);
-    if (done && comparing && job_.error().isEmpty()) {
-        if (!compareStarted_) compareJob_.start(*compare_, compareSpan_.a, compareSpan_.b);
-        compareStarted_ = true;
-        done = compareJob_.run(kSliceMs);
-    }
-    if (!done) {
+    if (!over) {
         // A long interval is summed a slice at a time; meanwhile the table says how far it is.
         rows_.clear();
         table->clearSpans();
@@ -405,11 +408,9 @@ void TrendWindow::tableSlice() {
                                      .arg(source_->firstNumber + job_.b())
                                      .arg(100 * job_.done() / std::max<int64_t>(job_.total(), 1))));
         table->setSpan(0, 1, 1, 3);
-        tableSlicer_.start();
         return;
     }
-    tableSlicer_.stop();
-    const QString error = !job_.error().isEmpty() ? job_.error() : comparing ? compareJob_.error() : QString();
+    const QString error = !job_.error().isEmpty() ? job_.error() : compareJob_.error();
     if (!error.isEmpty()) {
         status->setText(error);
         showRows({});

@@ -23,6 +23,7 @@
 #include "measurement/sidecar.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/qt_core/sliced_job.h"
 #include "shared/shared_state.h"
 
 class QCheckBox;
@@ -86,7 +87,7 @@ public:
     // The measurement in hand has changed (opened, closed, saved, a receive ended): shows it, unless a receive
     // is being followed. A file it cannot show is said in the status line, without a message box.
     void follow();
-    bool loading() const { return slicer_.isActive(); }
+    bool loading() const { return slicer_.active(); }
     bool following() const { return following_; }
     // What is shown; null when nothing is.
     const TrendSource* source() const { return source_.get(); }
@@ -130,8 +131,10 @@ private:
     void load(bool tell);
     // Shows `s` in place of what was shown (null: nothing).
     void showSource(std::unique_ptr<TrendSource> s);
-    // The source brought up to date: a slice of a file's summaries, or the receive's new blocks.
+    // The source brought up to date with the receive's new blocks (a file's summaries come a slice at a time).
     void refresh();
+    // Shows what the source holds after a slice of it (`changed`: it shows more than before).
+    void showRefresh(bool changed);
     void failed(const QString& why);
     void pollLive();
     void followLive();
@@ -139,7 +142,9 @@ private:
     void cursorsFromSpins();
     void cursorsFromPlots(int64_t a, int64_t b);
     void fillTable();
-    void tableSlice();
+    // A step of the interval's sums (and the comparison's after them); true once both are done.
+    bool tableStep();
+    void tableSlice(bool over);
     void showRows(std::vector<IntervalRow> rows);
     void samplePicked(int64_t number);
     int64_t indexOfNumber(int64_t number) const;
@@ -147,7 +152,7 @@ private:
     int64_t firstNumber() const;
     int64_t lastNumber() const;
     void buildTools(QHBoxLayout* row);
-    void compareSlice();
+    void compareSlice(bool over);
     void endComparison();
     double shift() const;
     void comparisonMoved();
@@ -176,13 +181,14 @@ private:
     QString comparedPath_;
     TrendIntervalJob compareJob_;
     IndexSpan compareSpan_;  // of the comparison, matching A..B
-    bool compareStarted_ = false;
-    QTimer compareSlicer_;
+    SlicedJob compareSlicer_;
     std::vector<Marker> markers_;  // of the file shown, by sample
     bool markersWritable_ = false;  // a sidecar that cannot be read is never written over
     std::optional<TrendView> pendingView_;  // its span, once the file is summarised
     QStringList header_;  // of the table shown
-    QTimer slicer_, livePoll_, tableTimer_, tableSlicer_;
+    SlicedJob slicer_, tableSlicer_;
+    bool sliceChanged_ = false;  // the file's steps in the slice under way have changed what it shows
+    QTimer livePoll_, tableTimer_;
     QElapsedTimer drawn_;     // since the plots last took the source's changes
     int64_t drawnReady_ = 0;  // samples summarised then
     std::vector<IntervalRow> rows_;

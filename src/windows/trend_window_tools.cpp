@@ -29,10 +29,6 @@
 
 namespace mervo {
 
-namespace {
-constexpr int kSliceMs = 16;
-}
-
 void TrendWindow::buildTools(QHBoxLayout* row) {
     const auto button = [this, row](const QString& text, const char* name, void (TrendWindow::*handler)()) {
         auto* b = new QPushButton(text, this);
@@ -141,16 +137,17 @@ bool TrendWindow::compareWith(const QString& path) {
     comparedPath_ = path;
     compareButton->setText(QStringLiteral("结束比较"));
     plots->setComparison(compare_.get(), shift(), QStringLiteral("比较：%1").arg(QFileInfo(path).fileName()));
-    compareSlicer_.start();
-    compareSlice();
+    compareSlicer_.startNow(
+        [this] {
+            compare_->update();
+            return compare_->settled();
+        },
+        [this](bool over) { compareSlice(over); });
     return true;
 }
 
-void TrendWindow::compareSlice() {
-    if (!compare_) return compareSlicer_.stop();
-    compare_->update(kSliceMs);
-    if (!compare_->settled()) return;
-    compareSlicer_.stop();
+void TrendWindow::compareSlice(bool over) {
+    if (!over) return;
     if (!compare_->failure().isEmpty()) {
         status->setText(QStringLiteral("无法比较：%1").arg(compare_->failure()));
         return endComparison();
@@ -162,7 +159,6 @@ void TrendWindow::endComparison() {
     compareSlicer_.stop();
     tableSlicer_.stop();
     compareJob_.reset();
-    compareStarted_ = false;
     compareSpan_ = {};
     plots->setComparison(nullptr, 0, QString());
     const bool was = compare_ != nullptr;

@@ -254,7 +254,7 @@ TEST(TrendDecimation, KeepsEveryColumnsMinimumAndMaximum) {
             ring.push(static_cast<int64_t>(k + 1), static_cast<float>(k + 1), stored, (*c.values)[k], 0, 0,
                       0);
         TrendLiveSource s(ring, {}, allQuantities());
-        s.update(0);
+        s.update();
         PlotPoints p;
         envelope(s, TrendQuantity::SumP, c.t0, c.t1, c.columns, p);
         ASSERT_EQ(p.t.size(), c.t.size());
@@ -280,7 +280,7 @@ TEST(TrendLive, RingStaysBoundedOverALongReceive) {
     EXPECT_EQ(live.held(), 1000);
     EXPECT_EQ(live.received(), kBlocks);
     TrendLiveSource s(live, {}, allQuantities());
-    EXPECT_TRUE(s.update(0));
+    EXPECT_TRUE(s.update());
     ASSERT_EQ(s.size(), 1000);
     EXPECT_EQ(s.firstNumber, kBlocks - 999);
     EXPECT_EQ(s.value(TrendQuantity::I1, 0), static_cast<float>(kBlocks - 999));
@@ -342,7 +342,7 @@ TEST(TrendPyramid, ExtremesOfAnySpanMatchEverySample) {
             }
         }
     };
-    s.update(0);  // one step of the pass
+    s.update();  // one step of the pass
     ASSERT_GT(s.ready(), 0);
     ASSERT_LT(s.ready(), n);
     check("part summarised");

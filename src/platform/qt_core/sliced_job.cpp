@@ -15,10 +15,16 @@ void SlicedJob::start(std::function<bool()> step, std::function<void(bool over)>
     timer_.start();
 }
 
+void SlicedJob::startNow(std::function<bool()> step, std::function<void(bool over)> afterSlice) {
+    start(std::move(step), std::move(afterSlice));
+    runSlice();
+}
+
 void SlicedJob::runSlice() {
-    const bool over = runForAbout(sliceMs_, step_);
+    const auto step = step_;  // the handlers may start another job, which replaces both
+    const auto after = afterSlice_;
+    const bool over = runForAbout(sliceMs_, step);
     if (over) timer_.stop();
-    const auto after = afterSlice_;  // the handler may start another job, which replaces afterSlice_
     after(over);
 }
 

@@ -13,9 +13,12 @@ public:
     // Slices of about `sliceMs` each.
     explicit SlicedJob(int sliceMs, QObject* parent = nullptr);
 
-    // Runs `step` (true once the job is over) for a slice at each turn of the event loop, then `afterSlice`
-    // with whether the job is over; the job stops by itself once it is.
+    // Runs `step` (one short piece of the work; true once the job is over) for a slice at each turn of the event
+    // loop, then `afterSlice` with whether the job is over; the job stops by itself once it is. A job started
+    // while one is active takes its place.
     void start(std::function<bool()> step, std::function<void(bool over)> afterSlice);
+    // The same, with the first slice run before it returns: a short job is over (and shown) at once.
+    void startNow(std::function<bool()> step, std::function<void(bool over)> afterSlice);
     void stop() { timer_.stop(); }
     bool active() const { return timer_.isActive(); }
 
