@@ -169,20 +169,33 @@ QString formatSettingsValue(float v) {
 }
 
 namespace {
-// Two digits 00..99 written just before `p`; returns where they start.
-char* putPair(char* p, uint32_t twoDigits) {
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839404142434445464748495051525354"
-        "555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
-    std::memcpy(p - 2, kPairs + 2 * twoDigits, 2);
-    return p - 2;
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839404142434445464748495051525354"
+    "555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "eight characters are kept in a word, the first lowest");
+
+uint64_t pairOf(uint32_t twoDigits) {
+    uint16_t pair;
+    std::memcpy(&pair, kPairs + 2 * twoDigits, 2);
+    return pair;
 }
 
-// How many decimal digits a number of at most nine digits has.
+// A number below 10^8 as eight digits with leading zeros in one word. An export writes twenty numbers a row:
+// a loop over the digits mispredicts its end, and reading back digits just stored one by one stalls the load.
+uint64_t eightDigits(uint32_t v) {
+    const uint32_t high = v / 10000;
+    const uint32_t low = v % 10000;
+    return pairOf(high / 100) | pairOf(high % 100) << 16 | pairOf(low / 100) << 32 | pairOf(low % 100) << 48;
+}
+
+void putWord(char* out, uint64_t word) { std::memcpy(out, &word, sizeof word); }
+
+// How many decimal digits a number from 1 to 999999999 has, without a loop.
 int decimalDigits(uint32_t v) {
-    int n = 1;
-    for (uint32_t limit = 10; n < 10 && v >= limit; limit *= 10) ++n;
-    return n;
+    static constexpr uint32_t kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+    const int guess = ((32 - __builtin_clz(v)) * 1233) >> 12;  // floor(log10(2^bits))
+    return guess + (v >= kPowers[guess] ? 1 : 0);
 }
 }  // namespace
 
@@ -224,33 +237,35 @@ char* writeShortestFloat(char* out, float v, int significantBits) {
         const auto whole = static_cast<uint64_t>(std::fabs(v));
         return std::to_chars(out, out + 20, whole).ptr;
     }
-    // The digits from the last, with the point among them or "0." and zeros before them.
-    const int lead = point > 0 ? 0 : 2 - point;  // "0." and the zeros after the point
-    char* const end = out + lead + n + 1 - (point > 0 ? 0 : 1);
-    char* p = end;
-    uint32_t x = d.digits;
-    int fraction = n - (point > 0 ? point : 0);
-    for (; fraction >= 2; fraction -= 2) {
-        p = putPair(p, x % 100);
-        x /= 100;
+    // Whole words stored, the text's own length returned: the caller leaves kShortestMaxChars of room.
+    char* digitsAt = out;  // where the first digit goes
+    if (point <= 0) {
+        // "0.", then up to four zeros (the first digit stands 10^-5 at the least).
+        putWord(out, 0x3030303030302e30u);  // "0.000000"
+        digitsAt = out + 2 - point;
     }
-    if (fraction == 1) {
-        *--p = static_cast<char>('0' + x % 10);
-        x /= 10;
+    const char* end = digitsAt + n + (point > 0 ? 1 : 0);
+    uint64_t word;
+    if (n == 9) {
+        digitsAt[0] = static_cast<char>('0' + d.digits / 100000000);
+        word = eightDigits(d.digits % 100000000);
+        if (point > 0) {
+            // The first digit stored; the point comes after the next point - 1 of the eight.
+            putWord(digitsAt + 1, word);
+            digitsAt[point] = '.';
+            putWord(digitsAt + point + 1, word >> (8 * (point - 1)));
+            return const_cast<char*>(end);
+        }
+        putWord(digitsAt + 1, word);
+        return const_cast<char*>(end);
     }
+    word = eightDigits(d.digits) >> (8 * (8 - n));  // the n digits, the first lowest
+    putWord(digitsAt, word);
     if (point > 0) {
-        *--p = '.';
-        for (; x >= 100; x /= 100) p = putPair(p, x % 100);
-        if (x >= 10)
-            putPair(p, x);
-        else
-            *--p = static_cast<char>('0' + x);
-        return end;
+        digitsAt[point] = '.';
+        putWord(digitsAt + point + 1, word >> (8 * point));
     }
-    out[0] = '0';
-    out[1] = '.';
-    std::fill(out + 2, out + lead, '0');
-    return end;
+    return const_cast<char*>(end);
 }
 
 void appendShortestFloat(std::string& out, float v) {

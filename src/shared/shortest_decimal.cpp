@@ -6,168 +6,118 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;
 
-// The powers of five as 64-bit fractions: 2^k / 5^q rounded up for the negative powers of ten, 5^q cut to
-// its top bits for the positive ones; bit counts as in the published shortest-float method.
-constexpr int kInvBits = 59;
-constexpr int kPowBits = 61;
-// The largest binary exponent the tables serve: a float's own, 254 - 127 - 23 - 2.
-constexpr int kMaxE2 = 102;
+// The powers of ten a float's exponents reach, 10^-31 to 10^45, each as a 64-bit fraction with its top bit set,
+// rounded up (cut to 64 bits and one added, as the published method needs for its round-to-odd products).
+constexpr int kMinPow = -31;
+constexpr int kMaxPow = 45;
+// The largest binary exponent the table serves: a float's own, 254 - 150.
+constexpr int kMaxQ = 104;
 
-constexpr int pow5bits(int e) { return static_cast<int>((static_cast<uint32_t>(e) * 1217359u) >> 19) + 1; }
-constexpr int log10Pow2(int e) { return static_cast<int>((static_cast<uint32_t>(e) * 78913u) >> 18); }
-constexpr int log10Pow5(int e) { return static_cast<int>((static_cast<uint32_t>(e) * 732923u) >> 20); }
+// floor(e * log2(10)), floor(e * log10(2)) and floor(log10(3/4 * 2^e)) for the exponents of a float.
+constexpr int floorLog2Pow10(int e) { return (e * 1741647) >> 19; }
+constexpr int floorLog10Pow2(int e) { return (e * 315653) >> 20; }
+constexpr int floorLog10ThreeQuartersPow2(int e) { return (e * 631305 - 261663) >> 21; }
 
-struct Tables {
-    uint64_t inv[31];
-    uint64_t pow[47];
+struct Powers {
+    uint64_t g[kMaxPow - kMinPow + 1];
 };
 
-constexpr Tables makeTables() {
-    Tables t{};
-    Wide p5 = 1;
-    for (int i = 0; i < 47; ++i) {
-        const int bits = pow5bits(i);
-        // 5^i with its top kPowBits bits kept.
-        t.pow[i] = static_cast<uint64_t>(bits >= kPowBits ? p5 >> (bits - kPowBits) : p5 << (kPowBits - bits));
-        if (i < 31) {
-            // floor(2^(bits - 1 + kInvBits) / 5^i) + 1; 2^128 itself does not fit, 2^128 - 1 has the same quotient.
-            const int shift = bits - 1 + kInvBits;
-            const Wide num = shift >= 128 ? ~static_cast<Wide>(0)
-                                                       : static_cast<Wide>(1) << shift;
-            t.inv[i] = static_cast<uint64_t>(num / p5) + 1;
+constexpr Powers makePowers() {
+    Powers t{};
+    for (int e = kMinPow; e <= kMaxPow; ++e) {
+        const int n = e < 0 ? -e : e;
+        Wide p5 = 1;
+        for (int i = 0; i < n; ++i) p5 *= 5;
+        int b = 0;  // floor(log2(5^n))
+        while ((p5 >> (b + 1)) != 0) ++b;
+        Wide g = 0;
+        if (e >= 0) {
+            // 10^e * 2^(63 - floorLog2Pow10(e)) is 5^e with its top bit moved to bit 63.
+            g = b <= 63 ? p5 << (63 - b) : p5 >> (b - 63);
+        } else {
+            // 2^(64 + b) / 5^n, bit by bit: the dividend does not fit in 128 bits.
+            Wide r = 0;
+            for (int bit = 64 + b; bit >= 0; --bit) {
+                r = 2 * r + (bit == 64 + b ? 1 : 0);
+                g *= 2;
+                if (r >= p5) {
+                    r -= p5;
+                    g |= 1;
+                }
+            }
         }
-        p5 *= 5;
+        t.g[e - kMinPow] = static_cast<uint64_t>(g) + 1;
     }
     return t;
 }
-constexpr Tables kTables = makeTables();
+constexpr Powers kPowers = makePowers();
 
-uint32_t mulShift32(uint32_t m, uint64_t factor, int shift) {
-    const uint64_t lo = static_cast<uint64_t>(m) * static_cast<uint32_t>(factor);
-    const uint64_t hi = static_cast<uint64_t>(m) * (factor >> 32);
-    return static_cast<uint32_t>(((lo >> 32) + hi) >> (shift - 32));
+// The top 32 bits of g * cp past 2^64, with the bits below folded into the last one ("round to odd"), so that a
+// comparison with a bound stays exact.
+inline uint32_t roundToOdd(uint64_t g, uint32_t cp) {
+    const Wide p = static_cast<Wide>(g) * cp;
+    const auto high = static_cast<uint32_t>(p >> 64);
+    const auto middle = static_cast<uint32_t>(p >> 32);
+    return high | (middle > 1 ? 1u : 0u);
 }
-bool multipleOfPowerOf5(uint32_t v, int p) {
-    int count = 0;
-    while (v % 5 == 0) {
-        v /= 5;
-        ++count;
+
+inline ShortestDecimal withoutTrailingZeros(uint32_t digits, int exponent) {
+    while (digits % 10 == 0) {
+        digits /= 10;
+        ++exponent;
     }
-    return count >= p;
+    return {digits, exponent};
 }
-bool multipleOfPowerOf2(uint32_t v, int p) { return (v & ((1u << p) - 1)) == 0; }
 
 }  // namespace
 
 ShortestDecimal shortestDecimal(uint32_t bits, int significantBits) {
-    const uint32_t mantissa = bits & ((1u << 23) - 1);
+    const uint32_t field = bits & ((1u << 23) - 1);
     const uint32_t exponentBits = bits >> 23;
-    int e2;
-    uint32_t m2;
-    if (exponentBits == 0) {
-        e2 = 1 - 127 - 23 - 2;
-        m2 = mantissa;
-    } else {
-        e2 = static_cast<int>(exponentBits) - 127 - 23 - 2;
-        m2 = (1u << 23) | mantissa;
-    }
+    // The value is c * 2^q.
+    uint32_t c = exponentBits == 0 ? field : field | (1u << 23);
+    int q = (exponentBits == 0 ? 1 : static_cast<int>(exponentBits)) - 150;
     // A float's text is read back rounding ties to even, so a bound that ties goes to an even mantissa.
-    bool acceptBounds = (m2 & 1) == 0;
+    bool acceptBounds = (c & 1) == 0;
     // Read back at fewer bits: the same steps on the shorter mantissa. Only for a number of that precision (the
-    // bits dropped are zero), and within the exponents the tables cover.
+    // bits dropped are zero), and within the exponents the table covers.
     const int drop = 24 - significantBits;
-    if (exponentBits != 0 && drop > 0 && drop < 24 && (m2 & ((1u << drop) - 1)) == 0 && e2 + drop <= kMaxE2) {
-        m2 >>= drop;
-        e2 += drop;
+    if (exponentBits != 0 && drop > 0 && drop < 24 && (c & ((1u << drop) - 1)) == 0 && q + drop <= kMaxQ) {
+        c >>= drop;
+        q += drop;
         acceptBounds = false;  // however the shorter form rounds a tie, a text strictly inside reads back
     }
-    const uint32_t mv = 4 * m2;
-    const uint32_t mp = 4 * m2 + 2;
-    const uint32_t mmShift = (mantissa != 0 || exponentBits <= 1) ? 1 : 0;
-    const uint32_t mm = 4 * m2 - 1 - mmShift;
+    // Halfway to the neighbours, in quarters of the last bit; a power of two has its lower neighbour nearer.
+    const bool lowerCloser = field == 0 && exponentBits > 1;
+    const uint32_t cbl = 4 * c - 2 + (lowerCloser ? 1 : 0);
+    const uint32_t cb = 4 * c;
+    const uint32_t cbr = 4 * c + 2;
+    // Scaled by 10^-k so that the interval between the halfway points is one to ten units of the last digit.
+    const int k = lowerCloser ? floorLog10ThreeQuartersPow2(q) : floorLog10Pow2(q);
+    const int h = q + floorLog2Pow10(-k) + 1;
+    const uint64_t g = kPowers.g[-k - kMinPow];
+    const uint32_t vbl = roundToOdd(g, cbl << h);
+    const uint32_t vb = roundToOdd(g, cb << h);
+    const uint32_t vbr = roundToOdd(g, cbr << h);
+    const uint32_t lower = vbl + (acceptBounds ? 0 : 1);
+    const uint32_t upper = vbr - (acceptBounds ? 0 : 1);
 
-    uint32_t vr, vp, vm;
-    int e10;
-    bool vmIsTrailingZeros = false, vrIsTrailingZeros = false;
-    uint8_t lastRemovedDigit = 0;
-    if (e2 >= 0) {
-        const int q = log10Pow2(e2);
-        e10 = q;
-        const int k = kInvBits + pow5bits(q) - 1;
-        const int i = -e2 + q + k;
-        vr = mulShift32(mv, kTables.inv[q], i);
-        vp = mulShift32(mp, kTables.inv[q], i);
-        vm = mulShift32(mm, kTables.inv[q], i);
-        if (q != 0 && (vp - 1) / 10 <= vm / 10) {
-            const int l = kInvBits + pow5bits(q - 1) - 1;
-            lastRemovedDigit = static_cast<uint8_t>(mulShift32(mv, kTables.inv[q - 1], -e2 + q - 1 + l) % 10);
-        }
-        if (q <= 9) {
-            if (mv % 5 == 0)
-                vrIsTrailingZeros = multipleOfPowerOf5(mv, q);
-            else if (acceptBounds)
-                vmIsTrailingZeros = multipleOfPowerOf5(mm, q);
-            else
-                vp -= multipleOfPowerOf5(mp, q) ? 1 : 0;
-        }
-    } else {
-        const int q = log10Pow5(-e2);
-        e10 = q + e2;
-        const int i = -e2 - q;
-        const int k = pow5bits(i) - kPowBits;
-        int j = q - k;
-        vr = mulShift32(mv, kTables.pow[i], j);
-        vp = mulShift32(mp, kTables.pow[i], j);
-        vm = mulShift32(mm, kTables.pow[i], j);
-        if (q != 0 && (vp - 1) / 10 <= vm / 10) {
-            j = q - 1 - (pow5bits(i + 1) - kPowBits);
-            lastRemovedDigit = static_cast<uint8_t>(mulShift32(mv, kTables.pow[i + 1], j) % 10);
-        }
-        if (q <= 1) {
-            vrIsTrailingZeros = true;
-            if (acceptBounds)
-                vmIsTrailingZeros = mmShift == 1;
-            else
-                --vp;
-        } else if (q < 31) {
-            vrIsTrailingZeros = multipleOfPowerOf2(mv, q - 1);
-        }
-    }
-
-    int removed = 0;
-    // One digit less of all three bounds, remembering the digit the value loses.
-    const auto dropDigit = [&] {
-        lastRemovedDigit = static_cast<uint8_t>(vr % 10);
-        vr /= 10;
-        vp /= 10;
-        vm /= 10;
-        ++removed;
-    };
-    uint32_t output;
-    if (vmIsTrailingZeros || vrIsTrailingZeros) {
-        while (vp / 10 > vm / 10) {
-            vmIsTrailingZeros &= vm % 10 == 0;
-            vrIsTrailingZeros &= lastRemovedDigit == 0;
-            dropDigit();
-        }
-        if (vmIsTrailingZeros) {
-            while (vm % 10 == 0) {
-                vrIsTrailingZeros &= lastRemovedDigit == 0;
-                dropDigit();
-            }
-        }
-        if (vrIsTrailingZeros && lastRemovedDigit == 5 && vr % 2 == 0) lastRemovedDigit = 4;
-        output = vr + (((vr == vm && (!acceptBounds || !vmIsTrailingZeros)) || lastRemovedDigit >= 5) ? 1 : 0);
-    } else {
-        while (vp / 10 > vm / 10) dropDigit();
-        output = vr + ((vr == vm || lastRemovedDigit >= 5) ? 1 : 0);
-    }
-    int exponent = e10 + removed;
-    while (output % 10 == 0) {
-        output /= 10;
-        ++exponent;
-    }
-    return {output, exponent};
+    // One digit fewer first: a multiple of ten inside the interval is shorter. Both candidates are worked out
+    // and one is picked without a branch: which one wins depends on the digits and cannot be predicted.
+    const uint32_t s = vb / 4;
+    const uint32_t sp = s / 10;
+    const uint32_t spBelowInside = lower <= 40 * sp;
+    const uint32_t spAboveInside = 40 * sp + 40 <= upper;
+    const uint32_t shorter = (s >= 10) & (spBelowInside ^ spAboveInside);
+    const uint32_t belowInside = lower <= 4 * s;
+    const uint32_t aboveInside = 4 * s + 4 <= upper;
+    // Both or neither: the nearer of the two, a tie to the even one.
+    const uint32_t mid = 4 * s + 2;
+    const uint32_t roundUp = (vb > mid) | ((vb == mid) & s);
+    const uint32_t up = (belowInside ^ aboveInside) ? aboveInside : roundUp;
+    const uint32_t shortDigits = sp + spAboveInside;
+    const uint32_t longDigits = s + (up & 1);
+    return withoutTrailingZeros(shorter ? shortDigits : longDigits, k + static_cast<int>(shorter));
 }
 
 }  // namespace mervo

@@ -1,7 +1,7 @@
 // The shortest decimal of a float: the fewest significant digits that read back to it, and of those the
-// nearest to it, as digits times a power of ten. Exact integer arithmetic on the float's bits, with 64-bit
-// approximations of the powers of five that are close enough for every float (checked against the standard
-// library's conversion on every bit pattern by bench/shortest_float_check).
+// nearest to it, as digits times a power of ten. Exact integer arithmetic on the float's bits, with the powers of
+// ten as 64-bit fractions rounded up, close enough for every float (checked against the standard library's
+// conversion on every bit pattern by bench/shortest_float_check).
 #pragma once
 
 #include <cstdint>

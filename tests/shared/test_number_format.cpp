@@ -232,7 +232,10 @@ TEST(ShortestFloat, usesNoMoreDigitsThanNeeded) {
                                                   {9.9e-07f, "9.9e-07"},
                                                   {9.99e15f, "9990000514957312"},
                                                   {1e16f, "1e+16"},
-                                                  {-1e16f, "-1e+16"}};
+                                                  {-1e16f, "-1e+16"},
+                                                  // nine digits, around the point and after "0.0"
+                                                  {123.456024f, "123.456024"},
+                                                  {-0.0123450095f, "-0.0123450095"}};
     for (const auto& [v, text] : ends) EXPECT_EQ(formatShortestFloat(v), text) << text;
 }
 
