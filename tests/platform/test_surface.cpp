@@ -234,4 +234,44 @@ TEST(PagedSurface, writesPagesToAPdfAndReportsAFailedDevice) {
     EXPECT_FALSE(s.endDoc());
 }
 
+// The page's drawing operators, from its compressed content streams.
+QByteArray pageOperators(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray pdf = f.readAll();
+    QByteArray out;
+    for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at + 1)) {
+        const qsizetype from = at + 7, to = pdf.indexOf("endstream", from);
+        if (to < 0 || (at > 0 && pdf[at - 1] == 'd')) continue;
+        QByteArray z(4, 0);
+        const quint32 room = 1 << 20;
+        for (int i = 0; i < 4; ++i) z[i] = static_cast<char>(room >> (24 - 8 * i));
+        out += qUncompress(z + pdf.mid(from, to - from));
+    }
+    return out;
+}
+
+TEST(PagedSurface, drawsJoinedSolidSegmentsAsOnePathOnTheDeviceDotsAndLosesNoLine) {
+    ensureApp();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lines.pdf");
+    {
+        QPdfWriter pdf(path);
+        pdf.setResolution(1200);  // 1440 twips are 1200 dots
+        PagedSurface s(&pdf);
+        s.line(0, 0, 1440, 0);
+        s.line(1440, 0, 1440, 1440);
+        s.line(1440, 1440, 2881, 0);  // 2400.8 dots: on the dot
+        s.setLineStyle(2);
+        s.line(2881, 0, 2881, 720);  // dotted: a path of its own
+        s.setLineStyle(0);
+        s.line(0, 0, 720, 720, kRed);  // another pen, drawn when the page ends
+        ASSERT_TRUE(s.endDoc());
+    }
+    const QByteArray ops = pageOperators(path);
+    EXPECT_TRUE(ops.contains("0 0 m\n1200 0 l\n1200 1200 l\n2401 0 l\nS")) << ops.toStdString();
+    EXPECT_TRUE(ops.contains("0 0 m\n600 600 l\nS")) << ops.toStdString();
+    EXPECT_EQ(ops.count(" m\n"), 3) << ops.toStdString();
+}
+
 }  // namespace

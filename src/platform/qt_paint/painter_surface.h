@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QPolygonF>
 #include <array>
 #include <memory>
 
@@ -85,9 +86,17 @@ public:
 protected:
     QPainter& painter() override;
     void doClear(Colour back) override;
+    void doLine(double x1, double y1, double x2, double y2, const Pen& pen) override;
+    void doBox(double x1, double y1, double x2, double y2, const Pen& pen) override;
+    void doText(double x, double y, const QString& text, Colour colour) override;
 
 private:
+    void drawRun();
+
     QPagedPaintDevice* device_;
+    // Solid segments that join end to start with the same pen, drawn as one path when something else comes.
+    QPolygonF run_;
+    Pen runPen_{};
     QPainter painter_;
     QImage sink_{1, 1, QImage::Format_RGB32};  // takes the drawing once the device has failed
     int page_ = 1;
