@@ -231,15 +231,57 @@ void CurveTrace::addRun(const SpanPoint& prev, int64_t prevColumn, const double*
 
 // Extends the open run by samples from .. to - 1 up to the first whose height is no number, and returns where it
 // stopped: what extending it point by point leaves (the earliest of equal extremes, the last point).
+namespace {
+// Lowest and highest of a block of values that are all numbers, or false when one is not: a loop without an exit
+// and without the earliest sample's index, done on integers that order as the floats do (negative ones with
+// their magnitude bits turned over), which the compiler does many at a time.
+constexpr int64_t kScanBlock = 64;
+template <bool Magnitude>
+bool blockExtremes(const float* values, float& lo, float& hi) {
+    int32_t blockLo = INT32_MAX, blockHi = INT32_MIN;
+    uint32_t notNumber = 0;
+    for (int64_t i = 0; i < kScanBlock; ++i) {
+        int32_t bits;
+        std::memcpy(&bits, values + i, sizeof bits);
+        if (Magnitude) bits &= INT32_MAX;
+        notNumber |= (bits & 0x7f800000) == 0x7f800000 ? 1u : 0u;
+        const int32_t key = bits ^ ((bits >> 31) & INT32_MAX);
+        blockLo = std::min(blockLo, key);
+        blockHi = std::max(blockHi, key);
+    }
+    if (notNumber) return false;
+    const auto toFloat = [](int32_t key) {
+        const int32_t bits = key ^ ((key >> 31) & INT32_MAX);
+        float v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    };
+    lo = std::min(lo, toFloat(blockLo));
+    hi = std::max(hi, toFloat(blockHi));
+    return true;
+}
+}  // namespace
+
 int64_t CurveTrace::extendRun(const double* x, const BandValues& v, int64_t first, int64_t from, int64_t to) {
-    // The extremes among the values: the height falls as the value rises on an axis that runs upwards.
+    // The extremes among the values: the height falls as the value rises on an axis that runs upwards. Whole blocks
+    // of numbers first, then one by one up to the first value that is no number; then the earliest of each.
     float lo = INFINITY, hi = -INFINITY;
-    int64_t atLo = from, atHi = from, end = from;
+    int64_t end = from;
+    if (v.stride == 1)
+        for (; end + kScanBlock <= to; end += kScanBlock)
+            if (!(v.magnitude ? blockExtremes<true>(v.values + end, lo, hi)
+                              : blockExtremes<false>(v.values + end, lo, hi)))
+                break;
     for (; end < to; ++end) {
         const float a = v.value(end);
         if (!std::isfinite(a)) break;
-        if (a < lo) lo = a, atLo = end;
-        if (a > hi) hi = a, atHi = end;
+        lo = std::min(lo, a);
+        hi = std::max(hi, a);
+    }
+    int64_t atLo = from, atHi = from;
+    if (end > from) {
+        while (v.value(atLo) != lo) ++atLo;
+        while (v.value(atHi) != hi) ++atHi;
     }
     if (end == from) return from;
     const bool upwards = v.hi > v.lo && std::isfinite(v.lo) && std::isfinite(v.hi) && std::isfinite(v.origin);

@@ -25,6 +25,13 @@ QFont qtFontFor(const FontSpec& face) {
     return f;
 }
 
+void loadPrintFaces() {
+    for (const char* name : {"宋体", "黑体"}) {
+        const QFontMetricsF metrics(qtFontFor(FontSpec{QString::fromUtf8(name), 9, false}));
+        (void)metrics.horizontalAdvance(QStringLiteral("工况运行曲线 0.123"));
+    }
+}
+
 const PainterSurface::FontCache& PainterSurface::fontCache() const {
     const FontSpec& f = font();
     if (cache_.valid && cache_.style.size == f.size && cache_.style.bold == f.bold && cache_.style.name == f.name)
@@ -182,8 +189,24 @@ void PagedSurface::drawRun() {
     // On the device's own dots (1/1200 inch for a PDF, the printer's for a printer), which no paper shows apart
     // from the exact points: a whole number is written in half the characters of a fraction.
     const QTransform twips = p.transform();
-    QPolygon dots(run_.size());
-    for (int i = 0; i < run_.size(); ++i) dots[i] = twips.map(run_[i]).toPoint();
+    QPolygon dots;
+    dots.reserve(run_.size());
+    for (const QPointF& point : run_) {
+        const QPoint dot = twips.map(point).toPoint();
+        if (!dots.isEmpty() && dot == dots.last()) continue;
+        // A dot on the line through the last two, going on the same way along a row or a column, only lengthens it.
+        const qsizetype n = dots.size();
+        if (n >= 2) {
+            const QPoint a = dots[n - 2], b = dots[n - 1];
+            const bool column = a.x() == b.x() && b.x() == dot.x() && (b.y() - a.y() > 0) == (dot.y() - b.y() > 0);
+            const bool row = a.y() == b.y() && b.y() == dot.y() && (b.x() - a.x() > 0) == (dot.x() - b.x() > 0);
+            if (column || row) {
+                dots.last() = dot;
+                continue;
+            }
+        }
+        dots.append(dot);
+    }
     QPen pen = qtPen(runPen_);
     pen.setWidthF(pen.widthF() * twips.m11());
     p.resetTransform();

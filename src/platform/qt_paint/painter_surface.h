@@ -17,6 +17,9 @@ namespace mervo {
 
 // The installed face for a designed one; the family list falls back so Chinese never shows as boxes.
 QFont qtFontFor(const FontSpec& face);
+// Finds and opens the faces a printout uses, which takes a few hundredths of a second the first time; safe on a
+// thread of its own while the printout's figures are worked out.
+void loadPrintFaces();
 
 class PainterSurface : public Surface {
 public:
