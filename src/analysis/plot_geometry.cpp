@@ -229,8 +229,6 @@ void CurveTrace::addRun(const SpanPoint& prev, int64_t prevColumn, const double*
     }
 }
 
-// Extends the open run by samples from .. to - 1 up to the first whose height is no number, and returns where it
-// stopped: what extending it point by point leaves (the earliest of equal extremes, the last point).
 namespace {
 // Lowest and highest of a block of values that are all numbers, or false when one is not: a loop without an exit
 // and without the earliest sample's index, done on integers that order as the floats do (negative ones with
@@ -256,29 +254,37 @@ bool blockExtremes(const float* values, float& lo, float& hi) {
         std::memcpy(&v, &bits, sizeof v);
         return v;
     };
-    lo = std::min(lo, toFloat(blockLo));
-    hi = std::max(hi, toFloat(blockHi));
+    lo = toFloat(blockLo);
+    hi = toFloat(blockHi);
     return true;
 }
 }  // namespace
 
+// Extends the open run by samples from .. to - 1 up to the first whose height is no number, and returns where it
+// stopped: what extending it point by point leaves (the earliest of equal extremes, the last point).
 int64_t CurveTrace::extendRun(const double* x, const BandValues& v, int64_t first, int64_t from, int64_t to) {
     // The extremes among the values: the height falls as the value rises on an axis that runs upwards. Whole blocks
-    // of numbers first, then one by one up to the first value that is no number; then the earliest of each.
+    // of numbers first, then one by one up to the first value that is no number. The earliest sample of each
+    // extreme is in the first block that reached it.
     float lo = INFINITY, hi = -INFINITY;
-    int64_t end = from;
-    if (v.stride == 1)
-        for (; end + kScanBlock <= to; end += kScanBlock)
-            if (!(v.magnitude ? blockExtremes<true>(v.values + end, lo, hi)
-                              : blockExtremes<false>(v.values + end, lo, hi)))
+    int64_t end = from, loFrom = from, hiFrom = from;
+    if (v.stride == 1) {
+        for (; end + kScanBlock <= to; end += kScanBlock) {
+            float blockLo, blockHi;
+            if (!(v.magnitude ? blockExtremes<true>(v.values + end, blockLo, blockHi)
+                              : blockExtremes<false>(v.values + end, blockLo, blockHi)))
                 break;
+            if (blockLo < lo) lo = blockLo, loFrom = end;
+            if (blockHi > hi) hi = blockHi, hiFrom = end;
+        }
+    }
     for (; end < to; ++end) {
         const float a = v.value(end);
         if (!std::isfinite(a)) break;
-        lo = std::min(lo, a);
-        hi = std::max(hi, a);
+        if (a < lo) lo = a, loFrom = end;
+        if (a > hi) hi = a, hiFrom = end;
     }
-    int64_t atLo = from, atHi = from;
+    int64_t atLo = loFrom, atHi = hiFrom;
     if (end > from) {
         while (v.value(atLo) != lo) ++atLo;
         while (v.value(atHi) != hi) ++atHi;

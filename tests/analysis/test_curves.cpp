@@ -590,8 +590,10 @@ TEST(CumulativeColumns, chunksDrawTheLinesOfSampleBySample) {
         int64_t n;
         double columnWidth;
         std::vector<int64_t> chunks;  // chunk lengths, repeated
+        bool apart = false;           // each curve's values in an array of its own, as the derived ones come
     } cases[] = {
         {50000, 15, {2048}}, {50000, 15, {1, 7, 4096}}, {3000, 4.8, {333}}, {300, 15, {64}}, {5000, 0, {100}},
+        {50000, 15, {4096}, true}, {200000, 4.8, {1, 100, 8192}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "n " << c.n << " width " << c.columnWidth);
@@ -620,6 +622,11 @@ TEST(CumulativeColumns, chunksDrawTheLinesOfSampleBySample) {
             running[static_cast<size_t>(j)] = std::fmod(u * 23, 1.0) < 0.6 || rnd.next() < 0.3;
         }
 
+        std::vector<float> apart(values.size());
+        for (int64_t j = 0; j < c.n; ++j)
+            for (int k = 0; k < kCurves; ++k)
+                apart[static_cast<size_t>(k * c.n + j)] = values[static_cast<size_t>(j) * kCurves + k];
+
         Boxes<RecordingSurface> one, chunked;
         CumulativePlotter bySample(one.boxes, c.columnWidth), byChunk(chunked.boxes, c.columnWidth);
         bySample.reset(c.n);
@@ -632,8 +639,10 @@ TEST(CumulativeColumns, chunksDrawTheLinesOfSampleBySample) {
         for (int64_t j = 0, r = 0; j < c.n; ++r) {
             CurveChunk chunk;
             chunk.count = std::min(c.chunks[static_cast<size_t>(r) % c.chunks.size()], c.n - j);
-            for (int k = 0; k < kCurves; ++k)
-                chunk.values[k] = &values[static_cast<size_t>(j) * kCurves + k], chunk.stride[k] = kCurves;
+            for (int k = 0; k < kCurves; ++k) {
+                chunk.values[k] = c.apart ? &apart[static_cast<size_t>(k * c.n + j)] : &values[static_cast<size_t>(j) * kCurves + k];
+                chunk.stride[k] = c.apart ? 1 : kCurves;
+            }
             chunk.running = &running[static_cast<size_t>(j)];
             byChunk.step(chunk, axes);
             j += chunk.count;
