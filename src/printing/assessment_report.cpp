@@ -114,6 +114,22 @@ double verdictBlock(Surface& s, const Frame& f, double y, const QString& verdict
     return paragraph(s, f.left + s.textWidth(lead), y, verdict, f.right);
 }
 
+// The rule under a table's header row, and where the rows start.
+double belowHeader(Surface& s, const Frame& f, double y) {
+    y += s.lineHeight();
+    s.line(f.left, y, f.right, y);
+    return y + 40;
+}
+
+// A group of a table's rows opens with its name in bold at the frame's edge, a quarter line clear of the row
+// before.
+double groupRow(Surface& s, const Frame& f, double y, const QString& label) {
+    font(s, kTableFont, true);
+    y += s.lineHeight() * 0.25;
+    textAt(s, f.left, y, label);
+    return y + s.lineHeight();
+}
+
 double resultsTable(Surface& s, const Frame& f, double y, const std::vector<AssessmentRow>& rows) {
     font(s, kTableFont);
     const double w = f.right - f.left;
@@ -124,15 +140,10 @@ double resultsTable(Surface& s, const Frame& f, double y, const std::vector<Asse
     rightAt(s, valueRight, y, header[1]);
     textAt(s, unitX, y, header[2]);
     textAt(s, noteX, y, header[3]);
-    y += s.lineHeight();
-    s.line(f.left, y, f.right, y);
-    y += 40;
+    y = belowHeader(s, f, y);
     for (const AssessmentRow& r : rows) {
         if (r.group) {
-            font(s, kTableFont, true);
-            y += s.lineHeight() * 0.25;
-            textAt(s, f.left, y, r.label);
-            y += s.lineHeight();
+            y = groupRow(s, f, y, r.label);
             continue;
         }
         font(s, kTableFont);
@@ -370,15 +381,10 @@ double comparisonTable(Surface& s, const Frame& f, double y, const std::vector<C
     cell(afterRight, header[2]);
     cell(differenceRight, header[3]);
     textAt(s, unitX, y, header[4]);
-    y += s.lineHeight();
-    s.line(f.left, y, f.right, y);
-    y += 40;
+    y = belowHeader(s, f, y);
     for (const ComparisonRow& r : rows) {
         if (r.group) {
-            font(s, kTableFont, true);
-            y += s.lineHeight() * 0.25;
-            textAt(s, f.left, y, r.label);
-            y += s.lineHeight();
+            y = groupRow(s, f, y, r.label);
             continue;
         }
         font(s, kTableFont);
