@@ -26,6 +26,7 @@
 #include "shared/number_format.h"
 #include "shared/second_core.h"
 #include "shared/shared_state.h"
+#include "shared/shortest_texts.h"
 #include "shared/spreadsheet_text.h"
 #include "shared/time_split.h"
 
@@ -191,50 +192,66 @@ char* writeNumber(char* p, float v) {
     return std::isfinite(v) ? writeShortestFloat(p, v) : p;
 }
 
-// Rows turned into text and written at a time: a few megabytes of CSV.
-constexpr size_t kBatchRows = 16384;
+// Rows gathered and handed on at a time, and turned into text in pieces: a few megabytes of CSV a batch.
+constexpr size_t kBatchRows = 8192;
+constexpr size_t kPieceRows = 512;
+constexpr size_t kPieces = kBatchRows / kPieceRows;
 
-// One row's numbers, copied out of the pass's chunk so that a batch of rows can be written in parallel.
-struct Row {
+// A row's numbers in the order of its columns: the time, the file's nine and the totals as the columns show them,
+// the energies, the motor's three outputs. Kept apart from the rest of the row, so that the texts of many rows'
+// numbers are worked out in one go.
+constexpr size_t kRowNumbers = 1 + kFileAndTotals + 2 + 3;
+constexpr size_t kEnergiesAt = 1 + kFileAndTotals, kOutputsAt = kEnergiesAt + 2;
+
+// The rest of a row.
+struct RowFacts {
     int64_t no;
-    float elapsed;
-    std::array<float, kFileAndTotals> values;  // as the columns show them
-    float ep, eq, outputPower, efficiency, loadRate;
     MotorState state;
     char indicator;  // 'L', 'C', or 0 without reactive power
     int marker;      // the marker at the sample, as an index of the writer's fields; -1 for none
 };
 
-void copyRow(const SampleRows& r, int64_t j, Row& row) {
-    row.no = r.first + j + 1;
-    row.elapsed = r.elapsed[j];
+void copyRow(const SampleRows& r, int64_t j, float* numbers, RowFacts& facts) {
+    facts.no = r.first + j + 1;
+    numbers[0] = r.elapsed[j];
+    float* values = numbers + 1;
     const float* stored = r.fileValues + j * kSampleRecords;
     for (size_t k = 0; k < kSampleRecords; ++k) {
         // I and U of each channel are magnitudes; its active power keeps its sign.
-        row.values[k] = k % 3 == 2 ? stored[k] : std::fabs(stored[k]);
+        values[k] = k % 3 == 2 ? stored[k] : std::fabs(stored[k]);
     }
     const float q = iecReactive(r.sumQ[j]);
-    row.values[kSampleRecords] = r.sumP[j];
-    row.values[kSampleRecords + 1] = q;
-    row.values[kSampleRecords + 2] = r.s[j];
-    row.values[kSampleRecords + 3] = std::fabs(r.pf[j]);
-    row.indicator = *reactiveIndicator(q);
-    row.ep = r.ep[j];
-    row.eq = r.eq[j];
-    row.outputPower = r.outputPower[j];
-    row.efficiency = r.efficiency[j];
-    row.loadRate = r.loadRate[j];
-    row.state = r.state[j];
+    values[kSampleRecords] = r.sumP[j];
+    values[kSampleRecords + 1] = q;
+    values[kSampleRecords + 2] = r.s[j];
+    values[kSampleRecords + 3] = std::fabs(r.pf[j]);
+    facts.indicator = *reactiveIndicator(q);
+    numbers[kEnergiesAt] = r.ep[j];
+    numbers[kEnergiesAt + 1] = r.eq[j];
+    numbers[kOutputsAt] = r.outputPower[j];
+    numbers[kOutputsAt + 1] = r.efficiency[j];
+    numbers[kOutputsAt + 2] = r.loadRate[j];
+    facts.state = r.state[j];
 }
 
-// A batch's text: `size` bytes used of a buffer kept from batch to batch.
+// A piece's text: `size` bytes used of a buffer kept from batch to batch (not cleared: it is written over).
 struct Text {
-    std::vector<char> bytes;
-    size_t size = 0;
+    std::unique_ptr<char[]> bytes;
+    size_t capacity = 0, size = 0;
 };
 
-// Every sample as a row. Rows are gathered from the pass's chunks and turned into text in two halves at once, a
-// second core taking one, while a third thread writes the batch before: the text is most of an export's time.
+// Rows gathered from the pass, and their text once it is made.
+struct Batch {
+    std::vector<float> numbers = std::vector<float>(kBatchRows * kRowNumbers);  // kRowNumbers a row
+    std::vector<RowFacts> facts = std::vector<RowFacts>(kBatchRows);
+    size_t rows = 0;
+    std::array<Text, kPieces> text;
+    std::atomic<size_t> nextPiece{0};  // the first piece no thread has taken yet
+};
+
+// Every sample as a row. The text is most of an export's time: while the pass gathers a batch's rows, a second
+// core turns the batch before into text, and the pass's thread joins it on the pieces left when the next batch
+// is full; a third thread writes each batch's text once it is whole.
 class SampleRowWriter {
 public:
     SampleRowWriter(CsvSink& sink, RowClock clock, std::string lineEnd, const std::vector<Marker>& markers)
@@ -250,74 +267,108 @@ public:
             captions_[static_cast<size_t>(m)] = csvField(motorStateMessage(m)) + ',';
         size_t captionChars = 0;
         for (const std::string& c : captions_) captionChars = std::max(captionChars, c.size());
-        // The longest a row can be: the number, date and clock, eighteen numbers, L/C, the caption, the commas.
-        rowChars_ = 24 + RowClock::kMaxChars + 19 * (kShortestMaxChars + 1) + 2 + captionChars + 5 + markerChars +
-                    lineEnd_.size();
-        rows_.reserve(kBatchRows);
+        // The longest a row can be: the number, date and clock, its numbers, L/C, the caption, the commas.
+        rowChars_ = 24 + RowClock::kMaxChars + kRowNumbers * (kShortestMaxChars + 1) + 2 + captionChars + 5 +
+                    markerChars + lineEnd_.size();
     }
-    ~SampleRowWriter() { waitForWriter(); }
+    ~SampleRowWriter() {
+        if (texting_) {
+            failed_ = true;  // the rest of the batch is not wanted
+            helper_.finish();
+        }
+        waitForWriter();
+    }
 
     void add(const SampleRows& r, int64_t from, int64_t to) {
         for (int64_t j = 0; j < r.count; ++j) {
             const int64_t no = r.first + j + 1;
             if (no < from || no > to) continue;
-            rows_.emplace_back();
-            copyRow(r, j, rows_.back());
+            Batch& b = batches_[filling_];
+            RowFacts& facts = b.facts[b.rows];
+            copyRow(r, j, b.numbers.data() + b.rows * kRowNumbers, facts);
             // Rows come in the order of their numbers, and so do the markers.
             while (nextMarker_ < markers_.size() && markers_[nextMarker_].sample < no) ++nextMarker_;
-            rows_.back().marker =
+            facts.marker =
                 nextMarker_ < markers_.size() && markers_[nextMarker_].sample == no ? static_cast<int>(nextMarker_) : -1;
+            if (++b.rows == kBatchRows) flush();
         }
-        if (rows_.size() >= kBatchRows) flush();
     }
     Status finish() {
         flush();
+        finishText();
         waitForWriter();
         return status_;
     }
     bool failed() const { return failed_; }
 
 private:
-    void writeRows(Text& out, RowClock& clock, const Row* rows, size_t count) const {
-        if (out.bytes.size() < count * rowChars_) out.bytes.resize(count * rowChars_);
-        char* p = out.bytes.data();
-        for (const Row* r = rows; r != rows + count; ++r) {
-            p = std::to_chars(p, p + 24, r->no).ptr;
-            *p++ = ',';
-            p = clock.write(p, r->elapsed);
-            *p++ = ',';
-            p = writeNumber(p, r->elapsed);
-            *p++ = ',';
-            for (float v : r->values) {
-                p = writeNumber(p, v);
-                *p++ = ',';
-            }
-            if (r->indicator) *p++ = r->indicator;
-            *p++ = ',';
-            p = writeNumber(p, r->ep);
-            *p++ = ',';
-            p = writeNumber(p, r->eq);
-            *p++ = ',';
-            const std::string& caption = captions_[static_cast<size_t>(r->state)];
-            p = std::copy(caption.begin(), caption.end(), p);
-            if (hasOutputs(r->state)) {
-                p = writeNumber(p, r->outputPower);
-                *p++ = ',';
-                p = writeNumber(p, r->efficiency);
-                *p++ = ',';
-                p = writeNumber(p, r->loadRate);
-            } else {
-                *p++ = ',';
-                *p++ = ',';
-            }
-            *p++ = ',';
-            if (r->marker >= 0) {
-                const std::string& field = markers_[static_cast<size_t>(r->marker)].field;
-                p = std::copy(field.begin(), field.end(), p);
-            }
-            p = std::copy(lineEnd_.begin(), lineEnd_.end(), p);
+    // A thread's own tools: the texts of the numbers of a few rows at a time, and the date cache.
+    struct Tools {
+        ShortestTexts texts;
+        RowClock clock;
+    };
+
+    // Takes the batch's pieces no thread has taken yet, one at a time, and turns them into text.
+    void takePieces(Batch& b, Tools& tools) const {
+        const size_t pieces = (b.rows + kPieceRows - 1) / kPieceRows;
+        for (size_t i; !failed_ && (i = b.nextPiece++) < pieces;)
+            writeRows(b.text[i], b, tools, i * kPieceRows, std::min(kPieceRows, b.rows - i * kPieceRows));
+    }
+
+    void writeRows(Text& out, const Batch& b, Tools& tools, size_t first, size_t count) const {
+        if (out.capacity < count * rowChars_) {
+            out.capacity = count * rowChars_;
+            out.bytes.reset(new char[out.capacity]);
         }
-        out.size = static_cast<size_t>(p - out.bytes.data());
+        constexpr size_t kRowsAtOnce = ShortestTexts::kCapacity / kRowNumbers;
+        char* p = out.bytes.get();
+        for (size_t done = 0; done < count; done += kRowsAtOnce) {
+            const size_t rows = std::min(kRowsAtOnce, count - done);
+            const float* numbers = b.numbers.data() + (first + done) * kRowNumbers;
+            tools.texts.format(numbers, rows * kRowNumbers);
+            for (size_t i = 0; i < rows; ++i) p = writeRow(p, tools, b.facts[first + done + i], numbers, i * kRowNumbers);
+        }
+        out.size = static_cast<size_t>(p - out.bytes.get());
+    }
+
+    // One row, its numbers' texts at `at` of the thread's texts.
+    char* writeRow(char* p, Tools& tools, const RowFacts& r, const float* numbers, size_t at) const {
+        const auto number = [&](size_t k) {
+            // An empty field where a number has no value, rather than a word a spreadsheet would take for text.
+            return std::isfinite(numbers[at + k]) ? tools.texts.put(p, at + k) : p;
+        };
+        p = std::to_chars(p, p + 24, r.no).ptr;
+        *p++ = ',';
+        p = tools.clock.write(p, numbers[at]);
+        *p++ = ',';
+        for (size_t k = 0; k < kEnergiesAt; ++k) {
+            p = number(k);
+            *p++ = ',';
+        }
+        if (r.indicator) *p++ = r.indicator;
+        *p++ = ',';
+        p = number(kEnergiesAt);
+        *p++ = ',';
+        p = number(kEnergiesAt + 1);
+        *p++ = ',';
+        const std::string& caption = captions_[static_cast<size_t>(r.state)];
+        p = std::copy(caption.begin(), caption.end(), p);
+        if (hasOutputs(r.state)) {
+            p = number(kOutputsAt);
+            *p++ = ',';
+            p = number(kOutputsAt + 1);
+            *p++ = ',';
+            p = number(kOutputsAt + 2);
+        } else {
+            *p++ = ',';
+            *p++ = ',';
+        }
+        *p++ = ',';
+        if (r.marker >= 0) {
+            const std::string& field = markers_[static_cast<size_t>(r.marker)].field;
+            p = std::copy(field.begin(), field.end(), p);
+        }
+        return std::copy(lineEnd_.begin(), lineEnd_.end(), p);
     }
 
     void waitForWriter() {
@@ -325,32 +376,42 @@ private:
         writing_ = false;
     }
 
+    // The batch before is finished and handed to the writer; the full one goes to the second core, and the pass
+    // fills the other.
     void flush() {
-        if (failed_ || rows_.empty()) return;
-        std::array<Text, 2>& text = texts_[filling_];
-        const size_t half = SecondCore::available() && rows_.size() >= 1024 ? rows_.size() / 2 : rows_.size();
-        text[1].size = 0;
-        if (half < rows_.size())
-            helper_.together([&] { writeRows(text[1], clocks_[1], rows_.data() + half, rows_.size() - half); },
-                             [&] { writeRows(text[0], clocks_[0], rows_.data(), half); });
-        else
-            writeRows(text[0], clocks_[0], rows_.data(), rows_.size());
-        rows_.clear();
+        Batch& full = batches_[filling_];
+        if (failed_ || full.rows == 0) return;
+        finishText();
+        full.nextPiece = 0;
+        texting_ = &full;
+        if (SecondCore::available()) helper_.start([this, &full] { takePieces(full, *tools_[1]); });
+        filling_ ^= 1;
+        batches_[filling_].rows = 0;  // its text is whole; the writer needs only that
+    }
+
+    // Finishes the batch being turned into text, with the second core, and starts writing it once the batch
+    // before it is written.
+    void finishText() {
+        if (!texting_) return;
+        Batch& b = *texting_;
+        takePieces(b, *tools_[0]);
+        if (SecondCore::available()) helper_.finish();
+        texting_ = nullptr;
         waitForWriter();
+        if (failed_) return;
         writing_ = true;
-        writer_.start([this, &text] {
-            for (const Text& t : text) {
-                if (failed_) break;
-                status_ = sink_.write(t.bytes.data(), t.size);
+        writer_.start([this, &b, pieces = (b.rows + kPieceRows - 1) / kPieceRows] {
+            for (size_t i = 0; i < pieces && !failed_; ++i) {
+                status_ = sink_.write(b.text[i].bytes.get(), b.text[i].size);
                 failed_ = !status_;
             }
         });
-        filling_ ^= 1;
     }
 
     CsvSink& sink_;
     RowClock clockProto_;
-    std::array<RowClock, 2> clocks_{clockProto_, clockProto_};  // one per half, each with its own date cache
+    std::array<std::unique_ptr<Tools>, 2> tools_{std::make_unique<Tools>(Tools{{}, clockProto_}),
+                                                 std::make_unique<Tools>(Tools{{}, clockProto_})};
     std::string lineEnd_;
     std::array<std::string, 4> captions_;
     struct MarkerField {
@@ -360,9 +421,9 @@ private:
     std::vector<MarkerField> markers_;
     size_t nextMarker_ = 0;
     size_t rowChars_ = 0;
-    std::vector<Row> rows_;
-    std::array<std::array<Text, 2>, 2> texts_;  // two batches' halves: one filled while one is written
+    std::array<Batch, 2> batches_;  // one filled by the pass while the other is turned into text and written
     size_t filling_ = 0;
+    Batch* texting_ = nullptr;  // the batch being turned into text, if any
     SecondCore helper_, writer_;
     bool writing_ = false;
     std::atomic<bool> failed_{false};

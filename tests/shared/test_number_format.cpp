@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "shared/number_format.h"
+#include "shared/shortest_texts.h"
 
 using namespace mervo;
 
@@ -216,6 +219,49 @@ TEST(ShortestFloat, readsBackBitForBitIncludingDenormalsAndExtremes) {
     for (float v : values) {
         const std::string s = formatShortestFloat(v);
         EXPECT_EQ(bitsOf(std::strtof(s.c_str(), nullptr)), bitsOf(v)) << s;
+    }
+}
+
+TEST(ShortestFloat, manyAtOnceGiveEachTheTextOfOne) {
+    // Each case in every lane of the eight worked out together, and in the rest done one at a time.
+    const std::pair<float, const char*> cases[] = {
+        {0.0f, "0"},
+        {-0.0f, "-0"},
+        {std::numeric_limits<float>::quiet_NaN(), "null"},
+        {-std::numeric_limits<float>::infinity(), "null"},
+        {0.1f, "0.1"},
+        {-2.5f, "-2.5"},
+        {100.0f, "100"},
+        {16777217.0f, "16777216"},
+        {-33565872.0f, "-33565872"},  // its own digits, not the shortest that read back
+        {3.1415927f, "3.1415927"},
+        {377.58273f, "377.58273"},
+        {-0.057842214f, "-0.057842214"},
+        {0.03125f, "0.03125"},
+        {9.99999975e-06f, "0.00001"},
+        {1.0000002e-05f, "0.000010000002"},
+        {-1.23e-05f, "-0.0000123"},
+        {9.9999e-06f, "9.9999e-06"},
+        {9.99e15f, "9990000514957312"},
+        {1e16f, "1e+16"},
+        {123.456024f, "123.456024"},
+        {-0.0123450095f, "-0.0123450095"},
+        {FLT_MIN, "1.1754944e-38"},
+        {std::numeric_limits<float>::denorm_min(), "1e-45"},
+        {0.25f, "0.25"},  // a power of two: its lower neighbour is nearer
+        {1.17549435e-37f, "1.1754944e-37"},
+    };
+    constexpr size_t n = std::size(cases);
+    auto texts = std::make_unique<ShortestTexts>();
+    for (size_t shift = 0; shift < 8; ++shift) {
+        std::vector<float> values(shift, 1.0f);
+        for (const auto& c : cases) values.push_back(c.first);
+        texts->format(values.data(), values.size());
+        for (size_t i = 0; i < n; ++i) {
+            char out[kShortestMaxChars];
+            const std::string got(out, texts->put(out, shift + i));
+            EXPECT_EQ(got, cases[i].second) << "lane " << (shift + i) % 8;
+        }
     }
 }
 
