@@ -14,7 +14,7 @@ namespace mervo {
 // The vector code's constants, each value in every lane. Writable, so that the compiler cannot fold them into
 // instructions that build them in a register (three instructions each); of hidden visibility, so that they
 // are reached without a table of addresses: each is taken from memory by the instruction that uses it.
-namespace __attribute__((visibility("hidden"))) vector_constants {
+namespace vector_constants __attribute__((visibility("hidden"))) {
     template <uint32_t C>
     struct Lanes {
         alignas(32) static uint32_t value[8];
