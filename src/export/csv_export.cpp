@@ -196,10 +196,13 @@ char* writeNumber(char* p, float v) {
 constexpr size_t kBatchRows = 8192;
 constexpr size_t kPieceRows = 512;
 constexpr size_t kPieces = kBatchRows / kPieceRows;
+// A column of a batch, and a little more: a row's numbers a power of two apart would all fall on the same few
+// cache lines' places and push one another out.
+constexpr size_t kColumn = kBatchRows + 16;
 
 // A row's numbers in the order of its columns: the time, the file's nine and the totals as the columns show them,
-// the energies, the motor's three outputs. Kept apart from the rest of the row, so that the texts of many rows'
-// numbers are worked out in one go.
+// the energies, the motor's three outputs. A batch keeps them column by column, apart from the rest of the row:
+// they are copied from the pass's arrays a column at a time, and their texts worked out many at once.
 constexpr size_t kRowNumbers = 1 + kFileAndTotals + 2 + 3;
 constexpr size_t kEnergiesAt = 1 + kFileAndTotals, kOutputsAt = kEnergiesAt + 2;
 
@@ -211,27 +214,38 @@ struct RowFacts {
     int marker;      // the marker at the sample, as an index of the writer's fields; -1 for none
 };
 
-void copyRow(const SampleRows& r, int64_t j, float* numbers, RowFacts& facts) {
-    facts.no = r.first + j + 1;
-    numbers[0] = r.elapsed[j];
-    float* values = numbers + 1;
+// Rows j to j + count - 1 of the pass's arrays into a batch's columns from its row `at` on (each column is
+// `stride` numbers long), the rest of each row into facts[at...].
+void copyRows(const SampleRows& r, int64_t j, size_t count, float* columns, size_t stride, RowFacts* facts, size_t at) {
+    const auto column = [&](size_t c) { return columns + c * stride + at; };
+    std::copy_n(r.elapsed + j, count, column(0));
     const float* stored = r.fileValues + j * kSampleRecords;
     for (size_t k = 0; k < kSampleRecords; ++k) {
+        float* to = column(1 + k);
         // I and U of each channel are magnitudes; its active power keeps its sign.
-        values[k] = k % 3 == 2 ? stored[k] : std::fabs(stored[k]);
+        if (k % 3 == 2)
+            for (size_t i = 0; i < count; ++i) to[i] = stored[i * kSampleRecords + k];
+        else
+            for (size_t i = 0; i < count; ++i) to[i] = std::fabs(stored[i * kSampleRecords + k]);
     }
-    const float q = iecReactive(r.sumQ[j]);
-    values[kSampleRecords] = r.sumP[j];
-    values[kSampleRecords + 1] = q;
-    values[kSampleRecords + 2] = r.s[j];
-    values[kSampleRecords + 3] = std::fabs(r.pf[j]);
-    facts.indicator = *reactiveIndicator(q);
-    numbers[kEnergiesAt] = r.ep[j];
-    numbers[kEnergiesAt + 1] = r.eq[j];
-    numbers[kOutputsAt] = r.outputPower[j];
-    numbers[kOutputsAt + 1] = r.efficiency[j];
-    numbers[kOutputsAt + 2] = r.loadRate[j];
-    facts.state = r.state[j];
+    const size_t totals = 1 + kSampleRecords;
+    std::copy_n(r.sumP + j, count, column(totals));
+    float* q = column(totals + 1);
+    for (size_t i = 0; i < count; ++i) q[i] = iecReactive(r.sumQ[j + static_cast<int64_t>(i)]);
+    std::copy_n(r.s + j, count, column(totals + 2));
+    float* pf = column(totals + 3);
+    for (size_t i = 0; i < count; ++i) pf[i] = std::fabs(r.pf[j + static_cast<int64_t>(i)]);
+    std::copy_n(r.ep + j, count, column(kEnergiesAt));
+    std::copy_n(r.eq + j, count, column(kEnergiesAt + 1));
+    std::copy_n(r.outputPower + j, count, column(kOutputsAt));
+    std::copy_n(r.efficiency + j, count, column(kOutputsAt + 1));
+    std::copy_n(r.loadRate + j, count, column(kOutputsAt + 2));
+    for (size_t i = 0; i < count; ++i) {
+        RowFacts& f = facts[at + i];
+        f.no = r.first + j + static_cast<int64_t>(i) + 1;
+        f.indicator = *reactiveIndicator(q[i]);
+        f.state = r.state[j + static_cast<int64_t>(i)];
+    }
 }
 
 // A piece's text: `size` bytes used of a buffer kept from batch to batch (not cleared: it is written over).
@@ -242,7 +256,7 @@ struct Text {
 
 // Rows gathered from the pass, and their text once it is made.
 struct Batch {
-    std::vector<float> numbers = std::vector<float>(kBatchRows * kRowNumbers);  // kRowNumbers a row
+    std::vector<float> columns = std::vector<float>(kRowNumbers * kColumn);
     std::vector<RowFacts> facts = std::vector<RowFacts>(kBatchRows);
     size_t rows = 0;
     std::array<Text, kPieces> text;
@@ -280,17 +294,23 @@ public:
     }
 
     void add(const SampleRows& r, int64_t from, int64_t to) {
-        for (int64_t j = 0; j < r.count; ++j) {
-            const int64_t no = r.first + j + 1;
-            if (no < from || no > to) continue;
+        // The chunk's rows in the range, as many at a time as the batch has room for.
+        int64_t j = std::max<int64_t>(0, from - 1 - r.first);
+        const int64_t end = std::min(r.count, to - r.first);
+        while (j < end) {
             Batch& b = batches_[filling_];
-            RowFacts& facts = b.facts[b.rows];
-            copyRow(r, j, b.numbers.data() + b.rows * kRowNumbers, facts);
-            // Rows come in the order of their numbers, and so do the markers.
-            while (nextMarker_ < markers_.size() && markers_[nextMarker_].sample < no) ++nextMarker_;
-            facts.marker =
-                nextMarker_ < markers_.size() && markers_[nextMarker_].sample == no ? static_cast<int>(nextMarker_) : -1;
-            if (++b.rows == kBatchRows) flush();
+            const size_t count = std::min(static_cast<size_t>(end - j), kBatchRows - b.rows);
+            copyRows(r, j, count, b.columns.data(), kColumn, b.facts.data(), b.rows);
+            for (size_t i = b.rows; i < b.rows + count; ++i) {
+                // Rows come in the order of their numbers, and so do the markers.
+                const int64_t no = b.facts[i].no;
+                while (nextMarker_ < markers_.size() && markers_[nextMarker_].sample < no) ++nextMarker_;
+                b.facts[i].marker = nextMarker_ < markers_.size() && markers_[nextMarker_].sample == no
+                                        ? static_cast<int>(nextMarker_)
+                                        : -1;
+            }
+            j += static_cast<int64_t>(count);
+            if ((b.rows += count) == kBatchRows) flush();
         }
     }
     Status finish() {
@@ -304,6 +324,8 @@ public:
 private:
     // A thread's own tools: the texts of the numbers of a few rows at a time, and the date cache.
     struct Tools {
+        // An empty field where a number has no value, rather than a word a spreadsheet would take for text.
+        explicit Tools(const RowClock& c) : texts(ShortestTexts::NonNumbers::Empty), clock(c) {}
         ShortestTexts texts;
         RowClock clock;
     };
@@ -320,29 +342,33 @@ private:
             out.capacity = count * rowChars_;
             out.bytes.reset(new char[out.capacity]);
         }
-        constexpr size_t kRowsAtOnce = ShortestTexts::kCapacity / kRowNumbers;
+        // Whole vectors of eight numbers a column.
+        constexpr size_t kRowsAtOnce = 32;
+        static_assert(kRowsAtOnce * kRowNumbers <= ShortestTexts::kCapacity && kPieceRows % kRowsAtOnce == 0);
         char* p = out.bytes.get();
         for (size_t done = 0; done < count; done += kRowsAtOnce) {
             const size_t rows = std::min(kRowsAtOnce, count - done);
-            const float* numbers = b.numbers.data() + (first + done) * kRowNumbers;
-            tools.texts.format(numbers, rows * kRowNumbers);
-            for (size_t i = 0; i < rows; ++i) p = writeRow(p, tools, b.facts[first + done + i], numbers, i * kRowNumbers);
+            const float* numbers = b.columns.data() + first + done;
+            // Text i of column c at c * kRowsAtOnce + i.
+            for (size_t c = 0; c < kRowNumbers; ++c)
+                tools.texts.format(numbers + c * kColumn, rows, c * kRowsAtOnce);
+            for (size_t i = 0; i < rows; ++i)
+                p = writeRow(p, tools.texts, tools.clock, b.facts[first + done + i], numbers + i, i, kRowsAtOnce);
         }
         out.size = static_cast<size_t>(p - out.bytes.get());
     }
 
-    // One row, its numbers' texts at `at` of the thread's texts.
-    char* writeRow(char* p, Tools& tools, const RowFacts& r, const float* numbers, size_t at) const {
-        const auto number = [&](size_t k) {
-            // An empty field where a number has no value, rather than a word a spreadsheet would take for text.
-            return std::isfinite(numbers[at + k]) ? tools.texts.put(p, at + k) : p;
-        };
+    // One row: its numbers from `numbers`, a column's kColumn apart; their texts from `at` of `texts`, a
+    // column's `textStride` apart.
+    char* writeRow(char* p, const ShortestTexts& texts, RowClock& clock, const RowFacts& r, const float* numbers,
+                   size_t at, size_t textStride) const {
+        const auto number = [&](size_t c) { return texts.put(p, c * textStride + at); };
         p = std::to_chars(p, p + 24, r.no).ptr;
         *p++ = ',';
-        p = tools.clock.write(p, numbers[at]);
+        p = clock.write(p, numbers[0]);
         *p++ = ',';
-        for (size_t k = 0; k < kEnergiesAt; ++k) {
-            p = number(k);
+        for (size_t c = 0; c < kEnergiesAt; ++c) {
+            p = number(c);
             *p++ = ',';
         }
         if (r.indicator) *p++ = r.indicator;
@@ -410,8 +436,8 @@ private:
 
     CsvSink& sink_;
     RowClock clockProto_;
-    std::array<std::unique_ptr<Tools>, 2> tools_{std::make_unique<Tools>(Tools{{}, clockProto_}),
-                                                 std::make_unique<Tools>(Tools{{}, clockProto_})};
+    std::array<std::unique_ptr<Tools>, 2> tools_{std::make_unique<Tools>(clockProto_),
+                                                 std::make_unique<Tools>(clockProto_)};
     std::string lineEnd_;
     std::array<std::string, 4> captions_;
     struct MarkerField {

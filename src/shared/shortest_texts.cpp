@@ -1,5 +1,6 @@
 #include "shared/shortest_texts.h"
 
+#include <cmath>
 #include <cstdint>
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -27,11 +28,10 @@ namespace vector_constants __attribute__((visibility("hidden"))) {
 namespace {
 
 // One text through the one-at-a-time writer, into its slot.
-void formatOne(char* slot, float v) {
+void formatOne(char* slot, uint8_t* length, float v, bool emptyNonNumber) {
     char text[kShortestMaxChars];
-    const auto length = static_cast<char>(writeShortestFloat(text, v) - text);
+    *length = emptyNonNumber && !std::isfinite(v) ? 0 : static_cast<uint8_t>(writeShortestFloat(text, v) - text);
     std::memcpy(slot, text, 24);
-    slot[31] = length;
 }
 
 #ifdef MERVO_VECTOR_TEXTS
@@ -79,11 +79,11 @@ constexpr PowerHalves makePowerHalves() {
 }
 constexpr PowerHalves kPowers = makePowerHalves();
 
-// Where the characters of a plain decimal come from, by its digit count n (1 to 9) and the digits before its
-// point (-4 to 8; from n on a whole number, its last ones zeros): a shuffle of a 16-byte vector that holds
-// the last eight of nine zero-padded digits in bytes 0 to 7, the first in byte 8, '.' in 9 and '0' in 10.
+// Where the characters of a plain decimal come from, by its sign, its digit count n (1 to 9) and the digits
+// before its point (-4 to 8; from n on a whole number, its last ones zeros): a shuffle of a 16-byte vector that
+// holds the last eight of nine zero-padded digits in bytes 0 to 7, the first in byte 8, then '.', '0' and '-'.
 struct Layouts {
-    uint8_t mask[10][13][16];
+    uint8_t mask[2][10][13][16];
 };
 
 constexpr uint8_t digitByte(int digit) {
@@ -92,24 +92,27 @@ constexpr uint8_t digitByte(int digit) {
 
 constexpr Layouts makeLayouts() {
     Layouts t{};
-    for (int n = 1; n <= 9; ++n) {
-        for (int point = -4; point <= 8; ++point) {
-            uint8_t* m = t.mask[n][point + 4];
-            for (int j = 0; j < 16; ++j) m[j] = 0x80;  // a zero byte
-            int at = 0;
-            if (point >= n) {
-                for (int j = 0; j < n; ++j) m[at++] = digitByte(9 - n + j);
-                for (int z = n; z < point; ++z) m[at++] = 10;
-            } else if (point > 0) {
-                for (int j = 0; j < n; ++j) {
-                    if (j == point) m[at++] = 9;
-                    m[at++] = digitByte(9 - n + j);
+    for (int sign = 0; sign < 2; ++sign) {
+        for (int n = 1; n <= 9; ++n) {
+            for (int point = -4; point <= 8; ++point) {
+                uint8_t* m = t.mask[sign][n][point + 4];
+                for (int j = 0; j < 16; ++j) m[j] = 0x80;  // a zero byte
+                int at = 0;
+                if (sign) m[at++] = 11;
+                if (point >= n) {
+                    for (int j = 0; j < n; ++j) m[at++] = digitByte(9 - n + j);
+                    for (int z = n; z < point; ++z) m[at++] = 10;
+                } else if (point > 0) {
+                    for (int j = 0; j < n; ++j) {
+                        if (j == point) m[at++] = 9;
+                        m[at++] = digitByte(9 - n + j);
+                    }
+                } else {
+                    m[at++] = 10;
+                    m[at++] = 9;
+                    for (int z = 0; z < -point; ++z) m[at++] = 10;
+                    for (int j = 0; j < n; ++j) m[at++] = digitByte(9 - n + j);
                 }
-            } else {
-                m[at++] = 10;
-                m[at++] = 9;
-                for (int z = 0; z < -point; ++z) m[at++] = 10;
-                for (int j = 0; j < n; ++j) m[at++] = digitByte(9 - n + j);
             }
         }
     }
@@ -190,7 +193,7 @@ MERVO_AVX2 inline __m256i fromWindow(const uint32_t* table, __m256i power) {
                               _mm256_cmpgt_epi32(power, splat<7>()));
 }
 
-MERVO_AVX2 void formatEight(const float* values, char (*out)[32]) {
+MERVO_AVX2 void formatEight(const float* values, char (*out)[32], uint8_t* lengths, bool emptyNonNumbers) {
     const __m256i one = splat<1>();
     const __m256i zero = _mm256_setzero_si256();
     const __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values));
@@ -272,11 +275,12 @@ MERVO_AVX2 void formatEight(const float* values, char (*out)[32]) {
     const __m256i slow = _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(nonFinite, outOfWindow),
                                                          _mm256_cmpgt_epi32(magnitude, splat<0x4b7fffff>())),
                                          _mm256_cmpgt_epi32(splat<static_cast<uint32_t>(-4)>(), point));
-    const __m256i layout = _mm256_andnot_si256(
-        slow,
-        _mm256_slli_epi32(
-            _mm256_add_epi32(_mm256_mullo_epi32(n, splat<13>()), _mm256_add_epi32(point, splat<4>())), 4));
     const __m256i sign = _mm256_srli_epi32(raw, 31);
+    const __m256i layout = _mm256_andnot_si256(
+        slow, _mm256_slli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_add_epi32(_mm256_mullo_epi32(sign, splat<10>()), n),
+                                                                    splat<13>()),
+                                                 _mm256_add_epi32(point, splat<4>())),
+                                4));
     // A whole number's digits and zeros; or n digits and the point, and the "0." and zeros before a fraction.
     const __m256i whole = _mm256_cmpgt_epi32(point, _mm256_sub_epi32(n, one));
     const __m256i fraction =
@@ -289,7 +293,7 @@ MERVO_AVX2 void formatEight(const float* values, char (*out)[32]) {
     const __m256i high4 = mulHigh(lastEight, splat<0xD1B71759u>(), 13);  // / 10^4
     const __m256i group1 = fourDigits(high4);
     const __m256i group2 = fourDigits(_mm256_sub_epi32(lastEight, _mm256_mullo_epi32(high4, splat<10000>())));
-    const __m256i tail = _mm256_or_si256(first, splat<'0' | '.' << 8 | '0' << 16>());
+    const __m256i tail = _mm256_or_si256(first, splat<'0' | '.' << 8 | '0' << 16 | '-' << 24>());
     // 64-bit words of eight digits for numbers 0 1 | 4 5 and 2 3 | 6 7, then each beside its tail: 0 | 4, 1 |
     // 5 ...
     const __m256i wordsA = _mm256_unpacklo_epi32(group1, group2);
@@ -299,28 +303,25 @@ MERVO_AVX2 void formatEight(const float* values, char (*out)[32]) {
     const __m256i texts[4] = {_mm256_unpacklo_epi64(wordsA, tailA), _mm256_unpackhi_epi64(wordsA, tailA),
                               _mm256_unpacklo_epi64(wordsB, tailB), _mm256_unpackhi_epi64(wordsB, tailB)};
 
-    alignas(32) uint32_t layoutAt[8], signOf[8], lengthOf[8];
+    // Each text with a single store, so that reading the slot back takes it from that store.
+    alignas(32) uint32_t layoutAt[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(layoutAt), layout);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(signOf), sign);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lengthOf), length);
-    const uint8_t* masks = &kLayouts.mask[0][0][0];
+    const uint8_t* masks = &kLayouts.mask[0][0][0][0];
     for (int j = 0; j < 4; ++j) {
         const int a = j, b = j + 4;
         const __m256i mask = _mm256_inserti128_si256(
             _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(masks + layoutAt[a]))),
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks + layoutAt[b])), 1);
         const __m256i text = _mm256_shuffle_epi8(texts[j], mask);
-        out[a][0] = '-';
-        out[b][0] = '-';
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[a] + signOf[a]), _mm256_castsi256_si128(text));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[b] + signOf[b]), _mm256_extracti128_si256(text, 1));
-        out[a][31] = static_cast<char>(lengthOf[a]);
-        out[b][31] = static_cast<char>(lengthOf[b]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[a]), _mm256_castsi256_si128(text));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[b]), _mm256_extracti128_si256(text, 1));
     }
+    const __m128i length16 = _mm_packus_epi32(_mm256_castsi256_si128(length), _mm256_extracti128_si256(length, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(lengths), _mm_packus_epi16(length16, length16));
     for (auto rest = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(slow))); rest != 0;
          rest &= rest - 1) {
         const int i = __builtin_ctz(rest);
-        formatOne(out[i], values[i]);
+        formatOne(out[i], lengths + i, values[i], emptyNonNumbers);
     }
 }
 
@@ -328,14 +329,16 @@ MERVO_AVX2 void formatEight(const float* values, char (*out)[32]) {
 
 }  // namespace
 
-void ShortestTexts::format(const float* values, size_t count) {
+void ShortestTexts::format(const float* values, size_t count, size_t at) {
+    char(*into)[kSlot] = slots_ + at;
+    uint8_t* lengths = lengths_ + at;
     size_t i = 0;
 #ifdef MERVO_VECTOR_TEXTS
     static const bool vectors = __builtin_cpu_supports("avx2");
     if (vectors)
-        for (; i + 8 <= count; i += 8) formatEight(values + i, slots_ + i);
+        for (; i + 8 <= count; i += 8) formatEight(values + i, into + i, lengths + i, emptyNonNumbers_);
 #endif
-    for (; i < count; ++i) formatOne(slots_[i], values[i]);
+    for (; i < count; ++i) formatOne(into[i], lengths + i, values[i], emptyNonNumbers_);
 }
 
 }  // namespace mervo
