@@ -599,6 +599,13 @@ TEST(ReportTool, makesAOnePagePdfWithTheChineseTitles) {
                                            dir.filePath(QStringLiteral("page"))});
     ASSERT_TRUE(png.waitForFinished(60000));
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("page*.png")}).size(), 1);
+    // The page's drawing is compressed at zlib's fastest level (its stream header 78 01), not the default (78 9C).
+    QFile pdf(out);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    const qsizetype stream = bytes.indexOf("stream\n");
+    ASSERT_GE(stream, 0);
+    EXPECT_EQ(bytes.mid(stream + 7, 2).toHex(), QByteArray("7801"));
 
     // Errors: a file that is not there (exit 1, one line) and a missing output (usage, exit 2).
     QProcess bad;
