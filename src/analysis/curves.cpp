@@ -200,13 +200,7 @@ void CumulativePlotter::step(const CurveChunk& chunk, const CurveValues& c) {
     const int64_t count = chunk.count - single;
     if (count <= 0) return;
 
-    x_.resize(static_cast<size_t>(count));
-    columns_.resize(x_.size());
-    for (int64_t j = 0; j < count; ++j) {
-        const double x = kPlotWidth * static_cast<double>(i_ + 1 + j) / static_cast<double>(n_);
-        x_[static_cast<size_t>(j)] = x;
-        columns_[static_cast<size_t>(j)] = columnAt(x, 0.0, columnWidth_);
-    }
+    const SamplePlaces at{0.0, kPlotWidth, static_cast<double>(n_), i_ + 1};
     for (int k = 0; k < kCurves; ++k) {
         BandValues v;
         v.values = chunk.values[k] + single * chunk.stride[k];
@@ -215,15 +209,14 @@ void CumulativePlotter::step(const CurveChunk& chunk, const CurveValues& c) {
         if (k < kPowerFactorCurve) v.lo = c.CurveAxisMin[k], v.hi = c.CurveAxisMax[k];
         else v.lo = 0, v.hi = k == kPowerFactorCurve ? 1 : 120;
         if (traces_[static_cast<size_t>(k)])
-            traces_[static_cast<size_t>(k)]->addRun({curvePrevX_, prevY_[k], i_}, prevColumn_, x_.data(),
-                                                    columns_.data(), v,
+            traces_[static_cast<size_t>(k)]->addRun({curvePrevX_, prevY_[k], i_}, prevColumn_, at, v,
                                                     k >= kEfficiencyCurve ? chunk.running + single : nullptr,
                                                     i_ + 1, count);
         prevY_[k] = v.y(count - 1);
     }
     i_ += count;
-    curveX_ = curvePrevX_ = x_.back();
-    prevColumn_ = columns_.back();
+    curveX_ = curvePrevX_ = at.x(count - 1);
+    prevColumn_ = columnAt(curveX_, 0.0, columnWidth_);
 }
 
 void CumulativePlotter::finish() {

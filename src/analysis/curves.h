@@ -123,8 +123,6 @@ private:
     int64_t prevColumn_ = 0;  // the column of curvePrevX_
     std::array<double, kCurves> prevY_{};
     std::vector<std::optional<CurveTrace>> traces_;  // one per curve with a box
-    std::vector<double> x_;                           // a chunk's x positions and columns
-    std::vector<int64_t> columns_;
 };
 
 }  // namespace mervo

@@ -201,31 +201,48 @@ void CurveTrace::add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int6
     open_ = true;
 }
 
-void CurveTrace::addRun(const SpanPoint& prev, int64_t prevColumn, const double* x, const int64_t* column,
-                        const BandValues& values, const uint8_t* drawn, int64_t first, int64_t count) {
+void CurveTrace::addRun(const SpanPoint& prev, int64_t prevColumn, const SamplePlaces& at, const BandValues& values,
+                        const uint8_t* drawn, int64_t first, int64_t count) {
     SpanPoint before = prev;
     int64_t beforeColumn = prevColumn;
+    int64_t column = count > 0 ? columnOf(at, 0) : 0;  // of sample j
     for (int64_t j = 0; j < count;) {
-        if (decimate_ && open_ && column[j] == column_ && (!drawn || drawn[j])) {
-            // The open run goes on through the drawn samples of its column.
-            int64_t end = std::upper_bound(column + j, column + count, column_) - column;
+        if (decimate_ && open_ && column == column_ && (!drawn || drawn[j])) {
+            // The open run goes on through the drawn samples of its column: where the column ends is found
+            // in steps that double, then halve, as columns never go back.
+            int64_t inside = j, step = 1;  // inside: a sample known to be in the column
+            int64_t beyond = count;        // the first sample known to be past it, or the end
+            while (inside + step < count) {
+                if (columnOf(at, inside + step) != column_) {
+                    beyond = inside + step;
+                    break;
+                }
+                inside += step;
+                step *= 2;
+            }
+            while (beyond - inside > 1) {
+                const int64_t mid = inside + (beyond - inside) / 2;
+                (columnOf(at, mid) == column_ ? inside : beyond) = mid;
+            }
+            int64_t end = beyond;
             if (drawn) {
                 const void* gap = std::memchr(drawn + j, 0, static_cast<size_t>(end - j));
                 if (gap) end = static_cast<const uint8_t*>(gap) - drawn;
             }
-            const int64_t reached = extendRun(x, values, first, j, end);
+            const int64_t reached = extendRun(at, values, first, j, end);
             if (reached > j) {
                 j = reached;
                 before = run_.last;
-                beforeColumn = column[j - 1];
+                beforeColumn = column_;
+                if (j < count) column = j == beyond ? columnOf(at, j) : column_;
                 continue;
             }
         }
-        const SpanPoint p{x[j], values.y(j), first + j};
-        add(before, p, !drawn || drawn[j], beforeColumn, column[j]);
+        const SpanPoint p{at.x(j), values.y(j), first + j};
+        add(before, p, !drawn || drawn[j], beforeColumn, column);
         before = p;
-        beforeColumn = column[j];
-        ++j;
+        beforeColumn = column;
+        if (++j < count) column = columnOf(at, j);
     }
 }
 
@@ -262,7 +279,7 @@ bool blockExtremes(const float* values, float& lo, float& hi) {
 
 // Extends the open run by samples from .. to - 1 up to the first whose height is no number, and returns where it
 // stopped: what extending it point by point leaves (the earliest of equal extremes, the last point).
-int64_t CurveTrace::extendRun(const double* x, const BandValues& v, int64_t first, int64_t from, int64_t to) {
+int64_t CurveTrace::extendRun(const SamplePlaces& at, const BandValues& v, int64_t first, int64_t from, int64_t to) {
     // The extremes among the values: the height falls as the value rises on an axis that runs upwards. Whole blocks
     // of numbers first, then one by one up to the first value that is no number. The earliest sample of each
     // extreme is in the first block that reached it.
@@ -308,9 +325,9 @@ int64_t CurveTrace::extendRun(const double* x, const BandValues& v, int64_t firs
         end = e;
         if (end == from) return from;
     }
-    if (top < run_.top.y) run_.top = {x[atHi], top, first + atHi};
-    if (bottom > run_.bottom.y) run_.bottom = {x[atLo], bottom, first + atLo};
-    run_.last = {x[end - 1], v.y(end - 1), first + end - 1};
+    if (top < run_.top.y) run_.top = {at.x(atHi), top, first + atHi};
+    if (bottom > run_.bottom.y) run_.bottom = {at.x(atLo), bottom, first + atLo};
+    run_.last = {at.x(end - 1), v.y(end - 1), first + end - 1};
     return end;
 }
 

@@ -110,6 +110,15 @@ struct BandValues {
     double y(int64_t j) const { return yOf(value(j)); }
 };
 
+// Where the samples of a run stand across a plot: sample j of the run at left + span * (number + j) / samples,
+// from its number rather than by adding steps (a million small steps would drift). Worked out when asked for:
+// a run through a column needs the places of only a few of its samples.
+struct SamplePlaces {
+    double left = 0, span = 0, samples = 1;
+    int64_t number = 0;  // the number of the run's first sample, counting from 1
+    double x(int64_t j) const { return left + span * static_cast<double>(number + j) / samples; }
+};
+
 // One curve drawn segment by segment. Once samples outnumber the pixel columns of the plot, the segments that
 // fall into a column are reduced to the span from their lowest to their highest point plus the segments that
 // join it to the neighbouring columns: the same picture as every segment, at a cost bounded by the plot's width
@@ -126,13 +135,13 @@ public:
     // The same with the columns of prev.x and p.x already known (columnAt): curves that share their x positions
     // work out the columns once for all of them.
     void add(const SpanPoint& prev, const SpanPoint& p, bool drawn, int64_t prevColumn, int64_t column);
-    // Samples first .. first + count - 1 one after another, as add() takes them: sample j at (x[j], values.y(j))
-    // in column column[j] (columns never decrease), the segment towards it drawn where drawn[j] is not 0 (every
-    // one when `drawn` is null); `prev` is the point before the run, in column `prevColumn`. The same picture
-    // at the cost of a pass of comparisons: inside a column, drawn samples only move the column's span, and its
-    // extremes are found among the values, whose order their heights keep.
-    void addRun(const SpanPoint& prev, int64_t prevColumn, const double* x, const int64_t* column,
-                const BandValues& values, const uint8_t* drawn, int64_t first, int64_t count);
+    // Samples first .. first + count - 1 one after another, as add() takes them: sample j at (at.x(j),
+    // values.y(j)), the segment towards it drawn where drawn[j] is not 0 (every one when `drawn` is null);
+    // `prev` is the point before the run, in column `prevColumn`. The same picture at the cost of a pass of
+    // comparisons: inside a column, drawn samples only move the column's span, and its extremes are found among
+    // the values, whose order their heights keep.
+    void addRun(const SpanPoint& prev, int64_t prevColumn, const SamplePlaces& at, const BandValues& values,
+                const uint8_t* drawn, int64_t first, int64_t count);
     double left() const { return left_; }
     double columnWidth() const { return width_; }
     // Draws what the last column still holds.
@@ -141,7 +150,8 @@ public:
 private:
     void closeRun();
     void drawHeld();
-    int64_t extendRun(const double* x, const BandValues& v, int64_t first, int64_t from, int64_t to);
+    int64_t extendRun(const SamplePlaces& at, const BandValues& v, int64_t first, int64_t from, int64_t to);
+    int64_t columnOf(const SamplePlaces& at, int64_t j) const { return decimate_ ? columnAt(at.x(j), left_, width_) : 0; }
 
     void line(double x1, double y1, double x2, double y2);
 

@@ -297,7 +297,7 @@ public:
         // The chunk's rows in the range, as many at a time as the batch has room for.
         int64_t j = std::max<int64_t>(0, from - 1 - r.first);
         const int64_t end = std::min(r.count, to - r.first);
-        while (j < end) {
+        while (j < end && !failed_) {
             Batch& b = batches_[filling_];
             const size_t count = std::min(static_cast<size_t>(end - j), kBatchRows - b.rows);
             copyRows(r, j, count, b.columns.data(), kColumn, b.facts.data(), b.rows);
@@ -406,7 +406,8 @@ private:
     // fills the other.
     void flush() {
         Batch& full = batches_[filling_];
-        if (failed_ || full.rows == 0) return;
+        if (failed_) full.rows = 0;  // nothing more is written
+        if (full.rows == 0) return;
         finishText();
         full.nextPiece = 0;
         texting_ = &full;

@@ -240,8 +240,6 @@ struct ReportCurves::Impl {
     float heldEfficiency = NAN, heldLoadRate = NAN;
     std::vector<float> meanI, meanU, efficiency, loadRate;
     std::vector<uint8_t> running;
-    std::vector<double> x;
-    std::vector<int64_t> column;
 
     Impl(const ReportData& data, double width)
         : d(data),
@@ -272,9 +270,6 @@ void ReportCurves::add(const SampleRows& r) {
     const size_t count = static_cast<size_t>(r.count);
     for (auto* a : {&m.meanI, &m.meanU, &m.efficiency, &m.loadRate}) a->resize(count);
     m.running.resize(count);
-    m.x.resize(count);
-    m.column.resize(count);
-    const double n = static_cast<double>(m.d.samples);
     for (size_t j = 0; j < count; ++j) {
         const float* lv = r.fileValues + j * kSampleRecords;
         m.meanI[j] = (std::fabs(lv[0]) + std::fabs(lv[3]) + std::fabs(lv[6])) / m.d.channels;
@@ -285,10 +280,10 @@ void ReportCurves::add(const SampleRows& r) {
         m.efficiency[j] = m.heldEfficiency;
         m.loadRate[j] = m.heldLoadRate;
         m.running[j] = runs;
-        // From the sample number: adding 8900 / n a million times would drift.
-        m.x[j] = kPlotLeft + kPlotSpan * static_cast<double>(r.first + 1 + static_cast<int64_t>(j)) / n;
-        m.column[j] = m.decimate ? columnAt(m.x[j], kPlotLeft, m.columnWidth) : 0;
     }
+    // Sample j of the rows at x(j).
+    const SamplePlaces at{kPlotLeft, kPlotSpan, static_cast<double>(m.d.samples), r.first + 1};
+    const auto column = [&](int64_t j) { return m.decimate ? columnAt(at.x(j), kPlotLeft, m.columnWidth) : 0; };
     const auto band = [&](int k, const float* values, double lo, double hi) {
         BandValues v;
         v.values = values;
@@ -307,22 +302,24 @@ void ReportCurves::add(const SampleRows& r) {
     // The first sample only starts the curves.
     const int64_t skip = r.first == 0 ? 1 : 0;
     if (skip) {
-        m.prevX = m.x[0];
-        m.prevColumn = m.column[0];
+        m.prevX = at.x(0);
+        m.prevColumn = column(0);
         for (int k = 0; k < kReportCharts; ++k) m.prevY[static_cast<size_t>(k)] = v[static_cast<size_t>(k)].y(0);
     }
     const int64_t rest = r.count - skip;
+    SamplePlaces runAt = at;
+    runAt.number += skip;
     for (int k = 0; k < kReportCharts && rest > 0; ++k) {
         BandValues vk = v[static_cast<size_t>(k)];
         vk.values += skip;
         m.traces[static_cast<size_t>(k)].addRun({m.prevX, m.prevY[static_cast<size_t>(k)], r.first + skip},
-                                                m.prevColumn, m.x.data() + skip, m.column.data() + skip, vk,
-                                                k < 4 ? nullptr : m.running.data() + skip, r.first + skip + 1, rest);
+                                                m.prevColumn, runAt, vk, k < 4 ? nullptr : m.running.data() + skip,
+                                                r.first + skip + 1, rest);
         m.prevY[static_cast<size_t>(k)] = vk.y(rest - 1);
     }
     if (rest > 0) {
-        m.prevX = m.x[count - 1];
-        m.prevColumn = m.column[count - 1];
+        m.prevX = at.x(r.count - 1);
+        m.prevColumn = column(r.count - 1);
     }
     m.done += r.count;
 }

@@ -519,6 +519,9 @@ TEST_F(ToolAnalysis, aStandardOutputThatCannotBeWrittenFails) {
         EXPECT_EQ(waitExit(c, 30), 1);
         EXPECT_NE(readFile(d + "/err.txt").find("write failed"), std::string::npos) << readFile(d + "/err.txt");
     }
+    // An export whose first batches are refused while the pass still has rows to hand over stops there.
+    Child c = spawn("mervo-tool", {"export", measurement(70000, 0, 70000, true)}, "/dev/full", d + "/err.txt");
+    EXPECT_EQ(waitExit(c, 30), 1) << "-1 is a hang";
 }
 
 // Ctrl-C while a long table prints stops it between pages and leaves no PDF, whole or partial, behind.
