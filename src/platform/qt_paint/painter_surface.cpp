@@ -25,10 +25,11 @@ QFont qtFontFor(const FontSpec& face) {
     return f;
 }
 
-void loadPrintFaces() {
-    for (const char* name : {"宋体", "黑体"}) {
-        const QFontMetricsF metrics(qtFontFor(FontSpec{QString::fromUtf8(name), 9, false}));
-        (void)metrics.horizontalAdvance(QStringLiteral("工况运行曲线 0.123"));
+void loadPrintFaces(const std::vector<FontSpec>& faces, const QString& sample) {
+    for (const FontSpec& face : faces) {
+        const QFontMetricsF metrics(qtFontFor(face));
+        (void)metrics.ascent();
+        (void)metrics.horizontalAdvance(sample);
     }
 }
 

@@ -1,6 +1,8 @@
 // Surfaces that paint with QPainter: a picture box's persistent image, and printed or PDF pages.
 #pragma once
 
+#include <vector>
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
@@ -17,9 +19,10 @@ namespace mervo {
 
 // The installed face for a designed one; the family list falls back so Chinese never shows as boxes.
 QFont qtFontFor(const FontSpec& face);
-// Finds and opens the faces a printout uses, which takes a few hundredths of a second the first time; safe on a
-// thread of its own while the printout's figures are worked out.
-void loadPrintFaces();
+// Finds and opens the faces a printout uses and the glyphs of `sample` in them, which takes a few hundredths of a
+// second the first time. Qt keeps the faces it opens for the thread that opened them: called on the thread that
+// will draw, while another works out the printout's figures.
+void loadPrintFaces(const std::vector<FontSpec>& faces, const QString& sample);
 
 class PainterSurface : public Surface {
 public:
