@@ -1,7 +1,10 @@
 #include "shared/shortest_texts.h"
 
+#include "shared/decimal_powers.h"
+
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -36,44 +39,21 @@ void formatOne(char* slot, uint8_t* length, float v, bool emptyNonNumber) {
 
 #ifdef MERVO_VECTOR_TEXTS
 
-__extension__ typedef unsigned __int128 Wide;
-
 // The same steps as shortestDecimal (shortest_decimal.cpp, where they are explained), on eight floats in the
-// lanes of a vector. The powers of ten are the same table, split into 32-bit halves for the vector loads.
-constexpr int kMinPow = -31;
-constexpr int kMaxPow = 45;
+// lanes of a vector. The powers of ten are its table, split into 32-bit halves for the vector loads.
+using decimal_powers::kMinPow;
 constexpr uint32_t kWindow = 0;  // the first of the sixteen powers of ten the vectors use
 
 struct PowerHalves {
-    uint32_t high[kMaxPow - kMinPow + 1];
-    uint32_t low[kMaxPow - kMinPow + 1];
+    uint32_t high[decimal_powers::kMaxPow - kMinPow + 1];
+    uint32_t low[decimal_powers::kMaxPow - kMinPow + 1];
 };
 
 constexpr PowerHalves makePowerHalves() {
     PowerHalves t{};
-    for (int e = kMinPow; e <= kMaxPow; ++e) {
-        const int n = e < 0 ? -e : e;
-        Wide p5 = 1;
-        for (int i = 0; i < n; ++i) p5 *= 5;
-        int b = 0;
-        while ((p5 >> (b + 1)) != 0) ++b;
-        Wide g = 0;
-        if (e >= 0) {
-            g = b <= 63 ? p5 << (63 - b) : p5 >> (b - 63);
-        } else {
-            Wide r = 0;
-            for (int bit = 64 + b; bit >= 0; --bit) {
-                r = 2 * r + (bit == 64 + b ? 1 : 0);
-                g *= 2;
-                if (r >= p5) {
-                    r -= p5;
-                    g |= 1;
-                }
-            }
-        }
-        const uint64_t rounded = static_cast<uint64_t>(g) + 1;
-        t.high[e - kMinPow] = static_cast<uint32_t>(rounded >> 32);
-        t.low[e - kMinPow] = static_cast<uint32_t>(rounded);
+    for (size_t i = 0; i < std::size(t.high); ++i) {
+        t.high[i] = static_cast<uint32_t>(decimal_powers::kPowers.g[i] >> 32);
+        t.low[i] = static_cast<uint32_t>(decimal_powers::kPowers.g[i]);
     }
     return t;
 }
