@@ -66,8 +66,8 @@ int runPrintingProgram(const QString& cmd, char** argv) {
     return mervo::tool::kExitFailure;
 }
 
-// The printing commands' own arguments, as main dispatches them below: table, report, and assess with -o; not
-// when help is asked for, which this program gives.
+// Whether the arguments ask for a printing command: table, report, and assess with -o; not when help is asked
+// for, which this program gives.
 bool printingCommand(int argc, char** argv) {
     if (argc < 2) return false;
     const std::string cmd = argv[1];
@@ -134,9 +134,8 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("marker")) return mervo::tool::runMarker(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
     // assess prints its report with -o, which takes the printing program; the JSON alone does not.
-    if (cmd == QLatin1String("assess") && !args.contains(QLatin1String("-o"))) return mervo::tool::runAssess(cmd, rest);
-    if (cmd == QLatin1String("table") || cmd == QLatin1String("report") || cmd == QLatin1String("assess"))
-        return runPrintingProgram(cmd, argv);
+    if (printingCommand(argc, argv)) return runPrintingProgram(cmd, argv);
+    if (cmd == QLatin1String("assess")) return mervo::tool::runAssess(cmd, rest);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);
     return mervo::tool::kExitUsage;
