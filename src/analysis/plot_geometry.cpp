@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace mervo {
 
@@ -248,32 +251,42 @@ void CurveTrace::addRun(const SpanPoint& prev, int64_t prevColumn, const SampleP
 
 namespace {
 // Lowest and highest of a block of values that are all numbers, or false when one is not: a loop without an exit
-// and without the earliest sample's index, done on integers that order as the floats do (negative ones with
-// their magnitude bits turned over), which the compiler does many at a time.
+// and without the earliest sample's index, four values at a time. A zero's sign may come out either way; both
+// zeros stand at one height, and the earliest sample of an extreme is then found by comparing values.
 constexpr int64_t kScanBlock = 64;
 template <bool Magnitude>
 bool blockExtremes(const float* values, float& lo, float& hi) {
-    int32_t blockLo = INT32_MAX, blockHi = INT32_MIN;
-    uint32_t notNumber = 0;
-    for (int64_t i = 0; i < kScanBlock; ++i) {
-        int32_t bits;
-        std::memcpy(&bits, values + i, sizeof bits);
-        if (Magnitude) bits &= INT32_MAX;
-        notNumber |= (bits & 0x7f800000) == 0x7f800000 ? 1u : 0u;
-        const int32_t key = bits ^ ((bits >> 31) & INT32_MAX);
-        blockLo = std::min(blockLo, key);
-        blockHi = std::max(blockHi, key);
+#if defined(__SSE2__)
+    const __m128i exponent = _mm_set1_epi32(0x7f800000);
+    const __m128 sign = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
+    __m128 blockLo = _mm_set1_ps(INFINITY), blockHi = _mm_set1_ps(-INFINITY);
+    __m128i notNumber = _mm_setzero_si128();
+    for (int64_t i = 0; i < kScanBlock; i += 4) {
+        __m128 v = _mm_loadu_ps(values + i);
+        if (Magnitude) v = _mm_andnot_ps(sign, v);
+        notNumber = _mm_or_si128(notNumber, _mm_cmpeq_epi32(_mm_and_si128(_mm_castps_si128(v), exponent), exponent));
+        blockLo = _mm_min_ps(blockLo, v);
+        blockHi = _mm_max_ps(blockHi, v);
     }
-    if (notNumber) return false;
-    const auto toFloat = [](int32_t key) {
-        const int32_t bits = key ^ ((key >> 31) & INT32_MAX);
-        float v;
-        std::memcpy(&v, &bits, sizeof v);
-        return v;
-    };
-    lo = toFloat(blockLo);
-    hi = toFloat(blockHi);
+    if (_mm_movemask_epi8(notNumber)) return false;
+    float l[4], h[4];
+    _mm_storeu_ps(l, blockLo);
+    _mm_storeu_ps(h, blockHi);
+    lo = std::min({l[0], l[1], l[2], l[3]});
+    hi = std::max({h[0], h[1], h[2], h[3]});
     return true;
+#else
+    float blockLo = INFINITY, blockHi = -INFINITY;
+    for (int64_t i = 0; i < kScanBlock; ++i) {
+        const float v = Magnitude ? std::fabs(values[i]) : values[i];
+        if (!std::isfinite(v)) return false;
+        blockLo = std::min(blockLo, v);
+        blockHi = std::max(blockHi, v);
+    }
+    lo = blockLo;
+    hi = blockHi;
+    return true;
+#endif
 }
 }  // namespace
 

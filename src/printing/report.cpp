@@ -270,16 +270,45 @@ void ReportCurves::add(const SampleRows& r) {
     const size_t count = static_cast<size_t>(r.count);
     for (auto* a : {&m.meanI, &m.meanU, &m.efficiency, &m.loadRate}) a->resize(count);
     m.running.resize(count);
-    for (size_t j = 0; j < count; ++j) {
-        const float* lv = r.fileValues + j * kSampleRecords;
-        m.meanI[j] = (std::fabs(lv[0]) + std::fabs(lv[3]) + std::fabs(lv[6])) / m.d.channels;
-        m.meanU[j] = (std::fabs(lv[1]) + std::fabs(lv[4]) + std::fabs(lv[7])) / m.d.channels;
+    {
+        // In loops of their own, through local pointers: the sums, the division and the held values each go
+        // many at a time, where one loop over everything went one sample at a time.
+        float* const meanI = m.meanI.data();
+        float* const meanU = m.meanU.data();
+        const float* lv = r.fileValues;
+        for (size_t j = 0; j < count; ++j, lv += kSampleRecords) {
+            meanI[j] = std::fabs(lv[0]) + std::fabs(lv[3]) + std::fabs(lv[6]);
+            meanU[j] = std::fabs(lv[1]) + std::fabs(lv[4]) + std::fabs(lv[7]);
+        }
+        const auto channels = static_cast<float>(m.d.channels);
+        for (size_t j = 0; j < count; ++j) meanI[j] /= channels;
+        for (size_t j = 0; j < count; ++j) meanU[j] /= channels;
         // Efficiency and load rate keep the last running sample's values while the motor does not run.
-        const bool runs = r.state[j] == MotorState::Running;
-        if (runs) m.heldEfficiency = r.efficiency[j], m.heldLoadRate = r.loadRate[j];
-        m.efficiency[j] = m.heldEfficiency;
-        m.loadRate[j] = m.heldLoadRate;
-        m.running[j] = runs;
+        float* const efficiency = m.efficiency.data();
+        float* const loadRate = m.loadRate.data();
+        uint8_t* const running = m.running.data();
+        const MotorState* const state = r.state;
+        const float* const rowEfficiency = r.efficiency;
+        const float* const rowLoadRate = r.loadRate;
+        // Taken by a mask rather than a branch: a motor near its no-load power changes state from sample to
+        // sample, and a branch on it is mispredicted half the time.
+        uint32_t heldEfficiency, heldLoadRate;
+        std::memcpy(&heldEfficiency, &m.heldEfficiency, sizeof heldEfficiency);
+        std::memcpy(&heldLoadRate, &m.heldLoadRate, sizeof heldLoadRate);
+        for (size_t j = 0; j < count; ++j) {
+            const bool runs = state[j] == MotorState::Running;
+            const uint32_t take = 0u - static_cast<uint32_t>(runs);
+            uint32_t e, l;
+            std::memcpy(&e, rowEfficiency + j, sizeof e);
+            std::memcpy(&l, rowLoadRate + j, sizeof l);
+            heldEfficiency = (e & take) | (heldEfficiency & ~take);
+            heldLoadRate = (l & take) | (heldLoadRate & ~take);
+            std::memcpy(efficiency + j, &heldEfficiency, sizeof heldEfficiency);
+            std::memcpy(loadRate + j, &heldLoadRate, sizeof heldLoadRate);
+            running[j] = runs;
+        }
+        std::memcpy(&m.heldEfficiency, &heldEfficiency, sizeof heldEfficiency);
+        std::memcpy(&m.heldLoadRate, &heldLoadRate, sizeof heldLoadRate);
     }
     // Sample j of the rows at x(j).
     const SamplePlaces at{kPlotLeft, kPlotSpan, static_cast<double>(m.d.samples), r.first + 1};

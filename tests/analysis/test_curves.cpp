@@ -619,6 +619,7 @@ TEST(CumulativeColumns, chunksDrawTheLinesOfSampleBySample) {
             v[8] = static_cast<float>(rnd.next() * 1e-14);
             if (rnd.next() < 0.001) v[3] = NAN;
             if (rnd.next() < 0.001) v[6] = -INFINITY;
+            if (rnd.next() < 0.02) v[9] = rnd.next() < 0.5 ? 0.0f : -0.0f;  // both zeros at the foot of the band
             running[static_cast<size_t>(j)] = std::fmod(u * 23, 1.0) < 0.6 || rnd.next() < 0.3;
         }
 
