@@ -271,8 +271,8 @@ void ReportCurves::add(const SampleRows& r) {
     for (auto* a : {&m.meanI, &m.meanU, &m.efficiency, &m.loadRate}) a->resize(count);
     m.running.resize(count);
     {
-        // In loops of their own, through local pointers: the sums, the division and the held values each go
-        // many at a time, where one loop over everything went one sample at a time.
+        // In loops of their own, through local pointers: the sums and the division then go many samples at a
+        // time, where one loop over everything went one sample at a time.
         float* const meanI = m.meanI.data();
         float* const meanU = m.meanU.data();
         const float* lv = r.fileValues;
@@ -290,25 +290,17 @@ void ReportCurves::add(const SampleRows& r) {
         const MotorState* const state = r.state;
         const float* const rowEfficiency = r.efficiency;
         const float* const rowLoadRate = r.loadRate;
-        // Taken by a mask rather than a branch: a motor near its no-load power changes state from sample to
-        // sample, and a branch on it is mispredicted half the time.
-        uint32_t heldEfficiency, heldLoadRate;
-        std::memcpy(&heldEfficiency, &m.heldEfficiency, sizeof heldEfficiency);
-        std::memcpy(&heldLoadRate, &m.heldLoadRate, sizeof heldLoadRate);
+        float heldEfficiency = m.heldEfficiency, heldLoadRate = m.heldLoadRate;
         for (size_t j = 0; j < count; ++j) {
             const bool runs = state[j] == MotorState::Running;
-            const uint32_t take = 0u - static_cast<uint32_t>(runs);
-            uint32_t e, l;
-            std::memcpy(&e, rowEfficiency + j, sizeof e);
-            std::memcpy(&l, rowLoadRate + j, sizeof l);
-            heldEfficiency = (e & take) | (heldEfficiency & ~take);
-            heldLoadRate = (l & take) | (heldLoadRate & ~take);
-            std::memcpy(efficiency + j, &heldEfficiency, sizeof heldEfficiency);
-            std::memcpy(loadRate + j, &heldLoadRate, sizeof heldLoadRate);
+            heldEfficiency = runs ? rowEfficiency[j] : heldEfficiency;
+            heldLoadRate = runs ? rowLoadRate[j] : heldLoadRate;
+            efficiency[j] = heldEfficiency;
+            loadRate[j] = heldLoadRate;
             running[j] = runs;
         }
-        std::memcpy(&m.heldEfficiency, &heldEfficiency, sizeof heldEfficiency);
-        std::memcpy(&m.heldLoadRate, &heldLoadRate, sizeof heldLoadRate);
+        m.heldEfficiency = heldEfficiency;
+        m.heldLoadRate = heldLoadRate;
     }
     // Sample j of the rows at x(j).
     const SamplePlaces at{kPlotLeft, kPlotSpan, static_cast<double>(m.d.samples), r.first + 1};
