@@ -56,16 +56,6 @@ std::string usageOf(const QString& cmd) {
     return out + text.mid(text.indexOf(QLatin1String("exit status"))).toStdString();
 }
 
-// The printing commands live in a program of their own beside this one, so the other commands start without
-// loading the GUI, font and printing libraries: it is started in this process's place with the same arguments.
-int runPrintingProgram(const QString& cmd, char** argv) {
-    const QByteArray path = (QCoreApplication::applicationDirPath() + QStringLiteral("/mervo-tool-print")).toLocal8Bit();
-    ::execv(path.constData(), argv);
-    mervo::tool::reportError(cmd, QStringLiteral("cannot start %1: %2")
-                                      .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(std::strerror(errno))));
-    return mervo::tool::kExitFailure;
-}
-
 // Whether the arguments ask for a printing command: table, report, and assess with -o; not when help is asked
 // for, which this program gives.
 bool printingCommand(int argc, char** argv) {
@@ -80,21 +70,26 @@ bool printingCommand(int argc, char** argv) {
     return cmd == "table" || cmd == "report" || (cmd == "assess" && output);
 }
 
-// The printing program beside this one, found without setting up the Qt application: a short report's time is
-// mostly the starting of the two programs.
-void startPrintingProgramEarly(char** argv) {
+// The printing commands live in a program of their own beside this one, so the other commands start without
+// loading the GUI, font and printing libraries: it is started in this process's place with the same arguments,
+// before this one sets up its Qt application (a short report's time is mostly the starting of the two programs).
+int runPrintingProgram(char** argv) {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return;  // the usual way below, with its message if that fails too
-    std::string path(self, static_cast<size_t>(n));
+    std::string path = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv[0]);
     path = path.substr(0, path.rfind('/') + 1) + "mervo-tool-print";
     ::execv(path.c_str(), argv);
+    const int why = errno;
+    mervo::tool::reportError(QString::fromLocal8Bit(argv[1]), QStringLiteral("cannot start %1: %2")
+                                                                  .arg(QString::fromLocal8Bit(path.c_str()),
+                                                                       QString::fromLocal8Bit(std::strerror(why))));
+    return mervo::tool::kExitFailure;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (printingCommand(argc, argv)) startPrintingProgramEarly(argv);
+    if (printingCommand(argc, argv)) return runPrintingProgram(argv);
     qInstallMessageHandler(mervo::tool::quietQtMessages);
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
@@ -133,8 +128,7 @@ int main(int argc, char** argv) {
     if (cmd == QLatin1String("nameplate")) return mervo::tool::runNameplate(cmd, rest);
     if (cmd == QLatin1String("marker")) return mervo::tool::runMarker(cmd, rest);
     if (cmd == QLatin1String("motor")) return mervo::tool::runMotor(cmd, rest);
-    // assess prints its report with -o, which takes the printing program; the JSON alone does not.
-    if (printingCommand(argc, argv)) return runPrintingProgram(cmd, argv);
+    // assess with -o went to the printing program above; the JSON alone is given here.
     if (cmd == QLatin1String("assess")) return mervo::tool::runAssess(cmd, rest);
     mervo::tool::reportError(cmd, QStringLiteral("unknown command"));
     std::fputs(kUsage, stderr);
