@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -55,6 +56,12 @@ inline Run run(const std::vector<std::string>& args, const std::string& outFile 
     return r;
 }
 
+// The run of median time among `runs`.
+inline Run middleRun(std::vector<Run> runs) {
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
+    return runs[runs.size() / 2];
+}
+
 // The median run of `times` (the machine is shared: one slow run says little).
 // `fresh`, when given, is removed before each run, so every run writes a new file as the first export of a
 // measurement does (replacing the last run's 600 MB would time the file system freeing it).
@@ -68,8 +75,19 @@ inline Run median(const std::vector<std::string>& args, int times, const std::st
         }
         runs.push_back(run(args, outFile));
     }
-    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
-    return runs[runs.size() / 2];
+    return middleRun(runs);
+}
+
+// `a` and `b` run in turn, `times` runs each, and the median run of each: two commands compared as a ratio are
+// timed side by side, so a shared machine that speeds up or slows down over a bench's minutes weighs on both alike.
+inline std::pair<Run, Run> medianSideBySide(const std::vector<std::string>& a, const std::vector<std::string>& b,
+                                            int times) {
+    std::vector<Run> ra, rb;
+    for (int i = 0; i < times; ++i) {
+        ra.push_back(run(a));
+        rb.push_back(run(b));
+    }
+    return {middleRun(ra), middleRun(rb)};
 }
 
 inline long long sizeOf(const std::string& path) {
