@@ -15,6 +15,7 @@ deb=$(ls "$dir"/mervo_*.deb)
 want="./usr/bin/mervo
 ./usr/bin/mervo-sim
 ./usr/bin/mervo-tool
+./usr/bin/mervo-tool-core
 ./usr/bin/mervo-tool-print
 ./usr/lib/udev/rules.d/70-mervo-serial.rules
 ./usr/share/applications/mervo.desktop

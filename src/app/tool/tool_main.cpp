@@ -1,13 +1,11 @@
-// mervo-tool: the measurement logic from the command line, for batch work and scripts.
-#include <unistd.h>
-
+// mervo-tool-core: mervo-tool's commands but the printing ones, which mervo-tool starts in its place (the usage,
+// help and version are answered here).
 #include <QCoreApplication>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/tool/tool_common.h"
+#include "app/tool/tool_dispatch.h"
 
 namespace {
 
@@ -56,40 +54,11 @@ std::string usageOf(const QString& cmd) {
     return out + text.mid(text.indexOf(QLatin1String("exit status"))).toStdString();
 }
 
-// Whether the arguments ask for a printing command: table, report, and assess with -o; not when help is asked
-// for, which this program gives.
-bool printingCommand(int argc, char** argv) {
-    if (argc < 2) return false;
-    const std::string cmd = argv[1];
-    bool output = false;
-    for (int i = 2; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") return false;
-        output = output || a == "-o";
-    }
-    return cmd == "table" || cmd == "report" || (cmd == "assess" && output);
-}
-
-// The printing commands live in a program of their own beside this one, so the other commands start without
-// loading the GUI, font and printing libraries: it is started in this process's place with the same arguments,
-// before this one sets up its Qt application (a short report's time is mostly the starting of the two programs).
-int runPrintingProgram(char** argv) {
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argv[0]);
-    path = path.substr(0, path.rfind('/') + 1) + "mervo-tool-print";
-    ::execv(path.c_str(), argv);
-    const int why = errno;
-    mervo::tool::reportError(QString::fromLocal8Bit(argv[1]), QStringLiteral("cannot start %1: %2")
-                                                                  .arg(QString::fromLocal8Bit(path.c_str()),
-                                                                       QString::fromLocal8Bit(std::strerror(why))));
-    return mervo::tool::kExitFailure;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (printingCommand(argc, argv)) return runPrintingProgram(argv);
+    // Started by its own name, it hands the printing commands on as mervo-tool does.
+    if (mervo::tool::printingCommand(argc, argv)) return mervo::tool::runInstead(mervo::tool::kPrintingProgram, argv);
     qInstallMessageHandler(mervo::tool::quietQtMessages);
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
