@@ -21,7 +21,7 @@ enum class Phase { Idle, Scanning, Sweeping, Finished, Failed };
 constexpr int kMotorBoxes[] = {16, 17, 18};
 
 // Chunks a long step keeps in flight: the helper works at most this many ahead of the caller.
-constexpr int kRing = 4;
+constexpr int kRing = AnalysisPass::kChunkSlots;
 // A step this long is worth handing chunks to the helper.
 constexpr int64_t kAheadFrom = 4 * SampleChunk::kSamples;
 
@@ -194,6 +194,7 @@ void AnalysisPass::Impl::carry(SampleChunk& chunk, int64_t got, const AnalysisPa
     if (keepSeries) nextCheckpoint = samplesDone + 1 + checkpointRow;
     if (owner.onRows) {
         SampleRows rows = chunk.rows(samplesDone, got);
+        rows.slot = static_cast<int>(&chunk - ring.data());
         if (everySample) {
             rows.elapsed = chunk.elapsed.data();
             rows.ep = chunk.ep.data();
@@ -227,6 +228,7 @@ bool AnalysisPass::Impl::sweepChunk(int64_t count, const AnalysisPass& owner) {
     SampleChunk& chunk = ring[0];
     chunk.prepare(stream, st.motor, samplesDone, count);
     if (!chunk.read) return false;
+    if (owner.onPrepared) owner.onPrepared(chunk.rows(samplesDone, count));
     carry(chunk, count, owner);
     return true;
 }
@@ -244,7 +246,13 @@ bool AnalysisPass::Impl::sweepAhead(int64_t count, const AnalysisPass& owner) {
     const int64_t carried = runChunkRing(
         *helper, chunks, kRing,
         [&](int64_t chunk, int slot) {
-            ring[static_cast<size_t>(slot)].prepare(stream, motor, base + chunk * kChunk, samplesOf(chunk));
+            SampleChunk& prepared = ring[static_cast<size_t>(slot)];
+            prepared.prepare(stream, motor, base + chunk * kChunk, samplesOf(chunk));
+            if (prepared.read && owner.onPrepared) {
+                SampleRows rows = prepared.rows(base + chunk * kChunk, samplesOf(chunk));
+                rows.slot = slot;
+                owner.onPrepared(rows);
+            }
         },
         [&](int64_t chunk, int slot) {
             SampleChunk& prepared = ring[static_cast<size_t>(slot)];

@@ -47,6 +47,12 @@ public:
     std::function<void(const SampleRows&)> onRows;
     // The same one sample at a time, as the panel would show it.
     std::function<void(const PanelSample&)> onSample;
+    // Each chunk's rows as soon as they are read and worked out (stored values, totals, motor outputs; no clock
+    // or energies yet), on whichever thread did so, before onRows has them: for work on a chunk that needs
+    // nothing from the samples before it, which then runs on both cores. It may write only what belongs to
+    // rows.slot, which stays the chunk's until onRows has had it.
+    std::function<void(const SampleRows&)> onPrepared;
+    static constexpr int kChunkSlots = 4;
 
     // Whether the rows handed to onRows carry each sample's elapsed time and the energies reached (default
     // yes); without them (null), a job that reads only the values saves their arithmetic.

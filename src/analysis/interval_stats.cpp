@@ -101,48 +101,64 @@ void IntervalAccumulator::add(const TrendSample& s) {
     }
 }
 
-void IntervalAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
+IntervalChunk IntervalAccumulator::fold(const SampleRows& r, int64_t from, int64_t to) {
+    IntervalChunk c;
     from = std::max<int64_t>(from, 0);
     to = std::min(to, r.count);
-    if (from >= to) return;
+    if (from >= to) return c;
+    c.samples = to - from;
+    // A quantity at a time over the rows, each kind of column in a loop of its own that the compiler can
+    // vectorise.
+    for (int k = 0; k < kTrendQuantities; ++k) {
+        const RowColumn col = rowColumn(r, static_cast<TrendQuantity>(k));
+        Fold f{0, 0, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
+        if (col.stride != 1) {
+            if (col.magnitude) foldColumn<true, false, false, 9>(col.data, r.state, from, to, f);
+            else foldColumn<false, false, false, 9>(col.data, r.state, from, to, f);
+        } else if (col.motor) {
+            foldColumn<false, false, true, 1>(col.data, r.state, from, to, f);
+        } else if (col.magnitude) {
+            foldColumn<true, false, false, 1>(col.data, r.state, from, to, f);
+        } else if (col.negate) {
+            foldColumn<false, true, false, 1>(col.data, r.state, from, to, f);
+        } else {
+            foldColumn<false, false, false, 1>(col.data, r.state, from, to, f);
+        }
+        const size_t i = static_cast<size_t>(k);
+        c.sums[i] = f.sum;
+        c.counts[i] = f.count;
+        c.mins[i] = f.min;
+        c.maxs[i] = f.max;
+    }
+    const StateFold st = foldStates(r.sumP, r.outputPower, r.state, from, to);
+    c.running = st.running;
+    c.belowNoLoad = st.belowNoLoad;
+    c.generating = st.generating;
+    c.runningInput = st.runningInput;
+    c.runningOutput = st.runningOutput;
+    return c;
+}
+
+void IntervalAccumulator::take(const IntervalChunk& c) {
+    if (c.samples == 0) return;
     if (samples_ == 0) {
         mins_.fill(std::numeric_limits<float>::infinity());
         maxs_.fill(-std::numeric_limits<float>::infinity());
     }
-    samples_ += to - from;
-    // A quantity at a time over the rows, each kind of column in a loop of its own that the compiler can
-    // vectorise.
-    std::array<double, kTrendQuantities> folded{};
-    for (int k = 0; k < kTrendQuantities; ++k) {
-        const RowColumn c = rowColumn(r, static_cast<TrendQuantity>(k));
-        const size_t i = static_cast<size_t>(k);
-        Fold f{0, 0, mins_[i], maxs_[i]};
-        if (c.stride != 1) {
-            if (c.magnitude) foldColumn<true, false, false, 9>(c.data, r.state, from, to, f);
-            else foldColumn<false, false, false, 9>(c.data, r.state, from, to, f);
-        } else if (c.motor) {
-            foldColumn<false, false, true, 1>(c.data, r.state, from, to, f);
-        } else if (c.magnitude) {
-            foldColumn<true, false, false, 1>(c.data, r.state, from, to, f);
-        } else if (c.negate) {
-            foldColumn<false, true, false, 1>(c.data, r.state, from, to, f);
-        } else {
-            foldColumn<false, false, false, 1>(c.data, r.state, from, to, f);
-        }
-        sums_[i] += f.sum;
-        folded[i] = f.sum;
-        counts_[i] += f.count;
-        mins_[i] = f.min;
-        maxs_[i] = f.max;
+    samples_ += c.samples;
+    for (size_t i = 0; i < sums_.size(); ++i) {
+        sums_[i] += c.sums[i];
+        counts_[i] += c.counts[i];
+        mins_[i] = std::min(mins_[i], c.mins[i]);
+        maxs_[i] = std::max(maxs_[i], c.maxs[i]);
     }
-    sumP_ += folded[static_cast<size_t>(indexOf(TrendQuantity::SumP))];
-    sumQ_ += folded[static_cast<size_t>(indexOf(TrendQuantity::SumQ))];
-    const StateFold st = foldStates(r.sumP, r.outputPower, r.state, from, to);
-    running_ += st.running;
-    belowNoLoad_ += st.belowNoLoad;
-    generating_ += st.generating;
-    runningP_ += st.runningInput;
-    runningOut_ += st.runningOutput;
+    sumP_ += c.sums[static_cast<size_t>(indexOf(TrendQuantity::SumP))];
+    sumQ_ += c.sums[static_cast<size_t>(indexOf(TrendQuantity::SumQ))];
+    running_ += c.running;
+    belowNoLoad_ += c.belowNoLoad;
+    generating_ += c.generating;
+    runningP_ += c.runningInput;
+    runningOut_ += c.runningOutput;
 }
 
 IntervalStats IntervalAccumulator::finish(int64_t firstNumber, double stepSeconds, bool motorUsable) const {

@@ -41,12 +41,26 @@ struct IntervalStats {
     const QuantityStats& operator[](TrendQuantity k) const { return q[static_cast<size_t>(indexOf(k))]; }
 };
 
+// What rows of a chunk add to an interval, worked out apart from the samples before them.
+struct IntervalChunk {
+    int64_t samples = 0;
+    std::array<double, kTrendQuantities> sums{};
+    std::array<int64_t, kTrendQuantities> counts{};
+    std::array<float, kTrendQuantities> mins{}, maxs{};
+    int64_t running = 0, belowNoLoad = 0, generating = 0;
+    double runningInput = 0, runningOutput = 0;  // kW summed over the running rows
+};
+
 // Takes the samples of an interval one after another.
 class IntervalAccumulator {
 public:
     void add(const TrendSample& s);
     // Rows j in [from, to) of a pass's chunk: the same as add(trendSampleOf(r, j)) for each.
-    void add(const SampleRows& r, int64_t from, int64_t to);
+    void add(const SampleRows& r, int64_t from, int64_t to) { take(fold(r, from, to)); }
+    // The same in two steps: fold needs nothing from the samples before the rows, so a chunk can be folded on
+    // any thread as soon as it is read; take adds the folds in the samples' order.
+    static IntervalChunk fold(const SampleRows& r, int64_t from, int64_t to);
+    void take(const IntervalChunk& c);
     int64_t samples() const { return samples_; }
     // The statistics of the samples taken, the first of them numbered `firstNumber`.
     IntervalStats finish(int64_t firstNumber, double stepSeconds, bool motorUsable) const;

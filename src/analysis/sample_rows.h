@@ -16,6 +16,9 @@ struct SampleRows {
     // The motor outputs, meaningful where the state is Running or BelowNoLoad.
     const float *outputPower = nullptr, *efficiency = nullptr, *loadRate = nullptr;
     const MotorState* state = nullptr;
+    // Which of the pass's chunk buffers holds the rows, 0 .. AnalysisPass::kChunkSlots - 1: what onPrepared
+    // worked out from them is found under it when onRows has them.
+    int slot = 0;
 };
 
 }  // namespace mervo

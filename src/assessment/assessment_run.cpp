@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <set>
 
 #include "analysis/analysis_pass.h"
@@ -20,6 +21,11 @@ struct AssessmentRun::Impl {
     QString catalogueDir, catalogueProblem;
     int64_t from = 1, to = 0;
     QString error;
+    // What each chunk buffer's rows add, folded on the core that read them.
+    std::array<AssessmentChunk, AnalysisPass::kChunkSlots> folded;
+    // The rows of a chunk that lie in the range, as indexes into it.
+    int64_t firstRow(const SampleRows& r) const { return std::max<int64_t>(0, from - 1 - r.first); }
+    int64_t endRow(const SampleRows& r) const { return to - r.first; }
 };
 
 AssessmentRun::AssessmentRun() : d_(std::make_unique<Impl>()) {}
@@ -70,9 +76,11 @@ Status AssessmentRun::begin(const AssessmentRequest& request, QString* warning) 
         }
         d.acc->onRows = [&d](const AssessedRows& rows) { d.savings->add(rows); };
     }
+    d.pass->onPrepared = [&d](const SampleRows& r) {
+        d.folded[static_cast<size_t>(r.slot)] = d.acc->fold(r, d.firstRow(r), d.endRow(r));
+    };
     d.pass->onRows = [&d](const SampleRows& r) {
-        // The rows of the chunk that lie in the range, as indexes into it.
-        d.acc->add(r, std::max<int64_t>(0, d.from - 1 - r.first), d.to - r.first);
+        d.acc->add(r, d.firstRow(r), d.endRow(r), &d.folded[static_cast<size_t>(r.slot)]);
     };
     return {};
 }

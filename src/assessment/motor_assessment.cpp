@@ -43,10 +43,10 @@ struct MeanMax {
     std::optional<double> maximum() const { return count ? std::optional<double>(max) : std::nullopt; }
 };
 
-// The unbalance of three magnitudes at stored offsets 0, 3 and 6 from `v`, nine values a row, into `out`; the
-// rows above the guide value counted into `over`.
-MERVO_WIDE_VECTORS void foldUnbalance(const float* v, int64_t from, int64_t to, MeanMax& out, int64_t* over) {
-    float sum = 0, max = static_cast<float>(out.max);
+// The unbalance of three magnitudes at stored offsets 0, 3 and 6 from `v`, nine values a row; the rows above
+// the guide value counted in `over`.
+MERVO_WIDE_VECTORS AssessmentChunk::Unbalance foldUnbalance(const float* v, int64_t from, int64_t to) {
+    float sum = 0, max = -1;
     int32_t count = 0, above = 0;
     for (int64_t j = from; j < to; ++j) {
         const float u = unbalance(std::fabs(v[9 * j]), std::fabs(v[9 * j + 3]), std::fabs(v[9 * j + 6]));
@@ -56,10 +56,19 @@ MERVO_WIDE_VECTORS void foldUnbalance(const float* v, int64_t from, int64_t to, 
         max = std::max(max, u);
         above += u > static_cast<float>(kVoltageUnbalanceGuide);
     }
-    out.sum += sum;
-    out.count += count;
+    AssessmentChunk::Unbalance out;
+    out.sum = sum;
+    out.count = count;
     out.max = max;
-    if (over) *over += above;
+    out.over = above;
+    return out;
+}
+
+void take(const AssessmentChunk::Unbalance& u, MeanMax& out, int64_t* over) {
+    out.sum += u.sum;
+    out.count += u.count;
+    out.max = std::max(out.max, static_cast<double>(u.max));
+    if (over) *over += u.over;
 }
 
 QString percent(double v, int decimals) { return QString::number(v, 'f', decimals) + QStringLiteral(" %"); }
@@ -135,7 +144,7 @@ struct AssessmentAccumulator::Impl {
     int64_t firstNumber = 0;
 
     std::vector<SampleUse> use;  // the chunk's rows as classed
-    void takeChunk(const SampleRows& r, int64_t from, int64_t to);
+    void takeChunk(const SampleRows& r, int64_t from, int64_t to, const AssessmentChunk& folded);
     void closeStart() {
         open->seconds = static_cast<double>(openSamples) * step;
         starts.push_back(*open);
@@ -162,34 +171,55 @@ AssessmentAccumulator::AssessmentAccumulator(const AssessedMeasurement& m, const
 
 AssessmentAccumulator::~AssessmentAccumulator() = default;
 
-void AssessmentAccumulator::add(const SampleRows& r, int64_t from, int64_t to) {
+void AssessmentAccumulator::add(const SampleRows& r, int64_t from, int64_t to, const AssessmentChunk* folded) {
     from = std::max<int64_t>(from, 0);
     to = std::min(to, r.count);
     if (from >= to) return;
     if (d_->electrical.samples() == 0) d_->firstNumber = r.first + from + 1;
-    d_->electrical.add(r, from, to);
-    d_->takeChunk(r, from, to);
+    const bool ready = folded && folded->first == r.first && folded->from == from && folded->to == to;
+    const AssessmentChunk here = ready ? AssessmentChunk{} : fold(r, from, to);
+    const AssessmentChunk& f = ready ? *folded : here;
+    d_->electrical.take(f.electrical);
+    d_->takeChunk(r, from, to, f);
     if (onRows) onRows(AssessedRows{&r, from, to, d_->use.data()});
 }
 
-void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, int64_t to) {
+AssessmentChunk AssessmentAccumulator::fold(const SampleRows& r, int64_t from, int64_t to) const {
+    AssessmentChunk c;
+    from = std::max<int64_t>(from, 0);
+    to = std::min(to, r.count);
+    c.first = r.first, c.from = from, c.to = to;
+    if (from >= to) return c;
+    c.electrical = IntervalAccumulator::fold(r, from, to);
     // Loops of their own for what every sample adds up, so the compiler can vectorise them.
     const RowColumn q = rowColumn(r, TrendQuantity::SumQ);
-    double in = 0, need = compensationMax.value_or(-1.0);
+    const float tanTarget = static_cast<float>(d_->tanTarget);
+    double in = 0, need = -1.0;
     for (int64_t j = from; j < to; ++j) {
         const float p1 = r.sumP[j], reactive = q.at(j);
         in += p1;
         // A motoring sample drawing inductive power needs Q − P·tan φ2 of capacitors to reach the target.
-        const float n = p1 > 0 && reactive > 0 ? reactive - p1 * static_cast<float>(tanTarget) : -1.0f;
+        const float n = p1 > 0 && reactive > 0 ? reactive - p1 * tanTarget : -1.0f;
         need = n > need ? n : need;
     }
-    sumIn += in;
-    if (need >= 0 || compensationMax) compensationMax = std::max(0.0, need);
-
-    if (m.channels[0] && m.channels[1] && m.channels[2]) {
+    c.input = in;
+    c.compensation = need;
+    if (d_->m.channels[0] && d_->m.channels[1] && d_->m.channels[2]) {
         // Stored values I1 U1 P1 I2 U2 P2 I3 U3 P3: the voltages at 1, 4, 7, the currents at 0, 3, 6.
-        foldUnbalance(r.fileValues + 1, from, to, voltage, &voltageOver);
-        foldUnbalance(r.fileValues, from, to, current, nullptr);
+        c.voltage = foldUnbalance(r.fileValues + 1, from, to);
+        c.current = foldUnbalance(r.fileValues, from, to);
+    }
+    return c;
+}
+
+void AssessmentAccumulator::Impl::takeChunk(const SampleRows& r, int64_t from, int64_t to,
+                                            const AssessmentChunk& folded) {
+    sumIn += folded.input;
+    const double need = std::max(compensationMax.value_or(-1.0), folded.compensation);
+    if (need >= 0 || compensationMax) compensationMax = std::max(0.0, need);
+    if (m.channels[0] && m.channels[1] && m.channels[2]) {
+        take(folded.voltage, voltage, &voltageOver);
+        take(folded.current, current, nullptr);
     }
 
     if (use.size() < static_cast<size_t>(r.count)) use.resize(static_cast<size_t>(r.count));

@@ -144,6 +144,20 @@ struct Assessment {
     QString verdict;
 };
 
+// What rows of a chunk add to an assessment apart from the samples before them: the interval statistics, the
+// unbalances, the input energy and the compensation the worst sample needs.
+struct AssessmentChunk {
+    int64_t first = -1, from = 0, to = 0;  // the rows it was worked out for
+    IntervalChunk electrical;
+    struct Unbalance {
+        double sum = 0;  // of the rows where it is defined
+        int64_t count = 0, over = 0;
+        float max = -1;  // -1 where it is not defined
+    } voltage, current;
+    double input = 0;         // kW summed
+    double compensation = -1;  // kvar; -1 where no row needs any
+};
+
 // Takes the samples of an interval in order, keeping no per-sample arrays.
 class AssessmentAccumulator {
 public:
@@ -152,8 +166,12 @@ public:
     AssessmentAccumulator(const AssessmentAccumulator&) = delete;
     AssessmentAccumulator& operator=(const AssessmentAccumulator&) = delete;
 
-    // Rows j in [from, to) of a pass's chunk.
-    void add(const SampleRows& r, int64_t from, int64_t to);
+    // Rows j in [from, to) of a pass's chunk; `folded`, when it was made by fold() for the same rows, is taken
+    // instead of being worked out here.
+    void add(const SampleRows& r, int64_t from, int64_t to, const AssessmentChunk* folded = nullptr);
+    // What of rows [from, to) needs nothing from the samples before them; safe to call on any thread while
+    // another adds earlier rows, so a chunk can be folded as soon as it is read.
+    AssessmentChunk fold(const SampleRows& r, int64_t from, int64_t to) const;
     Assessment finish() const;
     // Every chunk's rows as they are assessed, for figures built on them.
     std::function<void(const AssessedRows&)> onRows;

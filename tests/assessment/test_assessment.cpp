@@ -97,6 +97,8 @@ QString writeMeasurement(const QString& path, const std::vector<std::array<float
 // The input P1 of the nameplate above at load rate β (fraction): P0 + β·P_N + β²·P_K.
 double inputAt(double beta) { return 0.45 + beta * 11 + beta * beta * 1.05; }
 
+// The sequence once, and a thousand times over (10 000 samples, read and folded on two cores where there are two):
+// every sum and time a thousand times as large, every mean and maximum the same.
 TEST(AssessmentOfSamples, ALiteralSequenceGivesItsStartZonesBandsAndUnbalance) {
     // Ten samples, a second each, from 08:00:00 (s: ΣP kW, ΣQ kvar lagging):
     //  1  switched off: 0 A                                          below no-load
@@ -110,7 +112,7 @@ TEST(AssessmentOfSamples, ALiteralSequenceGivesItsStartZonesBandsAndUnbalance) {
     //  9  0.1 kW a channel at 2, 2, 2.6 A and 380, 380, 342 V        below no-load; unbalanced
     // 10  -1 kW a channel at 10 A                                    generating
     const Channel off{0, 0, 380};
-    const std::vector<std::array<float, 9>> samples = {
+    const std::vector<std::array<float, 9>> sequence = {
         sampleOf({off, off, off}),
         sampleOf(balanced(30, 3 * std::sqrt(57.0 * 57 - 100))),
         sampleOf(balanced(30, 3 * std::sqrt(38.0 * 38 - 100))),
@@ -123,79 +125,87 @@ TEST(AssessmentOfSamples, ALiteralSequenceGivesItsStartZonesBandsAndUnbalance) {
                   Channel{0.1, std::sqrt(0.8892 * 0.8892 - 0.01), 342}}),
         sampleOf(balanced(-3, 3 * std::sqrt(3.8 * 3.8 - 1))),
     };
-    QTemporaryDir dir;
-    AssessmentRequest request;
-    request.file = writeMeasurement(dir.filePath(QStringLiteral("seq.MTQ")), samples);
-    const Result<AssessmentOutcome> r = assessFile(request);
-    ASSERT_TRUE(r.ok()) << r.message().toStdString();
-    const Assessment& a = r->assessment;
+    for (const int repeat : {1, 1000}) {
+        SCOPED_TRACE(repeat);
+        std::vector<std::array<float, 9>> samples;
+        for (int k = 0; k < repeat; ++k) samples.insert(samples.end(), sequence.begin(), sequence.end());
+        QTemporaryDir dir;
+        AssessmentRequest request;
+        request.file = writeMeasurement(dir.filePath(QStringLiteral("seq.MTQ")), samples);
+        const Result<AssessmentOutcome> r = assessFile(request);
+        ASSERT_TRUE(r.ok()) << r.message().toStdString();
+        const Assessment& a = r->assessment;
+        const double n = repeat;  // times each sample of the sequence is there
 
-    const double run = 2 * inputAt(0.9) + inputAt(0.5) + inputAt(1.2) + inputAt(0.2);  // 46.4675 kW·s
-    const double out = 2 * 9.9 + 5.5 + 13.2 + 2.2, reactive = 6 + 12 + 9 + 9 + 6;
-    const double in = run + 30 + 30 + 0.3 - 3;
-    const struct {
-        const char* what;
-        double expected, actual;
-    } figures[] = {
-        {"E_in", in / 3600, a.energyInKwh},
-        {"E_run", run / 3600, a.energyRunningKwh},
-        {"E_out", out / 3600, a.energyOutKwh},
-        {"E_q", reactive / 3600, a.energyReactiveKvarh},
-        {"running", 5, a.runningSeconds},
-        {"starting", 2, a.startingSeconds},
-        {"below no-load", 2, a.belowNoLoadSeconds},
-        {"generating", 1, a.generatingSeconds},
-        {"efficiency", 100 * out / run, a.efficiency.value_or(-1)},
-        {"η_c", 100 * out / (run + 0.05 * reactive), a.comprehensiveEfficiency.value_or(-1)},  // 83.80 %
-        {"economic s", 1, a.zoneSeconds[0]},
-        {"allowed s", 2, a.zoneSeconds[1]},
-        {"uneconomic s", 2, a.zoneSeconds[2]},
-        {"mean load rate", (90 + 90 + 50 + 120 + 20) / 5.0, a.loadRateMean.value_or(-1)},
-        {"max load rate", 120, a.loadRateMax.value_or(-1)},
-        // Voltage: sample 9's mean 367.33 V, 25.33 V from it: 6.8966 %; currents there 2.2 A ± 0.4: 18.18 %;
-        // the others balanced, sample 1 without current.
-        {"voltage unbalance max", 100 * (380 - 342) * 2.0 / 3 / (1102.0 / 3), a.voltageUnbalanceMax.value_or(-1)},
-        {"voltage unbalance mean", 100 * (380 - 342) * 2.0 / 3 / (1102.0 / 3) / 10, a.voltageUnbalanceMean.value_or(-1)},
-        {"voltage over 2 %", 1, a.voltageUnbalanceOverGuideSeconds.value_or(-1)},
-        {"current unbalance max", 100 * 0.4 / 2.2, a.currentUnbalanceMax.value_or(-1)},
-        {"current unbalance mean", 100 * 0.4 / 2.2 / 9, a.currentUnbalanceMean.value_or(-1)},
-    };
-    for (const auto& x : figures) expectNear(x.expected, x.actual, x.what);
-    EXPECT_NEAR(a.loadRateP95.value_or(-1), 120, 0.011);  // nearest rank 5 of 5, to 0.01 %
-    ASSERT_TRUE(a.zone.has_value());
-    EXPECT_EQ(*a.zone, OperatingZone::Allowed);
+        const double run = 2 * inputAt(0.9) + inputAt(0.5) + inputAt(1.2) + inputAt(0.2);  // 46.4675 kW·s
+        const double out = 2 * 9.9 + 5.5 + 13.2 + 2.2, reactive = 6 + 12 + 9 + 9 + 6;
+        const double in = run + 30 + 30 + 0.3 - 3;
+        const struct {
+            const char* what;
+            double expected, actual;
+        } figures[] = {
+            {"E_in", n * in / 3600, a.energyInKwh},
+            {"E_run", n * run / 3600, a.energyRunningKwh},
+            {"E_out", n * out / 3600, a.energyOutKwh},
+            {"E_q", n * reactive / 3600, a.energyReactiveKvarh},
+            {"running", n * 5, a.runningSeconds},
+            {"starting", n * 2, a.startingSeconds},
+            {"below no-load", n * 2, a.belowNoLoadSeconds},
+            {"generating", n * 1, a.generatingSeconds},
+            {"efficiency", 100 * out / run, a.efficiency.value_or(-1)},
+            {"η_c", 100 * out / (run + 0.05 * reactive), a.comprehensiveEfficiency.value_or(-1)},  // 83.80 %
+            {"economic s", n * 1, a.zoneSeconds[0]},
+            {"allowed s", n * 2, a.zoneSeconds[1]},
+            {"uneconomic s", n * 2, a.zoneSeconds[2]},
+            {"mean load rate", (90 + 90 + 50 + 120 + 20) / 5.0, a.loadRateMean.value_or(-1)},
+            {"max load rate", 120, a.loadRateMax.value_or(-1)},
+            // Voltage: sample 9's mean 367.33 V, 25.33 V from it: 6.8966 %; currents there 2.2 A ± 0.4: 18.18 %;
+            // the others balanced, sample 1 without current.
+            {"voltage unbalance max", 100 * (380 - 342) * 2.0 / 3 / (1102.0 / 3),
+             a.voltageUnbalanceMax.value_or(-1)},
+            {"voltage unbalance mean", 100 * (380 - 342) * 2.0 / 3 / (1102.0 / 3) / 10,
+             a.voltageUnbalanceMean.value_or(-1)},
+            {"voltage over 2 %", n * 1, a.voltageUnbalanceOverGuideSeconds.value_or(-1)},
+            {"current unbalance max", 100 * 0.4 / 2.2, a.currentUnbalanceMax.value_or(-1)},
+            {"current unbalance mean", 100 * 0.4 / 2.2 / 9, a.currentUnbalanceMean.value_or(-1)},
+        };
+        for (const auto& x : figures) expectNear(x.expected, x.actual, x.what);
+        EXPECT_NEAR(a.loadRateP95.value_or(-1), 120, 0.011);  // nearest rank 5 of 5, to 0.01 %
+        ASSERT_TRUE(a.zone.has_value());
+        EXPECT_EQ(*a.zone, OperatingZone::Allowed);
 
-    ASSERT_EQ(a.starts.size(), 1u);
-    EXPECT_EQ(a.starts[0].sample, 2);
-    expectNear(8 * 3600 + 2, a.starts[0].timeOfDay, "start time");
-    expectNear(150, a.starts[0].peakAmperes, "start peak");
-    expectNear(150 / 22.6, a.starts[0].peakMultiple, "start multiple");
-    expectNear(2, a.starts[0].seconds, "start duration");
+        ASSERT_EQ(a.starts.size(), static_cast<size_t>(repeat));
+        EXPECT_EQ(a.starts[0].sample, 2);
+        expectNear(8 * 3600 + 2, a.starts[0].timeOfDay, "start time");
+        expectNear(150, a.starts[0].peakAmperes, "start peak");
+        expectNear(150 / 22.6, a.starts[0].peakMultiple, "start multiple");
+        expectNear(2, a.starts[0].seconds, "start duration");
 
-    const std::vector<std::pair<QString, std::pair<double, double>>> bands = {
-        {"0-25", {1, inputAt(0.2)}},      {"25-50", {0, 0}},           {"50-75", {1, inputAt(0.5)}},
-        {"75-100", {2, 2 * inputAt(0.9)}}, {"100-115", {0, 0}},         {"115+", {1, inputAt(1.2)}},
-        {"below_no_load", {2, 0.3}},       {"generating", {1, -3}},    {"starting", {2, 60}},
-    };
-    ASSERT_EQ(a.loadProfile.size(), bands.size());
-    for (size_t b = 0; b < bands.size(); ++b) {
-        EXPECT_EQ(a.loadProfile[b].name, bands[b].first);
-        expectNear(bands[b].second.first, a.loadProfile[b].seconds, "band time");
-        expectNear(bands[b].second.second / 3600, a.loadProfile[b].energyKwh, "band energy");
+        const std::vector<std::pair<QString, std::pair<double, double>>> bands = {
+            {"0-25", {1, inputAt(0.2)}},      {"25-50", {0, 0}},           {"50-75", {1, inputAt(0.5)}},
+            {"75-100", {2, 2 * inputAt(0.9)}}, {"100-115", {0, 0}},         {"115+", {1, inputAt(1.2)}},
+            {"below_no_load", {2, 0.3}},       {"generating", {1, -3}},    {"starting", {2, 60}},
+        };
+        ASSERT_EQ(a.loadProfile.size(), bands.size());
+        for (size_t b = 0; b < bands.size(); ++b) {
+            EXPECT_EQ(a.loadProfile[b].name, bands[b].first);
+            expectNear(n * bands[b].second.first, a.loadProfile[b].seconds, "band time");
+            expectNear(n * bands[b].second.second / 3600, a.loadProfile[b].energyKwh, "band energy");
+        }
+
+        // Compensation to 0.95 over the interval: P = E_in / 10 s, tan φ1 = Eq / Ep of every sample's IEC reactive
+        // power, tan φ2 = 0.328684. The sample needing most is the inrush: 168.35 − 30·0.328684.
+        const double q2 = 3 * std::sqrt(57.0 * 57 - 100), q3 = 3 * std::sqrt(38.0 * 38 - 100);
+        const double q9 = 2 * std::sqrt(0.76 * 0.76 - 0.01) + std::sqrt(0.8892 * 0.8892 - 0.01);
+        const double eq = q2 + q3 + reactive + q9 + 3 * std::sqrt(3.8 * 3.8 - 1);
+        const double tan2 = std::sqrt(1 - 0.95 * 0.95) / 0.95;
+        expectNear(in / 10 * (eq / in - tan2), a.compensationKvar.value_or(-1), "compensation");
+        expectNear(q2 - 30 * tan2, a.compensationMaxKvar.value_or(-1), "compensation, most");
+        EXPECT_FALSE(a.leading);
+        EXPECT_TRUE(a.verdict.startsWith(QStringLiteral("允许运行：综合效率 83.8 %，低于额定综合效率 85.3 %，"
+                                                        "不低于允许综合效率 83.2 %；平均负载率 74 %")))
+            << a.verdict.toStdString();
     }
-
-    // Compensation to 0.95 over the interval: P = E_in / 10 s, tan φ1 = Eq / Ep of every sample's IEC reactive
-    // power, tan φ2 = 0.328684. The sample needing most is the inrush: 168.35 − 30·0.328684.
-    const double q2 = 3 * std::sqrt(57.0 * 57 - 100), q3 = 3 * std::sqrt(38.0 * 38 - 100);
-    const double q9 = 2 * std::sqrt(0.76 * 0.76 - 0.01) + std::sqrt(0.8892 * 0.8892 - 0.01);
-    const double eq = q2 + q3 + reactive + q9 + 3 * std::sqrt(3.8 * 3.8 - 1);
-    const double tan2 = std::sqrt(1 - 0.95 * 0.95) / 0.95;
-    expectNear(in / 10 * (eq / in - tan2), a.compensationKvar.value_or(-1), "compensation");
-    expectNear(q2 - 30 * tan2, a.compensationMaxKvar.value_or(-1), "compensation, most");
-    EXPECT_FALSE(a.leading);
-    EXPECT_TRUE(a.verdict.startsWith(QStringLiteral("允许运行：综合效率 83.8 %，低于额定综合效率 85.3 %，"
-                                                    "不低于允许综合效率 83.2 %；平均负载率 74 %")))
-        << a.verdict.toStdString();
 }
 
 // The whole file's energies are the analysis's totals (12.9 kW·s on the trend fixture: 3.5833 W·h).
